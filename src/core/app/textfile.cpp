@@ -1,0 +1,86 @@
+#include "core/app/textfile.h"
+
+#include "core/app/codepage.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace TextFile {
+
+QStringList splitLines(const QString& text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines.append(text.mid(start, i - start));
+        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < n)
+        lines.append(text.mid(start));
+    return lines;
+}
+
+std::optional<QStringList> readLines(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return splitLines(Cp932::decode(bytes));
+}
+
+static QString reasonText(const QFileDevice& file)
+{
+    return QStringLiteral("ファイルに書き込めません: %1\n%2").arg(file.fileName(), file.errorString());
+}
+
+bool writeLines(const QString& path, const QStringList& lines, QString* error, QFileDevice::Permissions permissions)
+{
+    QByteArray bytes;
+    for (const QString& line : lines) {
+        bytes += Cp932::encode(line);
+        bytes += "\r\n";
+    }
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = reasonText(file);
+        return false;
+    }
+    // Set before the rename so a password file is never readable by others, not even briefly.
+    file.setPermissions(permissions);
+    if (file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = reasonText(file);
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+bool appendText(const QString& path, const QString& text, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        if (error)
+            *error = reasonText(file);
+        return false;
+    }
+    const QByteArray bytes = Cp932::encode(text);
+    if (file.write(bytes) != bytes.size()) {
+        if (error)
+            *error = reasonText(file);
+        return false;
+    }
+    return true;
+}
+
+} // namespace TextFile
