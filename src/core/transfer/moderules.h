@@ -1,0 +1,97 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QStringListModel>
+
+class Dialogs;
+class SettingsLines;
+struct AppState;
+
+// The transfer type of each file, chosen from its extension just before it is transferred, and
+// the extensions that uploads never send. Both lists are kept in the settings lines as the
+// blocks <SetText>…</SetText> and <NotText>…</NotText>, one extension per line, and shown in
+// `List3` and `List4`. The switches `Check5` (all ASCII) and `Check6` (all binary) live in memory
+// only. Rules and edge cases: tests/core/transfer/tst_moderules.cpp.
+class ModeRules : public QObject {
+    Q_OBJECT
+public:
+    ModeRules(SettingsLines& lines, AppState& state, QObject* parent = nullptr);
+
+    // The text after the last dot of the name trimmed of blanks; empty when the name holds no
+    // dot or ends with one. Case is kept.
+    static QString GetExtension(const QString& name);
+
+    // Sets AppState::TransferMode (1 ASCII, 2 binary) and the indicator for the name: the switches
+    // first, then the text list, compared without regard to case.
+    void SetTransferMode(const QString& name);
+
+    // False when the name's extension is in the never-send list (compared with case).
+    bool IsSendable(const QString& name) const;
+
+    // Start-up: fills both lists from their blocks. Without a <SetText> line the defaults are
+    // used, the settings saved, and the missing blocks appended to the lines afterwards.
+    void LoadModeLists();
+
+    // Both lists from the built-in defaults, written into their blocks; both switches off.
+    void RestoreDefaultModeLists();
+
+    // The panel's buttons. Command7(2): clear, restore the defaults, save.
+    void restoreDefaults();
+    // Command7(5) and Command7(6): adds the entry box's text (trimmed) to the text list or the
+    // never-send list and saves. False when the text is empty and nothing was added.
+    bool addTextExtension(const QString& text);
+    bool addNeverSendExtension(const QString& text);
+    // Command7(7): removes the given rows of both lists and their lines, then saves.
+    void deleteEntries(const QList<int>& textRows, const QList<int>& neverSendRows);
+    // Command7(4): true when the panel may close; asks first when a switch is on.
+    bool mayClose(Dialogs& dialogs) const;
+
+    QStringListModel* List3() { return &m_list3; }
+    QStringListModel* List4() { return &m_list4; }
+    QStringList textExtensions() const { return m_list3.stringList(); }
+    QStringList neverSendExtensions() const { return m_list4.stringList(); }
+
+    bool Check5() const { return m_check5; }
+    bool Check6() const { return m_check6; }
+    void setCheck5(bool checked);
+    void setCheck6(bool checked);
+    bool List3Enabled() const { return m_list3Enabled; }
+
+    // The mode the indicator `Label8` shows: 1 "Asc", 2 "Bin".
+    int indicator() const { return m_indicator; }
+
+    static QStringList defaultTextExtensions();
+    static QStringList defaultNeverSendExtensions();
+    static QString closeWarning();
+
+Q_SIGNALS:
+    void indicatorChanged(int mode);
+    // A switch or the text list's enabled state changed.
+    void switchesChanged();
+
+private:
+    struct Block {
+        qsizetype open = -1; // index of the opening tag
+        qsizetype close = -1; // index of its closing tag, -1 when the block is never closed
+    };
+    QList<Block> blocks(const QString& openTag) const;
+    QStringList readBlocks(const QString& openTag) const;
+    void replaceBlockContents(const QString& openTag, const QStringList& entries);
+    void insertIntoBlock(const QString& openTag, const QString& entry);
+    void removeFromBlock(const QString& openTag, const QString& entry, int occurrence);
+    void removeRows(QStringListModel& model, const QString& openTag, QList<int> rows);
+    void setIndicator(int mode);
+    void updateList3Enabled();
+
+    SettingsLines& m_lines;
+    AppState& m_state;
+    QStringListModel m_list3;
+    QStringListModel m_list4;
+    bool m_check5 = false;
+    bool m_check6 = false;
+    bool m_list3Enabled = true;
+    int m_indicator = 2;
+};
