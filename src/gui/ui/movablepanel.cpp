@@ -9,7 +9,8 @@ PanelDragState& PanelDragState::instance()
 {
     static PanelDragState state;
     if (!state.TimerMove) {
-        state.TimerMove = new QTimer(qApp);
+        // Parented to the application so it lives as long as the widgets that use it.
+        state.TimerMove = new QTimer(QCoreApplication::instance());
         state.TimerMove->setObjectName(QStringLiteral("TimerMove"));
         state.TimerMove->setInterval(1);
         QObject::connect(state.TimerMove, &QTimer::timeout, [] {
@@ -49,6 +50,8 @@ MovablePanel::MovablePanel(const QString& objectName, const QString& labelName, 
 
 void MovablePanel::showInFront()
 {
+    if (QWidget* p = parentWidget(); p && !p->rect().intersects(geometry()))
+        move(0, 0);
     show();
     raise();
 }
@@ -60,9 +63,14 @@ bool MovablePanel::eventFilter(QObject* watched, QEvent* event)
     PanelDragState& state = PanelDragState::instance();
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
         state.PanelDragging = true;
         state.DragStart = static_cast<QMouseEvent*>(event)->position().toPoint();
         raise();
+        if (m_follower && m_follower->isVisible())
+            m_follower->raise();
+        if (event->type() == QEvent::MouseButtonDblClick)
+            Q_EMIT titleDoubleClicked();
         return true;
     case QEvent::MouseMove:
         dragTo(static_cast<QMouseEvent*>(event)->position().toPoint());
@@ -82,10 +90,11 @@ void MovablePanel::dragTo(const QPoint& pos)
         return;
     state.PanelMoveBusy = true;
     state.TimerMove->start();
-    int x = this->x() + (pos.x() - state.DragStart.x());
-    const int newTop = this->y() + (pos.y() - state.DragStart.y());
-    move(x, newTop > 0 ? newTop : this->y());
+    const int newLeft = x() + (pos.x() - state.DragStart.x());
+    const int newTop = y() + (pos.y() - state.DragStart.y());
+    move(newLeft, newTop > 0 ? newTop : y());
     if (m_follower)
-        m_follower->setGeometry(this->x(), this->y() + height(), width(), m_follower->height());
+        m_follower->setGeometry(x(), y() + height(), width(), m_follower->height());
+    Q_EMIT moved();
     QCoreApplication::processEvents();
 }

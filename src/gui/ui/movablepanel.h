@@ -2,6 +2,7 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QPointer>
 
 class QTimer;
 class QVBoxLayout;
@@ -20,7 +21,8 @@ public:
     // Where subclasses put their controls, below the title.
     QVBoxLayout* body() const { return m_body; }
 
-    // Shows the panel and brings it to the front.
+    // Shows the panel and brings it to the front. A panel that was dragged wholly out of its
+    // parent's sight comes back to the parent's top left corner, so it can always be reached.
     void showInFront();
 
     // A panel moved along under this one (the status report under the tree panels).
@@ -28,6 +30,11 @@ public:
 
     // Mouse positions below this height in the label do not move the panel (600 twips).
     static constexpr int DragBandPixels = 40;
+
+Q_SIGNALS:
+    // The user dragged the panel to a new place.
+    void moved();
+    void titleDoubleClicked();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -46,7 +53,7 @@ struct PanelDragState {
     bool PanelDragging = false;
     QPoint DragStart;
     bool PanelMoveBusy = false;
-    QTimer* TimerMove = nullptr;
+    QPointer<QTimer> TimerMove;
 
     static PanelDragState& instance();
 };
