@@ -1,0 +1,48 @@
+#include "gui/log/logpanel.h"
+
+#include "core/app/dialogs.h"
+#include "core/log/activitylog.h"
+
+#include <QHBoxLayout>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+
+LogPanel::LogPanel(ActivityLog& log, Dialogs& dialogs, QWidget* parent)
+    : MovablePanel(QStringLiteral("Frame14"), QStringLiteral("Label28"), QStringLiteral("ログの表示"), parent)
+    , m_log(log)
+    , m_dialogs(dialogs)
+    , m_richTextBox1(new QPlainTextEdit(this))
+{
+    m_richTextBox1->setObjectName(QStringLiteral("RichTextBox1"));
+    m_richTextBox1->setReadOnly(true);
+    m_richTextBox1->setLineWrapMode(QPlainTextEdit::NoWrap);
+    body()->addWidget(m_richTextBox1, 1);
+
+    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
+    close->setObjectName(QStringLiteral("Frame14Close"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(close);
+    body()->addLayout(buttons);
+    connect(close, &QPushButton::clicked, this, &QWidget::hide);
+
+    // Queued: the message waits until the operation that wrote the entry has returned to the
+    // event loop, instead of opening in the middle of it.
+    connect(
+        &m_log, &ActivityLog::writeFailed, this,
+        [this](const QString& message) {
+            m_dialogs.message(message, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, QStringLiteral("FTPTarvo"));
+        },
+        Qt::QueuedConnection);
+}
+
+void LogPanel::Mrog1_Click()
+{
+    showInFront();
+    const ActivityLog::View view = m_log.viewLog();
+    m_richTextBox1->setPlainText(view.shownText());
+    m_richTextBox1->verticalScrollBar()->setValue(m_richTextBox1->verticalScrollBar()->maximum());
+    if (!view.ok)
+        m_dialogs.message(view.error, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, QStringLiteral("FTPTarvo"));
+}

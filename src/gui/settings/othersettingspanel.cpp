@@ -1,0 +1,93 @@
+#include "gui/settings/othersettingspanel.h"
+
+#include "core/settings/options.h"
+#include "gui/settings/focusoutwatcher.h"
+#include "gui/settings/panelcontrols.h"
+
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QRadioButton>
+
+using namespace PanelControls;
+
+OtherSettingsPanel::OtherSettingsPanel(Options& options, QWidget* parent)
+    : MovablePanel(QStringLiteral("Frame19"), QStringLiteral("Label18"), QStringLiteral("その他の設定"), parent)
+    , m_options(options)
+{
+    static const char16_t* const option5Captions[3] = {
+        u"ﾌｧｲﾙ名を其のままでアップロードする",
+        u"ﾌｧｲﾙ名をすべて小文字でアップロードする",
+        u"ﾌｧｲﾙ名をすべて大文字でアップロードする",
+    };
+    auto* nameCase = new QGroupBox(QStringLiteral("アップロード時のファイル名"), this);
+    nameCase->setObjectName(QStringLiteral("Option5Group"));
+    auto* nameCaseLayout = new QVBoxLayout(nameCase);
+    auto* group = m_option5Group = new QButtonGroup(this);
+    group->setObjectName(QStringLiteral("Option5Buttons"));
+    for (int i = 0; i < 3; ++i) {
+        m_option5[i] = new QRadioButton(QString::fromUtf16(option5Captions[i]), nameCase);
+        m_option5[i]->setObjectName(QStringLiteral("Option5_%1").arg(i));
+        group->addButton(m_option5[i], i);
+        nameCaseLayout->addWidget(m_option5[i]);
+    }
+    body()->addWidget(nameCase);
+    connect(group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked)
+            m_options.setOption5(id);
+    });
+
+    m_check8 = checkBox(QStringLiteral("Check8"), QStringLiteral("リンクチェックでブラウズは行わない"), this);
+    body()->addWidget(m_check8);
+    connect(m_check8, &QCheckBox::toggled, &m_options, &Options::setCheck8);
+
+    auto* mailRow = new QHBoxLayout;
+    mailRow->addWidget(label(QStringLiteral("lblMail"), QStringLiteral("メールアドレス"), this));
+    m_text13 = lineEdit(QStringLiteral("Text13"), this);
+    mailRow->addWidget(m_text13, 1);
+    body()->addLayout(mailRow);
+    connect(m_text13, &QLineEdit::textEdited, &m_options, &Options::setText13);
+    FocusOutWatcher::watch(m_text13, [this] { m_options.Text13_LostFocus(); });
+
+    static const char16_t* const check10Captions[3] = {
+        u"システムファイルは表示しない",
+        u"ファイルの色分けをしない",
+        u"リンクの無い場合そこでチェックを止める",
+    };
+    for (int i = 0; i < 3; ++i) {
+        m_check10[i] = checkBox(QStringLiteral("Check10_%1").arg(i), QString::fromUtf16(check10Captions[i]), this);
+        body()->addWidget(m_check10[i]);
+        connect(m_check10[i], &QCheckBox::toggled, &m_options, [this, i](bool on) { m_options.setCheck10(i, on); });
+    }
+
+    m_check9
+        = checkBox(QStringLiteral("Check9"), QStringLiteral("FTPサーバーの時間をローカルの時間に変更する。"), this);
+    body()->addWidget(m_check9);
+    connect(m_check9, &QCheckBox::toggled, &m_options, &Options::setCheck9);
+
+    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
+    close->setObjectName(QStringLiteral("Frame19Close"));
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(close);
+    body()->addLayout(buttons);
+    connect(close, &QPushButton::clicked, this, &QWidget::hide);
+
+    connect(&m_options, &Options::changed, this, &OtherSettingsPanel::refresh);
+    refresh();
+}
+
+void OtherSettingsPanel::refresh()
+{
+    {
+        const QSignalBlocker blockGroup(m_option5Group);
+        const QSignalBlocker blockButton(m_option5[m_options.Option5()]);
+        m_option5[m_options.Option5()]->setChecked(true);
+    }
+    mirrorChecked(m_check8, m_options.Check8());
+    mirrorText(m_text13, m_options.Text13());
+    for (int i = 0; i < 3; ++i)
+        mirrorChecked(m_check10[i], m_options.Check10(i));
+    mirrorChecked(m_check9, m_options.Check9());
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "gui/ui/movablepanel.h"
+
+class Options;
+class QButtonGroup;
+class QCheckBox;
+class QLineEdit;
+class QRadioButton;
+
+// The panel `Frame19` "その他の設定": upload file-name case, browsing in the link check, the mail
+// address, the file display options, and for now the server time option Check9 (it moves to the
+// server settings panel when profiles arrive).
+class OtherSettingsPanel : public MovablePanel {
+    Q_OBJECT
+public:
+    OtherSettingsPanel(Options& options, QWidget* parent);
+
+private:
+    void refresh();
+
+    Options& m_options;
+    QButtonGroup* m_option5Group;
+    QRadioButton* m_option5[3];
+    QCheckBox* m_check8;
+    QLineEdit* m_text13;
+    QCheckBox* m_check10[3];
+    QCheckBox* m_check9;
+};

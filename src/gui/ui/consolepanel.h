@@ -1,0 +1,27 @@
+#pragma once
+
+#include "gui/ui/movablepanel.h"
+
+class Options;
+class QCheckBox;
+class QLineEdit;
+class QVBoxLayout;
+
+// The FTP command console `Frame16`. For now it holds the connection entry: Check7(0) "use at
+// network connection" and its words Text5(0); the console's own controls go into consoleArea(),
+// above the entry.
+class ConsolePanel : public MovablePanel {
+    Q_OBJECT
+public:
+    ConsolePanel(Options& options, QWidget* parent);
+
+    QVBoxLayout* consoleArea() const { return m_consoleArea; }
+
+private:
+    void refresh();
+
+    Options& m_options;
+    QVBoxLayout* m_consoleArea;
+    QCheckBox* m_check7;
+    QLineEdit* m_text5;
+};
