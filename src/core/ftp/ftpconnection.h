@@ -4,7 +4,6 @@
 
 #include <QDateTime>
 #include <QString>
-
 #include <functional>
 #include <memory>
 
@@ -68,8 +67,8 @@ public:
     // A raw command. Without `expectResponse` the reply is only read (see lastResponse()).
     // With it a data connection is opened first (type from `transferType`) and, on success,
     // `data` receives the stream of the command's output (LIST, NLST, RETR x, ...).
-    bool command(const QString& text, bool expectResponse, int transferType,
-        std::unique_ptr<FtpDataStream>* data = nullptr);
+    bool command(
+        const QString& text, bool expectResponse, int transferType, std::unique_ptr<FtpDataStream>* data = nullptr);
 
     int lastError() const;
     QString lastResponse() const; // the server's last reply, every line, lines ended by CR LF

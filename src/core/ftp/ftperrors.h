@@ -10,7 +10,12 @@ constexpr int None = 0;
 constexpr int FileNotFound = 2;
 constexpr int AccessDenied = 5;
 constexpr int NoMoreFiles = 18;
+constexpr int PathNotFound = 3; // the local folder of a download does not exist
+constexpr int WriteFault = 29; // a local file could not be written
+constexpr int ReadFault = 30; // a local file could not be read
 constexpr int FileExists = 80;
+constexpr int DiskFull = 112;
+constexpr int InvalidName = 123; // a name holding CR, LF or NUL, which would smuggle a command in
 constexpr int Timeout = 12002;
 constexpr int ExtendedError = 12003; // the server answered with an error reply: see the last response
 constexpr int InternalError = 12004;
@@ -30,6 +35,7 @@ constexpr int SecInvalidCert = 12169;
 constexpr int SecureFailure = 12175; // TLS handshake or TLS data failure
 constexpr int TransferInProgress = 12110; // an operation is already running on this connection
 constexpr int FtpDropped = 12111;
+constexpr int InvalidServerResponse = 12152; // a reply or listing line the engine cannot take (garbage, too long)
 constexpr int ProxyFailure = 12165; // the proxy refused or could not reach the server
 
 // The engine's own Japanese message for a code ("" for codes it has no text for).

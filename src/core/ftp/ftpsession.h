@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QString>
-
 #include <functional>
 #include <memory>
 

@@ -1,0 +1,120 @@
+#pragma once
+
+#include "core/ftp/engine/channel.h"
+#include "core/ftp/engine/hostfield.h"
+#include "core/ftp/engine/listingparsers.h"
+#include "core/ftp/engine/proxyconfig.h"
+#include "core/ftp/engine/replyparser.h"
+#include "core/ftp/engine/waiter.h"
+#include "core/ftp/ftpconnection.h"
+
+#include <memory>
+#include <optional>
+
+class EngineDataStream;
+
+// A data connection that has been opened for a command, with the command's first reply.
+struct DataStart {
+    std::unique_ptr<Channel> channel;
+    FtpReply preliminary; // the 1xx reply
+    bool noTransfer = false; // the command ended at once with a 2xx and opened no data
+};
+
+// The state of one connection and the protocol steps the operations share. Every function that
+// returns bool leaves lastError set when it returns false.
+struct FtpConnection::Private {
+    enum class State { Closed, Open, Lost };
+
+    explicit Private(FtpSession& s);
+
+    FtpSession& session;
+    Waiter waiter;
+    std::unique_ptr<Channel> control;
+    ReplyParser parser;
+    State state = State::Closed;
+    int lastError = 0;
+    QByteArray lastReply;
+    bool busy = false;
+    bool closeRequested = false;
+    EngineDataStream* stream = nullptr;
+    Progress progress;
+
+    HostField field;
+    std::optional<ProxyConfig> proxy;
+    bool passive = true;
+    bool tls = false;
+    QString certFingerprint;
+
+    // What the server offers, learnt at login and while working.
+    bool utf8 = false;
+    bool mlsd = false;
+    bool sizeCommand = false;
+    bool epsv = true;
+    bool eprt = true;
+
+    // The server's state as the engine knows it.
+    char type = 0; // 'A', 'I', or 0 when unknown
+    QByteArray cwd; // the engine's current folder (server bytes); empty when unknown
+    bool cwdInSync = true; // false after a raw command may have moved the server elsewhere
+    bool restPending = false; // a raw REST was accepted
+    bool protChanged = false; // a raw PROT, PBSZ or CCC was accepted
+    bool modeChanged = false; // a raw MODE or STRU was accepted
+
+    bool fail(int code)
+    {
+        lastError = code;
+        return false;
+    }
+    int controlReceiveTimeout() const;
+    int controlSendTimeout() const;
+    int dataReceiveTimeout() const;
+    int dataSendTimeout() const;
+
+    // Names and texts to and from the server's encoding.
+    std::optional<QByteArray> encode(const QString& text) const;
+    QString decode(QByteArrayView bytes) const;
+
+    void lose(); // the control connection is gone: every later operation fails with 12030
+    void closeNow(); // QUIT when possible, then closed
+    bool requireOpen();
+
+    bool sendLine(const QByteArray& line);
+    bool readReply(FtpReply* reply, int timeoutMs = -1);
+    bool readFinalReply(FtpReply* reply, int timeoutMs = -1);
+    // Sends a command and reads its final reply; false only when the connection failed.
+    bool exchange(const QByteArray& line, FtpReply* reply);
+    // Sends a command and expects a reply below 400; else ExtendedError.
+    bool expectSuccess(const QByteArray& line, FtpReply* reply = nullptr);
+
+    bool openControl();
+    bool connectTo(Channel& channel, const QString& host, quint16 port, int timeoutMs);
+    bool startTls(Channel& channel, bool isControl);
+    bool login(const QString& user, const QString& password);
+    void learnFeatures();
+
+    bool syncFolder(bool relative);
+    bool prepareTransfer(char wantType);
+    bool startData(const QByteArray& command, DataStart* start);
+    // After a Stop or a failure in the middle of a data transfer: closes the data connection,
+    // sends ABOR and reads every reply still due, so the control connection stays usable.
+    void abortTransfer(std::unique_ptr<Channel>& data);
+    // Reads a whole listing (MLSD, else LIST) of `folder` (empty: the current folder).
+    bool listFolder(const QByteArray& folder, QList<ListingEntry>* entries);
+    void trackRawCommand(const QByteArray& verb, const FtpReply& reply);
+};
+
+// Marks the connection busy for one operation. A second operation started while one runs (from
+// the idle hook's event processing) or while a data stream is open fails with 12110.
+class Operation {
+public:
+    Operation(FtpConnection::Private& d, bool needOpen);
+    ~Operation();
+    Operation(const Operation&) = delete;
+    Operation& operator=(const Operation&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    FtpConnection::Private& m_d;
+    bool m_owns = false;
+    bool m_ok = false;
+};
