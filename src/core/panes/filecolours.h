@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QColor>
+#include <QString>
+
+class QStandardItemModel;
+
+// Text colours of the file lists by file kind; the start page index.html is red. The two lists
+// differ in one group: system files are grey in the local list only. Tested table-driven in
+// tests/core/panes/tst_filecolours.cpp.
+enum class ListSide { Local, Ftp };
+
+// The colour of a row whose text (the file or folder name) is `name`.
+QColor fileColour(const QString& name, ListSide side);
+
+// Sets the text colour of every row of `list` from its column 0 text. When `coloursOff` (the
+// option "ファイルの色分けをしない") it returns at once and the rows keep their colours.
+void colourListRows(QStandardItemModel& list, ListSide side, bool coloursOff);
+
+// The pass over the server list `ListView1` (the local pane runs ColourLocalList itself).
+inline void ColourFtpList(QStandardItemModel& ListView1, bool coloursOff)
+{
+    colourListRows(ListView1, ListSide::Ftp, coloursOff);
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+#include <Qt>
+
+// Item data shared by every list and tree of both panes. Procedures read and write these
+// roles, never the icons: the views draw an icon for the key they find here.
+namespace ItemRoles {
+// The row's or node's small-icon key, one of the IconKeys below. Folders are told from files
+// by it ("leaf" is a file; anything else is a folder).
+inline constexpr int IconKeyRole = Qt::UserRole + 1;
+// A tree node's key: the folder's (or file's) full path.
+inline constexpr int NodeKeyRole = Qt::UserRole + 2;
+}
+
+namespace IconKeys {
+inline const QString Closed = QStringLiteral("closed"); // a folder (a tree node not walked yet)
+inline const QString Open = QStringLiteral("open"); // a tree folder node that was walked
+inline const QString Leaf = QStringLiteral("leaf"); // a file
+inline const QString Leaf2 = QStringLiteral("leaf2"); // handled by a transfer
+inline const QString Leaf3 = QStringLiteral("leaf3"); // handled by the link checker
+inline const QString LeafKill = QStringLiteral("leafkill"); // moved away by the clean-up
+}

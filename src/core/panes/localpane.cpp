@@ -1,0 +1,494 @@
+#include "core/panes/localpane.h"
+
+#include "core/app/appstate.h"
+#include "core/app/dialogs.h"
+#include "core/panes/entrytexts.h"
+#include "core/panes/filecolours.h"
+#include "core/panes/itemroles.h"
+#include "core/panes/listheaders.h"
+#include "core/panes/listingrecord.h"
+#include "core/panes/localfolderscan.h"
+#include "core/panes/pathrules.h"
+#include "core/settings/options.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardItemModel>
+#include <QStorageInfo>
+#include <algorithm>
+#include <cstring>
+#include <set>
+#include <utility>
+
+namespace {
+
+const QString EmptyFolderMessage = QStringLiteral("This directory is empty!");
+const QString BadNameMessage = QStringLiteral("長い名前か又は不正なフォルダーかファイルが有ります");
+const QString EnterFolderMessage = QStringLiteral("Please enter the directory to CD");
+
+// Name order as the first platform's file system listed folders: letter case folded, then
+// exact, so the order never depends on how the disk happens to store the names.
+bool nameLess(const QString& a, const QString& b)
+{
+    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
+    if (folded != 0)
+        return folded < 0;
+    return QString::compare(a, b, Qt::CaseSensitive) < 0;
+}
+
+QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+
+} // namespace
+
+LocalPane::LocalPane(AppState& state, ListingRecord& record, Dialogs& dialogs, QObject* parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_record(record)
+    , m_dialogs(dialogs)
+    , m_listView2(new PaneListModel(localListHeaders(), this))
+    , m_treeView1(new QStandardItemModel(this))
+    , m_drive2(new QStandardItemModel(this))
+{
+    m_listView2->setObjectName(QStringLiteral("ListView2"));
+    m_treeView1->setObjectName(QStringLiteral("TreeView1"));
+    m_drive2->setObjectName(QStringLiteral("Drive2"));
+    const auto stale = [this] { m_treeIndexStale = true; };
+    connect(m_treeView1, &QAbstractItemModel::rowsAboutToBeRemoved, this, stale);
+    connect(m_treeView1, &QAbstractItemModel::modelAboutToBeReset, this, stale);
+    connect(m_treeView1, &QAbstractItemModel::rowsMoved, this, stale);
+}
+
+LocalPane::~LocalPane() = default;
+
+void LocalPane::setOptions(const Options& options)
+{
+    m_check10 = [&options](int index) { return options.Check10(index); };
+}
+
+void LocalPane::setTxtDir2(const QString& text)
+{
+    if (text == m_txtDir2)
+        return;
+    m_txtDir2 = text;
+    Q_EMIT TxtDir2Changed(m_txtDir2);
+}
+
+QString LocalPane::Drive2Text() const
+{
+    const QStandardItem* item = m_drive2->item(m_drive2Index);
+    return item ? item->text() : QString();
+}
+
+QString LocalPane::homeFolder() { return QDir::homePath(); }
+
+void LocalPane::showStartFolder()
+{
+    refreshDrives();
+    m_drive2Index = m_drive2->rowCount() > 0 ? 0 : -1;
+    Q_EMIT Drive2IndexChanged(m_drive2Index);
+    const QString home = homeFolder();
+    setTxtDir2(home);
+    if (ListLocalFolder(home))
+        FillLocalList(home);
+}
+
+bool LocalPane::ChangeLocalFolder(const QString& path)
+{
+    if (path.isEmpty()) {
+        m_dialogs.message(EnterFolderMessage, Dialogs::Buttons::Ok);
+        return false;
+    }
+    QString target = path.trimmed();
+    if (!target.endsWith(QLatin1Char('/')) && !target.endsWith(QLatin1Char('\\')))
+        target += QLatin1Char('/');
+    if (!QDir::setCurrent(target))
+        return false;
+    rememberDriveFolder();
+    return true;
+}
+
+bool LocalPane::ListLocalFolder(const QString& path)
+{
+    m_record.ClearListings();
+    if (!path.isEmpty() && !ChangeLocalFolder(path)) {
+        // The pane goes home; should even that fail, to the root, and never round in circles.
+        if (!m_fallingBack) {
+            m_fallingBack = true;
+            const QString home = homeFolder();
+            setTxtDir2(home);
+            if (!ListLocalFolder(home)) {
+                setTxtDir2(QStringLiteral("/"));
+                ListLocalFolder(QStringLiteral("/"));
+            }
+            FillLocalList(TxtDir2());
+            m_fallingBack = false;
+        }
+        return false;
+    }
+
+    const QString folder = QDir::currentPath();
+    const bool hideSystemFiles = option(0);
+    int seen = 0;
+    const LocalScanResult result = scanLocalFolder(folder, [&](LocalEntry&& entry) {
+        ++seen;
+        if (hideSystemFiles && (entry.attributes & (FileAttribute::Hidden | FileAttribute::System)))
+            return true;
+        m_record.Local.push_back(std::move(entry));
+        return true;
+    });
+    std::sort(m_record.Local.begin(), m_record.Local.end(),
+        [](const LocalEntry& a, const LocalEntry& b) { return nameLess(a.name, b.name); });
+
+    if (!result.invalidNames.isEmpty())
+        m_dialogs.message(BadNameMessage + joinLocalPath(folder, result.invalidNames.first()), Dialogs::Buttons::Ok);
+    if (result.error != 0) {
+        m_dialogs.message(QStringLiteral("フォルダーの内容を読めませんでした。\n") + folder + QStringLiteral("\n")
+                + errorText(result.error),
+            Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+        return false;
+    }
+    // A folder always holds "." and ".." on the first platform, so only an empty drive was ever
+    // reported as empty.
+    if (seen == 0 && result.invalidNames.isEmpty() && isVolumeRoot(folder))
+        m_dialogs.message(EmptyFolderMessage, Dialogs::Buttons::Ok);
+    return true;
+}
+
+void LocalPane::FillLocalList(const QString& folder)
+{
+    Q_UNUSED(folder)
+    const std::vector<LocalEntry>& entries = m_record.Local;
+    std::vector<const LocalEntry*> ordered;
+    ordered.reserve(entries.size());
+    for (const LocalEntry& e : entries) {
+        const QString trimmed = e.name.trimmed();
+        if (trimmed == QLatin1String(".") || trimmed == QLatin1String(".."))
+            continue;
+        ordered.push_back(&e);
+    }
+    // OrderLocalList's work, done before the rows exist so the view sees one reset.
+    std::stable_partition(ordered.begin(), ordered.end(),
+        [](const LocalEntry* e) { return (e->attributes & FileAttribute::Folder) != 0; });
+
+    std::vector<PaneListModel::Row> rows;
+    rows.reserve(ordered.size());
+    for (const LocalEntry* e : ordered) {
+        const bool isFolder = e->attributes & FileAttribute::Folder;
+        auto* name = new QStandardItem(e->name);
+        name->setData(isFolder ? IconKeys::Closed : IconKeys::Leaf, ItemRoles::IconKeyRole);
+        auto* size = new QStandardItem(isFolder ? QString() : localSizeText(e->size));
+        auto* type = new QStandardItem(AttributeText(e->attributes));
+        auto* date = new QStandardItem(localDateText(e->modified));
+        rows.push_back({ name, size, type, date });
+    }
+    m_listView2->replaceRows(std::move(rows));
+    if (m_sortColumn != -1) {
+        m_sortColumn = -1;
+        Q_EMIT sortIndicatorChanged(m_sortColumn, m_sortOrder);
+    }
+}
+
+void LocalPane::OrderLocalList() { m_listView2->orderFoldersFirst(); }
+
+void LocalPane::RefreshLocalPanes()
+{
+    const QString folder = TxtDir2().trimmed();
+    const bool listed = ListLocalFolder(folder);
+    if (listed)
+        setTxtDir2(folder);
+    FillLocalList(TxtDir2());
+}
+
+void LocalPane::ListView2_ColumnClick(const QString& headerText)
+{
+    const int column = sortColumnForHeader(headerText);
+    if (column < 0)
+        return;
+    m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_sortColumn = column;
+    m_listView2->sortByColumnText(column, m_sortOrder);
+    Q_EMIT sortIndicatorChanged(m_sortColumn, m_sortOrder);
+}
+
+void LocalPane::refreshDrives()
+{
+    const QString current = m_drive2Index >= 0 && m_drive2->item(m_drive2Index)
+        ? m_drive2->item(m_drive2Index)->data(ItemRoles::NodeKeyRole).toString()
+        : QStringLiteral("/");
+    QList<QPair<QString, QString>> drives; // root, shown text
+    drives.append({ QStringLiteral("/"), QStringLiteral("/") });
+    QStringList roots;
+    for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+        const QString root = volume.rootPath();
+        if (!volume.isValid() || !volume.isReady() || root == QLatin1String("/") || roots.contains(root))
+            continue;
+        if (!QFileInfo(root).isDir())
+            continue; // a single file mounted over another (containers do this)
+        roots.append(root);
+        const QString label = volume.name().trimmed();
+        drives.append({ root, label.isEmpty() ? root : root + QStringLiteral(" [") + label + QStringLiteral("]") });
+    }
+    std::sort(drives.begin() + 1, drives.end());
+    m_drive2->clear();
+    int index = 0;
+    for (int i = 0; i < drives.size(); ++i) {
+        auto* item = new QStandardItem(drives[i].second);
+        item->setData(drives[i].first, ItemRoles::NodeKeyRole);
+        item->setEditable(false);
+        m_drive2->appendRow(item);
+        if (drives[i].first == current)
+            index = i;
+    }
+    m_drive2Index = index;
+    Q_EMIT Drive2IndexChanged(m_drive2Index);
+}
+
+void LocalPane::Drive2_Change(int index)
+{
+    const QStandardItem* item = m_drive2->item(index);
+    if (!item)
+        return;
+    if (index != m_drive2Index) {
+        m_drive2Index = index;
+        Q_EMIT Drive2IndexChanged(m_drive2Index);
+    }
+    const QString root = item->data(ItemRoles::NodeKeyRole).toString();
+    QString folder = m_driveFolders.value(root, root);
+    folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    setTxtDir2(folder);
+    if (ListLocalFolder(folder))
+        FillLocalList(folder);
+}
+
+bool LocalPane::isVolumeRoot(const QString& folder) const
+{
+    const QString clean = QDir::cleanPath(folder);
+    if (clean == QLatin1String("/"))
+        return true;
+    for (int i = 0; i < m_drive2->rowCount(); ++i) {
+        if (QDir::cleanPath(m_drive2->item(i)->data(ItemRoles::NodeKeyRole).toString()) == clean)
+            return true;
+    }
+    return false;
+}
+
+void LocalPane::rememberDriveFolder()
+{
+    const QString folder = QDir::currentPath();
+    const QString root = QStorageInfo(folder).rootPath();
+    if (!root.isEmpty())
+        m_driveFolders.insert(root, folder);
+}
+
+void LocalPane::MoveUpLocalFolder()
+{
+    if (m_treeFrameShown)
+        clearTree();
+    const QString text = TxtDir2().trimmed();
+    const QString driveRoot = StripDriveLabel(Drive2Text()).trimmed();
+    if (text == driveRoot || text == QLatin1String("/"))
+        return;
+    // "/home/u/" is the folder /home/u: its parent is /home, not itself.
+    QString current = text;
+    while (current.size() > 1 && current.endsWith(QLatin1Char('/')))
+        current.chop(1);
+    if (current.contains(QLatin1Char('/'))) {
+        QString parent = parentFolderText(current).trimmed();
+        if (parent.isEmpty())
+            parent = QStringLiteral("/");
+        setTxtDir2(parent);
+        if (ListLocalFolder(parent))
+            FillLocalList(parent);
+    }
+    ColourLocalList();
+}
+
+void LocalPane::clearTree()
+{
+    m_treeView1->clear();
+    m_treeNodes.clear();
+    m_treeByKey.clear();
+    m_treeIndexStale = false;
+}
+
+void LocalPane::ensureTreeIndex()
+{
+    if (!m_treeIndexStale)
+        return;
+    // Someone removed nodes: rebuild the index in tree order (parents still before children).
+    m_treeNodes.clear();
+    m_treeByKey.clear();
+    std::vector<QStandardItem*> stack;
+    for (int r = m_treeView1->rowCount() - 1; r >= 0; --r)
+        stack.push_back(m_treeView1->item(r));
+    while (!stack.empty()) {
+        QStandardItem* node = stack.back();
+        stack.pop_back();
+        if (!node)
+            continue;
+        m_treeNodes.push_back(node);
+        m_treeByKey.insert(node->data(ItemRoles::NodeKeyRole).toString(), node);
+        for (int r = node->rowCount() - 1; r >= 0; --r)
+            stack.push_back(node->child(r));
+    }
+    m_treeIndexStale = false;
+}
+
+QStandardItem* LocalPane::addTreeNode(
+    QStandardItem* parent, const QString& text, const QString& key, const QString& icon)
+{
+    auto* node = new QStandardItem(text);
+    node->setData(key, ItemRoles::NodeKeyRole);
+    node->setData(icon, ItemRoles::IconKeyRole);
+    node->setEditable(false);
+    if (parent)
+        parent->appendRow(node);
+    else
+        m_treeView1->appendRow(node);
+    m_treeIndexStale = false; // our own insertion keeps the index valid
+    m_treeNodes.push_back(node);
+    m_treeByKey.insert(key, node);
+    return node;
+}
+
+void LocalPane::reportTreeCounts()
+{
+    Q_EMIT treeCountsChanged(QStringLiteral("ﾌｫﾙﾀﾞ数:") + QString::number(m_treeFolders) + QStringLiteral("  ﾌｧｲﾙ数:")
+        + QString::number(m_treeFiles));
+}
+
+bool LocalPane::stopRequested()
+{
+    if (!m_state.StopRequested)
+        return false;
+    m_state.StopRequested = false;
+    return true;
+}
+
+bool LocalPane::WalkLocalTree(const QString& parentKey, const QString& folderName)
+{
+    if (parentKey.isEmpty())
+        clearTree();
+    ensureTreeIndex();
+    Q_EMIT busyChanged(true);
+    m_treeFolders = 0;
+    m_treeFiles = 0;
+
+    QString topKey = TxtDir2().trimmed();
+    if (!topKey.endsWith(QLatin1Char('/')))
+        topKey += QLatin1Char('/');
+    topKey += folderName;
+    // A parent that is not in the tree gets the folder as a root node.
+    addTreeNode(parentKey.isEmpty() ? nullptr : m_treeByKey.value(parentKey), folderName, topKey, IconKeys::Closed);
+
+    std::set<std::pair<quint64, quint64>> walked;
+    QStringList unreadable;
+    int counter = 0;
+    bool stopped = false;
+    std::vector<LocalEntry> entries;
+    for (size_t i = 0; i < m_treeNodes.size() && !stopped; ++i) {
+        QStandardItem* node = m_treeNodes[i];
+        if (node->data(ItemRoles::IconKeyRole).toString() != IconKeys::Closed)
+            continue;
+        node->setData(IconKeys::Open, ItemRoles::IconKeyRole);
+        const QString key = node->data(ItemRoles::NodeKeyRole).toString();
+        // Symbolic links can lead back up the tree: every real folder is walked once.
+        const std::optional<FolderIdentity> id = folderIdentity(key);
+        if (!id) {
+            unreadable.append(key);
+            continue;
+        }
+        if (!walked.insert({ id->device, id->inode }).second)
+            continue;
+
+        entries.clear();
+        const LocalScanResult result = scanLocalFolder(key, [&entries](LocalEntry&& e) {
+            entries.push_back(std::move(e));
+            return true;
+        });
+        if (result.error != 0)
+            unreadable.append(key);
+        std::sort(entries.begin(), entries.end(),
+            [](const LocalEntry& a, const LocalEntry& b) { return nameLess(a.name, b.name); });
+        for (const LocalEntry& e : entries) {
+            if (e.name.isEmpty())
+                continue;
+            const bool isFolder = e.attributes & FileAttribute::Folder;
+            addTreeNode(node, e.name, key + QLatin1Char('/') + e.name, isFolder ? IconKeys::Closed : IconKeys::Leaf);
+            if (isFolder)
+                ++m_treeFolders;
+            else
+                ++m_treeFiles;
+            if (++counter >= 10) {
+                counter = 0;
+                reportTreeCounts();
+                QCoreApplication::processEvents();
+                // Processing events may have let someone change the tree under us.
+                if (m_treeIndexStale) {
+                    stopped = true;
+                    break;
+                }
+            }
+            if (stopRequested()) {
+                stopped = true;
+                break;
+            }
+        }
+    }
+    reportTreeCounts();
+    Q_EMIT busyChanged(false);
+    if (!unreadable.isEmpty()) {
+        QString text = QStringLiteral("読めないフォルダーが有りました（%1 個）。\n").arg(unreadable.size());
+        text += unreadable.mid(0, 5).join(QLatin1Char('\n'));
+        if (unreadable.size() > 5)
+            text += QStringLiteral("\n…");
+        m_dialogs.message(text, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+    }
+    return !stopped;
+}
+
+QStringList LocalPane::treeNodeKeys() const
+{
+    const_cast<LocalPane*>(this)->ensureTreeIndex();
+    QStringList keys;
+    keys.reserve(qsizetype(m_treeNodes.size()));
+    for (const QStandardItem* node : m_treeNodes)
+        keys.append(node->data(ItemRoles::NodeKeyRole).toString());
+    return keys;
+}
+
+void LocalPane::ColourLocalList() { colourListRows(*m_listView2, ListSide::Local, option(1)); }
+
+bool LocalPane::openLocalFolderRow(int row)
+{
+    if (!m_listView2->isFolderRow(row))
+        return false;
+    QString path = TxtDir2().trimmed() + QLatin1Char('/') + m_listView2->item(row, 0)->text().trimmed();
+    while (path.contains(QLatin1String("//")))
+        path.replace(QLatin1String("//"), QLatin1String("/"));
+    const bool listed = ListLocalFolder(path);
+    if (listed) {
+        setTxtDir2(path);
+        FillLocalList(path);
+    }
+    ColourLocalList();
+    return listed;
+}
+
+void LocalPane::goToTypedFolder()
+{
+    QString typed = TxtDir2().trimmed();
+    if (typed.isEmpty()) {
+        ChangeLocalFolder(typed);
+        return;
+    }
+    if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
+        typed = homeFolder() + typed.mid(1);
+    const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(typed));
+    if (ListLocalFolder(absolute)) {
+        setTxtDir2(absolute);
+        FillLocalList(absolute);
+    }
+    ColourLocalList();
+}

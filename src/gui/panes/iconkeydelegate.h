@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QStyledItemDelegate>
+
+// Draws the icon of a row's or node's icon key (ItemRoles::IconKeyRole) in its first column,
+// so the models carry only the key.
+class IconKeyDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+};

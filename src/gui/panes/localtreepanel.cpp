@@ -1,0 +1,40 @@
+#include "gui/panes/localtreepanel.h"
+
+#include "core/panes/localpane.h"
+#include "gui/panes/iconkeydelegate.h"
+
+#include <QShowEvent>
+#include <QStandardItemModel>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+LocalTreePanel::LocalTreePanel(LocalPane& pane, QWidget* parent)
+    : MovablePanel(
+        QStringLiteral("Frame3"), QStringLiteral("Label16"), QStringLiteral("ローカルＰＣのツリー表示"), parent)
+    , m_pane(pane)
+    , m_treeView1(new QTreeView(this))
+{
+    m_treeView1->setObjectName(QStringLiteral("TreeView1"));
+    m_treeView1->setModel(pane.TreeView1());
+    m_treeView1->setItemDelegate(new IconKeyDelegate(m_treeView1));
+    m_treeView1->setHeaderHidden(true);
+    m_treeView1->setUniformRowHeights(true);
+    m_treeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    body()->addWidget(m_treeView1);
+    resize(300, 360);
+}
+
+void LocalTreePanel::showEvent(QShowEvent* event)
+{
+    MovablePanel::showEvent(event);
+    if (!event->spontaneous())
+        m_pane.setTreeFrameShown(true);
+}
+
+void LocalTreePanel::hideEvent(QHideEvent* event)
+{
+    MovablePanel::hideEvent(event);
+    // A minimised window hides its panels too; only the panel's own hiding counts.
+    if (!event->spontaneous())
+        m_pane.setTreeFrameShown(false);
+}
