@@ -100,7 +100,8 @@ int RawFtpClient::readReply(int timeoutMs, QByteArray* text)
         QByteArray line = m_buffer.left(nl + 1);
         m_buffer.remove(0, nl + 1);
         all += line;
-        line = line.trimmed();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
         if (code.isEmpty()) {
             if (line.size() < 3)
                 continue;

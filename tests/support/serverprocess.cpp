@@ -106,6 +106,22 @@ bool ServerProcess::waitUntilReady(const QString& host, quint16 port, bool greet
     return false;
 }
 
+bool ServerProcess::waitForOutput(const QString& marker, int timeoutMs, QString* error)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (output().contains(marker))
+            return true;
+        if (m_process.state() != QProcess::Running || m_process.waitForFinished(0)) {
+            *error = QStringLiteral("%1 ended before it was ready: %2").arg(m_program, output());
+            return false;
+        }
+        QThread::msleep(20);
+    }
+    *error = QStringLiteral("%1 was not ready within %2 ms: %3").arg(m_program).arg(timeoutMs).arg(output());
+    return false;
+}
+
 bool ServerProcess::isRunning() const { return m_process.state() == QProcess::Running; }
 
 qint64 ServerProcess::pid() const { return m_process.processId(); }

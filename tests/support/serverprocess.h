@@ -18,6 +18,8 @@ public:
     // Waits until host:port accepts a connection and, when `greeting` is true, sends a first
     // reply line (an FTP greeting). Fails early when the process ends.
     bool waitUntilReady(const QString& host, quint16 port, bool greeting, int timeoutMs, QString* error);
+    // Waits until the process printed `marker` (for servers that must not see a probe connection).
+    bool waitForOutput(const QString& marker, int timeoutMs, QString* error);
     bool isRunning() const;
     // SIGTERM to the group, then SIGKILL after a grace period.
     void stop();

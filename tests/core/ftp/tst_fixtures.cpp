@@ -2,6 +2,7 @@
 // a fixture is never mistaken for a fault of the engine.
 #include "support/ftpserverfixture.h"
 #include "support/rawftpclient.h"
+#include "support/scriptedftpserver.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -81,6 +82,8 @@ private Q_SLOTS:
     void killDropsTransferAndRestartKeepsPort();
     void parallelServersGetSeparatePorts();
     void existingRootIsServed();
+    void scriptedServerScenarios();
+    void scriptedServerScript();
 };
 
 void TestFixtures::servesFiles_data()
@@ -364,6 +367,88 @@ void TestFixtures::existingRootIsServed()
         QVERIFY2(out.contains(QStringLiteral("mine.txt")), qPrintable(out));
     }
     QVERIFY2(QFile::exists(dir.filePath(QStringLiteral("mine.txt"))), "the fixture leaves a given root alone");
+}
+
+void TestFixtures::scriptedServerScenarios()
+{
+    const QStringList names = ScriptedFtpServer::scenarios();
+    QVERIFY2(names.contains(QStringLiteral("drop-mid-download")) && names.contains(QStringLiteral("silent")),
+        qPrintable(names.join(QLatin1Char(' '))));
+
+    ScriptedFtpServer normal;
+    QString error;
+    QVERIFY2(normal.startScenario(QStringLiteral("normal"), &error), qPrintable(error));
+    RawFtpClient c;
+    QVERIFY(c.connectTo(normal.host(), normal.port(), Wait));
+    QCOMPARE(c.readReply(Wait), 220);
+    QVERIFY(c.login(normal.user(), normal.password(), Wait));
+    RawFtpClient data;
+    QVERIFY(c.openPassiveData(&data, Wait));
+    QVERIFY(c.sendLine("RETR hello.txt"));
+    QCOMPARE(c.readReply(Wait), 150);
+    QByteArray got;
+    QVERIFY(data.readToEnd(Wait, &got));
+    QCOMPARE(got, QByteArray("Hello, world!\n"));
+    QCOMPARE(c.readReply(Wait), 226);
+    QVERIFY(normal.commands().contains(QStringLiteral("RETR hello.txt")));
+    QCOMPARE(normal.connectionCount(), 1); // waiting for the start made no connection
+
+    // The odd multi-line reply is one reply: the next command gets its own answer.
+    ScriptedFtpServer odd;
+    QVERIFY2(odd.startScenario(QStringLiteral("multiline-odd"), &error), qPrintable(error));
+    RawFtpClient o;
+    QVERIFY(o.connectTo(odd.host(), odd.port(), Wait));
+    QByteArray text;
+    QCOMPARE(o.readReply(Wait, &text), 220);
+    QVERIFY(text.endsWith("220 Ready.\r\n"));
+    QCOMPARE(o.command("FEAT", Wait, &text), 211);
+    QVERIFY(text.contains("2110 nor this") && text.endsWith("211 End\r\n"));
+    QCOMPARE(o.command("NOOP", Wait), 200);
+
+    ScriptedFtpServer silent;
+    QVERIFY2(silent.startScenario(QStringLiteral("silent"), &error), qPrintable(error));
+    RawFtpClient s;
+    QVERIFY(s.connectTo(silent.host(), silent.port(), Wait));
+    QCOMPARE(s.readReply(300), -1);
+
+    ScriptedFtpServer drop;
+    QVERIFY2(drop.startScenario(QStringLiteral("drop-mid-download"), &error), qPrintable(error));
+    RawFtpClient d;
+    QVERIFY(d.connectTo(drop.host(), drop.port(), Wait));
+    QCOMPARE(d.readReply(Wait), 220);
+    QVERIFY(d.login(drop.user(), drop.password(), Wait));
+    RawFtpClient dropData;
+    QVERIFY(d.openPassiveData(&dropData, Wait));
+    QVERIFY(d.sendLine("RETR big.bin"));
+    QCOMPARE(d.readReply(Wait), 150);
+    dropData.readToEnd(Wait, &got);
+    QVERIFY2(got.size() <= 300000, qPrintable(QString::number(got.size())));
+    QCOMPARE(d.readReply(Wait), -1); // no final reply: the connection is gone
+}
+
+void TestFixtures::scriptedServerScript()
+{
+    ScriptedFtpServer server;
+    QString error;
+    QVERIFY2(server.startScript(QStringLiteral("login alice wonder\n"
+                                               "file /a\\x20b.txt text x\\x83y\n"
+                                               "on NOOP 2\n"
+                                               "  reply 421 Bye now.\n"
+                                               "  close\n"
+                                               "end\n"),
+                 &error),
+        qPrintable(error));
+    RawFtpClient c;
+    QVERIFY(c.connectTo(server.host(), server.port(), Wait));
+    QCOMPARE(c.readReply(Wait), 220);
+    QVERIFY(!c.login(QStringLiteral("bob"), QStringLiteral("wonder"), Wait));
+    QVERIFY(!c.login(QStringLiteral("alice"), QStringLiteral("wrong"), Wait));
+    QVERIFY(c.login(QStringLiteral("alice"), QStringLiteral("wonder"), Wait));
+    QCOMPARE(c.command("SIZE a b.txt", Wait), 213);
+    QCOMPARE(c.command("NOOP", Wait), 200);
+    QCOMPARE(c.command("NOOP", Wait), 421);
+    QVERIFY(c.readToEnd(Wait));
+    QVERIFY(server.commands().contains(QStringLiteral("SIZE a b.txt")));
 }
 
 QTEST_GUILESS_MAIN(TestFixtures)
