@@ -57,6 +57,10 @@ TlsContext::TlsContext()
     if (!m_ctx)
         return;
     SSL_CTX_set_min_proto_version(m_ctx, TLS1_2_VERSION);
+    // TLS 1.3 tickets are single-use on servers with a stateful cache (vsftpd): after one data
+    // connection resumed the session, the next one could not. TLS 1.2 sessions resume again
+    // and again, which is what FTP's many data connections need.
+    SSL_CTX_set_max_proto_version(m_ctx, TLS1_2_VERSION);
     SSL_CTX_set_default_verify_paths(m_ctx);
     // Verification is judged after the handshake, so that a failing certificate can be shown.
     SSL_CTX_set_verify(m_ctx, SSL_VERIFY_NONE, nullptr);
