@@ -692,7 +692,7 @@ class Session:
                 s.bind((host, port))
                 s.listen(1)
                 self.passive = s
-                return port
+                return s.getsockname()[1]
             except OSError:
                 s.close()
         return None

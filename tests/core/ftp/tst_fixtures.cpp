@@ -1,6 +1,7 @@
 // The test servers themselves, checked without the engine (lftp and raw sockets), so a fault in
 // a fixture is never mistaken for a fault of the engine.
 #include "support/ftpserverfixture.h"
+#include "support/proxyfixture.h"
 #include "support/rawftpclient.h"
 #include "support/scriptedftpserver.h"
 
@@ -13,6 +14,7 @@
 
 using Kind = FtpServerFixture::Kind;
 Q_DECLARE_METATYPE(FtpServerFixture::Kind)
+Q_DECLARE_METATYPE(ProxyFixture::Kind)
 
 namespace {
 
@@ -84,6 +86,8 @@ private Q_SLOTS:
     void existingRootIsServed();
     void scriptedServerScenarios();
     void scriptedServerScript();
+    void proxiesTunnel_data();
+    void proxiesTunnel();
 };
 
 void TestFixtures::servesFiles_data()
@@ -449,6 +453,72 @@ void TestFixtures::scriptedServerScript()
     QCOMPARE(c.command("NOOP", Wait), 421);
     QVERIFY(c.readToEnd(Wait));
     QVERIFY(server.commands().contains(QStringLiteral("SIZE a b.txt")));
+}
+
+void TestFixtures::proxiesTunnel_data()
+{
+    QTest::addColumn<ProxyFixture::Kind>("kind");
+    QTest::addColumn<bool>("auth");
+    for (ProxyFixture::Kind k : { ProxyFixture::Kind::HttpConnect, ProxyFixture::Kind::Socks5,
+             ProxyFixture::Kind::Tinyproxy, ProxyFixture::Kind::Microsocks }) {
+        QTest::newRow(qPrintable(ProxyFixture::kindName(k))) << k << false;
+        QTest::newRow(qPrintable(ProxyFixture::kindName(k) + QStringLiteral(" with credentials"))) << k << true;
+    }
+}
+
+// curl through each proxy: the file arrives and the proxy saw both the control and the data
+// connection; wrong credentials are refused.
+void TestFixtures::proxiesTunnel()
+{
+    QFETCH(ProxyFixture::Kind, kind);
+    QFETCH(bool, auth);
+    ScriptedFtpServer ftp;
+    QString error;
+    QVERIFY2(ftp.startScenario(QStringLiteral("normal"), &error), qPrintable(error));
+    ProxyFixture::Options o;
+    o.kind = kind;
+    if (auth) {
+        o.user = QStringLiteral("proxyuser");
+        // tinyproxy's configuration cannot hold a blank in a password.
+        o.password
+            = kind == ProxyFixture::Kind::Tinyproxy ? QStringLiteral("proxy-pass") : QStringLiteral("proxy pass");
+    }
+    ProxyFixture proxy(o);
+    QVERIFY2(proxy.start(&error), qPrintable(error));
+    QCOMPARE(proxy.connectionCount(), 0);
+
+    auto curl = [&](const QString& credentials, QByteArray* out) {
+        QStringList args { QStringLiteral("-s"), QStringLiteral("--max-time"), QStringLiteral("20"),
+            QStringLiteral("-u"), ftp.user() + QLatin1Char(':') + ftp.password() };
+        if (proxy.isSocks())
+            args << QStringLiteral("--socks5") << proxy.host() + QLatin1Char(':') + QString::number(proxy.port());
+        else
+            args << QStringLiteral("-p") << QStringLiteral("-x")
+                 << QStringLiteral("http://") + proxy.host() + QLatin1Char(':') + QString::number(proxy.port());
+        if (!credentials.isEmpty())
+            args << QStringLiteral("-U") << credentials;
+        args << QStringLiteral("ftp://%1/hello.txt").arg(ftp.hostField());
+        QProcess p;
+        p.start(QStringLiteral("curl"), args);
+        const bool ok = p.waitForFinished(30000) && p.exitCode() == 0;
+        *out = p.readAllStandardOutput();
+        return ok;
+    };
+    QByteArray got;
+    QVERIFY2(curl(auth ? o.user + QLatin1Char(':') + o.password : QString(), &got), qPrintable(proxy.logText()));
+    QCOMPARE(got, QByteArray("Hello, world!\n"));
+    QVERIFY2(proxy.connectionCount() >= 2, qPrintable(proxy.logText()));
+    const QStringList tunnels = proxy.tunnels();
+    QVERIFY2(tunnels.size() >= 2, qPrintable(proxy.logText()));
+    QCOMPARE(tunnels.first(), ftp.hostField());
+
+    if (auth) {
+        const int before = proxy.tunnels().size();
+        QVERIFY(!curl(o.user + QStringLiteral(":wrong"), &got));
+        QCOMPARE(proxy.tunnels().size(), before);
+        if (kind == ProxyFixture::Kind::HttpConnect || kind == ProxyFixture::Kind::Socks5)
+            QCOMPARE(proxy.authFailures(), 1);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestFixtures)
