@@ -65,7 +65,9 @@ void ModeRules::SetTransferMode(const QString& name)
 
 bool ModeRules::IsSendable(const QString& name) const
 {
-    return !m_list4.stringList().contains(GetExtension(name), Qt::CaseSensitive);
+    // A stray empty line in the block would otherwise keep every name without an extension back.
+    const QString ext = GetExtension(name);
+    return ext.isEmpty() || !m_list4.stringList().contains(ext, Qt::CaseSensitive);
 }
 
 void ModeRules::LoadModeLists()

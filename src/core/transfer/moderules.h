@@ -28,7 +28,8 @@ public:
     // first, then the text list, compared without regard to case.
     void SetTransferMode(const QString& name);
 
-    // False when the name's extension is in the never-send list (compared with case).
+    // False when the name's extension is in the never-send list (compared with case). A name
+    // without an extension is always sent.
     bool IsSendable(const QString& name) const;
 
     // Start-up: fills both lists from their blocks. Without a <SetText> line the defaults are
