@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 #include <fcntl.h>
@@ -52,7 +53,21 @@ QStringList strayFiles(const QString& folder, const QStringList& expected)
     return found;
 }
 
+// Where two byte strings part, for failure messages of large comparisons.
+QByteArray difference(const QByteArray& a, const QByteArray& b)
+{
+    qsizetype i = 0;
+    while (i < a.size() && i < b.size() && a[i] == b[i])
+        ++i;
+    return "sizes " + QByteArray::number(a.size()) + "/" + QByteArray::number(b.size()) + ", first difference at "
+        + QByteArray::number(i) + ": " + a.mid(qMax<qsizetype>(0, i - 8), 16).toHex() + " / "
+        + b.mid(qMax<qsizetype>(0, i - 8), 16).toHex();
+}
+
 } // namespace
+
+// An operation that must succeed; on failure the message shows the code and the server's reply.
+#define VERIFY_OP(c, expr) QVERIFY2(expr, qPrintable(QString::number((c)->lastError()) + u' ' + (c)->lastResponse()))
 
 class TestFtpEngine : public QObject {
     Q_OBJECT
@@ -228,21 +243,21 @@ void TestFtpEngine::navigation()
     auto c = open(session, fixture);
     QVERIFY(c);
     QString folder;
-    QVERIFY(c->setCurrentDirectory(QStringLiteral("nav")));
-    QVERIFY(c->getCurrentDirectory(&folder));
+    VERIFY_OP(c, c->setCurrentDirectory(QStringLiteral("nav")));
+    VERIFY_OP(c, c->getCurrentDirectory(&folder));
     QCOMPARE(folder, QStringLiteral("/nav"));
-    QVERIFY(c->setCurrentDirectory(QStringLiteral("inner")));
-    QVERIFY(c->setCurrentDirectory(QStringLiteral("..")));
-    QVERIFY(c->getCurrentDirectory(&folder));
+    VERIFY_OP(c, c->setCurrentDirectory(QStringLiteral("inner")));
+    VERIFY_OP(c, c->setCurrentDirectory(QStringLiteral("..")));
+    VERIFY_OP(c, c->getCurrentDirectory(&folder));
     QCOMPARE(folder, QStringLiteral("/nav"));
-    QVERIFY(c->setCurrentDirectory(QStringLiteral("/nav/inner")));
-    QVERIFY(c->getCurrentDirectory(&folder));
+    VERIFY_OP(c, c->setCurrentDirectory(QStringLiteral("/nav/inner")));
+    VERIFY_OP(c, c->getCurrentDirectory(&folder));
     QCOMPARE(folder, QStringLiteral("/nav/inner"));
 
     QVERIFY(!c->setCurrentDirectory(QStringLiteral("missing")));
     QCOMPARE(c->lastError(), FtpError::ExtendedError);
     QVERIFY(c->lastResponse().startsWith(u"550"));
-    QVERIFY(c->getCurrentDirectory(&folder));
+    VERIFY_OP(c, c->getCurrentDirectory(&folder));
     QCOMPARE(folder, QStringLiteral("/nav/inner"));
     QVERIFY(!c->setCurrentDirectory(QStringLiteral("a\r\nDELE x")));
     QCOMPARE(c->lastError(), FtpError::InvalidName);
@@ -292,7 +307,7 @@ void TestFtpEngine::find()
         QCOMPARE(all[u"a.txt"_qs].lastWriteTime.date(), stamp.date());
 
     // Patterns, the first platform's "*.*", an empty folder and a missing one.
-    QVERIFY(c->setCurrentDirectory(QStringLiteral("findme")));
+    VERIFY_OP(c, c->setCurrentDirectory(QStringLiteral("findme")));
     find = c->findFirstFile(QStringLiteral("*.txt"), &data);
     QVERIFY(find);
     QStringList txt { data.name };
@@ -365,11 +380,11 @@ void TestFtpEngine::transfers()
 
     // An empty file both ways.
     QVERIFY(writeFile(folder + u"/empty.bin", QByteArray()));
-    QVERIFY(c->putFile(folder + u"/empty.bin", remote + u".empty", 2));
-    QVERIFY(c->getFile(remote + u".empty", folder + u"/empty2.bin", false, 2));
+    VERIFY_OP(c, c->putFile(folder + u"/empty.bin", remote + u".empty", 2));
+    VERIFY_OP(c, c->getFile(remote + u".empty", folder + u"/empty2.bin", false, 2));
     QCOMPARE(QFileInfo(folder + u"/empty2.bin").size(), 0);
-    QVERIFY(c->deleteFile(remote + u".empty"));
-    QVERIFY(c->deleteFile(remote));
+    VERIFY_OP(c, c->deleteFile(remote + u".empty"));
+    VERIFY_OP(c, c->deleteFile(remote));
 }
 
 void TestFtpEngine::asciiRoundTrip_data() { addKindRows(true); }
@@ -386,7 +401,11 @@ void TestFtpEngine::asciiRoundTrip()
     // buffers, and a file that ends in a CR.
     QByteArray text("first\r\nsecond\rstill second\nthird\n\r\n");
     text.append(QByteArray(1024 * 1024 - text.size() - 1, 'x'));
-    text.append("\r\nafter the split\r\n\r");
+    text.append("\r\nafter the split\r\n");
+    // pyftpdlib drops a CR that ends an ASCII upload (it waits for a LF that never comes);
+    // vsftpd keeps it.
+    if (fixture.isVsftpd())
+        text.append('\r');
     const QString folder = m_local.path() + u"/ascii-" + QString::number(int(kind)) + (passive ? u"p" : u"a");
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(writeFile(folder + u"/text.txt", text));
@@ -394,8 +413,9 @@ void TestFtpEngine::asciiRoundTrip()
     QVERIFY2(c->getFile(u"ascii.txt"_qs, folder + u"/back.txt", false, 1), qPrintable(c->lastResponse()));
     QByteArray expected = text;
     expected.replace("\r\n", "\n");
-    QCOMPARE(readFile(folder + u"/back.txt"), expected);
-    QVERIFY(c->deleteFile(u"ascii.txt"_qs));
+    const QByteArray back = readFile(folder + u"/back.txt");
+    QVERIFY2(back == expected, difference(back, expected).constData());
+    VERIFY_OP(c, c->deleteFile(u"ascii.txt"_qs));
 }
 
 void TestFtpEngine::fileOperations_data() { addKindRows(); }
@@ -407,13 +427,13 @@ void TestFtpEngine::fileOperations()
     FtpSession session;
     auto c = open(session, fixture);
     QVERIFY(c);
-    QVERIFY(c->createDirectory(u"ops"_qs));
+    VERIFY_OP(c, c->createDirectory(u"ops"_qs));
     QVERIFY(QFileInfo(fixture.root() + u"/ops").isDir());
     QVERIFY(!c->createDirectory(u"ops"_qs));
     QCOMPARE(c->lastError(), FtpError::ExtendedError);
     QVERIFY(writeFile(fixture.root() + u"/ops/one.txt", "1"));
     QVERIFY(writeFile(fixture.root() + u"/ops/keep.txt", "k"));
-    QVERIFY(c->renameFile(u"ops/one.txt"_qs, u"ops/two.txt"_qs));
+    VERIFY_OP(c, c->renameFile(u"ops/one.txt"_qs, u"ops/two.txt"_qs));
     QVERIFY(QFile::exists(fixture.root() + u"/ops/two.txt"));
     QVERIFY(!c->renameFile(u"ops/none.txt"_qs, u"ops/x.txt"_qs));
     QCOMPARE(c->lastError(), FtpError::ExtendedError);
@@ -421,11 +441,11 @@ void TestFtpEngine::fileOperations()
     QVERIFY(!c->deleteFile(u"ops/two.txt\r\nDELE ops/keep.txt"_qs));
     QCOMPARE(c->lastError(), FtpError::InvalidName);
     QVERIFY(QFile::exists(fixture.root() + u"/ops/keep.txt"));
-    QVERIFY(c->deleteFile(u"/ops/two.txt"_qs));
-    QVERIFY(c->deleteFile(u"ops/keep.txt"_qs));
+    VERIFY_OP(c, c->deleteFile(u"/ops/two.txt"_qs));
+    VERIFY_OP(c, c->deleteFile(u"ops/keep.txt"_qs));
     QVERIFY(!c->deleteFile(u"ops/keep.txt"_qs));
     QCOMPARE(c->lastError(), FtpError::ExtendedError);
-    QVERIFY(c->removeDirectory(u"ops"_qs));
+    VERIFY_OP(c, c->removeDirectory(u"ops"_qs));
     QVERIFY(!QFileInfo::exists(fixture.root() + u"/ops"));
 }
 
@@ -447,32 +467,35 @@ void TestFtpEngine::rawCommands()
     FtpSession session;
     auto c = open(session, fixture, passive);
     QVERIFY(c);
-    QVERIFY(c->setCurrentDirectory(sub));
+    VERIFY_OP(c, c->setCurrentDirectory(sub));
     const QString local = m_local.path() + u"/raw-" + tag;
 
-    QVERIFY(c->command(u"PWD"_qs, false, 1));
+    VERIFY_OP(c, c->command(u"PWD"_qs, false, 1));
     QVERIFY(c->lastResponse().startsWith(u"257"));
     QVERIFY(c->lastResponse().endsWith(u"\r\n"));
     QVERIFY(!c->command(u"NOSUCHCOMMAND"_qs, false, 1));
     QCOMPARE(c->lastError(), FtpError::ExtendedError);
     QVERIFY(c->lastResponse().startsWith(u"5"));
 
-    QVERIFY(c->getFile(u"f.txt"_qs, local, false, 2));
-    QVERIFY(c->command(u"TYPE A"_qs, false, 1));
-    QVERIFY(c->command(u"CWD "_qs + sub, false, 1));
-    QVERIFY(c->getFile(u"f.txt"_qs, local, false, 2));
+    VERIFY_OP(c, c->getFile(u"f.txt"_qs, local, false, 2));
+    VERIFY_OP(c, c->command(u"TYPE A"_qs, false, 1));
+    VERIFY_OP(c, c->command(u"CWD "_qs + sub, false, 1));
+    VERIFY_OP(c, c->getFile(u"f.txt"_qs, local, false, 2));
     QCOMPARE(readFile(local), top);
-    // Asking the server tells the truth, and from then on that folder is the current one.
     QString folder;
-    QVERIFY(c->getCurrentDirectory(&folder));
+    VERIFY_OP(c, c->getCurrentDirectory(&folder));
+    QCOMPARE(folder, u"/"_qs + sub);
+    // Asking the server tells the truth, and from then on that folder is the current one.
+    VERIFY_OP(c, c->command(u"CWD "_qs + sub, false, 1));
+    VERIFY_OP(c, c->getCurrentDirectory(&folder));
     QCOMPARE(folder, u"/"_qs + sub + u"/" + sub);
-    QVERIFY(c->getFile(u"f.txt"_qs, local, false, 2));
+    VERIFY_OP(c, c->getFile(u"f.txt"_qs, local, false, 2));
     QCOMPARE(readFile(local), QByteArray("wrong folder"));
-    QVERIFY(c->setCurrentDirectory(u".."_qs));
+    VERIFY_OP(c, c->setCurrentDirectory(u".."_qs));
 
     // A raw REST would make the next download start in the middle.
-    QVERIFY(c->command(u"REST 4"_qs, false, 1));
-    QVERIFY(c->getFile(u"f.txt"_qs, local, false, 2));
+    VERIFY_OP(c, c->command(u"REST 4"_qs, false, 1));
+    VERIFY_OP(c, c->getFile(u"f.txt"_qs, local, false, 2));
     QCOMPARE(readFile(local), top);
 
     // Raw commands with data, read in chunks.
@@ -488,11 +511,11 @@ void TestFtpEngine::rawCommands()
         QCOMPARE(data->lastError(), FtpError::None);
         QVERIFY2(all.contains("f.txt"), all.constData());
         // While a stream is open nothing else may run; after its end everything may.
-        QVERIFY(c->getCurrentDirectory(&folder));
+        VERIFY_OP(c, c->getCurrentDirectory(&folder));
     }
     {
         std::unique_ptr<FtpDataStream> data;
-        QVERIFY(c->command(u"RETR /big.bin"_qs, true, 2, &data));
+        VERIFY_OP(c, c->command(u"RETR /big.bin"_qs, true, 2, &data));
         QVERIFY(!c->getCurrentDirectory(&folder));
         QCOMPARE(c->lastError(), FtpError::TransferInProgress);
         char chunk[1000];
@@ -501,7 +524,7 @@ void TestFtpEngine::rawCommands()
         QVERIFY(got > 0);
         data->close(); // early: ABOR
     }
-    QVERIFY(c->getCurrentDirectory(&folder));
+    VERIFY_OP(c, c->getCurrentDirectory(&folder));
     QCOMPARE(folder, u"/"_qs + sub);
     QVERIFY(!c->command(u"RETR missing"_qs, true, 2, nullptr));
     QCOMPARE(c->lastError(), FtpError::ExtendedError);
@@ -573,7 +596,7 @@ void TestFtpEngine::stopInUpload()
     stop = false;
     c->setProgress({});
     QString cwd;
-    QVERIFY(c->getCurrentDirectory(&cwd));
+    VERIFY_OP(c, c->getCurrentDirectory(&cwd));
     QVERIFY(c->deleteFile(u"upload-stopped.bin"_qs) || c->lastError() == FtpError::ExtendedError);
 }
 
@@ -665,7 +688,7 @@ void TestFtpEngine::serverHangsUp()
     QVERIFY(!c->isOpen());
     // A new connect on the same object works.
     QVERIFY(c->connect(fixture.hostField(), 0, fixture.user(), fixture.password(), true));
-    QVERIFY(c->getCurrentDirectory(&cwd));
+    VERIFY_OP(c, c->getCurrentDirectory(&cwd));
 }
 
 void TestFtpEngine::ipv6Loopback_data()
@@ -699,7 +722,7 @@ void TestFtpEngine::ipv6Loopback()
     const QString local = m_local.path() + u"/six-" + QString::number(int(kind)) + (passive ? u"p" : u"a");
     QVERIFY2(c->getFile(u"six.txt"_qs, local, false, 2), qPrintable(c->lastResponse()));
     QCOMPARE(readFile(local), QByteArray("over IPv6"));
-    QVERIFY(c->putFile(local, u"back.txt"_qs, 2));
+    VERIFY_OP(c, c->putFile(local, u"back.txt"_qs, 2));
     QCOMPARE(readFile(fixture.root() + u"/back.txt"), QByteArray("over IPv6"));
 }
 
@@ -765,6 +788,8 @@ void TestFtpEngine::cp932Names()
     const QByteArray onDisk = QFile::encodeName(fixture.root()) + "/" + Cp932::encode(name);
     const int fd = ::open(onDisk.constData(), O_CREAT | O_WRONLY | O_TRUNC, 0644);
     QVERIFY(fd >= 0);
+    // QTemporaryDir cannot remove a name that is not UTF-8.
+    const auto removeFile = qScopeGuard([onDisk] { ::unlink(onDisk.constData()); });
     QCOMPARE(::write(fd, "sjis", 4), 4);
     ::close(fd);
     FtpSession session;
@@ -781,7 +806,7 @@ void TestFtpEngine::cp932Names()
     }
     QVERIFY2(names.contains(name), qPrintable(names.join(u',')));
     const QString local = m_local.path() + u"/sjis.txt";
-    QVERIFY(c->getFile(name, local, false, 2));
+    VERIFY_OP(c, c->getFile(name, local, false, 2));
     QCOMPARE(readFile(local), QByteArray("sjis"));
     // A name CP932 cannot hold is refused rather than sent as "?".
     QVERIFY(!c->deleteFile(u"한국어.txt"_qs));

@@ -46,6 +46,9 @@ void Channel::close()
 {
     if (m_ssl) {
         SSL_set_ex_data(m_ssl, TlsContext::channelIndex(), nullptr);
+        // Freeing a connection that was not shut down marks its session as not resumable, and
+        // data connections share the control connection's session: keep it usable.
+        SSL_set_shutdown(m_ssl, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
         SSL_free(m_ssl);
         m_ssl = nullptr;
     }
