@@ -1,12 +1,33 @@
+#include "core/app/datafolder.h"
 #include "gui/app/mainwindow.h"
+#include "gui/app/signalwatcher.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("FTPTarvo"));
+    QApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3").arg(FTPTARVO_VERSION_MAJOR).arg(FTPTARVO_VERSION_MINOR).arg(FTPTARVO_VERSION_PATCH));
+    QApplication::setDesktopFileName(QStringLiteral("ftptarvo"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/ftptarvo.png")));
+    DataFolder::path();
+
+    QStringList arguments = QApplication::arguments();
+    if (!arguments.isEmpty())
+        arguments.removeFirst();
+    const QString commandLine = arguments.join(u' ');
+
+    SignalWatcher signalWatcher;
     MainWindow window;
-    window.show();
-    return app.exec();
+    // SIGTERM and SIGINT end the program as closing the window does.
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, [&window] {
+        window.Form_Unload();
+        QApplication::quit();
+    });
+    QObject::connect(&app, &QApplication::aboutToQuit, &window, &MainWindow::Form_Unload);
+    window.Form_Load(commandLine);
+    return QApplication::exec();
 }

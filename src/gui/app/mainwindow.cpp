@@ -1,8 +1,594 @@
 #include "gui/app/mainwindow.h"
 
+#include "core/app/statuslines.h"
+#include "core/log/activitylog.h"
+#include "core/panes/listheaders.h"
+#include "core/panes/listingrecord.h"
+#include "core/panes/localpane.h"
+#include "core/panes/panelistmodel.h"
+#include "core/settings/options.h"
+#include "core/settings/settingslines.h"
+#include "core/transfer/moderules.h"
+#include "gui/app/connectionindicator.h"
+#include "gui/app/qtdialogs.h"
+#include "gui/app/toolbaricons.h"
+#include "gui/log/logpanel.h"
+#include "gui/panes/iconkeydelegate.h"
+#include "gui/panes/localpanewidget.h"
+#include "gui/panes/localtreepanel.h"
+#include "gui/settings/othersettingspanel.h"
+#include "gui/settings/proxypanel.h"
+#include "gui/transfer/modeindicator.h"
+#include "gui/transfer/modepanel.h"
+#include "gui/ui/consolepanel.h"
+#include "gui/ui/movablepanel.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStandardItemModel>
+#include <QStatusBar>
+#include <QStringListModel>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+// A design name with its array index, as the option panels name their control arrays.
+QString arrayName(const char* name, int index) { return QStringLiteral("%1_%2").arg(QLatin1String(name)).arg(index); }
+
+struct ToolbarKey {
+    const char* key;
+    const char16_t* tooltip;
+};
+
+// In the order of the buttons, each one after a separator.
+constexpr ToolbarKey ToolbarKeys[] = {
+    { "open", u"新しいﾌｫﾙﾀﾞｰを作成します" },
+    { "cut", u"選択されているﾌｧｲﾙ又はﾌｫﾙﾀﾞｰを削除します" },
+    { "copy", u"ファイル又はフォルダーをコピーします" },
+    { "paste", u"ファイル又はフォルダーを貼り付けます" },
+    { "link1", u"ﾌｧｲﾙの中のﾘﾝｸをﾁｪｯｸします" },
+    { "link2", u"ﾘﾝｸをたどりﾌｧｲﾙの有無をﾁｪｯｸします" },
+    { "linkcut", u"ﾘﾝｸの無いﾌｧｲﾙを移します" },
+    { "imageshow", u"画像のｻﾑﾈｲﾙを表示します" },
+    { "Timer", u"アップロード　＆　ダウンロード予約" },
+    { "Stop", u"" },
+};
+
+} // namespace
+
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
+    , m_dialogs(std::make_unique<QtDialogs>(this))
+    , m_statusLines(std::make_unique<StatusLines>())
+    , m_settingsLines(std::make_unique<SettingsLines>())
+    , m_options(std::make_unique<Options>(*m_settingsLines))
+    , m_modeRules(std::make_unique<ModeRules>(*m_settingsLines, m_state))
+    , m_activityLog(std::make_unique<ActivityLog>())
+    , m_listingRecord(std::make_unique<ListingRecord>())
+    , m_localPane(std::make_unique<LocalPane>(m_state, *m_listingRecord, *m_dialogs))
+    , m_list7(std::make_unique<QStringListModel>())
+    , m_listView1Model(std::make_unique<PaneListModel>(ftpListHeaders()))
+    , m_treeView3Model(std::make_unique<QStandardItemModel>())
 {
     setObjectName(QStringLiteral("FtpTarvo"));
     setWindowTitle(QStringLiteral("FTPTarvo"));
+    m_list7->setObjectName(QStringLiteral("List7"));
+    m_settingsLines->setDialogs(m_dialogs.get());
+
+    createMenus();
+    createToolbar();
+    createCentralArea();
+    createPanels();
+    createStatusBar();
+    createTimers();
+    connectCore();
+    setInitialCommandState();
+    resize(InitialWidth, InitialHeight);
+}
+
+MainWindow::~MainWindow()
+{
+    // The widgets refer to the core objects, which are members and would go first.
+    const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    qDeleteAll(children);
+}
+
+void MainWindow::createMenus()
+{
+    QMenuBar* bar = menuBar();
+    bar->setObjectName(QStringLiteral("menuBar"));
+    auto addItem = [this](QMenu* menu, const QString& name, const QString& caption) {
+        QAction* action = menu->addAction(caption);
+        action->setObjectName(name);
+        action->setParent(this);
+        return action;
+    };
+    auto addSeparator = [](QMenu* menu, const QString& name) {
+        QAction* action = menu->addSeparator();
+        action->setObjectName(name);
+        return action;
+    };
+
+    m_mm2 = bar->addMenu(QStringLiteral("設定(S)"));
+    m_mm2->setObjectName(QStringLiteral("mm2"));
+    m_m2[1] = addItem(m_mm2, arrayName("m2", 1), QStringLiteral("サーバーの設定"));
+    m_m2[2] = addItem(m_mm2, arrayName("m2", 2), QStringLiteral("転送モード自動設定"));
+    m_m2[3] = addItem(m_mm2, arrayName("m2", 3), QStringLiteral("プロキシの設定"));
+    m_m2[4] = addSeparator(m_mm2, arrayName("m2", 4));
+    // The server settings panel comes with the connection profiles.
+    m_m2[1]->setEnabled(false);
+
+    m_mhen = bar->addMenu(QStringLiteral("編集"));
+    m_mhen->setObjectName(QStringLiteral("mhen"));
+    m_mh[1] = addItem(m_mhen, arrayName("mh", 1), QStringLiteral("元に戻す"));
+    m_mh[2] = addSeparator(m_mhen, arrayName("mh", 2));
+    m_mh[3] = addItem(m_mhen, arrayName("mh", 3), QStringLiteral("切り取り"));
+    m_mh[4] = addItem(m_mhen, arrayName("mh", 4), QStringLiteral("コピー"));
+    m_mh[5] = addItem(m_mhen, arrayName("mh", 5), QStringLiteral("貼り付け"));
+    m_mh[6] = addItem(m_mhen, arrayName("mh", 6), QStringLiteral("削除"));
+    // The edit commands come with the pane commands.
+    for (int i : { 1, 3, 4, 5, 6 })
+        m_mh[i]->setEnabled(false);
+
+    m_Mm1 = bar->addMenu(QStringLiteral("ファイル操作(&E)"));
+    m_Mm1->setObjectName(QStringLiteral("Mm1"));
+    const std::pair<int, const char16_t*> fileItems[] = {
+        { 4, u"フォルダーの作成(&N)" },
+        { 6, u"フォルダーとファイルの削除(&T)" },
+        { 8, u"ファイルコピー" },
+        { 9, u"ファイル貼り付け" },
+        { 11, u"ファイル名の変更(&A)" },
+        { 13, u"アクセス権(ﾊﾟｰﾐｯｼｮﾝ)の変更(&L)" },
+        { 15, u"リンクのチェック(&L)" },
+        { 16, u"リンクのチェック　基準ファイルから(&M)" },
+        { 17, u"リンクの無いファイルの削除(&D)" },
+        { 19, u"画像の表示" },
+    };
+    int next = 4;
+    for (const auto& [index, caption] : fileItems) {
+        for (; next < index; ++next)
+            m_M1[next] = addSeparator(m_Mm1, arrayName("M1", next));
+        m_M1[index] = addItem(m_Mm1, arrayName("M1", index), QString::fromUtf16(caption));
+        next = index + 1;
+    }
+
+    m_Mrog = bar->addMenu(QStringLiteral("オプション(&O)"));
+    m_Mrog->setObjectName(QStringLiteral("Mrog"));
+    QAction* mrog1 = addItem(m_Mrog, QStringLiteral("Mrog1"), QStringLiteral("ログの表示"));
+    QAction* mrog2 = addItem(m_Mrog, QStringLiteral("Mrog2"), QStringLiteral("その他の設定"));
+    QAction* mrog3 = addItem(m_Mrog, QStringLiteral("Mrog3"), QStringLiteral("アップロード＆ダウンロード予約"));
+    QAction* mrog4 = addItem(m_Mrog, QStringLiteral("Mrog4"), QStringLiteral("リンク設定"));
+    QAction* mrog5 = addItem(m_Mrog, QStringLiteral("Mrog5"), QStringLiteral("文字変換"));
+    m_mmessage = addItem(m_Mrog, QStringLiteral("mmessage"), QStringLiteral("メッセージ表示"));
+    QAction* mrog6 = addItem(m_Mrog, QStringLiteral("Mrog6"), QStringLiteral("フォルダ情報の表示"));
+    m_mmessage->setVisible(false);
+    // Reservations, link settings, conversion, messages and the folder analysis come later.
+    for (QAction* a : { mrog3, mrog4, mrog5, m_mmessage, mrog6 })
+        a->setEnabled(false);
+    connect(mrog1, &QAction::triggered, this, [this] { m_frame14->Mrog1_Click(); });
+    connect(mrog2, &QAction::triggered, this, [this] { openPanel(m_frame19); });
+
+    m_Mftp = bar->addMenu(QStringLiteral("FTP(&A)"));
+    m_Mftp->setObjectName(QStringLiteral("Mftp"));
+    QAction* mcom = addItem(m_Mftp, QStringLiteral("mcom"), QStringLiteral("FTPcommand"));
+    connect(mcom, &QAction::triggered, this, &MainWindow::mcom_Click);
+
+    m_mhelpm = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    m_mhelpm->setObjectName(QStringLiteral("mhelpm"));
+    QAction* help = addItem(m_mhelpm, QStringLiteral("mhelp"), QStringLiteral("ヘルプ(&H)"));
+    QAction* about = addItem(m_mhelpm, QStringLiteral("mversion"), QStringLiteral("バージョン情報(&A)"));
+    // Help and About come with their own issue.
+    help->setEnabled(false);
+    about->setEnabled(false);
+
+    connect(m_m2[2], &QAction::triggered, this, [this] { openPanel(m_frame4); });
+    connect(m_m2[3], &QAction::triggered, this, [this] { openPanel(m_frame7); });
+}
+
+void MainWindow::createToolbar()
+{
+    m_toolbar1 = addToolBar(QStringLiteral("Toolbar1"));
+    m_toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    m_toolbar1->setMovable(false);
+    m_toolbar1->setIconSize(QSize(24, 24));
+    for (const ToolbarKey& k : ToolbarKeys) {
+        m_toolbar1->addSeparator();
+        const QString key = QLatin1String(k.key);
+        QAction* action = m_toolbar1->addAction(toolbarIcon(key), key);
+        action->setObjectName(key);
+        action->setToolTip(QString::fromUtf16(k.tooltip));
+        m_toolbarButtons.insert(key, action);
+    }
+    // A tooltip of its own would hide the button's name; the Stop button has none.
+    m_toolbarButtons[QStringLiteral("Stop")]->setToolTip(QString());
+    // The reservation panel comes with the schedule.
+    m_toolbarButtons[QStringLiteral("Timer")]->setEnabled(false);
+    connect(
+        m_toolbarButtons[QStringLiteral("Stop")], &QAction::triggered, this, [this] { m_state.StopRequested = true; });
+}
+
+QWidget* MainWindow::createFtpSide()
+{
+    auto* side = new QWidget;
+    side->setObjectName(QStringLiteral("ftpSide"));
+
+    auto* connectRow = new QHBoxLayout;
+    connectRow->setContentsMargins(0, 0, 0, 0);
+    auto* profileLabel = new QLabel(QStringLiteral("接続先:"), side);
+    profileLabel->setObjectName(QStringLiteral("List1Label"));
+    m_list1 = new QComboBox(side);
+    m_list1->setObjectName(QStringLiteral("List1"));
+    m_list1->setModel(m_options->List1());
+    m_list1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_list1->setMinimumContentsLength(10);
+    m_list1->setToolTip(QStringLiteral("接続するサーバー"));
+    profileLabel->setBuddy(m_list1);
+    m_cmdConnect = new QPushButton(QStringLiteral("接続"), side);
+    m_cmdConnect->setObjectName(QStringLiteral("cmdConnect"));
+    m_cmdDisconnect = new QPushButton(QStringLiteral("切断"), side);
+    m_cmdDisconnect->setObjectName(QStringLiteral("cmdDisconnect"));
+    m_cmdDisconnect->setEnabled(false);
+    m_picture1 = new ConnectionIndicator(side);
+    connectRow->addWidget(profileLabel);
+    connectRow->addWidget(m_list1, 1);
+    connectRow->addWidget(m_cmdConnect);
+    connectRow->addWidget(m_cmdDisconnect);
+    connectRow->addWidget(m_picture1);
+
+    m_ftpTreeArea = new QWidget(side);
+    m_ftpTreeArea->setObjectName(QStringLiteral("ftpTreeArea"));
+    m_ftpTreeArea->setMinimumHeight(60);
+
+    auto* list = new QWidget(side);
+    list->setObjectName(QStringLiteral("ftpListArea"));
+    m_txtDir = new QLineEdit(list);
+    m_txtDir->setObjectName(QStringLiteral("TxtDir"));
+    m_txtDir->setToolTip(QStringLiteral("FTPサーバーのフォルダー"));
+    auto* ftpLabel = new QLabel(QStringLiteral("FTP:"), list);
+    ftpLabel->setObjectName(QStringLiteral("TxtDirLabel"));
+    ftpLabel->setBuddy(m_txtDir);
+    m_listView1 = new QTreeView(list);
+    m_listView1->setObjectName(QStringLiteral("ListView1"));
+    m_listView1->setModel(m_listView1Model.get());
+    m_listView1->setItemDelegate(new IconKeyDelegate(m_listView1));
+    m_listView1->setRootIsDecorated(false);
+    m_listView1->setUniformRowHeights(true);
+    m_listView1->setAllColumnsShowFocus(true);
+    m_listView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_listView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_listView1->header()->resizeSection(0, 200);
+    m_listView1->header()->resizeSection(1, 80);
+    m_listView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_listView1, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& pos) { m_Mm1->exec(m_listView1->viewport()->mapToGlobal(pos)); });
+    auto* pathRow = new QHBoxLayout;
+    pathRow->setContentsMargins(0, 0, 0, 0);
+    pathRow->addWidget(ftpLabel);
+    pathRow->addWidget(m_txtDir, 1);
+    auto* listLayout = new QVBoxLayout(list);
+    listLayout->setContentsMargins(0, 0, 0, 0);
+    listLayout->addLayout(pathRow);
+    listLayout->addWidget(m_listView1, 1);
+
+    m_ftpSplitter = new QSplitter(Qt::Vertical, side);
+    m_ftpSplitter->setObjectName(QStringLiteral("ftpSplitter"));
+    m_ftpSplitter->setChildrenCollapsible(false);
+    m_ftpSplitter->addWidget(m_ftpTreeArea);
+    m_ftpSplitter->addWidget(list);
+    m_ftpSplitter->setStretchFactor(0, 1);
+    m_ftpSplitter->setStretchFactor(1, 3);
+
+    auto* layout = new QVBoxLayout(side);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addLayout(connectRow);
+    layout->addWidget(m_ftpSplitter, 1);
+    return side;
+}
+
+void MainWindow::createCentralArea()
+{
+    m_central = new QWidget(this);
+    m_central->setObjectName(QStringLiteral("centralArea"));
+    setCentralWidget(m_central);
+
+    auto* localSide = new QWidget;
+    localSide->setObjectName(QStringLiteral("localSide"));
+    m_localTreeArea = new QWidget(localSide);
+    m_localTreeArea->setObjectName(QStringLiteral("localTreeArea"));
+    m_localTreeArea->setMinimumHeight(60);
+    m_localPaneWidget = new LocalPaneWidget(*m_localPane, localSide);
+    m_localPaneWidget->ListView2()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_localPaneWidget->ListView2(), &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& pos) { m_Mm1->exec(m_localPaneWidget->ListView2()->viewport()->mapToGlobal(pos)); });
+    m_localSplitter = new QSplitter(Qt::Vertical, localSide);
+    m_localSplitter->setObjectName(QStringLiteral("localSplitter"));
+    m_localSplitter->setChildrenCollapsible(false);
+    m_localSplitter->addWidget(m_localTreeArea);
+    m_localSplitter->addWidget(m_localPaneWidget);
+    m_localSplitter->setStretchFactor(0, 1);
+    m_localSplitter->setStretchFactor(1, 3);
+    auto* localTitle = new QLabel(QStringLiteral("ローカルPC"), localSide);
+    localTitle->setObjectName(QStringLiteral("localTitle"));
+    localTitle->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
+    auto* localLayout = new QVBoxLayout(localSide);
+    localLayout->setContentsMargins(0, 0, 0, 0);
+    localLayout->addWidget(localTitle);
+    localLayout->addWidget(m_localSplitter, 1);
+
+    // Between the panes: put (local to server) and get (server to local).
+    auto* middle = new QWidget;
+    middle->setObjectName(QStringLiteral("transferButtons"));
+    m_cmdPut = new QPushButton(middle);
+    m_cmdPut->setObjectName(QStringLiteral("cmdPut"));
+    m_cmdPut->setIcon(style()->standardIcon(QStyle::SP_ArrowRight));
+    m_cmdPut->setToolTip(QStringLiteral("アップロード"));
+    m_cmdPut->setAccessibleName(QStringLiteral("アップロード"));
+    m_cmdGet = new QPushButton(middle);
+    m_cmdGet->setObjectName(QStringLiteral("cmdGet"));
+    m_cmdGet->setIcon(style()->standardIcon(QStyle::SP_ArrowLeft));
+    m_cmdGet->setToolTip(QStringLiteral("ダウンロード"));
+    m_cmdGet->setAccessibleName(QStringLiteral("ダウンロード"));
+    for (QPushButton* b : { m_cmdPut, m_cmdGet }) {
+        b->setFixedWidth(34);
+        b->setEnabled(false);
+    }
+    auto* middleLayout = new QVBoxLayout(middle);
+    middleLayout->setContentsMargins(2, 0, 2, 0);
+    middleLayout->addStretch(1);
+    middleLayout->addWidget(m_cmdPut);
+    middleLayout->addWidget(m_cmdGet);
+    middleLayout->addStretch(1);
+
+    m_paneSplitter = new QSplitter(Qt::Horizontal);
+    m_paneSplitter->setObjectName(QStringLiteral("paneSplitter"));
+    m_paneSplitter->setChildrenCollapsible(false);
+    m_paneSplitter->addWidget(localSide);
+    m_paneSplitter->addWidget(middle);
+    m_paneSplitter->addWidget(createFtpSide());
+    m_paneSplitter->setStretchFactor(0, 1);
+    m_paneSplitter->setStretchFactor(1, 0);
+    m_paneSplitter->setStretchFactor(2, 1);
+
+    m_lstStates = new QListView;
+    m_lstStates->setObjectName(QStringLiteral("LstStates"));
+    m_lstStates->setModel(m_statusLines.get());
+    m_lstStates->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_lstStates->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_lstStates->setUniformItemSizes(true);
+    connect(m_statusLines.get(), &StatusLines::lineAdded, m_lstStates, [this](int row) {
+        const QModelIndex index = m_statusLines->index(row);
+        m_lstStates->setCurrentIndex(index);
+        m_lstStates->scrollTo(index);
+    });
+
+    m_mainSplitter = new QSplitter(Qt::Vertical, m_central);
+    m_mainSplitter->setObjectName(QStringLiteral("mainSplitter"));
+    m_mainSplitter->setChildrenCollapsible(false);
+    m_mainSplitter->addWidget(m_paneSplitter);
+    m_mainSplitter->addWidget(m_lstStates);
+    m_mainSplitter->setStretchFactor(0, 1);
+    m_mainSplitter->setStretchFactor(1, 0);
+    m_mainSplitter->setSizes({ 480, 90 });
+
+    auto* centralLayout = new QVBoxLayout(m_central);
+    centralLayout->setContentsMargins(4, 4, 4, 4);
+    centralLayout->addWidget(m_mainSplitter);
+
+    // The docked tree panels follow their areas through every resize and splitter move.
+    const QList<QWidget*> watched { m_central, m_mainSplitter, m_paneSplitter, localSide, m_localSplitter,
+        m_localTreeArea, m_ftpTreeArea->parentWidget(), m_ftpSplitter, m_ftpTreeArea };
+    for (QWidget* w : watched)
+        w->installEventFilter(this);
+}
+
+void MainWindow::createPanels()
+{
+    m_frame3 = new LocalTreePanel(*m_localPane, m_central);
+
+    m_frame20 = new MovablePanel(
+        QStringLiteral("Frame20"), QStringLiteral("Label17"), QStringLiteral("FTPサーバーのツリー表示"), m_central);
+    m_treeView3 = new QTreeView(m_frame20);
+    m_treeView3->setObjectName(QStringLiteral("TreeView3"));
+    m_treeView3->setModel(m_treeView3Model.get());
+    m_treeView3->setItemDelegate(new IconKeyDelegate(m_treeView3));
+    m_treeView3->setHeaderHidden(true);
+    m_treeView3->setUniformRowHeights(true);
+    m_treeView3->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_frame20->body()->addWidget(m_treeView3);
+
+    // The status report of transfers and deletes; it travels under a dragged tree panel.
+    m_frame27
+        = new MovablePanel(QStringLiteral("Frame27"), QStringLiteral("Label22"), QStringLiteral("状況報告"), m_central);
+    m_frame27->resize(300, 120);
+    m_frame3->setDockedBelow(m_frame27);
+    m_frame20->setDockedBelow(m_frame27);
+
+    for (MovablePanel* tree : { static_cast<MovablePanel*>(m_frame3), m_frame20 }) {
+        tree->titleLabel()->setToolTip(QStringLiteral("ドラッグで移動、ダブルクリックで元の位置に戻ります"));
+        connect(tree, &MovablePanel::moved, this,
+            [this, tree] { (tree == m_frame3 ? m_frame3Docked : m_frame20Docked) = false; });
+        connect(tree, &MovablePanel::titleDoubleClicked, this, [this, tree] { dockTree(tree); });
+        tree->show();
+    }
+
+    m_frame4 = new ModePanel(*m_modeRules, *m_options, *m_dialogs, m_central);
+    m_frame7 = new ProxyPanel(*m_options, m_central);
+    m_frame19 = new OtherSettingsPanel(*m_options, m_central);
+    m_frame16 = new ConsolePanel(*m_options, m_central);
+    m_frame14 = new LogPanel(*m_activityLog, *m_dialogs, m_central);
+}
+
+void MainWindow::createStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar1"));
+    for (int i = 0; i < 4; ++i) {
+        auto* panel = new QLabel(bar);
+        panel->setObjectName(QStringLiteral("StatusBar1_Panel%1").arg(i + 1));
+        panel->setMinimumWidth(i == 0 ? 90 : 110);
+        bar->addWidget(panel);
+        m_statusPanels[i] = panel;
+    }
+    m_statusPanels[0]->setVisible(false);
+    auto* indicator = new ModeIndicator(*m_modeRules, bar);
+    indicator->setObjectName(QStringLiteral("Label8"));
+    bar->addPermanentWidget(indicator);
+}
+
+void MainWindow::createTimers()
+{
+    auto timer = [this](const char* name, int interval) {
+        auto* t = new QTimer(this);
+        t->setObjectName(QLatin1String(name));
+        t->setInterval(interval);
+        return t;
+    };
+    m_timer1 = timer("Timer1", 10000);
+    connect(m_timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
+    // Never ticks until the link checker gives it 1000 ms and starts it.
+    m_timer2 = timer("Timer2", 0);
+    m_timer3 = timer("Timer3", 10000);
+    connect(m_timer3, &QTimer::timeout, this, [this] {
+        m_timer3->stop();
+        // The scheduled session replay comes with the schedule.
+        m_timer3->start();
+    });
+    m_timer4 = timer("Timer4", 500);
+    connect(m_timer4, &QTimer::timeout, this, [this] {
+        m_moveUpFlag = true;
+        m_timer4->stop();
+    });
+    m_timer4->start();
+    m_timerMessage = timer("TimerMessage", 10);
+    connect(m_timerMessage, &QTimer::timeout, this, [this] {
+        // The companion's command interpreter comes with the message link.
+        m_timerMessage->stop();
+    });
+}
+
+void MainWindow::connectCore()
+{
+    m_localPane->setOptionCheck([this](int index) { return m_options->Check10(index); });
+    connect(m_options.get(), &Options::Check10Changed, this, [this](int index, bool) {
+        if (index > 1)
+            return;
+        m_localPane->RefreshLocalPanes();
+        m_localPane->ColourLocalList();
+    });
+    connect(m_list1, &QComboBox::activated, this, &MainWindow::selectProfile);
+    connect(m_activityLog.get(), &ActivityLog::writeFailed, this, [this](const QString& message) {
+        askUser().message(message, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+    });
+}
+
+Dialogs& MainWindow::askUser() { return *m_dialogs; }
+
+void MainWindow::AddStatusLine(const QString& text) { m_statusLines->AddStatusLine(text); }
+
+void MainWindow::setInitialCommandState()
+{
+    for (int i : { 4, 6, 8 })
+        m_M1[i]->setEnabled(true);
+    for (int i : { 9, 13, 15, 16, 17, 19 })
+        m_M1[i]->setEnabled(false);
+    for (const char* key : { "open", "cut", "copy" })
+        m_toolbarButtons[QLatin1String(key)]->setEnabled(true);
+    for (const char* key : { "paste", "link1", "link2", "linkcut", "imageshow" })
+        m_toolbarButtons[QLatin1String(key)]->setEnabled(false);
+}
+
+QList<MovablePanel*> MainWindow::panels() const
+{
+    return m_central->findChildren<MovablePanel*>(Qt::FindDirectChildrenOnly);
+}
+
+void MainWindow::openPanel(MovablePanel* panel)
+{
+    if (!panel->isVisible()) {
+        // A panel opens near the top left of the panes, as large as it wants within them.
+        const QSize room = m_central->size() - QSize(24, 24);
+        panel->resize(panel->sizeHint().expandedTo(panel->size()).boundedTo(room));
+        if (panel->pos() == QPoint(0, 0))
+            panel->move(24, 24);
+    }
+    panel->showInFront();
+}
+
+void MainWindow::mcom_Click()
+{
+    // 1000, 1000, 9195 and 6675 twips.
+    m_frame16->setGeometry(67, 67, 613, 445);
+    m_frame16->showInFront();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::Resize:
+    case QEvent::Move:
+    case QEvent::Show:
+    case QEvent::LayoutRequest:
+        placeDockedTrees();
+        break;
+    default:
+        break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void MainWindow::placeDockedTrees()
+{
+    if (!m_frame3 || !m_frame20)
+        return;
+    if (m_frame3Docked)
+        m_frame3->setGeometry(QRect(m_localTreeArea->mapTo(m_central, QPoint(0, 0)), m_localTreeArea->size()));
+    if (m_frame20Docked)
+        m_frame20->setGeometry(QRect(m_ftpTreeArea->mapTo(m_central, QPoint(0, 0)), m_ftpTreeArea->size()));
+}
+
+void MainWindow::dockTree(MovablePanel* panel)
+{
+    (panel == m_frame3 ? m_frame3Docked : m_frame20Docked) = true;
+    placeDockedTrees();
+}
+
+void MainWindow::Timer1_Timer()
+{
+    // The probe asks the server for its current folder; it arrives with the connection. Until
+    // then only a connected state can be "alive".
+    watchTick(m_state.IsConnected);
+}
+
+void MainWindow::watchTick(bool probeSucceeded)
+{
+    if (probeSucceeded) {
+        m_picture1->step();
+        QCoreApplication::processEvents();
+        return;
+    }
+    m_timer1->stop();
+    m_picture1->showPicture(1);
+    m_statusLines->addRawLine(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("接続終了"));
+    // Reconnect with the TxtDir text arrives with the connection.
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    Form_Unload();
+    event->accept();
 }

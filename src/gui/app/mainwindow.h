@@ -1,10 +1,213 @@
 #pragma once
 
-#include <QMainWindow>
+#include "core/app/appstate.h"
 
-// The main window `FtpTarvo`: the local PC and the server side by side.
+#include <QMainWindow>
+#include <QMap>
+#include <memory>
+
+class ActivityLog;
+class ConnectionIndicator;
+class ConsolePanel;
+class Dialogs;
+class LocalPane;
+class LocalPaneWidget;
+class LocalTreePanel;
+class LogPanel;
+class ModePanel;
+class ModeRules;
+class MovablePanel;
+class Options;
+class OtherSettingsPanel;
+class PaneListModel;
+class ProxyPanel;
+class QAction;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QListView;
+class QMenu;
+class QPushButton;
+class QSplitter;
+class QStandardItemModel;
+class QStringListModel;
+class QTimer;
+class QToolBar;
+class QTreeView;
+class QtDialogs;
+class SettingsLines;
+class StatusLines;
+struct CommandLineRequest;
+struct ListingRecord;
+
+// The main window `FtpTarvo`: the local PC and the server side by side, the menus and the
+// toolbar, the status list, and the movable panels. It owns the form-level state and the core
+// objects every procedure works on; the widgets show them and forward the user's actions.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // Start-up, in the order the program has always done it. Shows the window, except for the
+    // command line "<message invisible>".
+    void Form_Load(const QString& commandLine);
+    // Exit: disconnects, removes the temporary files of the data folder. Runs once; every
+    // failure is ignored so that each step runs.
+    void Form_Unload();
+    bool isUnloaded() const { return m_unloaded; }
+
+    void AddStatusLine(const QString& text);
+
+    // The initial command state: file-operation items 4, 6, 8 and the toolbar buttons "open",
+    // "cut", "copy" enabled; items 9, 13, 15, 16, 17, 19 and their buttons disabled.
+    void setInitialCommandState();
+
+    // The connection watch (`Timer1`), every 10 s while connected.
+    void Timer1_Timer();
+    // One tick of the watch with the probe's outcome: the indicator steps on, or the watch stops
+    // and the status list gets "接続終了".
+    void watchTick(bool probeSucceeded);
+    ConnectionIndicator& connectionIndicator() { return *m_picture1; }
+
+    // The settings menu's items from index 5 on: selects the profile named after the ":".
+    void m2_Click(int index);
+
+    AppState& state() { return m_state; }
+    StatusLines& statusLines() { return *m_statusLines; }
+    SettingsLines& settingsLines() { return *m_settingsLines; }
+    Options& options() { return *m_options; }
+    ModeRules& modeRules() { return *m_modeRules; }
+    ActivityLog& activityLog() { return *m_activityLog; }
+    ListingRecord& listingRecord() { return *m_listingRecord; }
+    LocalPane& localPane() { return *m_localPane; }
+    QtDialogs& dialogs() { return *m_dialogs; }
+    // The questions seam as the procedures see it.
+    Dialogs& askUser();
+
+    // Menu items by their array index (nullptr when there is none).
+    QAction* m2(int index) const { return m_m2.value(index); }
+    QAction* M1(int index) const { return m_M1.value(index); }
+    QAction* mh(int index) const { return m_mh.value(index); }
+    QAction* toolbarButton(const QString& key) const { return m_toolbarButtons.value(key); }
+    QMenu* fileMenu() const { return m_Mm1; }
+
+    // Every movable panel of the window.
+    QList<MovablePanel*> panels() const;
+
+    // Lines of link.txt (`List7`), for the link checker.
+    QStringListModel& List7() { return *m_list7; }
+    // The move-up flag of the FTP pane, set by `Timer4`.
+    bool moveUpFlag() const { return m_moveUpFlag; }
+    void setMoveUpFlag(bool on) { m_moveUpFlag = on; }
+
+    // The window's first width (12735 twips).
+    static constexpr int InitialWidth = 849;
+    static constexpr int InitialHeight = 640;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void createMenus();
+    void createToolbar();
+    void createCentralArea();
+    QWidget* createFtpSide();
+    void createPanels();
+    void createStatusBar();
+    void createTimers();
+    void connectCore();
+
+    void openPanel(MovablePanel* panel);
+    void placeDockedTrees();
+    void dockTree(MovablePanel* panel);
+
+    // Start-up steps.
+    void selectLastProfile();
+    void addProfileMenuItems();
+    QString welcomeLine() const;
+    void loadLinkList();
+    // False when start-up ends with the command line (the initial command state is skipped).
+    bool runCommandLine(const CommandLineRequest& request);
+    void openCommandLinePath(const CommandLineRequest& request);
+
+    // Selects a profile in `List1`: records it as the last profile and shows its name in the
+    // FTP path box.
+    void selectProfile(int row);
+    void recordLastProfile(const QString& name);
+
+    void removeTemporaryFiles();
+    void mcom_Click();
+
+    // Form-level state and the core, created before the widgets and destroyed after them.
+    AppState m_state;
+    std::unique_ptr<QtDialogs> m_dialogs;
+    std::unique_ptr<StatusLines> m_statusLines;
+    std::unique_ptr<SettingsLines> m_settingsLines;
+    std::unique_ptr<Options> m_options;
+    std::unique_ptr<ModeRules> m_modeRules;
+    std::unique_ptr<ActivityLog> m_activityLog;
+    std::unique_ptr<ListingRecord> m_listingRecord;
+    std::unique_ptr<LocalPane> m_localPane;
+    std::unique_ptr<QStringListModel> m_list7;
+    std::unique_ptr<PaneListModel> m_listView1Model;
+    std::unique_ptr<QStandardItemModel> m_treeView3Model;
+
+    // Menus.
+    QMenu* m_mm2 = nullptr;
+    QMenu* m_mhen = nullptr;
+    QMenu* m_Mm1 = nullptr;
+    QMenu* m_Mrog = nullptr;
+    QMenu* m_Mftp = nullptr;
+    QMenu* m_mhelpm = nullptr;
+    QAction* m_mmessage = nullptr;
+    QMap<int, QAction*> m_m2;
+    QMap<int, QAction*> m_M1;
+    QMap<int, QAction*> m_mh;
+    QMap<QString, QAction*> m_toolbarButtons;
+    QToolBar* m_toolbar1 = nullptr;
+
+    // The central area and both panes.
+    QWidget* m_central = nullptr;
+    QSplitter* m_mainSplitter = nullptr;
+    QSplitter* m_paneSplitter = nullptr;
+    QSplitter* m_localSplitter = nullptr;
+    QSplitter* m_ftpSplitter = nullptr;
+    QWidget* m_localTreeArea = nullptr;
+    QWidget* m_ftpTreeArea = nullptr;
+    LocalPaneWidget* m_localPaneWidget = nullptr;
+    QComboBox* m_list1 = nullptr;
+    QPushButton* m_cmdConnect = nullptr;
+    QPushButton* m_cmdDisconnect = nullptr;
+    QPushButton* m_cmdGet = nullptr;
+    QPushButton* m_cmdPut = nullptr;
+    ConnectionIndicator* m_picture1 = nullptr;
+    QLineEdit* m_txtDir = nullptr;
+    QTreeView* m_listView1 = nullptr;
+    QListView* m_lstStates = nullptr;
+    QLabel* m_statusPanels[4] = {};
+
+    // Panels.
+    LocalTreePanel* m_frame3 = nullptr;
+    MovablePanel* m_frame20 = nullptr;
+    QTreeView* m_treeView3 = nullptr;
+    MovablePanel* m_frame27 = nullptr;
+    ModePanel* m_frame4 = nullptr;
+    ProxyPanel* m_frame7 = nullptr;
+    OtherSettingsPanel* m_frame19 = nullptr;
+    ConsolePanel* m_frame16 = nullptr;
+    LogPanel* m_frame14 = nullptr;
+    // Tree panels that sit in their pane's tree area (not dragged away).
+    bool m_frame3Docked = true;
+    bool m_frame20Docked = true;
+
+    QTimer* m_timer1 = nullptr;
+    QTimer* m_timer2 = nullptr;
+    QTimer* m_timer3 = nullptr;
+    QTimer* m_timer4 = nullptr;
+    QTimer* m_timerMessage = nullptr;
+
+    bool m_moveUpFlag = false;
+    bool m_unloaded = false;
 };

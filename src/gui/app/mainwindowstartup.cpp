@@ -1,0 +1,282 @@
+// Start-up and exit of the main window.
+#include "core/app/commandline.h"
+#include "core/app/datafolder.h"
+#include "core/app/statuslines.h"
+#include "core/app/textfile.h"
+#include "core/panes/itemroles.h"
+#include "core/panes/localpane.h"
+#include "core/panes/panelistmodel.h"
+#include "core/settings/options.h"
+#include "core/settings/settingslines.h"
+#include "core/transfer/moderules.h"
+#include "gui/app/mainwindow.h"
+#include "gui/panes/localpanewidget.h"
+#include "gui/ui/movablepanel.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStringListModel>
+#include <QTimer>
+#include <QTreeView>
+
+namespace {
+
+const QString LastProfileTag = QStringLiteral("<最終 プロﾌｧｲﾙ>");
+const QString LastProfileEndTag = QStringLiteral("</最終 プロﾌｧｲﾙ>");
+
+// link.txt is a short list of link patterns; anything larger is no list of ours.
+constexpr qint64 MaxLinkListBytes = 4 * 1024 * 1024;
+
+} // namespace
+
+void MainWindow::Form_Load(const QString& commandLine)
+{
+    // 1. The folder-analysis window comes with the help; the window stays hidden until the
+    //    command line has been looked at.
+    hide();
+
+    // 2.
+    m_state.CommandLine = commandLine;
+    m_state.MarkColour = QColor(194, 191, 165);
+    resize(InitialWidth, height());
+    m_state.IsConnected = false;
+    m_state.TransferMode = 2;
+
+    // 3. The profile fields (txtftp) come with the profiles; the name field starts empty.
+    m_txtDir->setText(QString());
+
+    // 4, 5. The home folder stands for "c:/": the drive list shows "/", TxtDir2 the home folder,
+    //    which is listed and filled. The tree is walked by the commands that work on whole trees.
+    m_localPane->showStartFolder();
+
+    // 6.
+    m_options->loadAtStartUp(&askUser());
+    // 7.
+    m_modeRules->LoadModeLists();
+    // 8.
+    selectLastProfile();
+    // 9.
+    m_statusPanels[0]->setVisible(true);
+    // 10.
+    addProfileMenuItems();
+    // 11.
+    m_statusLines->addRawLine(welcomeLine());
+    // 12. The link and message lists that get a horizontal extent come with their panels.
+    // 13.
+    m_localPane->ColourLocalList();
+    QCoreApplication::processEvents();
+    // 14.
+    loadLinkList();
+
+    // 15.
+    if (!runCommandLine(parseCommandLine(m_state.CommandLine, m_options->List1()->stringList())))
+        return;
+
+    // 16.
+    show();
+    QCoreApplication::processEvents();
+    setInitialCommandState();
+}
+
+void MainWindow::selectLastProfile()
+{
+    const SettingsLines& lines = *m_settingsLines;
+    const QStringList names = m_options->List1()->stringList();
+    for (qsizetype i = 0; i < lines.count(); ++i) {
+        if (lines.line(i) != LastProfileTag)
+            continue;
+        const qsizetype row = names.indexOf(lines.line(i + 1));
+        if (row >= 0) {
+            selectProfile(int(row));
+            return;
+        }
+    }
+    m_list1->setCurrentIndex(-1);
+}
+
+void MainWindow::selectProfile(int row)
+{
+    const QStringList names = m_options->List1()->stringList();
+    if (row < 0 || row >= names.size())
+        return;
+    m_list1->setCurrentIndex(row);
+    // The profile's fields are shown once profiles arrive; the last-profile block and the path
+    // box need only the name.
+    recordLastProfile(names[row]);
+    m_txtDir->setText(names[row]);
+}
+
+void MainWindow::recordLastProfile(const QString& name)
+{
+    SettingsLines& lines = *m_settingsLines;
+    for (qsizetype i = lines.count() - 1; i >= 0; --i) {
+        if (lines.line(i) != LastProfileTag)
+            continue;
+        qsizetype end = lines.indexOf(LastProfileEndTag, i + 1);
+        if (end < 0)
+            end = qMin(i + 1, lines.count() - 1);
+        for (qsizetype j = end; j >= i; --j)
+            lines.removeLine(j);
+    }
+    lines.appendLines({ LastProfileTag, name, LastProfileEndTag });
+    lines.SaveSettings();
+}
+
+void MainWindow::addProfileMenuItems()
+{
+    const QStringList names = m_options->List1()->stringList();
+    int index = m_m2.isEmpty() ? 1 : m_m2.lastKey() + 1;
+    for (int i = 0; i < names.size(); ++i, ++index) {
+        const QString caption = QStringLiteral(" %1:%2").arg(i).arg(names[i]);
+        QString shown = caption;
+        shown.replace(u'&', QStringLiteral("&&"));
+        QAction* action = m_mm2->addAction(shown);
+        action->setObjectName(QStringLiteral("m2_%1").arg(index));
+        action->setData(caption);
+        connect(action, &QAction::triggered, this, [this, index] { m2_Click(index); });
+        m_m2.insert(index, action);
+    }
+}
+
+void MainWindow::m2_Click(int index)
+{
+    QAction* action = m_m2.value(index);
+    if (index < 5 || !action)
+        return;
+    // Everything after the number's ":" is the name, so a name may hold a ":" itself.
+    const QString caption = action->data().toString();
+    const qsizetype colon = caption.indexOf(u':');
+    if (colon < 0)
+        return;
+    const QString name = caption.mid(colon + 1);
+    const qsizetype row = m_options->List1()->stringList().indexOf(name);
+    if (row < 0)
+        return;
+    // Disconnecting first and connecting afterwards come with the connection.
+    selectProfile(int(row));
+    QCoreApplication::processEvents();
+}
+
+QString MainWindow::welcomeLine() const
+{
+    return QStringLiteral("Welcome to FTPTarvo ") + QStringLiteral("Ver ") + QString::number(FTPTARVO_VERSION_MAJOR)
+        + u'.' + QString::number(FTPTARVO_VERSION_MINOR) + u'.' + QString::number(FTPTARVO_VERSION_PATCH)
+        + QStringLiteral("  ホームページ作りのためのFTPクライアントです。");
+}
+
+void MainWindow::loadLinkList()
+{
+    const QString path = DataFolder::file(QStringLiteral("link.txt"));
+    const QFileInfo info(path);
+    if (!info.isFile() || info.size() > MaxLinkListBytes)
+        return;
+    if (const std::optional<QStringList> lines = TextFile::readLines(path))
+        m_list7->setStringList(m_list7->stringList() + *lines);
+}
+
+bool MainWindow::runCommandLine(const CommandLineRequest& request)
+{
+    using Kind = CommandLineRequest::Kind;
+    if (request.kind == Kind::Empty)
+        return true;
+
+    if (request.profileIndex >= 0) {
+        show();
+        QCoreApplication::processEvents();
+        // Closing the profile panel and connecting come with the profiles and the connection.
+        selectProfile(request.profileIndex);
+    }
+
+    switch (request.kind) {
+    case Kind::MessageVisible:
+        // The message channel to the companion is installed with the message link.
+        show();
+        m_mmessage->setVisible(true);
+        return false;
+    case Kind::MessageInvisible:
+        hide();
+        return false;
+    case Kind::ShowOnly:
+    case Kind::OpenPath:
+    case Kind::Empty:
+        break;
+    }
+
+    if (request.hasHandle) {
+        m_state.CompanionWindow = request.companionHandle;
+        AddStatusLine(QStringLiteral("GetHandle=") + QString::number(request.companionHandle));
+        // The handshake to the companion is sent once the message bus exists.
+    }
+    if (request.kind != Kind::OpenPath) {
+        show();
+        return false;
+    }
+    openCommandLinePath(request);
+    return true;
+}
+
+void MainWindow::openCommandLinePath(const CommandLineRequest& request)
+{
+    QString folder = request.folder;
+    if (QDir::isRelativePath(folder))
+        folder = QDir::cleanPath(QDir(LocalPane::homeFolder()).absoluteFilePath(folder));
+    m_localPane->setTxtDir2(folder);
+    if (m_localPane->ListLocalFolder(folder))
+        m_localPane->FillLocalList(folder);
+    m_localPane->ColourLocalList();
+
+    QTreeView* list = m_localPaneWidget->ListView2();
+    list->clearSelection();
+    PaneListModel* rows = m_localPane->ListView2();
+    for (int row = 0; row < rows->rowCount(); ++row) {
+        const QModelIndex index = rows->index(row, 0);
+        if (index.data().toString() != request.name)
+            continue;
+        list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        list->scrollTo(index);
+        break;
+    }
+    // The link check of the selected page or folder comes with the link checker; it ends with the
+    // status report hidden.
+    m_frame27->hide();
+}
+
+void MainWindow::Form_Unload()
+{
+    if (m_unloaded)
+        return;
+    m_unloaded = true;
+    // 1. The message channel is removed here once the message link installs it.
+    // 2. Disconnecting comes with the connection; the watch stops.
+    m_timer1->stop();
+    QCoreApplication::processEvents();
+    // 3.
+    removeTemporaryFiles();
+    // 4. "<mode=end>" goes to the companion once the message bus exists.
+    // 5. The folder-analysis window comes with the help.
+    for (QTimer* t : { m_timer1, m_timer2, m_timer3, m_timer4, m_timerMessage })
+        t->stop();
+}
+
+void MainWindow::removeTemporaryFiles()
+{
+    const QDir folder(DataFolder::path());
+    const QDir::Filters files = QDir::Files | QDir::Hidden | QDir::System;
+    for (const QFileInfo& info : folder.entryInfoList({ QStringLiteral("$temp$.*") }, files))
+        QFile::remove(info.absoluteFilePath());
+
+    // A "temp" that is a link leads out of the data folder: nothing behind it is ours to delete.
+    const QFileInfo temp(folder.filePath(QStringLiteral("temp")));
+    if (!temp.isDir() || temp.isSymLink())
+        return;
+    const QDir tempDir(temp.absoluteFilePath());
+    for (const QFileInfo& info : tempDir.entryInfoList(files))
+        QFile::remove(info.absoluteFilePath());
+    folder.rmdir(QStringLiteral("temp"));
+}
