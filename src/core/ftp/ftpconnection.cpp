@@ -88,6 +88,7 @@ bool FtpConnection::connect(
     d.tls = d.field.security != HostField::Security::Plain;
     d.utf8 = d.mlsd = d.sizeCommand = false;
     d.epsv = d.eprt = true;
+    d.sizeIn150 = false;
     d.type = 0;
     d.cwd.clear();
     d.cwdInSync = true;
@@ -295,7 +296,8 @@ bool FtpConnection::getFile(const QString& remote, const QString& local, bool fa
         return false;
     qint64 total = -1;
     FtpReply reply;
-    if (d.sizeCommand && type == 'I') {
+    // One round trip less per file once the server has shown that its 150 reply tells the size.
+    if (d.sizeCommand && type == 'I' && !d.sizeIn150) {
         if (!d.exchange("SIZE " + *name, &reply))
             return false;
         if (const auto size = FtpReplyText::parseSize(reply.text))
@@ -304,8 +306,11 @@ bool FtpConnection::getFile(const QString& remote, const QString& local, bool fa
     DataStart start;
     if (!d.startData("RETR " + *name, &start))
         return false;
-    if (total < 0)
-        total = FtpReplyText::parseTransferSize(start.preliminary.text).value_or(-1);
+    if (const auto announced = FtpReplyText::parseTransferSize(start.preliminary.text)) {
+        d.sizeIn150 = type == 'I';
+        if (total < 0)
+            total = *announced;
+    }
     if (d.progress)
         d.progress(0, total);
     qint64 done = 0;

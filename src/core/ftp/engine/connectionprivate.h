@@ -51,6 +51,7 @@ struct FtpConnection::Private {
     bool sizeCommand = false;
     bool epsv = true;
     bool eprt = true;
+    bool sizeIn150 = false; // the 150 reply of RETR announces the size, so SIZE is not needed
 
     // The server's state as the engine knows it.
     char type = 0; // 'A', 'I', or 0 when unknown
