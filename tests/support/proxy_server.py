@@ -113,9 +113,9 @@ class Proxy:
         methods = self.recv_exact(conn, count)
         wanted = 2 if self.args.user is not None else 0
         if wanted not in methods:
-            conn.sendall(b"\x05\xff")
             if wanted == 2:
-                self.log("AUTH-FAIL %d" % n)
+                self.log("AUTH-FAIL %d" % n)  # before the answer: the test reads the log after it
+            conn.sendall(b"\x05\xff")
             return
         conn.sendall(bytes([5, wanted]))
         if wanted == 2:
