@@ -28,7 +28,6 @@ private Q_SLOTS:
     void panelCarriesItsNames();
     void viewShowsTheNewestLines();
     void failedBackupIsTold();
-    void failedEntriesAreToldOnce();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -95,21 +94,6 @@ void TestLogPanel::failedBackupIsTold()
     m_panel->Mrog1_Click();
     QCOMPARE(m_dialogs.asked.size(), 1);
     QVERIFY(m_dialogs.asked.first().text.contains(QStringLiteral("バックアップ")));
-}
-
-void TestLogPanel::failedEntriesAreToldOnce()
-{
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("ftptarvo.log")));
-    for (int i = 0; i < 3; ++i) {
-        QString entry
-            = m_log->entry(QStringLiteral("<フォルダ作成>"), QStringLiteral("/a"), QStringLiteral("</フォルダ作成>"));
-        QVERIFY(!m_log->WriteLog(entry));
-    }
-    QVERIFY(m_dialogs.asked.isEmpty()); // not in the middle of the operation
-    QTRY_COMPARE(m_dialogs.asked.size(), 1);
-    QVERIFY(m_dialogs.asked.first().text.startsWith(QStringLiteral("ログファイルに記録できませんでした。")));
-    QTest::qWait(20);
-    QCOMPARE(m_dialogs.asked.size(), 1);
 }
 
 QTEST_MAIN(TestLogPanel)

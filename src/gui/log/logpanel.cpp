@@ -26,15 +26,6 @@ LogPanel::LogPanel(ActivityLog& log, Dialogs& dialogs, QWidget* parent)
     buttons->addWidget(close);
     body()->addLayout(buttons);
     connect(close, &QPushButton::clicked, this, &QWidget::hide);
-
-    // Queued: the message waits until the operation that wrote the entry has returned to the
-    // event loop, instead of opening in the middle of it.
-    connect(
-        &m_log, &ActivityLog::writeFailed, this,
-        [this](const QString& message) {
-            m_dialogs.message(message, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, QStringLiteral("FTPTarvo"));
-        },
-        Qt::QueuedConnection);
 }
 
 void LogPanel::Mrog1_Click()

@@ -6,8 +6,8 @@ class ActivityLog;
 class Dialogs;
 class QPlainTextEdit;
 
-// The text panel `Frame14` that shows the activity log in `RichTextBox1`. It also tells the user,
-// once per run of failures, that log entries could not be written.
+// The text panel `Frame14` that shows the activity log in `RichTextBox1`. A failure of the view is
+// told through the Dialogs seam; failed entries are told by whoever owns ActivityLog::writeFailed.
 class LogPanel : public MovablePanel {
     Q_OBJECT
 public:
