@@ -2,11 +2,9 @@
 #include "core/app/codepage.h"
 #include "core/settings/settingslines.h"
 #include "core/transfer/moderules.h"
-#include "support/scripteddialogs.h"
 
 #include <QAbstractItemModelTester>
 #include <QFile>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -50,9 +48,6 @@ private Q_SLOTS:
     void restoreDefaultsRewritesTheBlocks();
     void addEntries();
     void deleteSelectedEntries();
-    void switchesExcludeEachOther();
-    void closeWarning_data();
-    void closeWarning();
 
 private:
     QString iniPath() const { return m_dir->filePath(QStringLiteral("ftpset.ini")); }
@@ -278,50 +273,6 @@ void TestModeRules::deleteSelectedEntries()
     const QStringList expected = QStringList { "p" } + blocks({ "txt", "htm" }, { "bak" }) + QStringList { "q" };
     QCOMPARE(m_lines->lines(), expected);
     QCOMPARE(fileLines(iniPath()), expected);
-}
-
-void TestModeRules::switchesExcludeEachOther()
-{
-    load(blocks(Defaults3, Defaults4));
-    QSignalSpy changed(m_rules.get(), &ModeRules::switchesChanged);
-    m_rules->setCheck5(true);
-    QVERIFY(m_rules->Check5() && !m_rules->Check6() && !m_rules->List3Enabled());
-    m_rules->setCheck6(true);
-    QVERIFY(!m_rules->Check5() && m_rules->Check6() && !m_rules->List3Enabled());
-    m_rules->setCheck6(false);
-    QVERIFY(!m_rules->Check5() && !m_rules->Check6() && m_rules->List3Enabled());
-    QCOMPARE(changed.size(), 3);
-    QVERIFY(!QFile::exists(iniPath())); // the switches are never stored
-}
-
-void TestModeRules::closeWarning_data()
-{
-    QTest::addColumn<int>("switchOn");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("asked");
-    QTest::addColumn<bool>("closes");
-    QTest::newRow("no switch: closes without asking") << 0 << int(Dialogs::Answer::No) << false << true;
-    QTest::newRow("all ASCII, No: stays") << 5 << int(Dialogs::Answer::No) << true << false;
-    QTest::newRow("all binary, Yes: closes") << 6 << int(Dialogs::Answer::Yes) << true << true;
-}
-
-void TestModeRules::closeWarning()
-{
-    QFETCH(int, switchOn);
-    QFETCH(int, answer);
-    QFETCH(bool, asked);
-    QFETCH(bool, closes);
-    ScriptedDialogs dialogs;
-    dialogs.queueAnswer(static_cast<Dialogs::Answer>(answer));
-    m_rules->setCheck5(switchOn == 5);
-    m_rules->setCheck6(switchOn == 6);
-    QCOMPARE(m_rules->mayClose(dialogs), closes);
-    QCOMPARE(dialogs.asked.size(), asked ? 1 : 0);
-    if (asked) {
-        QCOMPARE(
-            dialogs.asked.first().text, QStringLiteral("送信モードが全てASCIIかBinaryになっていますがいいですか。"));
-        QCOMPARE(dialogs.asked.first().buttons, Dialogs::Buttons::YesNo);
-    }
 }
 
 QTEST_GUILESS_MAIN(TestModeRules)
