@@ -1,5 +1,5 @@
 # Sourced by the scripts: installs the Debian packages a step needs when any is missing.
-# Usage: ensure_packages build|test|run|bench ...
+# Usage: ensure_packages build|test|run|bench|fuzz ...
 
 packages_for() {
   case "$1" in
@@ -7,6 +7,7 @@ packages_for() {
     run) echo qt6-qpa-plugins fonts-noto-cjk ;;
     test) echo vsftpd python3-pyftpdlib python3-openssl lftp curl clang libclang-rt-14-dev tinyproxy microsocks xvfb xauth fonts-noto-cjk qt6-qpa-plugins openssl ;;
     bench) echo vsftpd python3-pyftpdlib python3-openssl lftp curl ;;
+    fuzz) echo clang libclang-rt-14-dev ;;
   esac
 }
 
