@@ -61,7 +61,7 @@ ConnectionIndicator::ConnectionIndicator(QWidget* parent)
     static const char* const tips[Count] = { "接続中", "接続処理中", "未接続", "接続中" };
     for (int i = 0; i < Count; ++i) {
         auto* label = new QLabel(this);
-        label->setObjectName(QStringLiteral("Picture1[%1]").arg(i));
+        label->setObjectName(QStringLiteral("Picture1_%1").arg(i));
         label->setPixmap(drawPicture(i));
         label->setFixedSize(Side, Side);
         label->setToolTip(QString::fromUtf8(tips[i]));

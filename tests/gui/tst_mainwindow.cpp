@@ -1,0 +1,662 @@
+#include "core/app/codepage.h"
+#include "core/app/datafolder.h"
+#include "core/app/statuslines.h"
+#include "core/panes/localpane.h"
+#include "core/panes/panelistmodel.h"
+#include "core/settings/options.h"
+#include "core/settings/settingslines.h"
+#include "gui/app/connectionindicator.h"
+#include "gui/app/mainwindow.h"
+#include "gui/ui/movablepanel.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStringListModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QTreeView>
+#include <memory>
+
+namespace {
+
+QByteArray readBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray cp932Lines(const QStringList& lines)
+{
+    QByteArray out;
+    for (const QString& l : lines)
+        out += Cp932::encode(l) + "\r\n";
+    return out;
+}
+
+QStringList itemTexts(const QAbstractItemModel* model)
+{
+    QStringList out;
+    for (int r = 0; r < model->rowCount(); ++r)
+        out.append(model->index(r, 0).data().toString());
+    return out;
+}
+
+QStringList selectedNames(QTreeView* view)
+{
+    QStringList out;
+    for (const QModelIndex& i : view->selectionModel()->selectedRows())
+        out.append(i.data().toString());
+    return out;
+}
+
+QString version()
+{
+    return QStringLiteral("%1.%2.%3")
+        .arg(FTPTARVO_VERSION_MAJOR)
+        .arg(FTPTARVO_VERSION_MINOR)
+        .arg(FTPTARVO_VERSION_PATCH);
+}
+
+} // namespace
+
+class TestMainWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void init();
+    void cleanup();
+
+    void buildsWithEveryControl();
+    void menuItems_data();
+    void menuItems();
+    void toolbarButtons_data();
+    void toolbarButtons();
+    void timers();
+
+    void startWithEmptyDataFolder();
+    void startWithSettingsFile();
+    void welcomeLineAndStatusLines();
+    void profileMenuSelects();
+    void linkListIsRead();
+    void commandLine_data();
+    void commandLine();
+    void commandLinePathSelectsRow_data();
+    void commandLinePathSelectsRow();
+
+    void menusOpenTheirPanels();
+    void stopButtonRequestsStop();
+    void connectionWatch();
+    void treePanelsStayInTheirAreas();
+
+    void exitRemovesTemporaryFiles();
+    void exitLeavesLinkedTempFolderAlone();
+    void closingRunsExit();
+
+private:
+    MainWindow& window();
+
+    std::unique_ptr<QTemporaryDir> m_data;
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void TestMainWindow::init()
+{
+    m_data = std::make_unique<QTemporaryDir>();
+    m_home = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_data->isValid() && m_home->isValid());
+    qputenv("FTPTARVO_HOME", m_data->path().toUtf8());
+    qputenv("HOME", m_home->path().toUtf8());
+    DataFolder::reset();
+    QVERIFY(writeBytes(m_home->filePath(QStringLiteral("notes.txt")), "hello"));
+    QVERIFY(QDir(m_home->path()).mkdir(QStringLiteral("site")));
+}
+
+void TestMainWindow::cleanup()
+{
+    m_window.reset();
+    m_data.reset();
+    m_home.reset();
+    DataFolder::reset();
+    QDir::setCurrent(QDir::tempPath());
+}
+
+MainWindow& TestMainWindow::window()
+{
+    if (!m_window)
+        m_window = std::make_unique<MainWindow>();
+    return *m_window;
+}
+
+void TestMainWindow::buildsWithEveryControl()
+{
+    MainWindow& w = window();
+    QCOMPARE(w.objectName(), QStringLiteral("FtpTarvo"));
+    for (const char* name : { "TxtDir", "TxtDir2", "Drive2", "cmdUp2", "List1", "LstStates", "TreeView1", "TreeView3",
+             "ListView1", "ListView2", "cmdConnect", "cmdDisconnect", "cmdGet", "cmdPut", "Label8", "Frame3", "Label16",
+             "Frame20", "Label17", "Frame27", "Label22", "Frame4", "Frame7", "Frame14", "Frame16", "Frame19" })
+        QVERIFY2(w.findChild<QWidget*>(QLatin1String(name)), name);
+
+    auto* listView1 = w.findChild<QTreeView*>(QStringLiteral("ListView1"));
+    QStringList headers;
+    for (int c = 0; c < listView1->model()->columnCount(); ++c)
+        headers.append(listView1->model()->headerData(c, Qt::Horizontal).toString());
+    QCOMPARE(headers,
+        QStringList({ QStringLiteral("名前"), QStringLiteral("ｻｲｽﾞ"), QStringLiteral("種類"),
+            QStringLiteral("更新日時"), QStringLiteral("ｱｸｾｽ権"), QStringLiteral("所有者/ｸﾞﾙｰﾌﾟ") }));
+
+    // Disconnected: only connecting is possible.
+    QVERIFY(w.findChild<QPushButton*>(QStringLiteral("cmdConnect"))->isEnabled());
+    for (const char* name : { "cmdDisconnect", "cmdGet", "cmdPut" })
+        QVERIFY2(!w.findChild<QPushButton*>(QLatin1String(name))->isEnabled(), name);
+    QCOMPARE(w.findChild<QPushButton*>(QStringLiteral("cmdConnect"))->text(), QStringLiteral("接続"));
+    QCOMPARE(w.findChild<QPushButton*>(QStringLiteral("cmdDisconnect"))->text(), QStringLiteral("切断"));
+
+    // Four pictures, one shown: "not connected".
+    for (int i = 0; i < 4; ++i)
+        QVERIFY(w.findChild<QLabel*>(QStringLiteral("Picture1_%1").arg(i)));
+    QCOMPARE(w.connectionIndicator().visiblePicture(), 2);
+
+    QCOMPARE(w.statusBar()->objectName(), QStringLiteral("StatusBar1"));
+    for (int i = 1; i <= 4; ++i)
+        QVERIFY(w.statusBar()->findChild<QLabel*>(QStringLiteral("StatusBar1_Panel%1").arg(i)));
+    QVERIFY(w.statusBar()->findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->isHidden());
+
+    // Panels opened by menus wait hidden; the trees sit in their areas.
+    for (const char* name : { "Frame4", "Frame7", "Frame14", "Frame16", "Frame19", "Frame27" })
+        QVERIFY2(w.findChild<QWidget*>(QLatin1String(name))->isHidden(), name);
+    for (const char* name : { "Frame3", "Frame20" })
+        QVERIFY2(!w.findChild<QWidget*>(QLatin1String(name))->isHidden(), name);
+    QCOMPARE(w.width(), MainWindow::InitialWidth);
+}
+
+void TestMainWindow::menuItems_data()
+{
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<bool>("enabled");
+
+    auto row = [](const char* menu, const char* name, const QString& caption, bool enabled) {
+        QTest::newRow(name) << QString::fromLatin1(menu) << QString::fromLatin1(name) << caption << enabled;
+    };
+    row("mm2", "m2_1", QStringLiteral("サーバーの設定"), false);
+    row("mm2", "m2_2", QStringLiteral("転送モード自動設定"), true);
+    row("mm2", "m2_3", QStringLiteral("プロキシの設定"), true);
+    row("mm2", "m2_4", QString(), true);
+    row("mhen", "mh_1", QStringLiteral("元に戻す"), false);
+    row("mhen", "mh_2", QString(), true);
+    row("mhen", "mh_3", QStringLiteral("切り取り"), false);
+    row("mhen", "mh_4", QStringLiteral("コピー"), false);
+    row("mhen", "mh_5", QStringLiteral("貼り付け"), false);
+    row("mhen", "mh_6", QStringLiteral("削除"), false);
+    row("Mm1", "M1_4", QStringLiteral("フォルダーの作成(&N)"), true);
+    row("Mm1", "M1_5", QString(), true);
+    row("Mm1", "M1_6", QStringLiteral("フォルダーとファイルの削除(&T)"), true);
+    row("Mm1", "M1_7", QString(), true);
+    row("Mm1", "M1_8", QStringLiteral("ファイルコピー"), true);
+    row("Mm1", "M1_9", QStringLiteral("ファイル貼り付け"), false);
+    row("Mm1", "M1_10", QString(), true);
+    row("Mm1", "M1_11", QStringLiteral("ファイル名の変更(&A)"), true);
+    row("Mm1", "M1_12", QString(), true);
+    row("Mm1", "M1_13", QStringLiteral("アクセス権(ﾊﾟｰﾐｯｼｮﾝ)の変更(&L)"), false);
+    row("Mm1", "M1_14", QString(), true);
+    row("Mm1", "M1_15", QStringLiteral("リンクのチェック(&L)"), false);
+    row("Mm1", "M1_16", QStringLiteral("リンクのチェック　基準ファイルから(&M)"), false);
+    row("Mm1", "M1_17", QStringLiteral("リンクの無いファイルの削除(&D)"), false);
+    row("Mm1", "M1_18", QString(), true);
+    row("Mm1", "M1_19", QStringLiteral("画像の表示"), false);
+    row("Mrog", "Mrog1", QStringLiteral("ログの表示"), true);
+    row("Mrog", "Mrog2", QStringLiteral("その他の設定"), true);
+    row("Mrog", "Mrog3", QStringLiteral("アップロード＆ダウンロード予約"), false);
+    row("Mrog", "Mrog4", QStringLiteral("リンク設定"), false);
+    row("Mrog", "Mrog5", QStringLiteral("文字変換"), false);
+    row("Mrog", "mmessage", QStringLiteral("メッセージ表示"), false);
+    row("Mrog", "Mrog6", QStringLiteral("フォルダ情報の表示"), false);
+    row("Mftp", "mcom", QStringLiteral("FTPcommand"), true);
+    row("mhelpm", "mhelp", QStringLiteral("ヘルプ(&H)"), false);
+    row("mhelpm", "mversion", QStringLiteral("バージョン情報(&A)"), false);
+}
+
+void TestMainWindow::menuItems()
+{
+    QFETCH(QString, menu);
+    QFETCH(QString, name);
+    QFETCH(QString, caption);
+    QFETCH(bool, enabled);
+
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    auto* m = w.findChild<QMenu*>(menu);
+    QVERIFY(m);
+    QAction* item = nullptr;
+    for (QAction* a : m->actions()) {
+        if (a->objectName() == name)
+            item = a;
+    }
+    QVERIFY2(item, qPrintable(name));
+    QCOMPARE(item->isSeparator(), caption.isEmpty());
+    if (!item->isSeparator())
+        QCOMPARE(item->text(), caption);
+    QCOMPARE(item->isEnabled(), enabled);
+    QCOMPARE(item->isVisible(), name != QLatin1String("mmessage"));
+}
+
+void TestMainWindow::toolbarButtons_data()
+{
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("tooltip");
+    QTest::addColumn<bool>("enabled");
+    QTest::newRow("open") << "open" << QStringLiteral("新しいﾌｫﾙﾀﾞｰを作成します") << true;
+    QTest::newRow("cut") << "cut" << QStringLiteral("選択されているﾌｧｲﾙ又はﾌｫﾙﾀﾞｰを削除します") << true;
+    QTest::newRow("copy") << "copy" << QStringLiteral("ファイル又はフォルダーをコピーします") << true;
+    QTest::newRow("paste") << "paste" << QStringLiteral("ファイル又はフォルダーを貼り付けます") << false;
+    QTest::newRow("link1") << "link1" << QStringLiteral("ﾌｧｲﾙの中のﾘﾝｸをﾁｪｯｸします") << false;
+    QTest::newRow("link2") << "link2" << QStringLiteral("ﾘﾝｸをたどりﾌｧｲﾙの有無をﾁｪｯｸします") << false;
+    QTest::newRow("linkcut") << "linkcut" << QStringLiteral("ﾘﾝｸの無いﾌｧｲﾙを移します") << false;
+    QTest::newRow("imageshow") << "imageshow" << QStringLiteral("画像のｻﾑﾈｲﾙを表示します") << false;
+    QTest::newRow("Timer") << "Timer" << QStringLiteral("アップロード　＆　ダウンロード予約") << false;
+    QTest::newRow("Stop") << "Stop" << QStringLiteral("Stop") << true;
+}
+
+void TestMainWindow::toolbarButtons()
+{
+    QFETCH(QString, key);
+    QFETCH(QString, tooltip);
+    QFETCH(bool, enabled);
+
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    auto* toolbar = w.findChild<QToolBar*>(QStringLiteral("Toolbar1"));
+    QVERIFY(toolbar);
+    const QList<QAction*> actions = toolbar->actions();
+    const auto it = std::find_if(actions.begin(), actions.end(), [&](QAction* a) { return a->objectName() == key; });
+    QVERIFY(it != actions.end());
+    QCOMPARE((*it)->toolTip(), tooltip);
+    QCOMPARE((*it)->isEnabled(), enabled);
+    QVERIFY(!(*it)->icon().isNull());
+    // Buttons stand at the even positions, a separator before each.
+    const qsizetype position = it - actions.begin();
+    QCOMPARE(position % 2, 1);
+    QVERIFY(actions.at(position - 1)->isSeparator());
+}
+
+void TestMainWindow::timers()
+{
+    MainWindow& w = window();
+    struct Expected {
+        const char* name;
+        int interval;
+        bool active;
+    };
+    for (const Expected& e :
+        { Expected { "Timer1", 10000, false }, Expected { "Timer2", 0, false }, Expected { "Timer3", 10000, false },
+            Expected { "Timer4", 500, true }, Expected { "TimerMessage", 10, false } }) {
+        auto* t = w.findChild<QTimer*>(QLatin1String(e.name));
+        QVERIFY2(t, e.name);
+        QCOMPARE(t->interval(), e.interval);
+        QCOMPARE(t->isActive(), e.active);
+    }
+    // Timer4 raises the move-up flag once and stops.
+    QVERIFY(!w.moveUpFlag());
+    QTRY_VERIFY_WITH_TIMEOUT(w.moveUpFlag(), 3000);
+    QVERIFY(!w.findChild<QTimer*>(QStringLiteral("Timer4"))->isActive());
+}
+
+void TestMainWindow::startWithEmptyDataFolder()
+{
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    QVERIFY(w.isVisible());
+
+    const QString first = SettingsLines::defaultProfileName(0);
+    const QString second = SettingsLines::defaultProfileName(1);
+    QVERIFY(!first.isEmpty() && !second.isEmpty());
+    auto* list1 = w.findChild<QComboBox*>(QStringLiteral("List1"));
+    QCOMPARE(itemTexts(list1->model()), QStringList({ first, second }));
+    QCOMPARE(list1->currentIndex(), 0);
+    QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir"))->text(), first);
+
+    QCOMPARE(w.m2(5)->text(), QStringLiteral(" 0:") + first);
+    QCOMPARE(w.m2(6)->text(), QStringLiteral(" 1:") + second);
+    QVERIFY(!w.m2(7));
+    QCOMPARE(w.fileMenu()->objectName(), QStringLiteral("Mm1"));
+
+    QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir2"))->text(), m_home->path());
+    QVERIFY(itemTexts(w.localPane().ListView2()).contains(QStringLiteral("notes.txt")));
+    QVERIFY(w.statusBar()->findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->isVisible());
+
+    // ftpset.ini now holds the defaults, the extension blocks and the last profile at the end,
+    // in CP932 with CR LF, readable by the owner only.
+    const QString ini = m_data->filePath(QStringLiteral("ftpset.ini"));
+    QVERIFY(QFile::exists(ini));
+    const QByteArray bytes = readBytes(ini);
+    QCOMPARE(bytes, cp932Lines(w.settingsLines().lines()));
+    QVERIFY(bytes.startsWith(QByteArray::fromHex("3c8ac7979d977082cc96bc914f8169944388d382cc96bc914f816a3e0d0a")));
+    const QByteArray lastBlock = QByteArray::fromHex("3c8dc58f49208376838dcca7b2d93e0d0a") + Cp932::encode(first)
+        + QByteArray::fromHex("0d0a3c2f8dc58f49208376838dcca7b2d93e0d0a");
+    QVERIFY(bytes.endsWith(lastBlock));
+    QVERIFY(bytes.contains("<SetText>\r\ntxt\r\nhtml\r\n"));
+    QVERIFY(bytes.contains("<NotText>\r\ntmp\r\nbak\r\n$$$\r\n</NotText>\r\n"));
+    const QFileDevice::Permissions classes = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner
+        | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
+        | QFileDevice::WriteOther | QFileDevice::ExeOther;
+    QCOMPARE(QFile::permissions(ini) & classes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QCOMPARE(w.settingsLines().lines().count(QStringLiteral("<最終 プロﾌｧｲﾙ>")), 1);
+}
+
+void TestMainWindow::startWithSettingsFile()
+{
+    const QStringList lines { QStringLiteral("<管理用の名前（任意の名前）>"), QStringLiteral("Alpha"),
+        QStringLiteral("</管理用の名前（任意の名前）>"), QStringLiteral("<最終 プロﾌｧｲﾙ>"), QStringLiteral("alpha"),
+        QStringLiteral("</最終 プロﾌｧｲﾙ>"), QStringLiteral("<管理用の名前（任意の名前）>"), QStringLiteral("Beta"),
+        QStringLiteral("</管理用の名前（任意の名前）>"), QStringLiteral("<最終 プロﾌｧｲﾙ>"), QStringLiteral("Beta"),
+        QStringLiteral("</最終 プロﾌｧｲﾙ>"), QStringLiteral("<パッシブ>"), QStringLiteral("ON"),
+        QStringLiteral("</パッシブ>") };
+    QVERIFY(writeBytes(m_data->filePath(QStringLiteral("ftpset.ini")), cp932Lines(lines)));
+
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    // The first block naming a listed profile wins; "alpha" differs in case and is no match.
+    auto* list1 = w.findChild<QComboBox*>(QStringLiteral("List1"));
+    QCOMPARE(itemTexts(list1->model()), QStringList({ QStringLiteral("Alpha"), QStringLiteral("Beta") }));
+    QCOMPARE(list1->currentIndex(), 1);
+    QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir"))->text(), QStringLiteral("Beta"));
+    QVERIFY(w.options().chkPassive());
+
+    // Both old blocks are gone and one block naming Beta stands last.
+    const QStringList saved = w.settingsLines().lines();
+    QCOMPARE(saved.count(QStringLiteral("<最終 プロﾌｧｲﾙ>")), 1);
+    QCOMPARE(saved.mid(saved.size() - 3),
+        QStringList({ QStringLiteral("<最終 プロﾌｧｲﾙ>"), QStringLiteral("Beta"), QStringLiteral("</最終 プロﾌｧｲﾙ>") }));
+    QCOMPARE(readBytes(m_data->filePath(QStringLiteral("ftpset.ini"))), cp932Lines(saved));
+}
+
+void TestMainWindow::welcomeLineAndStatusLines()
+{
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    auto* lst = w.findChild<QListView*>(QStringLiteral("LstStates"));
+    QCOMPARE(lst->model()->rowCount(), 1);
+    const QString welcome = lst->model()->index(0, 0).data().toString();
+    QVERIFY2(welcome.startsWith(QStringLiteral("Welcome to FTPTarvo Ver ") + version()), qPrintable(welcome));
+    QVERIFY(welcome.size() > QStringLiteral("Welcome to FTPTarvo Ver ").size() + version().size());
+    QCOMPARE(lst->currentIndex().row(), 0);
+
+    w.AddStatusLine(QStringLiteral("テスト"));
+    QCOMPARE(lst->model()->rowCount(), 2);
+    const QString line = lst->model()->index(1, 0).data().toString();
+    QVERIFY2(
+        QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d テスト$")).match(line).hasMatch(), qPrintable(line));
+    QCOMPARE(lst->currentIndex().row(), 1);
+    QVERIFY(lst->selectionModel()->isRowSelected(1, QModelIndex()));
+}
+
+void TestMainWindow::profileMenuSelects()
+{
+    const QStringList lines { QStringLiteral("<管理用の名前（任意の名前）>"), QStringLiteral("One"),
+        QStringLiteral("</管理用の名前（任意の名前）>"), QStringLiteral("<管理用の名前（任意の名前）>"),
+        QStringLiteral("host:21 & more"), QStringLiteral("</管理用の名前（任意の名前）>"),
+        QStringLiteral("<管理用の名前（任意の名前）>"), QStringLiteral("Three"),
+        QStringLiteral("</管理用の名前（任意の名前）>") };
+    QVERIFY(writeBytes(m_data->filePath(QStringLiteral("ftpset.ini")), cp932Lines(lines)));
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    auto* list1 = w.findChild<QComboBox*>(QStringLiteral("List1"));
+    QCOMPARE(list1->currentIndex(), -1);
+    QCOMPARE(w.m2(5)->text(), QStringLiteral(" 0:One"));
+    QCOMPARE(w.m2(6)->text(), QStringLiteral(" 1:host:21 && more"));
+    QCOMPARE(w.m2(7)->text(), QStringLiteral(" 2:Three"));
+
+    // A name holding ":" is still found.
+    w.m2(6)->trigger();
+    QCOMPARE(list1->currentIndex(), 1);
+    QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir"))->text(), QStringLiteral("host:21 & more"));
+    QCOMPARE(
+        w.settingsLines().lines().mid(w.settingsLines().count() - 2, 1), QStringList(QStringLiteral("host:21 & more")));
+    w.m2(7)->trigger();
+    QCOMPARE(list1->currentIndex(), 2);
+}
+
+void TestMainWindow::linkListIsRead()
+{
+    QVERIFY(writeBytes(m_data->filePath(QStringLiteral("link.txt")),
+        Cp932::encode(QStringLiteral("http://example.com/\r\nリンク/除外\r\n"))));
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    QCOMPARE(
+        w.List7().stringList(), QStringList({ QStringLiteral("http://example.com/"), QStringLiteral("リンク/除外") }));
+}
+
+void TestMainWindow::commandLine_data()
+{
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<bool>("visible");
+    QTest::addColumn<bool>("messageMenu");
+    QTest::addColumn<int>("profile");
+    QTest::addColumn<QString>("lastStatus");
+
+    const QString first = SettingsLines::defaultProfileName(0);
+    QTest::newRow("none") << QString() << true << false << 0 << QString();
+    QTest::newRow("profile name in upper case")
+        << SettingsLines::defaultProfileName(1).toUpper() << true << false << 1 << QString();
+    QTest::newRow("message visible") << "<Message Visible>" << true << true << 0 << QString();
+    QTest::newRow("message invisible") << "<message invisible>" << false << false << 0 << QString();
+    QTest::newRow("path of two parts") << "\"/index.html\"" << true << false << 0 << QString();
+    QTest::newRow("companion with handle") << "jsTarvo/x.html handle=815" << true << false << 0 << "GetHandle=815";
+}
+
+void TestMainWindow::commandLine()
+{
+    QFETCH(QString, commandLine);
+    QFETCH(bool, visible);
+    QFETCH(bool, messageMenu);
+    QFETCH(int, profile);
+    QFETCH(QString, lastStatus);
+
+    MainWindow& w = window();
+    w.Form_Load(commandLine);
+    QCOMPARE(w.state().CommandLine, commandLine);
+    QCOMPARE(w.isVisible(), visible);
+    QCOMPARE(w.findChild<QAction*>(QStringLiteral("mmessage"))->isVisible(), messageMenu);
+    QCOMPARE(w.findChild<QComboBox*>(QStringLiteral("List1"))->currentIndex(), profile);
+    QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir2"))->text(), m_home->path());
+    QVERIFY(w.findChild<QTreeView*>(QStringLiteral("ListView2"))->selectionModel()->selectedRows().isEmpty());
+    if (!lastStatus.isEmpty()) {
+        QVERIFY(w.statusLines().lastLine().endsWith(QLatin1Char(' ') + lastStatus));
+        QCOMPARE(w.state().CompanionWindow, lastStatus.mid(10).toLongLong());
+    }
+}
+
+void TestMainWindow::commandLinePathSelectsRow_data()
+{
+    QTest::addColumn<QString>("form");
+    QTest::addColumn<QStringList>("selected");
+    QTest::newRow("file in quotes") << "\"%1/site/index.html\"" << QStringList(QStringLiteral("index.html"));
+    QTest::newRow("folder") << "%1/site/pages" << QStringList(QStringLiteral("pages"));
+    QTest::newRow("companion with handle")
+        << "jsTarvo\"%1/site/index.html\" handle=12" << QStringList(QStringLiteral("index.html"));
+    QTest::newRow("name not in the folder") << "%1/site/missing.html" << QStringList();
+    QTest::newRow("name in another case") << "%1/site/INDEX.html" << QStringList();
+}
+
+void TestMainWindow::commandLinePathSelectsRow()
+{
+    QFETCH(QString, form);
+    QFETCH(QStringList, selected);
+
+    QTemporaryDir root;
+    const QString site = root.filePath(QStringLiteral("site"));
+    QVERIFY(QDir().mkpath(site + QStringLiteral("/pages")));
+    for (const char* name : { "about.html", "index.html", "index.html.bak", "zz.png" })
+        QVERIFY(writeBytes(site + u'/' + QLatin1String(name), "<html></html>"));
+
+    MainWindow& w = window();
+    w.Form_Load(form.arg(root.path()));
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir2"))->text(), site);
+    auto* list = w.findChild<QTreeView*>(QStringLiteral("ListView2"));
+    QCOMPARE(itemTexts(list->model()),
+        QStringList({ QStringLiteral("pages"), QStringLiteral("about.html"), QStringLiteral("index.html"),
+            QStringLiteral("index.html.bak"), QStringLiteral("zz.png") }));
+    QCOMPARE(selectedNames(list), selected);
+    if (!selected.isEmpty())
+        QCOMPARE(list->currentIndex().data().toString(), selected.first());
+    // The initial command state follows a path.
+    QVERIFY(w.M1(4)->isEnabled());
+    QVERIFY(!w.M1(9)->isEnabled());
+}
+
+void TestMainWindow::menusOpenTheirPanels()
+{
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    const std::pair<const char*, const char*> items[] = {
+        { "m2_2", "Frame4" },
+        { "m2_3", "Frame7" },
+        { "Mrog2", "Frame19" },
+        { "Mrog1", "Frame14" },
+        { "mcom", "Frame16" },
+    };
+    for (const auto& [item, panel] : items) {
+        auto* p = w.findChild<MovablePanel*>(QLatin1String(panel));
+        QVERIFY2(p && p->isHidden(), panel);
+        w.findChild<QAction*>(QLatin1String(item))->trigger();
+        QVERIFY2(p->isVisible(), panel);
+        // In front of the panes and inside the window.
+        QCOMPARE(p->parentWidget()->children().last(), p);
+        QVERIFY2(p->parentWidget()->rect().contains(p->geometry().topLeft()), panel);
+    }
+    QCOMPARE(w.findChild<QWidget*>(QStringLiteral("Frame16"))->geometry(), QRect(67, 67, 613, 445));
+}
+
+void TestMainWindow::stopButtonRequestsStop()
+{
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    QVERIFY(!w.state().StopRequested);
+    w.toolbarButton(QStringLiteral("Stop"))->trigger();
+    QVERIFY(w.state().StopRequested);
+}
+
+void TestMainWindow::connectionWatch()
+{
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    ConnectionIndicator& indicator = w.connectionIndicator();
+    indicator.showPicture(0);
+    QList<int> shown;
+    for (int i = 0; i < 4; ++i) {
+        w.watchTick(true);
+        shown.append(indicator.visiblePicture());
+    }
+    QCOMPARE(shown, QList<int>({ 3, 0, 3, 0 }));
+    indicator.showPicture(2);
+    w.watchTick(true);
+    QCOMPARE(indicator.visiblePicture(), 1);
+
+    auto* timer1 = w.findChild<QTimer*>(QStringLiteral("Timer1"));
+    timer1->start();
+    w.watchTick(false);
+    QVERIFY(!timer1->isActive());
+    QCOMPARE(indicator.visiblePicture(), 1);
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d接続終了$"))
+                .match(w.statusLines().lastLine())
+                .hasMatch());
+}
+
+void TestMainWindow::treePanelsStayInTheirAreas()
+{
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    auto* central = w.findChild<QWidget*>(QStringLiteral("centralArea"));
+    auto check = [&](const char* panel, const char* area) {
+        auto* p = w.findChild<QWidget*>(QLatin1String(panel));
+        auto* a = w.findChild<QWidget*>(QLatin1String(area));
+        return p->geometry() == QRect(a->mapTo(central, QPoint(0, 0)), a->size());
+    };
+    QTRY_VERIFY(check("Frame3", "localTreeArea"));
+    QTRY_VERIFY(check("Frame20", "ftpTreeArea"));
+    w.resize(1200, 800);
+    QTRY_VERIFY(check("Frame3", "localTreeArea"));
+    QTRY_VERIFY(check("Frame20", "ftpTreeArea"));
+
+    // Dragged away, the tree stays where the user put it until its title is double-clicked.
+    auto* frame3 = w.findChild<MovablePanel*>(QStringLiteral("Frame3"));
+    QTRY_VERIFY(!PanelDragState::instance().PanelMoveBusy);
+    QTest::mousePress(frame3->titleLabel(), Qt::LeftButton, {}, QPoint(20, 5));
+    QTest::mouseMove(frame3->titleLabel(), QPoint(60, 25));
+    QTest::mouseRelease(frame3->titleLabel(), Qt::LeftButton, {}, QPoint(60, 25));
+    const QRect dragged = frame3->geometry();
+    w.resize(1000, 700);
+    QCoreApplication::processEvents();
+    QCOMPARE(frame3->geometry(), dragged);
+    QTest::mouseDClick(frame3->titleLabel(), Qt::LeftButton, {}, QPoint(20, 5));
+    QTest::mouseRelease(frame3->titleLabel(), Qt::LeftButton, {}, QPoint(20, 5));
+    QVERIFY(check("Frame3", "localTreeArea"));
+}
+
+void TestMainWindow::exitRemovesTemporaryFiles()
+{
+    const QString data = m_data->path();
+    for (const char* name : { "$temp$.txt", "$temp$.html", "$temp$.", "temp/a.txt", "temp/.hidden", "keep.txt",
+             "$temp$x.txt", "ftplogback.log" })
+        QVERIFY(writeBytes(data + u'/' + QLatin1String(name), "x"));
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    w.Form_Unload();
+    QVERIFY(w.isUnloaded());
+    for (const char* gone : { "$temp$.txt", "$temp$.html", "$temp$.", "temp" })
+        QVERIFY2(!QFileInfo::exists(data + u'/' + QLatin1String(gone)), gone);
+    for (const char* kept : { "keep.txt", "$temp$x.txt", "ftplogback.log", "ftpset.ini" })
+        QVERIFY2(QFileInfo::exists(data + u'/' + QLatin1String(kept)), kept);
+
+    // Running it again is harmless.
+    w.Form_Unload();
+}
+
+void TestMainWindow::exitLeavesLinkedTempFolderAlone()
+{
+    QTemporaryDir elsewhere;
+    QVERIFY(writeBytes(elsewhere.filePath(QStringLiteral("precious.txt")), "mine"));
+    QVERIFY(QFile::link(elsewhere.path(), m_data->filePath(QStringLiteral("temp"))));
+    // A folder under the temp folder is no temporary file: the folder stays.
+    QVERIFY(QDir().mkpath(m_data->filePath(QStringLiteral("$temp$.dir"))));
+
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    w.Form_Unload();
+    QVERIFY(QFile::exists(elsewhere.filePath(QStringLiteral("precious.txt"))));
+    QVERIFY(QFileInfo(m_data->filePath(QStringLiteral("$temp$.dir"))).isDir());
+}
+
+void TestMainWindow::closingRunsExit()
+{
+    QVERIFY(writeBytes(m_data->filePath(QStringLiteral("$temp$.txt")), "x"));
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    QVERIFY(w.close());
+    QVERIFY(w.isUnloaded());
+    QVERIFY(!QFile::exists(m_data->filePath(QStringLiteral("$temp$.txt"))));
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
