@@ -114,6 +114,26 @@ LocalScanResult scanLocalFolder(const QString& folder, const std::function<bool(
     return result;
 }
 
+void sortEntriesByName(std::vector<LocalEntry>& entries)
+{
+    // Folding each name once, not in every comparison, keeps 100,000 names quick to sort.
+    std::vector<std::pair<QString, size_t>> keys;
+    keys.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+        keys.emplace_back(entries[i].name.toCaseFolded(), i);
+    std::sort(keys.begin(), keys.end(), [&entries](const auto& a, const auto& b) {
+        const int folded = QString::compare(a.first, b.first, Qt::CaseSensitive);
+        if (folded != 0)
+            return folded < 0;
+        return entries[a.second].name < entries[b.second].name;
+    });
+    std::vector<LocalEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const auto& key : keys)
+        sorted.push_back(std::move(entries[key.second]));
+    entries.swap(sorted);
+}
+
 std::optional<FolderIdentity> folderIdentity(const QString& path)
 {
     struct stat st { };

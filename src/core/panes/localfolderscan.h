@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <functional>
 #include <optional>
+#include <vector>
 
 // Reads one local folder with the POSIX calls (one directory read, one stat per entry), fast
 // enough for folders of 100,000 files. Entries other than "." and ".." are handed to the
@@ -19,6 +20,10 @@ struct LocalScanResult {
 };
 
 LocalScanResult scanLocalFolder(const QString& folder, const std::function<bool(LocalEntry&&)>& onEntry);
+
+// Name order as the first platform's file system listed folders: letter case folded, then
+// exact, so the order never depends on how the disk happens to store the names.
+void sortEntriesByName(std::vector<LocalEntry>& entries);
 
 // Identifies a folder across paths (symbolic links), to walk every real folder of a tree once.
 struct FolderIdentity {

@@ -27,16 +27,6 @@ const QString EmptyFolderMessage = QStringLiteral("This directory is empty!");
 const QString BadNameMessage = QStringLiteral("長い名前か又は不正なフォルダーかファイルが有ります");
 const QString EnterFolderMessage = QStringLiteral("Please enter the directory to CD");
 
-// Name order as the first platform's file system listed folders: letter case folded, then
-// exact, so the order never depends on how the disk happens to store the names.
-bool nameLess(const QString& a, const QString& b)
-{
-    const int folded = QString::compare(a, b, Qt::CaseInsensitive);
-    if (folded != 0)
-        return folded < 0;
-    return QString::compare(a, b, Qt::CaseSensitive) < 0;
-}
-
 QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 } // namespace
@@ -137,8 +127,7 @@ bool LocalPane::ListLocalFolder(const QString& path)
         m_record.Local.push_back(std::move(entry));
         return true;
     });
-    std::sort(m_record.Local.begin(), m_record.Local.end(),
-        [](const LocalEntry& a, const LocalEntry& b) { return nameLess(a.name, b.name); });
+    sortEntriesByName(m_record.Local);
 
     if (!result.invalidNames.isEmpty())
         m_dialogs.message(BadNameMessage + joinLocalPath(folder, result.invalidNames.first()), Dialogs::Buttons::Ok);
@@ -162,8 +151,8 @@ void LocalPane::FillLocalList(const QString& folder)
     std::vector<const LocalEntry*> ordered;
     ordered.reserve(entries.size());
     for (const LocalEntry& e : entries) {
-        const QString trimmed = e.name.trimmed();
-        if (trimmed == QLatin1String(".") || trimmed == QLatin1String(".."))
+        // Only the folder's own entries: " . " is a real file's name here.
+        if (e.name == QLatin1String(".") || e.name == QLatin1String(".."))
             continue;
         ordered.push_back(&e);
     }
@@ -173,12 +162,22 @@ void LocalPane::FillLocalList(const QString& folder)
 
     std::vector<PaneListModel::Row> rows;
     rows.reserve(ordered.size());
+    // A folder holds few kinds of entries: their type texts are built once and shared.
+    std::vector<std::pair<quint32, QString>> typeTexts;
+    const auto typeText = [&typeTexts](quint32 attributes) {
+        for (const auto& known : typeTexts) {
+            if (known.first == attributes)
+                return known.second;
+        }
+        typeTexts.emplace_back(attributes, AttributeText(attributes));
+        return typeTexts.back().second;
+    };
     for (const LocalEntry* e : ordered) {
         const bool isFolder = e->attributes & FileAttribute::Folder;
         auto* name = new QStandardItem(e->name);
         name->setData(isFolder ? IconKeys::Closed : IconKeys::Leaf, ItemRoles::IconKeyRole);
         auto* size = new QStandardItem(isFolder ? QString() : localSizeText(e->size));
-        auto* type = new QStandardItem(AttributeText(e->attributes));
+        auto* type = new QStandardItem(typeText(e->attributes));
         auto* date = new QStandardItem(localDateText(e->modified));
         rows.push_back({ name, size, type, date });
     }
@@ -409,8 +408,7 @@ bool LocalPane::WalkLocalTree(const QString& parentKey, const QString& folderNam
         });
         if (result.error != 0)
             unreadable.append(key);
-        std::sort(entries.begin(), entries.end(),
-            [](const LocalEntry& a, const LocalEntry& b) { return nameLess(a.name, b.name); });
+        sortEntriesByName(entries);
         for (const LocalEntry& e : entries) {
             if (e.name.isEmpty())
                 continue;

@@ -187,7 +187,8 @@ private Q_SLOTS:
         f.record.Local = { { QStringLiteral("."), 16, 0, 0 }, { QStringLiteral(".."), 16, 0, 0 },
             { QStringLiteral(" .. "), 16, 0, 0 }, { QStringLiteral("a"), 32, 0, 0 } };
         f.pane.FillLocalList();
-        QCOMPARE(column(f.pane, 0), QStringList { QStringLiteral("a") });
+        // " .. " is an ordinary name on this platform: leaving it out would hide a real file.
+        QCOMPARE(column(f.pane, 0), (QStringList { QStringLiteral(" .. "), QStringLiteral("a") }));
     }
 
     void fillKeepsListingOrderWithinGroups()
