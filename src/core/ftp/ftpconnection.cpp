@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -97,6 +98,8 @@ bool FtpConnection::connect(
     d.parser.reset();
     d.certFingerprint.clear();
 
+    d.connecting = true;
+    const auto connected = qScopeGuard([&d] { d.connecting = false; });
     auto failed = [&d] {
         const int e = d.lastError;
         if (d.control)

@@ -229,6 +229,16 @@ void TestFtpEngine::connectTimeout()
     QVERIFY(!c.connect(QStringLiteral("127.0.0.1"), port, u"u"_qs, u"p"_qs, true));
     QCOMPARE(c.lastError(), FtpError::Timeout);
     QVERIFY(t.elapsed() < 3000);
+
+    // Stop while waiting for the greeting: cancelled within a few idle calls.
+    session.setOption(FtpSession::ControlReceiveTimeout, 20000);
+    int calls = 0;
+    session.setIdleHook([&] { return ++calls >= 3; });
+    t.start();
+    QVERIFY(!c.connect(QStringLiteral("127.0.0.1"), port, u"u"_qs, u"p"_qs, true));
+    QCOMPARE(c.lastError(), FtpError::OperationCancelled);
+    QVERIFY(t.elapsed() < 1000);
+    QVERIFY(!c.isOpen());
     ::close(s);
 }
 
@@ -373,6 +383,8 @@ void TestFtpEngine::transfers()
     QVERIFY(c->lastResponse().startsWith(u"550"));
     QCOMPARE(readFile(folder + u"/down.bin"), QByteArray("old"));
     QCOMPARE(strayFiles(folder, { u"up.bin"_qs, u"down.bin"_qs }), QStringList());
+    QVERIFY(!c->getFile(remote, folder + u"/no/such/folder/x.bin", false, 2));
+    QCOMPARE(c->lastError(), FtpError::PathNotFound);
     QVERIFY(!c->putFile(folder + u"/none.bin", remote, 2));
     QCOMPARE(c->lastError(), FtpError::FileNotFound);
     QVERIFY(!c->putFile(folder + u"/up.bin", remote, 2, true));
@@ -666,6 +678,21 @@ void TestFtpEngine::reentryFails()
     QVERIFY(!innerResult);
     QCOMPARE(inner, FtpError::TransferInProgress);
     QFile::remove(local);
+
+    // Closing the connection from the event loop in the middle of a transfer ends the transfer
+    // as cancelled and leaves the connection closed.
+    session.setIdleHook([&] {
+        c->close();
+        return false;
+    });
+    QVERIFY(!c->getFile(u"big.bin"_qs, local, false, 2));
+    QCOMPARE(c->lastError(), FtpError::OperationCancelled);
+    QVERIFY(!c->isOpen());
+    QVERIFY(!QFile::exists(local));
+    session.setIdleHook({});
+    QString cwd;
+    QVERIFY(!c->getCurrentDirectory(&cwd));
+    QCOMPARE(c->lastError(), FtpError::IncorrectHandleState);
 }
 
 void TestFtpEngine::serverHangsUp()

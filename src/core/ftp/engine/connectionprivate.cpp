@@ -149,14 +149,18 @@ bool FtpConnection::Private::readReply(FtpReply* reply, int timeoutMs)
             parser.feed(QByteArrayView(buffer, n));
             continue;
         }
-        if (n < 0 && control->error() == FtpError::OperationCancelled && !cancelled) {
-            // The reply is still due: read it, so the next command gets its own.
+        if (n < 0 && control->error() == FtpError::OperationCancelled && !cancelled && !connecting) {
+            // The reply is still due: read it, so the next command gets its own. A server that
+            // does not answer soon costs the connection rather than the user's patience.
             cancelled = true;
             waiter.setCancellable(false);
+            timeoutMs = qMin(timeoutMs, 1000);
             continue;
         }
         const int e = n == 0 ? FtpError::ConnectionAborted : control->error();
         lose();
+        if (cancelled || e == FtpError::OperationCancelled)
+            return fail(FtpError::OperationCancelled);
         if (e == FtpError::Timeout)
             return fail(FtpError::Timeout);
         return fail(cancelled ? FtpError::OperationCancelled : FtpError::ConnectionAborted);

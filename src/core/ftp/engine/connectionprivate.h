@@ -35,6 +35,7 @@ struct FtpConnection::Private {
     int lastError = 0;
     QByteArray lastReply;
     bool busy = false;
+    bool connecting = false; // in connect(): a Stop needs no resynchronisation
     bool closeRequested = false;
     EngineDataStream* stream = nullptr;
     Progress progress;
