@@ -17,6 +17,7 @@
 #include <QStandardItemModel>
 #include <QStorageInfo>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <set>
 #include <utility>
@@ -27,7 +28,22 @@ const QString EmptyFolderMessage = QStringLiteral("This directory is empty!");
 const QString BadNameMessage = QStringLiteral("長い名前か又は不正なフォルダーかファイルが有ります");
 const QString EnterFolderMessage = QStringLiteral("Please enter the directory to CD");
 
-QString errorText(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString errorText(int error)
+{
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("アクセスが許可されていません。");
+    case ENOENT:
+        return QStringLiteral("フォルダーが有りません。");
+    case ENOTDIR:
+        return QStringLiteral("フォルダーではありません。");
+    case EIO:
+        return QStringLiteral("読み込み中にエラーが起きました。");
+    default:
+        return QString::fromLocal8Bit(std::strerror(error));
+    }
+}
 
 } // namespace
 

@@ -181,6 +181,22 @@ private Q_SLOTS:
         QCOMPARE(f.pane.ListView2()->rowCount(), 10);
     }
 
+    void fileOverFourGigabytesKeepsItsSize()
+    {
+        // The first platform kept the low 32 bits of the size only.
+        QTemporaryDir dir;
+        QFile big(dir.filePath(QStringLiteral("disk.img")));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        if (!big.resize(qint64(5) * 1024 * 1024 * 1024 + 1536))
+            QSKIP("the file system cannot hold a sparse file of 5 GB");
+        big.close();
+        Fixture f;
+        QVERIFY(f.pane.ListLocalFolder(dir.path()));
+        f.pane.FillLocalList();
+        QCOMPARE(f.record.Local.at(0).size, qint64(5) * 1024 * 1024 * 1024 + 1536);
+        QCOMPARE(cell(f.pane, QStringLiteral("disk.img"), 1), QStringLiteral("5242883 KB"));
+    }
+
     void dotNamesNeverMakeRows()
     {
         Fixture f;
