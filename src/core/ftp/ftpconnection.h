@@ -26,7 +26,10 @@ class FtpDataStream;
 // REST, ...) never makes a later transfer use the wrong type or folder. Server names are sent
 // in UTF-8 when the server lists UTF8 in FEAT (then OPTS UTF8 ON is sent), else in CP932.
 // A second operation started from the event loop while one runs fails with
-// FtpError::TransferInProgress.
+// FtpError::TransferInProgress, and so does any operation while a data stream is open. close()
+// called from the event loop during an operation cancels it and closes when it has ended. The
+// session must outlive its connections, and a connection must not be destroyed from inside one
+// of its own operations.
 class FtpConnection {
 public:
     explicit FtpConnection(FtpSession& session);

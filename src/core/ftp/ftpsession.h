@@ -17,7 +17,9 @@ class FtpSession {
 public:
     enum Access { Direct = 1, Proxy = 3 };
 
-    // The session options of the first platform, values in milliseconds (retries: a count).
+    // The session options of the first platform, values in milliseconds (retries: the number of
+    // connection attempts). Unset or 0: connect 30 s, the other time-outs 60 s, one attempt, no
+    // back-off.
     enum Option {
         ConnectTimeout = 2,
         ConnectRetries = 3,
@@ -64,7 +66,8 @@ public:
 
     void setIdleHook(IdleHook hook);
     void setCertificateDecision(CertificateDecision decide);
-    // Where accepted certificate fingerprints are kept (one "host fingerprint" line each).
+    // Where accepted certificate fingerprints are kept (one "host fingerprint" line each, mode
+    // 0600). Without a file an accepted certificate is remembered for this session only.
     void setKnownCertificatesFile(const QString& path);
 
     int lastError() const;

@@ -117,8 +117,8 @@ private:
 void TestFtpEngine::initTestCase()
 {
     QVERIFY(m_local.isValid());
-    for (Kind kind :
-        { Kind::Pyftpdlib, Kind::PyftpdlibTls, Kind::PyftpdlibImplicitTls, Kind::Vsftpd, Kind::VsftpdTls }) {
+    for (Kind kind : { Kind::Pyftpdlib, Kind::PyftpdlibTls, Kind::PyftpdlibImplicitTls, Kind::Vsftpd, Kind::VsftpdTls,
+             Kind::VsftpdImplicitTls }) {
         auto fixture = std::make_unique<FtpServerFixture>(kind);
         QString error;
         QVERIFY2(fixture->start(&error), qPrintable(FtpServerFixture::kindName(kind) + u": " + error));
@@ -223,6 +223,15 @@ void TestFtpEngine::connectTimeout()
     const quint16 port = ntohs(a.sin_port);
     QVERIFY(!c.connect(QStringLiteral("127.0.0.1"), port, u"u"_qs, u"p"_qs, true));
     QCOMPARE(c.lastError(), FtpError::CannotConnect);
+    // Three attempts with 200 ms between them.
+    session.setOption(FtpSession::ConnectRetries, 3);
+    session.setOption(FtpSession::ConnectBackoff, 200);
+    QElapsedTimer retries;
+    retries.start();
+    QVERIFY(!c.connect(QStringLiteral("127.0.0.1"), port, u"u"_qs, u"p"_qs, true));
+    QCOMPARE(c.lastError(), FtpError::CannotConnect);
+    QVERIFY(retries.elapsed() >= 400);
+    session.setOption(FtpSession::ConnectRetries, 1);
     QCOMPARE(::listen(s, 1), 0);
     QElapsedTimer t;
     t.start();
