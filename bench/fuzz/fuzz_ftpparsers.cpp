@@ -11,6 +11,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QtGlobal>
 #include <cstddef>
 #include <cstdint>
 
@@ -143,6 +144,13 @@ void fuzzAscii(QByteArrayView bytes, qsizetype piece)
 }
 
 } // namespace
+
+// Qt's warnings (an invalid wildcard of a bypass list) would only slow the fuzzer down.
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
