@@ -22,12 +22,18 @@ int main(int argc, char* argv[])
 
     SignalWatcher signalWatcher;
     MainWindow window;
-    // SIGTERM and SIGINT end the program as closing the window does.
-    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, [&window] {
+    // SIGTERM and SIGINT end the program as closing the window does. A signal that arrives while
+    // start-up still runs (it processes events) is honoured once start-up is over, since quitting
+    // before the event loop runs would be lost.
+    bool terminated = false;
+    QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, [&window, &terminated] {
+        terminated = true;
         window.Form_Unload();
         QApplication::quit();
     });
     QObject::connect(&app, &QApplication::aboutToQuit, &window, &MainWindow::Form_Unload);
     window.Form_Load(commandLine);
+    if (terminated)
+        return 0;
     return QApplication::exec();
 }
