@@ -9,6 +9,7 @@
 #include "core/ftp/engine/sessionprivate.h"
 #include "core/ftp/ftperrors.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -30,6 +31,42 @@ QByteArray verbOf(const QByteArray& command)
     const qsizetype space = command.indexOf(' ');
     return (space < 0 ? command : command.left(space)).trimmed().toUpper();
 }
+
+// Reports progress at the start, at most every 50 ms while data flows (a progress bar needs no
+// more, and a report per network read would cost the window thousands of repaints), and at the end.
+class ProgressReport {
+public:
+    ProgressReport(const FtpConnection::Progress& progress, qint64 total)
+        : m_progress(progress)
+        , m_total(total)
+    {
+        if (m_progress)
+            m_progress(0, m_total);
+        m_since.start();
+    }
+    void update(qint64 done)
+    {
+        m_done = done;
+        if (m_progress && m_since.elapsed() >= 50) {
+            m_progress(done, m_total);
+            m_since.start();
+            m_reported = done;
+        }
+    }
+    void finish()
+    {
+        if (m_progress && m_reported != m_done)
+            m_progress(m_done, m_total);
+        m_reported = m_done;
+    }
+
+private:
+    const FtpConnection::Progress& m_progress;
+    qint64 m_total;
+    qint64 m_done = 0;
+    qint64 m_reported = 0;
+    QElapsedTimer m_since;
+};
 
 class FileCloser {
 public:
@@ -314,8 +351,7 @@ bool FtpConnection::getFile(const QString& remote, const QString& local, bool fa
         if (total < 0)
             total = *announced;
     }
-    if (d.progress)
-        d.progress(0, total);
+    ProgressReport report(d.progress, total);
     qint64 done = 0;
     if (start.channel) {
         AsciiConverter converter(AsciiConverter::Direction::Download);
@@ -337,8 +373,7 @@ bool FtpConnection::getFile(const QString& remote, const QString& local, bool fa
             }
             if (e == FtpError::None) {
                 done += n;
-                if (d.progress)
-                    d.progress(done, total);
+                report.update(done);
                 if (!d.waiter.tick())
                     e = FtpError::OperationCancelled;
             }
@@ -364,6 +399,7 @@ bool FtpConnection::getFile(const QString& remote, const QString& local, bool fa
     }
     if (const int e = file.commit())
         return d.fail(e);
+    report.finish();
     return true;
 }
 
@@ -405,8 +441,7 @@ bool FtpConnection::putFile(const QString& local, const QString& remote, int tra
         return false;
     if (!start.channel)
         return d.fail(FtpError::ExtendedError);
-    if (d.progress)
-        d.progress(0, total);
+    ProgressReport report(d.progress, total);
     qint64 done = 0;
     const bool direct = type == 'I' && !start.channel->ssl() && S_ISREG(st.st_mode);
     AsciiConverter converter(AsciiConverter::Direction::Upload);
@@ -442,8 +477,7 @@ bool FtpConnection::putFile(const QString& local, const QString& remote, int tra
             break;
         if (e == FtpError::None) {
             done += n;
-            if (d.progress)
-                d.progress(done, total);
+            report.update(done);
             if (!d.waiter.tick())
                 e = FtpError::OperationCancelled;
         }
@@ -458,6 +492,7 @@ bool FtpConnection::putFile(const QString& local, const QString& remote, int tra
         return false;
     if (reply.isError())
         return d.fail(FtpError::ExtendedError);
+    report.finish();
     return true;
 }
 
