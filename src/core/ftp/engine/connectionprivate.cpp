@@ -491,11 +491,15 @@ void FtpConnection::Private::abortTransfer(std::unique_ptr<Channel>& data)
     // and 225, one of them or both), the NOOP's 200 marks the end of what is still due.
     if (sendLine("ABOR") && sendLine("NOOP")) {
         FtpReply reply;
+        // A server that never answers NOOP with 200 costs the connection, not minutes.
+        const int timeout = qMin(controlReceiveTimeout(), 10000);
         for (int i = 0; i < 16; ++i) {
-            if (!readReply(&reply))
+            if (!readReply(&reply, timeout))
                 break;
             if (reply.code == 200)
                 break;
+            if (i == 15)
+                lose();
         }
     }
     lastReply = keep;
