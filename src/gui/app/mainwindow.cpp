@@ -179,7 +179,10 @@ void MainWindow::createMenus()
     // Reservations, link settings, conversion, messages and the folder analysis come later.
     for (QAction* a : { mrog3, mrog4, mrog5, m_mmessage, mrog6 })
         a->setEnabled(false);
-    connect(mrog1, &QAction::triggered, this, [this] { m_frame14->Mrog1_Click(); });
+    connect(mrog1, &QAction::triggered, this, [this] {
+        placePanel(m_frame14);
+        m_frame14->Mrog1_Click();
+    });
     connect(mrog2, &QAction::triggered, this, [this] { openPanel(m_frame19); });
 
     m_Mftp = bar->addMenu(QStringLiteral("FTP(&A)"));
@@ -271,8 +274,9 @@ QWidget* MainWindow::createFtpSide()
     m_listView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
     m_listView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_listView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_listView1->header()->resizeSection(0, 200);
-    m_listView1->header()->resizeSection(1, 80);
+    m_listView1->header()->resizeSection(0, 150);
+    m_listView1->header()->resizeSection(1, 70);
+    m_listView1->header()->resizeSection(2, 50);
     m_listView1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_listView1, &QWidget::customContextMenuRequested, this,
         [this](const QPoint& pos) { m_Mm1->exec(m_listView1->viewport()->mapToGlobal(pos)); });
@@ -291,7 +295,8 @@ QWidget* MainWindow::createFtpSide()
     m_ftpSplitter->addWidget(m_ftpTreeArea);
     m_ftpSplitter->addWidget(list);
     m_ftpSplitter->setStretchFactor(0, 1);
-    m_ftpSplitter->setStretchFactor(1, 3);
+    m_ftpSplitter->setStretchFactor(1, 2);
+    m_ftpSplitter->setSizes({ 150, 300 });
 
     auto* layout = new QVBoxLayout(side);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -321,7 +326,13 @@ void MainWindow::createCentralArea()
     m_localSplitter->addWidget(m_localTreeArea);
     m_localSplitter->addWidget(m_localPaneWidget);
     m_localSplitter->setStretchFactor(0, 1);
-    m_localSplitter->setStretchFactor(1, 3);
+    m_localSplitter->setStretchFactor(1, 2);
+    m_localSplitter->setSizes({ 150, 300 });
+    // Narrow columns, so that all four fit in half of the first window width.
+    QHeaderView* localHeader = m_localPaneWidget->ListView2()->header();
+    localHeader->resizeSection(0, 150);
+    localHeader->resizeSection(1, 70);
+    localHeader->resizeSection(2, 50);
     auto* localTitle = new QLabel(QStringLiteral("ローカルPC"), localSide);
     localTitle->setObjectName(QStringLiteral("localTitle"));
     localTitle->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
@@ -431,6 +442,8 @@ void MainWindow::createPanels()
     m_frame19 = new OtherSettingsPanel(*m_options, m_central);
     m_frame16 = new ConsolePanel(*m_options, m_central);
     m_frame14 = new LogPanel(*m_activityLog, *m_dialogs, m_central);
+    // The log is read line by line: give it room.
+    m_frame14->resize(620, 420);
 }
 
 void MainWindow::createStatusBar()
@@ -519,14 +532,19 @@ QList<MovablePanel*> MainWindow::panels() const
 
 void MainWindow::openPanel(MovablePanel* panel)
 {
-    if (!panel->isVisible()) {
-        // A panel opens near the top left of the panes, as large as it wants within them.
-        const QSize room = m_central->size() - QSize(24, 24);
-        panel->resize(panel->sizeHint().expandedTo(panel->size()).boundedTo(room));
-        if (panel->pos() == QPoint(0, 0))
-            panel->move(24, 24);
-    }
+    placePanel(panel);
     panel->showInFront();
+}
+
+void MainWindow::placePanel(MovablePanel* panel)
+{
+    if (panel->isVisible())
+        return;
+    // A panel opens near the top left of the panes, as large as it wants within them.
+    const QSize room = m_central->size() - QSize(24, 24);
+    panel->resize(panel->sizeHint().expandedTo(panel->size()).boundedTo(room));
+    if (panel->pos() == QPoint(0, 0))
+        panel->move(24, 24);
 }
 
 void MainWindow::mcom_Click()

@@ -120,6 +120,8 @@ private:
     void connectCore();
 
     void openPanel(MovablePanel* panel);
+    // Gives a hidden panel its first place and size.
+    void placePanel(MovablePanel* panel);
     void placeDockedTrees();
     void dockTree(MovablePanel* panel);
 

@@ -38,13 +38,17 @@ MovablePanel::MovablePanel(const QString& objectName, const QString& labelName, 
     m_title->setPalette(pal);
     m_title->setContentsMargins(4, 2, 4, 2);
     m_title->setCursor(Qt::SizeAllCursor);
+    // A title bar: as high as its text, however tall the panel.
+    m_title->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     m_title->installEventFilter(this);
 
     auto* outer = new QVBoxLayout(this);
     outer->setContentsMargins(2, 2, 2, 2);
     outer->setSpacing(4);
     outer->addWidget(m_title);
-    outer->addLayout(m_body);
+    outer->addLayout(m_body, 1);
+    // Contents that cannot grow keep to the top, under the title, in a panel of any height.
+    outer->setAlignment(Qt::AlignTop);
     hide();
 }
 
