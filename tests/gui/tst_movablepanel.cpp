@@ -28,6 +28,8 @@ private Q_SLOTS:
     void statusReportFollowsTree_data();
     void statusReportFollowsTree();
     void lostPanelComesBack();
+    void titleStaysAtTheTop_data();
+    void titleStaysAtTheTop();
 
 private:
     void panelRows();
@@ -243,6 +245,22 @@ void TestMovablePanel::lostPanelComesBack()
     p->showInFront();
     QCOMPARE(p->pos(), QPoint(0, 0));
     QVERIFY(p->isVisible());
+}
+
+void TestMovablePanel::titleStaysAtTheTop_data() { panelRows(); }
+
+void TestMovablePanel::titleStaysAtTheTop()
+{
+    QFETCH(QString, panel);
+    MovablePanel* p = placedPanel(panel);
+    // A tall panel (the console is opened 445 pixels high) keeps a title bar of one line on top.
+    p->resize(613, 600);
+    QCoreApplication::processEvents();
+    QLabel* title = p->titleLabel();
+    QVERIFY2(title->y() <= 4, qPrintable(QString::number(title->y())));
+    QCOMPARE(title->height(), title->sizeHint().height());
+    QVERIFY(title->height() < MovablePanel::DragBandPixels);
+    QCOMPARE(title->width(), p->contentsRect().width() - 4);
 }
 
 QTEST_MAIN(TestMovablePanel)
