@@ -7,6 +7,7 @@
 #include "core/settings/settingslines.h"
 #include "gui/app/connectionindicator.h"
 #include "gui/app/mainwindow.h"
+#include "gui/app/qtdialogs.h"
 #include "gui/ui/movablepanel.h"
 
 #include <QAction>
@@ -14,11 +15,13 @@
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QStringListModel>
@@ -105,6 +108,10 @@ private Q_SLOTS:
     void stopButtonRequestsStop();
     void connectionWatch();
     void treePanelsStayInTheirAreas();
+
+    void dialogsAnswerInJapanese_data();
+    void dialogsAnswerInJapanese();
+    void inputBoxAnswers();
 
     void exitRemovesTemporaryFiles();
     void exitLeavesLinkedTempFolderAlone();
@@ -612,6 +619,92 @@ void TestMainWindow::treePanelsStayInTheirAreas()
     QTest::mouseDClick(frame3->titleLabel(), Qt::LeftButton, {}, QPoint(20, 5));
     QTest::mouseRelease(frame3->titleLabel(), Qt::LeftButton, {}, QPoint(20, 5));
     QVERIFY(check("Frame3", "localTreeArea"));
+}
+
+void TestMainWindow::dialogsAnswerInJapanese_data()
+{
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<QStringList>("captions");
+    QTest::addColumn<QString>("press"); // a caption, or "Escape"
+    QTest::addColumn<int>("answer");
+    using B = Dialogs::Buttons;
+    using A = Dialogs::Answer;
+    const QStringList yesNo { QStringLiteral("はい"), QStringLiteral("いいえ") };
+    const QStringList all { QStringLiteral("はい"), QStringLiteral("いいえ"), QStringLiteral("キャンセル") };
+    QTest::newRow("ok") << int(B::Ok) << QStringList(QStringLiteral("OK")) << "OK" << int(A::Ok);
+    QTest::newRow("ok, escape") << int(B::Ok) << QStringList(QStringLiteral("OK")) << "Escape" << int(A::Ok);
+    QTest::newRow("ok cancel, cancel") << int(B::OkCancel)
+                                       << QStringList({ QStringLiteral("OK"), QStringLiteral("キャンセル") })
+                                       << QStringLiteral("キャンセル") << int(A::Cancel);
+    QTest::newRow("ok cancel, escape") << int(B::OkCancel)
+                                       << QStringList({ QStringLiteral("OK"), QStringLiteral("キャンセル") })
+                                       << "Escape" << int(A::Cancel);
+    QTest::newRow("yes no, yes") << int(B::YesNo) << yesNo << QStringLiteral("はい") << int(A::Yes);
+    QTest::newRow("yes no, no") << int(B::YesNo) << yesNo << QStringLiteral("いいえ") << int(A::No);
+    QTest::newRow("yes no, escape") << int(B::YesNo) << yesNo << "Escape" << int(A::No);
+    QTest::newRow("yes no cancel, cancel")
+        << int(B::YesNoCancel) << all << QStringLiteral("キャンセル") << int(A::Cancel);
+    QTest::newRow("yes no cancel, escape") << int(B::YesNoCancel) << all << "Escape" << int(A::Cancel);
+}
+
+void TestMainWindow::dialogsAnswerInJapanese()
+{
+    QFETCH(int, buttons);
+    QFETCH(QStringList, captions);
+    QFETCH(QString, press);
+    QFETCH(int, answer);
+
+    MainWindow& w = window();
+    w.show();
+    QStringList seen;
+    QString text;
+    QTimer::singleShot(0, this, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        text = box->text();
+        for (QAbstractButton* b : box->buttons())
+            seen.append(b->text());
+        if (press == QLatin1String("Escape")) {
+            QTest::keyClick(box, Qt::Key_Escape);
+            return;
+        }
+        for (QAbstractButton* b : box->buttons()) {
+            if (b->text() == press)
+                b->click();
+        }
+    });
+    const Dialogs::Answer got
+        = w.askUser().message(QStringLiteral("よろしいですか?"), Dialogs::Buttons(buttons), Dialogs::Icon::Question);
+    QCOMPARE(text, QStringLiteral("よろしいですか?"));
+    std::sort(seen.begin(), seen.end());
+    std::sort(captions.begin(), captions.end());
+    QCOMPARE(seen, captions);
+    QCOMPARE(int(got), answer);
+}
+
+void TestMainWindow::inputBoxAnswers()
+{
+    MainWindow& w = window();
+    w.show();
+    auto answerWith = [this](const QString& typed, bool accept) {
+        QTimer::singleShot(0, this, [typed, accept] {
+            auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            QCOMPARE(box->okButtonText(), QStringLiteral("OK"));
+            QCOMPARE(box->cancelButtonText(), QStringLiteral("キャンセル"));
+            box->setTextValue(typed);
+            accept ? box->accept() : box->reject();
+        });
+    };
+    answerWith(QStringLiteral("secret"), true);
+    QCOMPARE(w.askUser().input(QStringLiteral("パスワードを入力してください。")),
+        std::optional<QString>(QStringLiteral("secret")));
+    answerWith(QString(), true);
+    QCOMPARE(w.askUser().input(QStringLiteral("パスワードを入力してください。")), std::optional<QString>(QString()));
+    answerWith(QStringLiteral("ignored"), false);
+    QCOMPARE(w.askUser().input(QStringLiteral("パスワードを入力してください。")), std::nullopt);
 }
 
 void TestMainWindow::exitRemovesTemporaryFiles()
