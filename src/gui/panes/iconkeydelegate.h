@@ -9,6 +9,12 @@ class IconKeyDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
+    // The size column of a file list reads better aligned to the right.
+    void setRightAlignedColumn(int column) { m_rightAligned = column; }
+
 protected:
     void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
+private:
+    int m_rightAligned = -1;
 };

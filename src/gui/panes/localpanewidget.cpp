@@ -37,7 +37,9 @@ LocalPaneWidget::LocalPaneWidget(LocalPane& pane, QWidget* parent)
     m_txtDir2->setText(pane.TxtDir2());
 
     m_listView2->setModel(pane.ListView2());
-    m_listView2->setItemDelegate(new IconKeyDelegate(m_listView2));
+    auto* delegate = new IconKeyDelegate(m_listView2);
+    delegate->setRightAlignedColumn(1);
+    m_listView2->setItemDelegate(delegate);
     m_listView2->setRootIsDecorated(false);
     m_listView2->setUniformRowHeights(true);
     m_listView2->setAllColumnsShowFocus(true);
