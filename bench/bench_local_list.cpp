@@ -97,8 +97,8 @@ int main(int argc, char* argv[])
 
     // Warm the file system's caches and the allocator once before timing.
     bestOf(1, pane, record, large, 100000);
-    const double ms10k = bestOf(7, pane, record, small, 10000);
-    const double ms100k = bestOf(3, pane, record, large, 100000);
+    const double ms10k = bestOf(9, pane, record, small, 10000);
+    const double ms100k = bestOf(5, pane, record, large, 100000);
     QDir::setCurrent(start);
     if (ms10k < 0 || ms100k < 0)
         return 1;
