@@ -47,7 +47,6 @@ connection as "CONNECT <connection>".
 """
 
 import argparse
-import os
 import select
 import socket
 import sys
@@ -314,7 +313,7 @@ class Script:
                     self.rules.append(block)
                     block = None
                 else:
-                    # Actions keep their trailing blanks ("raw 211 ").
+                    # Actions keep their trailing blanks; "\x20" says the same visibly.
                     body = line.lstrip()
                     w, _, r = body.partition(" ")
                     block[2].append((w, r))
