@@ -122,64 +122,77 @@ void TestFtpEngineFaults::failures_data()
     QTest::addColumn<QString>("response"); // a text the last response holds ("" for any)
     QTest::addColumn<QString>("after"); // "open": the connection still works; "lost": it is gone
     QTest::addColumn<int>("maxMs"); // the operation must end within this
+    QTest::addColumn<bool>("passive");
 
     using namespace FtpError;
     const QList<int> dropped { ConnectionAborted, ConnectionReset };
     const QString dataSetup = QStringLiteral("file /big.bin 1048576\n");
 
-    QTest::newRow("silent after the greeting")
-        << u"silent-after-greeting"_qs << u"connect"_qs << QList<int> { Timeout } << u""_qs << u"lost"_qs << 4000;
+    QTest::newRow("silent after the greeting") << u"silent-after-greeting"_qs << u"connect"_qs << QList<int> { Timeout }
+                                               << u""_qs << u"lost"_qs << 4000 << true;
     QTest::newRow("421 instead of the greeting") << u"421-greeting"_qs << u"connect"_qs << QList<int> { ExtendedError }
-                                                 << u"421 Too many users"_qs << u"lost"_qs << 3000;
+                                                 << u"421 Too many users"_qs << u"lost"_qs << 3000 << true;
     QTest::newRow("421 at the password") << u"on PASS\n  reply 421 Login timeout.\n  close\nend\n"_qs << u"connect"_qs
                                          << QList<int> { ConnectionAborted } << u"421 Login timeout."_qs << u"lost"_qs
-                                         << 3000;
+                                         << 3000 << true;
     QTest::newRow("huge greeting") << u"huge-greeting"_qs << u"connect"_qs << QList<int> { InvalidServerResponse }
-                                   << u""_qs << u"lost"_qs << 5000;
+                                   << u""_qs << u"lost"_qs << 5000 << true;
     QTest::newRow("421 after login") << u"421-after-login"_qs << u"cwd"_qs << QList<int> { ConnectionAborted }
-                                     << u"421 Idle timeout"_qs << u"lost"_qs << 3000;
+                                     << u"421 Idle timeout"_qs << u"lost"_qs << 3000 << true;
     QTest::newRow("silent after login") << u"silent-after-login"_qs << u"cwd"_qs << QList<int> { Timeout } << u""_qs
-                                        << u"lost"_qs << 4000;
+                                        << u"lost"_qs << 4000 << true;
     QTest::newRow("421 in the middle of a download")
         << u"421-mid-download"_qs << u"get"_qs << QList<int> { ConnectionAborted } << u"421 Service shutting down"_qs
-        << u"lost"_qs << 4000;
+        << u"lost"_qs << 4000 << true;
     QTest::newRow("connection dropped in the middle of a download")
-        << u"drop-mid-download"_qs << u"get"_qs << dropped << u""_qs << u"lost"_qs << 4000;
+        << u"drop-mid-download"_qs << u"get"_qs << dropped << u""_qs << u"lost"_qs << 4000 << true;
     QTest::newRow("data connection dropped, 426")
         << u"drop-data-mid-download"_qs << u"get"_qs << QList<int> { ExtendedError } << u"426 Connection closed"_qs
-        << u"open"_qs << 4000;
+        << u"open"_qs << 4000 << true;
     QTest::newRow("data stalls in the middle of a download")
         << u"stall-mid-download"_qs << u"get"_qs << QList<int> { Timeout } << u""_qs << u"lost"_qs
-        << DataTimeout + ControlTimeout + 3000;
+        << DataTimeout + ControlTimeout + 3000 << true;
     QTest::newRow("no final reply after a download")
-        << u"silent-after-transfer"_qs << u"get"_qs << QList<int> { Timeout } << u""_qs << u"lost"_qs << 4000;
+        << u"silent-after-transfer"_qs << u"get"_qs << QList<int> { Timeout } << u""_qs << u"lost"_qs << 4000 << true;
     QTest::newRow("connection dropped in the middle of an upload")
-        << u"drop-mid-upload"_qs << u"put"_qs << dropped << u""_qs << u"lost"_qs << 5000;
+        << u"drop-mid-upload"_qs << u"put"_qs << dropped << u""_qs << u"lost"_qs << 5000 << true;
     QTest::newRow("listing dropped") << dataSetup
             + u"on MLSD,LIST\n  reply 150 Here it comes.\n  data type=file;size=1; a\\r\\n\n  reset\nend\n"_qs
-                                     << u"list"_qs << dropped << u""_qs << u"lost"_qs << 4000;
+                                     << u"list"_qs << dropped << u""_qs << u"lost"_qs << 4000 << true;
     QTest::newRow("reply over 1 MiB") << u"huge-reply"_qs << u"stat"_qs << QList<int> { InvalidServerResponse }
-                                      << u""_qs << u"lost"_qs << 5000;
+                                      << u""_qs << u"lost"_qs << 5000 << true;
     QTest::newRow("reply line over 64 KiB")
         << u"on STAT\n  raw 211\\x20\n  repeat 204800 x\n  raw \\r\\n\nend\n"_qs << u"stat"_qs
-        << QList<int> { InvalidServerResponse } << u""_qs << u"lost"_qs << 4000;
-    QTest::newRow("reply without a code") << u"on STAT\n  reply Hello, I am not FTP.\nend\n"_qs << u"stat"_qs
-                                          << QList<int> { InvalidServerResponse } << u""_qs << u"lost"_qs << 3000;
+        << QList<int> { InvalidServerResponse } << u""_qs << u"lost"_qs << 4000 << true;
+    QTest::newRow("reply without a code")
+        << u"on STAT\n  reply Hello, I am not FTP.\nend\n"_qs << u"stat"_qs << QList<int> { InvalidServerResponse }
+        << u""_qs << u"lost"_qs << 3000 << true;
     QTest::newRow("EPSV port out of range")
         << dataSetup + u"on EPSV\n  reply 229 Entering Extended Passive Mode (|||99999|).\nend\n"_qs << u"get"_qs
-        << QList<int> { InvalidServerResponse } << u""_qs << u"open"_qs << 3000;
+        << QList<int> { InvalidServerResponse } << u""_qs << u"open"_qs << 3000 << true;
     QTest::newRow("PASV reply without a port")
         << dataSetup + u"disable EPSV\non PASV\n  reply 227 Entering Passive Mode (127,0,0,1).\nend\n"_qs << u"get"_qs
-        << QList<int> { InvalidServerResponse } << u""_qs << u"open"_qs << 3000;
+        << QList<int> { InvalidServerResponse } << u""_qs << u"open"_qs << 3000 << true;
     QTest::newRow("EPSV to a port nobody listens on")
         << dataSetup + u"on EPSV\n  reply 229 Entering Extended Passive Mode (|||1|).\nend\n"_qs << u"get"_qs
-        << QList<int> { CannotConnect } << u""_qs << u"open"_qs << 4000;
+        << QList<int> { CannotConnect } << u""_qs << u"open"_qs << 4000 << true;
     QTest::newRow("data connection never comes")
         << dataSetup + u"on RETR\n  reply 150 Opening.\n  silent\nend\n"_qs << u"get"_qs << QList<int> { Timeout }
-        << u""_qs << u"lost"_qs << DataTimeout + ControlTimeout + 3000;
+        << u""_qs << u"lost"_qs << DataTimeout + ControlTimeout + 3000 << true;
     QTest::newRow("endless preliminary replies")
         << u"dir /pub\non CWD\n  repeat 100 150 Still working.\\r\\n\n  silent\nend\n"_qs << u"cwd"_qs
-        << QList<int> { InvalidServerResponse } << u""_qs << u"lost"_qs << 4000;
+        << QList<int> { InvalidServerResponse } << u""_qs << u"lost"_qs << 4000 << true;
+    // In active mode the reset may come before the engine accepted the data connection: then
+    // it could not be made at all.
+    QTest::newRow("connection dropped in the middle of an active download")
+        << u"drop-mid-download"_qs << u"get"_qs << (dropped + QList<int> { CannotConnect }) << u""_qs << u"lost"_qs
+        << 4000 << false;
+    QTest::newRow("421 in the middle of an active download")
+        << u"421-mid-download"_qs << u"get"_qs << QList<int> { ConnectionAborted } << u"421 Service shutting down"_qs
+        << u"lost"_qs << 4000 << false;
+    QTest::newRow("active data connection never comes")
+        << dataSetup + u"on RETR\n  reply 150 Opening.\n  silent\nend\n"_qs << u"get"_qs << QList<int> { Timeout }
+        << u""_qs << u"lost"_qs << DataTimeout + ControlTimeout + 3000 << false;
 }
 
 void TestFtpEngineFaults::failures()
@@ -190,6 +203,7 @@ void TestFtpEngineFaults::failures()
     QFETCH(QString, response);
     QFETCH(QString, after);
     QFETCH(int, maxMs);
+    QFETCH(bool, passive);
 
     ScriptedFtpServer server;
     QVERIFY(startServer(server, scenario));
@@ -201,9 +215,9 @@ void TestFtpEngineFaults::failures()
     bool ok = false;
     if (operation == u"connect") {
         t.start();
-        ok = c.connect(server.hostField(), 0, server.user(), server.password(), true);
+        ok = c.connect(server.hostField(), 0, server.user(), server.password(), passive);
     } else {
-        QVERIFY2(c.connect(server.hostField(), 0, server.user(), server.password(), true), qPrintable(describe(c)));
+        QVERIFY2(c.connect(server.hostField(), 0, server.user(), server.password(), passive), qPrintable(describe(c)));
         t.start();
         if (operation == u"cwd") {
             ok = c.setCurrentDirectory(u"/pub"_qs);
