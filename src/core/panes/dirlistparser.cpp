@@ -1,0 +1,261 @@
+#include "core/panes/dirlistparser.h"
+
+#include "core/panes/entrytexts.h"
+#include "core/panes/listingrecord.h"
+
+#include <vector>
+
+namespace {
+
+// No real listing line comes near this; a longer one is a hostile server's.
+constexpr qsizetype MaxLineLength = 64 * 1024;
+
+// 1 to 12 when an English month abbreviation starts at `i`, else 0.
+int monthAt(QStringView text, qsizetype i)
+{
+    static const char16_t names[12][4]
+        = { u"Jan", u"Feb", u"Mar", u"Apr", u"May", u"Jun", u"Jul", u"Aug", u"Sep", u"Oct", u"Nov", u"Dec" };
+    if (i + 3 > text.size())
+        return 0;
+    const char16_t c0 = text[i].unicode();
+    if (c0 < u'A' || c0 > u'S')
+        return 0;
+    const char16_t c1 = text[i + 1].unicode();
+    const char16_t c2 = text[i + 2].unicode();
+    for (int m = 0; m < 12; ++m) {
+        if (names[m][0] == c0 && names[m][1] == c1 && names[m][2] == c2)
+            return m + 1;
+    }
+    return 0;
+}
+
+// The month names, the runs of blanks and the "/" of one line, in one pass. The abbreviations
+// hold no blank, slash or line end and cannot overlap each other, so a pass per line does what
+// replacing each name in the whole text, then collapsing blanks, then turning "/" into blanks
+// did, without the cost of twelve passes over the whole listing.
+void normaliseLine(QStringView line, QString& out)
+{
+    out.truncate(0);
+    bool afterBlank = false;
+    for (qsizetype i = 0; i < line.size();) {
+        const QChar c = line[i];
+        if (c == u' ') {
+            if (!afterBlank)
+                out += c;
+            afterBlank = true;
+            ++i;
+            continue;
+        }
+        // A blank made from "/" is not collapsed with a blank next to it.
+        afterBlank = false;
+        if (c == u'/') {
+            out += u' ';
+            ++i;
+        } else if (const int m = monthAt(line, i)) {
+            out += QLatin1Char(char('0' + m / 10));
+            out += QLatin1Char(char('0' + m % 10));
+            i += 3;
+        } else {
+            out += c;
+            ++i;
+        }
+    }
+}
+
+// Fields of a normalised line: where each starts in the line and the field itself.
+struct Field {
+    qsizetype start;
+    QStringView text;
+};
+
+void splitFields(QStringView line, std::vector<Field>& fields)
+{
+    fields.clear();
+    qsizetype start = 0;
+    for (qsizetype i = 0; i <= line.size(); ++i) {
+        if (i == line.size() || line[i] == u' ') {
+            fields.push_back({ start, line.sliced(start, i - start) });
+            start = i + 1;
+        }
+    }
+}
+
+// The value of a text of minDigits to maxDigits ASCII digits, or -1.
+qint64 digitsValue(QStringView text, int minDigits, int maxDigits)
+{
+    if (text.size() < minDigits || text.size() > maxDigits)
+        return -1;
+    qint64 value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
+}
+
+bool inRange(qint64 value, qint64 low, qint64 high) { return value >= low && value <= high; }
+
+// Server times in GMT shown as Japanese time. Past midnight only the day moves, as it always has.
+void gmtToJapan(qint64& hour, qint64& day)
+{
+    hour += 9;
+    if (hour >= 24) {
+        hour -= 24;
+        day += 1;
+    }
+}
+
+// "-rw-r--r-- 1 owner group 1234 08 5 2003 name" (months already numbers).
+bool parseUnixLine(
+    const std::vector<Field>& f, QStringView line, bool Check9, QDate today, RemoteEntry& entry, qint64& totalKB)
+{
+    const QStringView permissions = f[0].text;
+    const qint64 size = digitsValue(f[4].text, 1, 18);
+    const qint64 month = digitsValue(f[5].text, 2, 2);
+    qint64 day = digitsValue(f[6].text, 1, 2);
+    if (permissions.isEmpty() || size < 0 || !inRange(month, 1, 12) || !inRange(day, 1, 31))
+        return false;
+
+    const QStringView timeOrYear = f[7].text;
+    if (timeOrYear.size() >= 3 && timeOrYear[timeOrYear.size() - 3] == u':') {
+        qint64 hour = digitsValue(timeOrYear.first(timeOrYear.size() - 3), 1, 2);
+        const qint64 minute = digitsValue(timeOrYear.last(2), 2, 2);
+        if (!inRange(hour, 0, 23) || !inRange(minute, 0, 59))
+            return false;
+        if (Check9)
+            gmtToJapan(hour, day);
+        // The month alone decides: a time listed for a later month than today's is last year's.
+        const int year = month > today.month() ? today.year() - 1 : today.year();
+        entry.date = ftpDateText(year, int(month), int(day), int(hour), int(minute));
+    } else {
+        const qint64 year = digitsValue(timeOrYear, 4, 4);
+        if (year < 0)
+            return false;
+        entry.date = ftpDateText(int(year), int(month), int(day));
+    }
+
+    QStringView name = line.sliced(f[8].start);
+    if (permissions.startsWith(u'l')) {
+        const qsizetype arrow = name.indexOf(u" -> ");
+        if (arrow >= 0)
+            name.truncate(arrow);
+    }
+    entry.name = name.toString();
+    entry.kind = permissions.startsWith(u'-') ? 32 : 16;
+    entry.size = size;
+    entry.permissions = permissions.sliced(1).toString();
+    entry.owner = f[2].text + QLatin1Char('/') + f[3].text;
+    totalKB += size / 1024;
+    return true;
+}
+
+// "08-05-04 09:30PM <DIR> images" or "12-01-98 10:15AM 2048 a.htm".
+bool parseDosLine(const std::vector<Field>& f, QStringView line, bool Check9, RemoteEntry& entry)
+{
+    const QStringView date = f[0].text;
+    if (date.size() != 8 && date.size() != 10)
+        return false;
+    const qint64 month = digitsValue(date.sliced(0, 2), 2, 2);
+    qint64 day = digitsValue(date.sliced(3, 2), 2, 2);
+    qint64 year = digitsValue(date.sliced(6), 2, 4);
+    if (!inRange(month, 1, 12) || !inRange(day, 1, 31) || year < 0)
+        return false;
+    if (date.size() == 8)
+        year += year > 50 ? 1900 : 2000;
+
+    const QStringView time = f[1].text;
+    if ((time.size() != 5 && time.size() != 7) || time[2] != u':')
+        return false;
+    qint64 hour = digitsValue(time.sliced(0, 2), 2, 2);
+    const qint64 minute = digitsValue(time.sliced(3, 2), 2, 2);
+    if (!inRange(minute, 0, 59))
+        return false;
+    const QStringView half = time.sliced(5);
+    if (half.isEmpty()) {
+        if (!inRange(hour, 0, 23))
+            return false;
+    } else {
+        if ((half != u"AM" && half != u"PM") || !inRange(hour, 1, 12))
+            return false;
+        // 12:xxAM is just after midnight, 12:xxPM just after noon.
+        hour %= 12;
+        if (half == u"PM")
+            hour += 12;
+    }
+    if (Check9)
+        gmtToJapan(hour, day);
+
+    if (f[2].text == u"<DIR>") {
+        entry.kind = 16;
+        entry.size.reset();
+    } else {
+        const qint64 size = digitsValue(f[2].text, 1, 18);
+        if (size < 0)
+            return false;
+        entry.kind = 32;
+        entry.size = size;
+    }
+    entry.date = ftpDateText(int(year), int(month), int(day), int(hour), int(minute));
+    entry.name = line.sliced(f[3].start).toString();
+    entry.permissions.clear();
+    entry.owner.clear();
+    return true;
+}
+
+// Other procedures trim names and paths before use, so " .. " would reach the parent as well.
+bool isListableName(const QString& name)
+{
+    const QString trimmed = name.trimmed();
+    return !trimmed.isEmpty() && trimmed != u"." && trimmed != u"..";
+}
+
+} // namespace
+
+void ParseDirList(QStringView text, bool Check9, QDate today, ListingRecord& record)
+{
+    QString line;
+    std::vector<Field> fields;
+    qsizetype index = 0;
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        qsizetype end = text.indexOf(u'\n', pos);
+        if (end < 0)
+            end = text.size();
+        QStringView raw = text.sliced(pos, end - pos);
+        pos = end + 1;
+        if (raw.endsWith(u'\r'))
+            raw.chop(1);
+        if (index++ == 0 || raw.size() > MaxLineLength)
+            continue;
+        normaliseLine(raw, line);
+        if (line.isEmpty())
+            continue;
+        splitFields(line, fields);
+        const qsizetype u = qsizetype(fields.size()) - 1;
+        if (u < 3)
+            continue;
+        RemoteEntry entry;
+        qint64 totalKB = 0;
+        const bool parsed = u < 8 ? parseDosLine(fields, line, Check9, entry)
+                                  : parseUnixLine(fields, line, Check9, today, entry, totalKB);
+        if (!parsed || !isListableName(entry.name))
+            continue;
+        record.Remote.push_back(std::move(entry));
+        record.RemoteTotalKB += totalKB;
+    }
+}
+
+QString TrimAtNul(QStringView text)
+{
+    const qsizetype nul = text.indexOf(QChar(u'\0'));
+    if (nul >= 0)
+        text.truncate(nul);
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    return text.sliced(begin, end - begin).toString();
+}

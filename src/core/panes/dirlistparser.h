@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QStringView>
+
+struct ListingRecord;
+
+// The parser of the text a raw "LIST" returns, filling the server side of the listing record.
+// Its rules are the program's own, quirks included, and users rely on them:
+//
+// - English month abbreviations ("Jan" to "Dec", case-sensitive) become "01" to "12" in the
+//   whole text, names included: "Janet.txt" is listed as "01et.txt".
+// - The first line is never an entry (normally "total n"; servers that send no such line lose
+//   their first entry).
+// - In every other line runs of blanks become one blank, then every "/" becomes a blank, and the
+//   line is split at blanks into fields 0..u.
+// - 3 <= u < 8: DOS style ("08-05-04  09:30PM  <DIR>  images"); u >= 8: Unix style
+//   ("-rw-r--r-- 1 owner group 1234 Aug  5  2003 index.html"); shorter lines are skipped.
+// - Unix entries whose permissions do not begin with "-" (folders and links) are folders.
+// - `Check9` moves times given in GMT to Japanese time: the hour + 9, and past midnight the day
+//   + 1 without carrying into the month ("01-31 23:30" becomes "01-32 08:30").
+// - A Unix time without a year belongs to `today`'s year, or to the year before when its month
+//   is later than `today`'s month.
+// - RemoteTotalKB adds size / 1024 of every Unix-style entry only.
+//
+// Where the old rules gave wrong or unsafe results this parser differs (tests name each case):
+// - A line whose date, time or size fields do not hold the digits the rules read is skipped as a
+//   whole: such a line comes from a layout the rules do not know, so its name would be a wrong
+//   field too. Lines longer than 64 KiB are skipped.
+// - Entries whose name, trimmed, is "", "." or ".." are skipped: they are not files of the
+//   folder, and a download or delete of them would reach the folder itself or its parent. No
+//   name holds "/" (every "/" became a blank).
+// - A link lists "name -> target"; only the name is kept.
+// - A DOS-style name keeps its blanks ("my page.htm", not "my"); "12:15PM" is 12:15 and
+//   "12:15AM" 00:15; a four-digit DOS year is taken as it is.
+// - Lines end at LF with an optional CR before it, so servers that end lines with LF alone are
+//   listed too.
+// - Dates are always "yyyy-mm-dd hh:mm" with two-digit fields (the GMT rule included).
+//
+// Linear in the length of the text. Tests: tests/core/panes/tst_dirlistparser.cpp
+// (unixLines, dosLines, hostileLines and the rows named after the servers they come from).
+
+// Appends the entries of `text` to record.Remote and their kilobytes to record.RemoteTotalKB.
+void ParseDirList(QStringView text, bool Check9, QDate today, ListingRecord& record);
+
+// The text up to its first NUL character, without leading and trailing blanks (U+0020 only:
+// line ends stay).
+QString TrimAtNul(QStringView text);
