@@ -205,7 +205,7 @@ void TestMainWindow::menuItems_data()
     auto row = [](const char* menu, const char* name, const QString& caption, bool enabled) {
         QTest::newRow(name) << QString::fromLatin1(menu) << QString::fromLatin1(name) << caption << enabled;
     };
-    row("mm2", "m2_1", QStringLiteral("サーバーの設定"), false);
+    row("mm2", "m2_1", QStringLiteral("サーバーの設定"), true);
     row("mm2", "m2_2", QStringLiteral("転送モード自動設定"), true);
     row("mm2", "m2_3", QStringLiteral("プロキシの設定"), true);
     row("mm2", "m2_4", QString(), true);
@@ -537,6 +537,7 @@ void TestMainWindow::menusOpenTheirPanels()
     MainWindow& w = window();
     w.Form_Load(QString());
     const std::pair<const char*, const char*> items[] = {
+        { "m2_1", "Frame1" },
         { "m2_2", "Frame4" },
         { "m2_3", "Frame7" },
         { "Mrog2", "Frame19" },

@@ -328,7 +328,6 @@ void TestOptionPanels::panelsShowLoadedSettings()
     QVERIFY(!find<QAbstractButton>("Check10_0")->isChecked());
     QVERIFY(find<QAbstractButton>("Check10_1")->isChecked());
     QVERIFY(find<QAbstractButton>("Check10_2")->isChecked());
-    QVERIFY(!find<QAbstractButton>("Check9")->isChecked());
     QVERIFY(find<QAbstractButton>("Check7_0")->isChecked());
     QCOMPARE(find<QLineEdit>("Text5_0")->text(), QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続"));
     QCOMPARE(file(), readBytes(QStringLiteral(FTPTARVO_TEST_DATA_DIR "/settings/firstplatform.ini")));

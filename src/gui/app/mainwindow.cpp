@@ -7,6 +7,7 @@
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 #include "core/settings/options.h"
+#include "core/settings/profiles.h"
 #include "core/settings/settingslines.h"
 #include "core/transfer/moderules.h"
 #include "gui/app/connectionindicator.h"
@@ -18,6 +19,7 @@
 #include "gui/panes/localtreepanel.h"
 #include "gui/settings/othersettingspanel.h"
 #include "gui/settings/proxypanel.h"
+#include "gui/settings/serverpanel.h"
 #include "gui/transfer/modeindicator.h"
 #include "gui/transfer/modepanel.h"
 #include "gui/ui/consolepanel.h"
@@ -76,6 +78,7 @@ MainWindow::MainWindow(QWidget* parent)
     , m_statusLines(std::make_unique<StatusLines>())
     , m_settingsLines(std::make_unique<SettingsLines>())
     , m_options(std::make_unique<Options>(*m_settingsLines))
+    , m_profiles(std::make_unique<Profiles>(*m_settingsLines, *m_options, *m_dialogs))
     , m_modeRules(std::make_unique<ModeRules>(*m_settingsLines, m_state))
     , m_activityLog(std::make_unique<ActivityLog>())
     , m_listingRecord(std::make_unique<ListingRecord>())
@@ -129,8 +132,6 @@ void MainWindow::createMenus()
     m_m2[2] = addItem(m_mm2, arrayName("m2", 2), QStringLiteral("転送モード自動設定"));
     m_m2[3] = addItem(m_mm2, arrayName("m2", 3), QStringLiteral("プロキシの設定"));
     m_m2[4] = addSeparator(m_mm2, arrayName("m2", 4));
-    // The server settings panel comes with the connection profiles.
-    m_m2[1]->setEnabled(false);
 
     m_mhen = bar->addMenu(QStringLiteral("編集"));
     m_mhen->setObjectName(QStringLiteral("mhen"));
@@ -198,6 +199,7 @@ void MainWindow::createMenus()
     help->setEnabled(false);
     about->setEnabled(false);
 
+    connect(m_m2[1], &QAction::triggered, this, [this] { openPanel(m_frame1); });
     connect(m_m2[2], &QAction::triggered, this, [this] { openPanel(m_frame4); });
     connect(m_m2[3], &QAction::triggered, this, [this] { openPanel(m_frame7); });
 }
@@ -437,6 +439,7 @@ void MainWindow::createPanels()
         tree->show();
     }
 
+    m_frame1 = new ServerPanel(*m_profiles, *m_options, m_central);
     m_frame4 = new ModePanel(*m_modeRules, *m_options, *m_dialogs, m_central);
     m_frame7 = new ProxyPanel(*m_options, m_central);
     m_frame19 = new OtherSettingsPanel(*m_options, m_central);
@@ -504,6 +507,24 @@ void MainWindow::connectCore()
         m_localPane->ColourLocalList();
     });
     connect(m_list1, &QComboBox::activated, this, &MainWindow::selectProfile);
+    connect(m_profiles.get(), &Profiles::List1IndexChanged, m_list1, &QComboBox::setCurrentIndex);
+    connect(m_profiles.get(), &Profiles::showInTxtDir, m_txtDir, &QLineEdit::setText);
+    connect(m_profiles.get(), &Profiles::localFolderSelected, this, [this](const QString& folder) {
+        m_localPane->setTxtDir2(folder);
+        if (m_localPane->ListLocalFolder(folder))
+            m_localPane->FillLocalList(folder);
+        m_localPane->ColourLocalList();
+    });
+    // Registering, deleting and restoring change the names: the combo box keeps the selected
+    // profile (not a row of its own choosing) and the profile menu follows.
+    auto followList1 = [this] {
+        m_list1->setCurrentIndex(m_profiles->List1Index());
+        addProfileMenuItems();
+    };
+    connect(m_options->List1(), &QAbstractItemModel::rowsInserted, this, followList1);
+    connect(m_options->List1(), &QAbstractItemModel::rowsRemoved, this, followList1);
+    connect(m_options->List1(), &QAbstractItemModel::dataChanged, this, followList1);
+    connect(m_options->List1(), &QAbstractItemModel::modelReset, this, followList1);
     connect(m_activityLog.get(), &ActivityLog::writeFailed, this, [this](const QString& message) {
         askUser().message(message, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
     });

@@ -20,6 +20,7 @@ class MovablePanel;
 class Options;
 class OtherSettingsPanel;
 class PaneListModel;
+class Profiles;
 class ProxyPanel;
 class QAction;
 class QComboBox;
@@ -35,6 +36,7 @@ class QTimer;
 class QToolBar;
 class QTreeView;
 class QtDialogs;
+class ServerPanel;
 class SettingsLines;
 class StatusLines;
 struct CommandLineRequest;
@@ -77,6 +79,7 @@ public:
     StatusLines& statusLines() { return *m_statusLines; }
     SettingsLines& settingsLines() { return *m_settingsLines; }
     Options& options() { return *m_options; }
+    Profiles& profiles() { return *m_profiles; }
     ModeRules& modeRules() { return *m_modeRules; }
     ActivityLog& activityLog() { return *m_activityLog; }
     ListingRecord& listingRecord() { return *m_listingRecord; }
@@ -127,6 +130,7 @@ private:
 
     // Start-up steps.
     void selectLastProfile();
+    // The profile menu items from index 5 on, rebuilt whenever List1 changes.
     void addProfileMenuItems();
     QString welcomeLine() const;
     void loadLinkList();
@@ -134,10 +138,8 @@ private:
     bool runCommandLine(const CommandLineRequest& request);
     void openCommandLinePath(const CommandLineRequest& request);
 
-    // Selects a profile in `List1`: records it as the last profile and shows its name in the
-    // FTP path box.
+    // Selects a profile in `List1`, as a click on its name does.
     void selectProfile(int row);
-    void recordLastProfile(const QString& name);
 
     void removeTemporaryFiles();
     void mcom_Click();
@@ -148,6 +150,7 @@ private:
     std::unique_ptr<StatusLines> m_statusLines;
     std::unique_ptr<SettingsLines> m_settingsLines;
     std::unique_ptr<Options> m_options;
+    std::unique_ptr<Profiles> m_profiles;
     std::unique_ptr<ModeRules> m_modeRules;
     std::unique_ptr<ActivityLog> m_activityLog;
     std::unique_ptr<ListingRecord> m_listingRecord;
@@ -195,6 +198,7 @@ private:
     MovablePanel* m_frame20 = nullptr;
     QTreeView* m_treeView3 = nullptr;
     MovablePanel* m_frame27 = nullptr;
+    ServerPanel* m_frame1 = nullptr;
     ModePanel* m_frame4 = nullptr;
     ProxyPanel* m_frame7 = nullptr;
     OtherSettingsPanel* m_frame19 = nullptr;

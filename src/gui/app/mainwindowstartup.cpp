@@ -7,10 +7,12 @@
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 #include "core/settings/options.h"
+#include "core/settings/profiles.h"
 #include "core/settings/settingslines.h"
 #include "core/transfer/moderules.h"
 #include "gui/app/mainwindow.h"
 #include "gui/panes/localpanewidget.h"
+#include "gui/settings/serverpanel.h"
 #include "gui/ui/movablepanel.h"
 
 #include <QAction>
@@ -26,9 +28,6 @@
 #include <QTreeView>
 
 namespace {
-
-const QString LastProfileTag = QStringLiteral("<最終 プロﾌｧｲﾙ>");
-const QString LastProfileEndTag = QStringLiteral("</最終 プロﾌｧｲﾙ>");
 
 // link.txt is a short list of link patterns; anything larger is no list of ours.
 constexpr qint64 MaxLinkListBytes = 4 * 1024 * 1024;
@@ -48,8 +47,8 @@ void MainWindow::Form_Load(const QString& commandLine)
     m_state.IsConnected = false;
     m_state.TransferMode = 2;
 
-    // 3. The profile fields (txtftp) come with the profiles; the name field starts empty.
-    m_txtDir->setText(QString());
+    // 3.
+    m_txtDir->setText(m_profiles->txtftp(0));
 
     // 4, 5. The home folder stands for "c:/": the drive list shows "/", TxtDir2 the home folder,
     //    which is listed and filled. The tree is walked by the commands that work on whole trees.
@@ -86,50 +85,24 @@ void MainWindow::Form_Load(const QString& commandLine)
 
 void MainWindow::selectLastProfile()
 {
-    const SettingsLines& lines = *m_settingsLines;
-    const QStringList names = m_options->List1()->stringList();
-    for (qsizetype i = 0; i < lines.count(); ++i) {
-        if (lines.line(i) != LastProfileTag)
-            continue;
-        const qsizetype row = names.indexOf(lines.line(i + 1));
-        if (row >= 0) {
-            selectProfile(int(row));
-            return;
-        }
-    }
-    m_list1->setCurrentIndex(-1);
+    // The profile shows its name in TxtDir itself.
+    if (m_profiles->selectLastProfile() < 0)
+        m_list1->setCurrentIndex(-1);
 }
 
-void MainWindow::selectProfile(int row)
-{
-    const QStringList names = m_options->List1()->stringList();
-    if (row < 0 || row >= names.size())
-        return;
-    m_list1->setCurrentIndex(row);
-    // The profile's fields are shown once profiles arrive; the last-profile block and the path
-    // box need only the name.
-    recordLastProfile(names[row]);
-    m_txtDir->setText(names[row]);
-}
-
-void MainWindow::recordLastProfile(const QString& name)
-{
-    SettingsLines& lines = *m_settingsLines;
-    for (qsizetype i = lines.count() - 1; i >= 0; --i) {
-        if (lines.line(i) != LastProfileTag)
-            continue;
-        qsizetype end = lines.indexOf(LastProfileEndTag, i + 1);
-        if (end < 0)
-            end = qMin(i + 1, lines.count() - 1);
-        for (qsizetype j = end; j >= i; --j)
-            lines.removeLine(j);
-    }
-    lines.appendLines({ LastProfileTag, name, LastProfileEndTag });
-    lines.SaveSettings();
-}
+void MainWindow::selectProfile(int row) { m_profiles->List1_Click(row); }
 
 void MainWindow::addProfileMenuItems()
 {
+    for (auto it = m_m2.begin(); it != m_m2.end();) {
+        if (it.key() < 5) {
+            ++it;
+            continue;
+        }
+        m_mm2->removeAction(it.value());
+        it.value()->deleteLater();
+        it = m_m2.erase(it);
+    }
     const QStringList names = m_options->List1()->stringList();
     int index = m_m2.isEmpty() ? 1 : m_m2.lastKey() + 1;
     for (int i = 0; i < names.size(); ++i, ++index) {
@@ -189,8 +162,9 @@ bool MainWindow::runCommandLine(const CommandLineRequest& request)
     if (request.profileIndex >= 0) {
         show();
         QCoreApplication::processEvents();
-        // Closing the profile panel and connecting come with the profiles and the connection.
         selectProfile(request.profileIndex);
+        m_frame1->Command14_Click(0);
+        // Connecting comes with the connection.
     }
 
     switch (request.kind) {

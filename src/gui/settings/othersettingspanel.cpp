@@ -61,11 +61,6 @@ OtherSettingsPanel::OtherSettingsPanel(Options& options, QWidget* parent)
         connect(m_check10[i], &QCheckBox::toggled, &m_options, [this, i](bool on) { m_options.setCheck10(i, on); });
     }
 
-    m_check9
-        = checkBox(QStringLiteral("Check9"), QStringLiteral("FTPサーバーの時間をローカルの時間に変更する。"), this);
-    body()->addWidget(m_check9);
-    connect(m_check9, &QCheckBox::toggled, &m_options, &Options::setCheck9);
-
     auto* close = new QPushButton(QStringLiteral("閉じる"), this);
     close->setObjectName(QStringLiteral("Frame19Close"));
     auto* buttons = new QHBoxLayout;
@@ -89,5 +84,4 @@ void OtherSettingsPanel::refresh()
     mirrorText(m_text13, m_options.Text13());
     for (int i = 0; i < 3; ++i)
         mirrorChecked(m_check10[i], m_options.Check10(i));
-    mirrorChecked(m_check9, m_options.Check9());
 }

@@ -9,8 +9,7 @@ class QLineEdit;
 class QRadioButton;
 
 // The panel `Frame19` "その他の設定": upload file-name case, browsing in the link check, the mail
-// address, the file display options, and for now the server time option Check9 (it moves to the
-// server settings panel when profiles arrive).
+// address and the file display options.
 class OtherSettingsPanel : public MovablePanel {
     Q_OBJECT
 public:
@@ -25,5 +24,4 @@ private:
     QCheckBox* m_check8;
     QLineEdit* m_text13;
     QCheckBox* m_check10[3];
-    QCheckBox* m_check9;
 };
