@@ -106,6 +106,8 @@ private Q_SLOTS:
 
     void menusOpenTheirPanels();
     void stopButtonRequestsStop();
+    void fileMenuPopsUpOnListsAndTrees_data();
+    void fileMenuPopsUpOnListsAndTrees();
     void connectionWatch();
     void treePanelsStayInTheirAreas();
 
@@ -563,6 +565,31 @@ void TestMainWindow::stopButtonRequestsStop()
     QVERIFY(!w.state().StopRequested);
     w.toolbarButton(QStringLiteral("Stop"))->trigger();
     QVERIFY(w.state().StopRequested);
+}
+
+void TestMainWindow::fileMenuPopsUpOnListsAndTrees_data()
+{
+    QTest::addColumn<QString>("view");
+    for (const char* name : { "ListView1", "ListView2", "TreeView1", "TreeView3" })
+        QTest::newRow(name) << QString::fromLatin1(name);
+}
+
+void TestMainWindow::fileMenuPopsUpOnListsAndTrees()
+{
+    QFETCH(QString, view);
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    auto* v = w.findChild<QAbstractItemView*>(view);
+    QVERIFY(v);
+    QString popped;
+    QTimer::singleShot(0, this, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            popped = popup->objectName();
+            popup->close();
+        }
+    });
+    Q_EMIT v->customContextMenuRequested(QPoint(5, 5));
+    QCOMPARE(popped, QStringLiteral("Mm1"));
 }
 
 void TestMainWindow::connectionWatch()

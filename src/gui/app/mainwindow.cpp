@@ -431,6 +431,13 @@ void MainWindow::createPanels()
     m_frame3->setDockedBelow(m_frame27);
     m_frame20->setDockedBelow(m_frame27);
 
+    // The file-operation menu pops up on both trees as on both lists.
+    for (QTreeView* view : { m_frame3->TreeView1(), m_treeView3 }) {
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this,
+            [this, view](const QPoint& pos) { m_Mm1->exec(view->viewport()->mapToGlobal(pos)); });
+    }
+
     for (MovablePanel* tree : { static_cast<MovablePanel*>(m_frame3), m_frame20 }) {
         tree->titleLabel()->setToolTip(QStringLiteral("ドラッグで移動、ダブルクリックで元の位置に戻ります"));
         connect(tree, &MovablePanel::moved, this,
