@@ -443,35 +443,28 @@ bool FtpConnection::putFile(const QString& local, const QString& remote, int tra
         return d.fail(FtpError::ExtendedError);
     ProgressReport report(d.progress, total);
     qint64 done = 0;
-    const bool direct = type == 'I' && !start.channel->ssl() && S_ISREG(st.st_mode);
+    // Plain read and send: on the loopback it measured faster than sendfile().
     AsciiConverter converter(AsciiConverter::Direction::Upload);
-    QByteArray buffer(direct ? 0 : transferBuffer, Qt::Uninitialized);
+    QByteArray buffer(transferBuffer, Qt::Uninitialized);
     QByteArray converted;
     for (;;) {
         int e = FtpError::None;
-        qint64 n = 0;
-        if (direct) {
-            n = start.channel->sendFile(fd, transferBuffer * 4, d.dataSendTimeout());
-            if (n < 0)
-                e = start.channel->error();
-        } else {
-            n = ::read(fd, buffer.data(), size_t(buffer.size()));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
-                e = FtpError::ReadFault;
-            } else if (n > 0) {
-                const char* out = buffer.constData();
-                qint64 outSize = n;
-                if (type == 'A') {
-                    converted.clear();
-                    converter.convert(QByteArrayView(buffer.constData(), n), &converted);
-                    out = converted.constData();
-                    outSize = converted.size();
-                }
-                if (!start.channel->writeAll(out, outSize, d.dataSendTimeout()))
-                    e = start.channel->error();
+        const qint64 n = ::read(fd, buffer.data(), size_t(buffer.size()));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            e = FtpError::ReadFault;
+        } else if (n > 0) {
+            const char* out = buffer.constData();
+            qint64 outSize = n;
+            if (type == 'A') {
+                converted.clear();
+                converter.convert(QByteArrayView(buffer.constData(), n), &converted);
+                out = converted.constData();
+                outSize = converted.size();
             }
+            if (!start.channel->writeAll(out, outSize, d.dataSendTimeout()))
+                e = start.channel->error();
         }
         if (n == 0 && e == FtpError::None)
             break;

@@ -9,7 +9,6 @@
 #include <netinet/tcp.h>
 #include <openssl/err.h>
 #include <poll.h>
-#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -337,26 +336,4 @@ bool Channel::finishSending(int timeoutMs)
             return false;
     }
     return true;
-}
-
-qint64 Channel::sendFile(int fileFd, qint64 count, int timeoutMs)
-{
-    if (m_fd < 0 || m_ssl) {
-        m_error = FtpError::InternalError;
-        return -1;
-    }
-    for (;;) {
-        const ssize_t n = ::sendfile(m_fd, fileFd, nullptr, size_t(count));
-        if (n >= 0)
-            return n;
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) {
-            if (!waitFor(POLLOUT, timeoutMs))
-                return -1;
-            continue;
-        }
-        m_error = errno == EIO || errno == EINVAL ? FtpError::ReadFault : errnoToError(errno);
-        return -1;
-    }
 }

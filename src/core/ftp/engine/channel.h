@@ -32,10 +32,6 @@ public:
     // > 0 bytes read, 0 at the end of the stream, -1 on failure.
     qint64 readSome(char* buffer, qint64 size, int timeoutMs);
     bool writeAll(const char* data, qint64 size, int timeoutMs);
-    // Sends up to `count` bytes of an open file straight from the kernel (plain connections only);
-    // returns the bytes sent, 0 at the end of the file, -1 on failure (ReadFault when the file
-    // could not be read).
-    qint64 sendFile(int fileFd, qint64 count, int timeoutMs);
     // Ends the sending direction cleanly (TLS close_notify, then FIN) and waits briefly for the
     // peer to close, so no unread byte turns our close into a reset that loses data.
     bool finishSending(int timeoutMs);
