@@ -332,7 +332,9 @@ bool Channel::finishSending(int timeoutMs)
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return true;
-        if (m_waiter.wait(m_fd, POLLIN, timeoutMs) != Waiter::Result::Ready)
+        // Servers close at once when they have read everything; one that keeps the connection
+        // open is not waited for long.
+        if (m_waiter.wait(m_fd, POLLIN, qMin(timeoutMs, 2000)) != Waiter::Result::Ready)
             return false;
     }
     return true;
