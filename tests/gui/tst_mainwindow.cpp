@@ -159,9 +159,10 @@ void TestMainWindow::buildsWithEveryControl()
 {
     MainWindow& w = window();
     QCOMPARE(w.objectName(), QStringLiteral("FtpTarvo"));
-    for (const char* name : { "TxtDir", "TxtDir2", "Drive2", "cmdUp2", "List1", "LstStates", "TreeView1", "TreeView3",
-             "ListView1", "ListView2", "cmdConnect", "cmdDisconnect", "cmdGet", "cmdPut", "Label8", "Frame3", "Label16",
-             "Frame20", "Label17", "Frame27", "Label22", "Frame4", "Frame7", "Frame14", "Frame16", "Frame19" })
+    for (const char* name :
+        { "TxtDir", "TxtDir2", "Drive2", "cmdUp2", "List1", "List1Combo", "LstStates", "TreeView1", "TreeView3",
+            "ListView1", "ListView2", "cmdConnect", "cmdDisconnect", "cmdGet", "cmdPut", "Label8", "Frame3", "Label16",
+            "Frame20", "Label17", "Frame27", "Label22", "Frame4", "Frame7", "Frame14", "Frame16", "Frame19" })
         QVERIFY2(w.findChild<QWidget*>(QLatin1String(name)), name);
 
     auto* listView1 = w.findChild<QTreeView*>(QStringLiteral("ListView1"));
@@ -339,7 +340,7 @@ void TestMainWindow::startWithEmptyDataFolder()
     const QString first = SettingsLines::defaultProfileName(0);
     const QString second = SettingsLines::defaultProfileName(1);
     QVERIFY(!first.isEmpty() && !second.isEmpty());
-    auto* list1 = w.findChild<QComboBox*>(QStringLiteral("List1"));
+    auto* list1 = w.findChild<QComboBox*>(QStringLiteral("List1Combo"));
     QCOMPARE(itemTexts(list1->model()), QStringList({ first, second }));
     QCOMPARE(list1->currentIndex(), 0);
     QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir"))->text(), first);
@@ -385,7 +386,7 @@ void TestMainWindow::startWithSettingsFile()
     MainWindow& w = window();
     w.Form_Load(QString());
     // The first block naming a listed profile wins; "alpha" differs in case and is no match.
-    auto* list1 = w.findChild<QComboBox*>(QStringLiteral("List1"));
+    auto* list1 = w.findChild<QComboBox*>(QStringLiteral("List1Combo"));
     QCOMPARE(itemTexts(list1->model()), QStringList({ QStringLiteral("Alpha"), QStringLiteral("Beta") }));
     QCOMPARE(list1->currentIndex(), 1);
     QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir"))->text(), QStringLiteral("Beta"));
@@ -429,7 +430,7 @@ void TestMainWindow::profileMenuSelects()
     QVERIFY(writeBytes(m_data->filePath(QStringLiteral("ftpset.ini")), cp932Lines(lines)));
     MainWindow& w = window();
     w.Form_Load(QString());
-    auto* list1 = w.findChild<QComboBox*>(QStringLiteral("List1"));
+    auto* list1 = w.findChild<QComboBox*>(QStringLiteral("List1Combo"));
     QCOMPARE(list1->currentIndex(), -1);
     QCOMPARE(w.m2(5)->text(), QStringLiteral(" 0:One"));
     QCOMPARE(w.m2(6)->text(), QStringLiteral(" 1:host:21 && more"));
@@ -486,7 +487,7 @@ void TestMainWindow::commandLine()
     QCOMPARE(w.state().CommandLine, commandLine);
     QCOMPARE(w.isVisible(), visible);
     QCOMPARE(w.findChild<QAction*>(QStringLiteral("mmessage"))->isVisible(), messageMenu);
-    QCOMPARE(w.findChild<QComboBox*>(QStringLiteral("List1"))->currentIndex(), profile);
+    QCOMPARE(w.findChild<QComboBox*>(QStringLiteral("List1Combo"))->currentIndex(), profile);
     QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir2"))->text(), m_home->path());
     QVERIFY(w.findChild<QTreeView*>(QStringLiteral("ListView2"))->selectionModel()->selectedRows().isEmpty());
     if (!lastStatus.isEmpty()) {

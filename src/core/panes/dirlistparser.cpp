@@ -216,7 +216,6 @@ void ParseDirList(QStringView text, bool Check9, QDate today, ListingRecord& rec
 {
     QString line;
     std::vector<Field> fields;
-    qsizetype index = 0;
     qsizetype pos = 0;
     while (pos < text.size()) {
         qsizetype end = text.indexOf(u'\n', pos);
@@ -226,7 +225,7 @@ void ParseDirList(QStringView text, bool Check9, QDate today, ListingRecord& rec
         pos = end + 1;
         if (raw.endsWith(u'\r'))
             raw.chop(1);
-        if (index++ == 0 || raw.size() > MaxLineLength)
+        if (raw.size() > MaxLineLength)
             continue;
         normaliseLine(raw, line);
         if (line.isEmpty())

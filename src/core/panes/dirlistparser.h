@@ -11,8 +11,6 @@ struct ListingRecord;
 //
 // - English month abbreviations ("Jan" to "Dec", case-sensitive) become "01" to "12" in the
 //   whole text, names included: "Janet.txt" is listed as "01et.txt".
-// - The first line is never an entry (normally "total n"; servers that send no such line lose
-//   their first entry).
 // - In every other line runs of blanks become one blank, then every "/" becomes a blank, and the
 //   line is split at blanks into fields 0..u.
 // - 3 <= u < 8: DOS style ("08-05-04  09:30PM  <DIR>  images"); u >= 8: Unix style
@@ -25,6 +23,9 @@ struct ListingRecord;
 // - RemoteTotalKB adds size / 1024 of every Unix-style entry only.
 //
 // Where the old rules gave wrong or unsafe results this parser differs (tests name each case):
+// - The first line is parsed like the others. The old rule never read it, taking it for the
+//   "total n" line, but most servers send none and their first entry vanished; a total line
+//   has too few fields to be an entry anyway.
 // - A line whose date, time or size fields do not hold the digits the rules read is skipped as a
 //   whole: such a line comes from a layout the rules do not know, so its name would be a wrong
 //   field too. Lines longer than 64 KiB are skipped.

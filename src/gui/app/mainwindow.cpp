@@ -235,13 +235,13 @@ QWidget* MainWindow::createFtpSide()
     connectRow->setContentsMargins(0, 0, 0, 0);
     auto* profileLabel = new QLabel(QStringLiteral("接続先:"), side);
     profileLabel->setObjectName(QStringLiteral("List1Label"));
-    m_list1 = new QComboBox(side);
-    m_list1->setObjectName(QStringLiteral("List1"));
-    m_list1->setModel(m_options->List1());
-    m_list1->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_list1->setMinimumContentsLength(10);
-    m_list1->setToolTip(QStringLiteral("接続するサーバー"));
-    profileLabel->setBuddy(m_list1);
+    m_list1Combo = new QComboBox(side);
+    m_list1Combo->setObjectName(QStringLiteral("List1Combo"));
+    m_list1Combo->setModel(m_options->List1());
+    m_list1Combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_list1Combo->setMinimumContentsLength(10);
+    m_list1Combo->setToolTip(QStringLiteral("接続するサーバー"));
+    profileLabel->setBuddy(m_list1Combo);
     m_cmdConnect = new QPushButton(QStringLiteral("接続"), side);
     m_cmdConnect->setObjectName(QStringLiteral("cmdConnect"));
     m_cmdDisconnect = new QPushButton(QStringLiteral("切断"), side);
@@ -249,7 +249,7 @@ QWidget* MainWindow::createFtpSide()
     m_cmdDisconnect->setEnabled(false);
     m_picture1 = new ConnectionIndicator(side);
     connectRow->addWidget(profileLabel);
-    connectRow->addWidget(m_list1, 1);
+    connectRow->addWidget(m_list1Combo, 1);
     connectRow->addWidget(m_cmdConnect);
     connectRow->addWidget(m_cmdDisconnect);
     connectRow->addWidget(m_picture1);
@@ -513,8 +513,8 @@ void MainWindow::connectCore()
         m_localPane->RefreshLocalPanes();
         m_localPane->ColourLocalList();
     });
-    connect(m_list1, &QComboBox::activated, this, &MainWindow::selectProfile);
-    connect(m_profiles.get(), &Profiles::List1IndexChanged, m_list1, &QComboBox::setCurrentIndex);
+    connect(m_list1Combo, &QComboBox::activated, this, &MainWindow::selectProfile);
+    connect(m_profiles.get(), &Profiles::List1IndexChanged, m_list1Combo, &QComboBox::setCurrentIndex);
     connect(m_profiles.get(), &Profiles::showInTxtDir, m_txtDir, &QLineEdit::setText);
     connect(m_profiles.get(), &Profiles::localFolderSelected, this, [this](const QString& folder) {
         m_localPane->setTxtDir2(folder);
@@ -525,7 +525,7 @@ void MainWindow::connectCore()
     // Registering, deleting and restoring change the names: the combo box keeps the selected
     // profile (not a row of its own choosing) and the profile menu follows.
     auto followList1 = [this] {
-        m_list1->setCurrentIndex(m_profiles->List1Index());
+        m_list1Combo->setCurrentIndex(m_profiles->List1Index());
         addProfileMenuItems();
     };
     connect(m_options->List1(), &QAbstractItemModel::rowsInserted, this, followList1);

@@ -182,7 +182,9 @@ private:
     QWidget* m_localTreeArea = nullptr;
     QWidget* m_ftpTreeArea = nullptr;
     LocalPaneWidget* m_localPaneWidget = nullptr;
-    QComboBox* m_list1 = nullptr;
+    // A second view of the profile names (`List1` proper is on the server settings panel), for
+    // choosing the server beside the connect button.
+    QComboBox* m_list1Combo = nullptr;
     QPushButton* m_cmdConnect = nullptr;
     QPushButton* m_cmdDisconnect = nullptr;
     QPushButton* m_cmdGet = nullptr;

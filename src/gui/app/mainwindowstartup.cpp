@@ -87,7 +87,7 @@ void MainWindow::selectLastProfile()
 {
     // The profile shows its name in TxtDir itself.
     if (m_profiles->selectLastProfile() < 0)
-        m_list1->setCurrentIndex(-1);
+        m_list1Combo->setCurrentIndex(-1);
 }
 
 void MainWindow::selectProfile(int row) { m_profiles->List1_Click(row); }

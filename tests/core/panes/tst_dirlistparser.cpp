@@ -28,7 +28,7 @@ private:
         return out;
     }
 
-    // The usual first line of a Unix listing, which is never an entry, then the lines.
+    // The usual first line of a Unix listing, "total n", then the lines.
     static QString listing(const QStringList& lines) { return u"total 12\r\n"_qs + lines.join(u"\r\n") + u"\r\n"; }
 
     static void columns()
@@ -172,9 +172,13 @@ private Q_SLOTS:
         columns();
         const QString line = u"-rw-r--r--   1 owner    group          10 Aug  5  2003 "_qs;
         const QString entry = u"|32|10|2003-08-05|rw-r--r--|owner/group"_qs;
-        QTest::newRow("pyftpdlib sends no total line: its first entry is lost")
-            << (line + u"a.txt\r\n" + line + u"b.txt\r\n") << false << March << QStringList { u"b.txt"_qs + entry };
-        QTest::newRow("a single line is never an entry") << (line + u"a.txt") << false << March << QStringList {};
+        QTest::newRow("pyftpdlib sends no total line: its first entry is kept")
+            << (line + u"a.txt\r\n" + line + u"b.txt\r\n") << false << March
+            << QStringList { u"a.txt"_qs + entry, u"b.txt"_qs + entry };
+        QTest::newRow("a single line is an entry")
+            << (line + u"a.txt") << false << March << QStringList { u"a.txt"_qs + entry };
+        QTest::newRow("a Japanese total line is no entry")
+            << (u"合計 12\r\n"_qs + line + u"a.txt") << false << March << QStringList { u"a.txt"_qs + entry };
         QTest::newRow("the last line without a line end")
             << (u"total 1\r\n"_qs + line + u"a.txt") << false << March << QStringList { u"a.txt"_qs + entry };
         QTest::newRow("line ends of LF alone") << (u"total 1\n"_qs + line + u"a.txt\n" + line + u"b.txt\n") << false
