@@ -373,7 +373,7 @@ void TestProfilePanel::backupAndRestoreThroughTheChooser()
     loadProfilesFile();
     QVERIFY(writeBytes(m_data->filePath(QStringLiteral("notes.txt")), "x"));
     QTest::mouseClick(button("Command32"), Qt::LeftButton);
-    const QString backup = m_data->filePath(QStringLiteral("FTPSet108122004131252.txt"));
+    const QString backup = m_data->filePath(QStringLiteral("FTPSet120040812131252.txt"));
     QCOMPARE(readBytes(backup), readBytes(iniPath()));
 
     typeText(field(0), QStringLiteral("Temp"));
@@ -389,8 +389,8 @@ void TestProfilePanel::backupAndRestoreThroughTheChooser()
     QCOMPARE(chooser->titleLabel()->text(), QStringLiteral("バックアップファイルの選択"));
     auto* files = find<QListWidget>("Frame6Files");
     QVERIFY(files->isVisible());
-    QCOMPARE(itemTexts(files), QStringList("FTPSet108122004131252.txt"));
-    clickItem(files, QStringLiteral("FTPSet108122004131252.txt"));
+    QCOMPARE(itemTexts(files), QStringList("FTPSet120040812131252.txt"));
+    clickItem(files, QStringLiteral("FTPSet120040812131252.txt"));
     QCOMPARE(find<QLineEdit>("Frame6Path")->text(), backup);
 
     QTest::mouseClick(find<QPushButton>("Command24"), Qt::LeftButton);

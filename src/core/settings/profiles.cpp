@@ -77,7 +77,7 @@ QString Profiles::fieldTag(int index) { return u'<' + Frame22(index) + u'>'; }
 
 QString Profiles::backupFileName(const QDateTime& when)
 {
-    return QStringLiteral("FTPSet1") + when.toString(QStringLiteral("MMddyyyyHHmmss")) + QStringLiteral(".txt");
+    return QStringLiteral("FTPSet1") + when.toString(QStringLiteral("yyyyMMddHHmmss")) + QStringLiteral(".txt");
 }
 
 QString Profiles::scramblePassword(const QString& password)

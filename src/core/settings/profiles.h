@@ -27,7 +27,7 @@ public:
     static QString Frame22(int index);
     static QString fieldTag(int index);
 
-    // Backups are "FTPSet1" + month, day, year, hour, minute, second + ".txt".
+    // Backups are "FTPSet1" + year, month, day, hour, minute, second + ".txt", so they sort by age.
     static QString backupFileName(const QDateTime& when);
 
     // Password scrambling: one decimal number per character, joined by "&": the character's CP932

@@ -676,11 +676,11 @@ void TestProfiles::backupName_data()
 {
     QTest::addColumn<QDateTime>("when");
     QTest::addColumn<QString>("name");
-    QTest::newRow("afternoon") << QDateTime(QDate(2004, 8, 12), QTime(13, 12, 52)) << "FTPSet108122004131252.txt";
+    QTest::newRow("afternoon") << QDateTime(QDate(2004, 8, 12), QTime(13, 12, 52)) << "FTPSet120040812131252.txt";
     QTest::newRow("morning, leading zeros")
-        << QDateTime(QDate(2010, 1, 2), QTime(9, 5, 3)) << "FTPSet101022010090503.txt";
+        << QDateTime(QDate(2010, 1, 2), QTime(9, 5, 3)) << "FTPSet120100102090503.txt";
     QTest::newRow("last second of a year")
-        << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)) << "FTPSet112311999235959.txt";
+        << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)) << "FTPSet119991231235959.txt";
 }
 
 void TestProfiles::backupName()
@@ -700,13 +700,13 @@ void TestProfiles::backupCopiesTheFileAsLastSaved()
     QVERIFY(m_lines->lines().contains(QStringLiteral("proxy.example")));
 
     const QString backup = m_profiles->Command32_Click();
-    QCOMPARE(backup, m_dir->filePath(QStringLiteral("FTPSet108122004131252.txt")));
+    QCOMPARE(backup, m_dir->filePath(QStringLiteral("FTPSet120040812131252.txt")));
     QCOMPARE(readBytes(backup), saved);
     QVERIFY(ownerOnly(backup));
     QVERIFY(m_dialogs.asked.isEmpty());
 
     m_now = m_now.addSecs(1);
-    QCOMPARE(QFileInfo(m_profiles->Command32_Click()).fileName(), QStringLiteral("FTPSet108122004131253.txt"));
+    QCOMPARE(QFileInfo(m_profiles->Command32_Click()).fileName(), QStringLiteral("FTPSet120040812131253.txt"));
 }
 
 void TestProfiles::backupWithoutSettingsFile()
