@@ -3,7 +3,6 @@
 #include "gui/app/signalwatcher.h"
 
 #include <QApplication>
-#include <QIcon>
 
 int main(int argc, char* argv[])
 {
@@ -12,7 +11,6 @@ int main(int argc, char* argv[])
     QApplication::setApplicationVersion(
         QStringLiteral("%1.%2.%3").arg(FTPTARVO_VERSION_MAJOR).arg(FTPTARVO_VERSION_MINOR).arg(FTPTARVO_VERSION_PATCH));
     QApplication::setDesktopFileName(QStringLiteral("ftptarvo"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/ftptarvo.png")));
     DataFolder::path();
 
     QStringList arguments = QApplication::arguments();
@@ -22,6 +20,7 @@ int main(int argc, char* argv[])
 
     SignalWatcher signalWatcher;
     MainWindow window;
+    QApplication::setWindowIcon(window.windowIcon());
     // SIGTERM and SIGINT end the program as closing the window does. A signal that arrives while
     // start-up still runs (it processes events) is honoured once start-up is over, since quitting
     // before the event loop runs would be lost.

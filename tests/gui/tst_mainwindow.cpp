@@ -159,6 +159,9 @@ void TestMainWindow::buildsWithEveryControl()
 {
     MainWindow& w = window();
     QCOMPARE(w.objectName(), QStringLiteral("FtpTarvo"));
+    QCOMPARE(w.windowTitle(), QStringLiteral("FTPTarvo"));
+    QVERIFY(QFile::exists(QStringLiteral(":/ftptarvo.png")));
+    QCOMPARE(w.windowIcon().pixmap(64, 64).size(), QSize(64, 64));
     for (const char* name :
         { "TxtDir", "TxtDir2", "Drive2", "cmdUp2", "List1", "List1Combo", "LstStates", "TreeView1", "TreeView3",
             "ListView1", "ListView2", "cmdConnect", "cmdDisconnect", "cmdGet", "cmdPut", "Label8", "Frame3", "Label16",

@@ -30,6 +30,7 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -89,6 +90,9 @@ MainWindow::MainWindow(QWidget* parent)
 {
     setObjectName(QStringLiteral("FtpTarvo"));
     setWindowTitle(QStringLiteral("FTPTarvo"));
+    // The resources live in a static library: nothing else pulls them into the program.
+    Q_INIT_RESOURCE(resources);
+    setWindowIcon(QIcon(QStringLiteral(":/ftptarvo.png")));
     m_list7->setObjectName(QStringLiteral("List7"));
     m_settingsLines->setDialogs(m_dialogs.get());
 
