@@ -4,7 +4,7 @@
 packages_for() {
   case "$1" in
     build) echo cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev ccache ;;
-    run) echo qt6-qpa-plugins fonts-noto-cjk ;;
+    run) echo qt6-qpa-plugins fonts-noto-cjk xvfb xauth ;;
     test) echo vsftpd python3-pyftpdlib python3-openssl lftp curl clang libclang-rt-14-dev tinyproxy microsocks xvfb xauth fonts-noto-cjk qt6-qpa-plugins openssl ;;
     bench) echo vsftpd python3-pyftpdlib python3-openssl lftp curl ;;
     fuzz) echo clang libclang-rt-14-dev ;;

@@ -536,9 +536,12 @@ void MainWindow::connectCore()
     connect(m_options->List1(), &QAbstractItemModel::rowsRemoved, this, followList1);
     connect(m_options->List1(), &QAbstractItemModel::dataChanged, this, followList1);
     connect(m_options->List1(), &QAbstractItemModel::modelReset, this, followList1);
-    connect(m_activityLog.get(), &ActivityLog::writeFailed, this, [this](const QString& message) {
-        askUser().message(message, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
-    });
+    // Queued: the failure is shown after the operation that wrote the entry, not in its middle.
+    connect(
+        m_activityLog.get(), &ActivityLog::writeFailed, this,
+        [this](
+            const QString& message) { askUser().message(message, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation); },
+        Qt::QueuedConnection);
 }
 
 Dialogs& MainWindow::askUser() { return *m_dialogs; }
