@@ -121,6 +121,25 @@ on RETR
   reply 426 Connection closed; transfer aborted.
 end
 """,
+    "short-download": COMMON_FILES
+    + """
+on RETR
+  reply 150 Opening BINARY mode data connection.
+  data-file 300000
+  data-close
+  reply 226 Transfer complete.
+end
+""",
+    "short-download-announced": COMMON_FILES
+    + """
+disable SIZE
+on RETR
+  reply 150 Opening BINARY mode data connection for big.bin (1048576 bytes).
+  data-file 300000
+  data-close
+  reply 226 Transfer complete.
+end
+""",
     "stall-mid-download": COMMON_FILES
     + """
 on RETR

@@ -396,6 +396,10 @@ bool FtpConnection::getFile(const QString& remote, const QString& local, bool fa
             return false;
         if (reply.isError())
             return d.fail(FtpError::ExtendedError);
+        // A data connection that ended early still gets "226" from some servers: a binary file
+        // shorter than announced is a broken transfer and must not replace the local copy.
+        if (type == 'I' && total >= 0 && done < total)
+            return d.fail(FtpError::FtpDropped);
     }
     if (const int e = file.commit())
         return d.fail(e);

@@ -149,6 +149,13 @@ void TestFtpEngineFaults::failures_data()
     QTest::newRow("data connection dropped, 426")
         << u"drop-data-mid-download"_qs << u"get"_qs << QList<int> { ExtendedError } << u"426 Connection closed"_qs
         << u"open"_qs << 4000 << true;
+    // Some servers say 226 for a data connection that ended early: the size they announced
+    // (SIZE, or the 150 reply when SIZE is missing) tells.
+    QTest::newRow("short download with 226, size from SIZE")
+        << u"short-download"_qs << u"get"_qs << QList<int> { FtpDropped } << u"226"_qs << u"open"_qs << 4000 << true;
+    QTest::newRow("short download with 226, size from the 150 reply")
+        << u"short-download-announced"_qs << u"get"_qs << QList<int> { FtpDropped } << u"226"_qs << u"open"_qs << 4000
+        << true;
     QTest::newRow("data stalls in the middle of a download")
         << u"stall-mid-download"_qs << u"get"_qs << QList<int> { Timeout } << u""_qs << u"lost"_qs
         << DataTimeout + ControlTimeout + 3000 << true;
