@@ -1,0 +1,371 @@
+// The FTP pane's state and the navigation between server folders.
+#include "core/ftp/session/remotepane.h"
+
+#include "core/app/appstate.h"
+#include "core/app/dialogs.h"
+#include "core/app/statuslines.h"
+#include "core/ftp/ftperrors.h"
+#include "core/ftp/session/remotepaneguards.h"
+#include "core/ftp/session/sessionrules.h"
+#include "core/log/activitylog.h"
+#include "core/panes/filecolours.h"
+#include "core/panes/ftplist.h"
+#include "core/panes/itemroles.h"
+#include "core/panes/listftpfolder.h"
+#include "core/panes/listheaders.h"
+#include "core/panes/listingrecord.h"
+#include "core/panes/panelistmodel.h"
+#include "core/panes/pathrules.h"
+#include "core/settings/options.h"
+#include "core/settings/profiles.h"
+
+#include <QCoreApplication>
+#include <QStandardItemModel>
+#include <QTimer>
+#include <deque>
+
+namespace {
+
+// A walk deeper than this is a server that shows a folder inside itself (a link loop); no site
+// is built that deep.
+constexpr int MaxTreeDepth = 64;
+
+QStandardItem* makeNode(const QString& text, const QString& key, const QString& icon)
+{
+    auto* node = new QStandardItem(text);
+    node->setData(key, ItemRoles::NodeKeyRole);
+    node->setData(icon, ItemRoles::IconKeyRole);
+    node->setEditable(false);
+    return node;
+}
+
+} // namespace
+
+RemotePane::RemotePane(AppState& state, ListingRecord& record, Options& options, Profiles& profiles,
+    StatusLines& statusLines, ActivityLog& log, Dialogs& dialogs, QObject* parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_record(record)
+    , m_options(options)
+    , m_profiles(profiles)
+    , m_statusLines(statusLines)
+    , m_log(log)
+    , m_dialogs(dialogs)
+    , m_connection(m_session)
+    , m_listView1(std::make_unique<PaneListModel>(ftpListHeaders()))
+    , m_treeView3(std::make_unique<QStandardItemModel>())
+{
+    m_listView1->setObjectName(QStringLiteral("ListView1Model"));
+    m_treeView3->setObjectName(QStringLiteral("TreeView3Model"));
+    m_session.setIdleHook([this] {
+        QCoreApplication::processEvents();
+        // The watch's probe is no command of the user's: a stop is not meant for it.
+        return !m_probing && m_state.StopRequested;
+    });
+    m_session.setCertificateDecision([this](const FtpSession::CertificateInfo& info) {
+        return m_dialogs.message(certificateQuestion(info), Dialogs::Buttons::YesNo, Dialogs::Icon::Exclamation)
+            == Dialogs::Answer::Yes;
+    });
+}
+
+RemotePane::~RemotePane() = default;
+
+void RemotePane::setTimers(QTimer* timer1, QTimer* timer4)
+{
+    m_timer1 = timer1;
+    m_timer4 = timer4;
+}
+
+void RemotePane::setTxtDir(const QString& text)
+{
+    if (m_txtDir == text)
+        return;
+    m_txtDir = text;
+    Q_EMIT TxtDirChanged(text);
+}
+
+QString RemotePane::hostName() const { return m_profiles.txtftp(1); }
+
+void RemotePane::beginUserCommand() { m_state.StopRequested = false; }
+
+void RemotePane::clearHonouredStop()
+{
+    if (m_connection.lastError() == FtpError::OperationCancelled)
+        m_state.StopRequested = false;
+}
+
+bool RemotePane::trySetFolder(const QString& folder)
+{
+    if (!m_ftpHandle)
+        return false;
+    return m_connection.setCurrentDirectory(folder);
+}
+
+QString RemotePane::GetCurrentFtpFolder()
+{
+    QString folder;
+    if (!m_ftpHandle || !m_connection.getCurrentDirectory(&folder)) {
+        clearHonouredStop();
+        return m_txtDir;
+    }
+    if (folder == u"/")
+        return hostName();
+    return folder;
+}
+
+bool RemotePane::ChangeFtpFolder(const QString& path)
+{
+    if (path.isEmpty())
+        return false;
+    const QString target = SessionRules::changeFolderTarget(path, hostName());
+    bool ok = false;
+    auto cancelled = [this] { return m_connection.lastError() == FtpError::OperationCancelled; };
+    if (target.isEmpty()) {
+        ok = trySetFolder(QStringLiteral("..")) || (!cancelled() && trySetFolder(QStringLiteral("/")));
+    } else {
+        ok = trySetFolder(target);
+    }
+    // The fallbacks: the last part alone, then the target from the root. A stop ends them.
+    if (!ok && !cancelled()) {
+        ok = trySetFolder(SessionRules::lastPathPart(target));
+        if (!ok && !cancelled()) {
+            const QString fromRoot = target.startsWith(u'/') ? target : u'/' + target;
+            ok = trySetFolder(fromRoot);
+        }
+    }
+    if (!ok)
+        clearHonouredStop();
+    setTxtDir(path == u"/" ? hostName() : path);
+    return ok;
+}
+
+bool RemotePane::ListFtpFolder()
+{
+    if (!m_ftpHandle) {
+        m_record.ClearListings();
+        m_record.RemoteTotalKB = 0;
+        return false;
+    }
+    const bool ok = ::ListFtpFolder(m_connection, m_record, m_options.Check9(), m_clock);
+    if (!ok)
+        clearHonouredStop();
+    return ok;
+}
+
+void RemotePane::FillFtpList()
+{
+    if (const std::optional<FtpListSummary> summary = ::FillFtpList(m_record, *m_listView1, m_txtDir))
+        Q_EMIT statusPanelsChanged(summary->folders, summary->files, summary->size);
+}
+
+void RemotePane::ColourFtpList() { ::ColourFtpList(*m_listView1, m_options.Check10(1)); }
+
+void RemotePane::GoToFtpFolder()
+{
+    ChangeFtpFolder(m_txtDir);
+    ListFtpFolder();
+    FillFtpList();
+}
+
+void RemotePane::ShowFtpFolder(const QString& path)
+{
+    if (!path.isEmpty())
+        ChangeFtpFolder(path == hostName() ? QStringLiteral("/") : path);
+    ListFtpFolder();
+}
+
+void RemotePane::RefreshFtpPanes()
+{
+    ShowFtpFolder(m_txtDir.trimmed());
+    setTxtDir(m_txtDir.trimmed());
+    FillFtpList();
+}
+
+void RemotePane::cmdUp_Click()
+{
+    BusyPointer busy(*this);
+    if (m_upWrapperBusy)
+        return;
+    m_upWrapperBusy = true;
+    beginUserCommand();
+    {
+        Timer1Pause pause(*this);
+        MoveUpFtpFolder();
+    }
+    ColourFtpList();
+    m_upWrapperBusy = false;
+}
+
+void RemotePane::MoveUpFtpFolder()
+{
+    if (m_moveUpBusy)
+        return;
+    m_moveUpBusy = true;
+    const quint64 generation = m_generation;
+    const QString path = m_txtDir;
+    // The tree shows the folders under the old place; a shown tree is emptied rather than kept wrong.
+    if (m_treeFrameShown)
+        m_treeView3->clear();
+    const QString parent = parentFolderText(path);
+    const QString host = hostName();
+
+    if (m_timer4)
+        m_timer4->start();
+    bool changed = trySetFolder(QStringLiteral(".."));
+    if (!changed && m_connection.lastError() != FtpError::OperationCancelled)
+        changed = trySetFolder(QStringLiteral(".."));
+    QCoreApplication::processEvents();
+    // Only the change itself counts: a slow server's failure must not pass for a move.
+    m_moveUpFlag = changed;
+    if (disconnectedSince(generation)) {
+        m_moveUpBusy = false;
+        return;
+    }
+
+    if (!m_moveUpFlag) {
+        setTxtDir(host);
+        m_moveUpFlag = trySetFolder(host);
+        ListFtpFolder();
+    }
+    setTxtDir(parent.isEmpty() ? QStringLiteral("/") : parent);
+    if (m_moveUpFlag) {
+        ListFtpFolder();
+        setTxtDir(parent.isEmpty() ? host : parent);
+        FillFtpList();
+        setTxtDir(GetCurrentFtpFolder());
+        m_moveUpBusy = false;
+        Q_EMIT statusPanel1Changed(m_txtDir);
+    } else {
+        setTxtDir(QStringLiteral("/"));
+        GoToFtpFolder();
+        m_moveUpBusy = false;
+    }
+    clearHonouredStop();
+}
+
+bool RemotePane::openFtpFolderRow(int row)
+{
+    if (row < 0 || row >= m_listView1->rowCount() || !m_listView1->isFolderRow(row))
+        return false;
+    BusyPointer busy(*this);
+    beginUserCommand();
+    Timer1Pause pause(*this);
+    const QString name = m_listView1->index(row, 0).data().toString();
+    const bool changed = ChangeFtpFolder(SessionRules::joinFtpPath(m_txtDir, name));
+    ListFtpFolder();
+    FillFtpList();
+    // The path box shows where the server is, also when the folder could not be entered.
+    setTxtDir(GetCurrentFtpFolder());
+    ColourFtpList();
+    return changed;
+}
+
+bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName)
+{
+    BusyPointer busy(*this);
+    const quint64 generation = m_generation;
+    GetCurrentFtpFolder();
+    Q_EMIT statusTitleChanged(QStringLiteral("FTPサーバのフォルダーをツリーに展開"));
+    auto showCounts = [this] {
+        if (m_showTransferCounts)
+            m_showTransferCounts();
+    };
+    showCounts();
+    QCoreApplication::processEvents();
+
+    if (clearTree)
+        m_treeView3->clear();
+    const QString rootKey = SessionRules::treeRootKey(m_txtDir, hostName(), folderName);
+    QStandardItem* root = makeNode(folderName.isEmpty() ? m_txtDir.trimmed() : folderName, rootKey, IconKeys::Closed);
+    m_treeView3->appendRow(root);
+    m_statusLines.addRawLine(QString());
+
+    struct Pending {
+        QStandardItem* node;
+        int depth;
+    };
+    std::deque<Pending> walk { { root, 0 } };
+    bool stopped = false;
+    while (!walk.empty() && !stopped) {
+        const Pending current = walk.front();
+        walk.pop_front();
+        QStandardItem* node = current.node;
+        if (node->data(ItemRoles::IconKeyRole).toString() != IconKeys::Closed || current.depth >= MaxTreeDepth)
+            continue;
+        const QString key = node->data(ItemRoles::NodeKeyRole).toString();
+        showCounts();
+        Q_EMIT statusTextChanged(node->text());
+        QCoreApplication::processEvents();
+        if (disconnectedSince(generation) || !m_ftpHandle)
+            break;
+
+        QList<QStandardItem*> children;
+        FtpFindData entry;
+        std::unique_ptr<FtpFind> find = m_connection.findFirstFile(SessionRules::treeSearchText(key), &entry);
+        if (!find && m_connection.lastError() == FtpError::OperationCancelled) {
+            m_state.StopRequested = false;
+            stopped = true;
+            break;
+        }
+        bool more = find != nullptr;
+        while (more) {
+            const QString name = entry.name;
+            if (!name.isEmpty() && name != u"." && name != u"..") {
+                const bool isFolder = entry.isFolder();
+                children.append(makeNode(
+                    name, SessionRules::treeChildKey(key, name), isFolder ? IconKeys::Closed : IconKeys::Leaf));
+                ++(isFolder ? m_record.FolderCount : m_record.FileCount);
+            }
+            if (m_state.StopRequested) {
+                m_state.StopRequested = false;
+                stopped = true;
+                break;
+            }
+            more = find->next(&entry);
+        }
+        find.reset();
+        // One insertion per folder: a view attached to the tree is told once, not per entry.
+        if (!children.isEmpty())
+            node->appendRows(children);
+        for (QStandardItem* child : std::as_const(children))
+            walk.push_back({ child, current.depth + 1 });
+        if (!stopped)
+            node->setData(IconKeys::Open, ItemRoles::IconKeyRole);
+    }
+    showCounts();
+    Q_EMIT statusTitleChanged(QStringLiteral("状況報告"));
+    return !stopped;
+}
+
+QStringList RemotePane::treeNodeKeys() const
+{
+    // Parents are walked before their children, level by level: the order the walk added them.
+    QStringList keys;
+    std::deque<QStandardItem*> queue;
+    for (int r = 0; r < m_treeView3->rowCount(); ++r)
+        queue.push_back(m_treeView3->item(r));
+    while (!queue.empty()) {
+        QStandardItem* node = queue.front();
+        queue.pop_front();
+        keys.append(node->data(ItemRoles::NodeKeyRole).toString());
+        for (int r = 0; r < node->rowCount(); ++r)
+            queue.push_back(node->child(r));
+    }
+    return keys;
+}
+
+void RemotePane::TreeView3_NodeClick(QStandardItem* node)
+{
+    if (!node)
+        return;
+    BusyPointer busy(*this);
+    beginUserCommand();
+    Timer1Pause pause(*this);
+    if (node->data(ItemRoles::IconKeyRole).toString() != IconKeys::Open)
+        return;
+    const QString key = node->data(ItemRoles::NodeKeyRole).toString();
+    trySetFolder(key);
+    ListFtpFolder();
+    FillFtpList();
+    setTxtDir(GetCurrentFtpFolder());
+}

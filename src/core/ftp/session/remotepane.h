@@ -1,0 +1,216 @@
+#pragma once
+
+#include "core/app/clock.h"
+#include "core/ftp/ftpconnection.h"
+#include "core/ftp/ftpsession.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class ActivityLog;
+class Dialogs;
+class Options;
+class PaneListModel;
+class Profiles;
+class QStandardItem;
+class QStandardItemModel;
+class QTimer;
+class StatusLines;
+struct AppState;
+struct ListingRecord;
+
+// The FTP pane: the one connection of the program (`InternetHandle`, `FtpHandle`) with its
+// states, and the server side's path box `TxtDir`, file list `ListView1` and folder tree
+// `TreeView3`, with the procedures that connect, disconnect, reconnect, report engine errors and
+// move between server folders. The widgets only show this state and forward the user's actions.
+//
+// The engine objects live as long as the pane: a handle of 0 is a closed session or connection,
+// never a destroyed one, so a disconnect that arrives from the event loop while an operation runs
+// (the exit, a profile menu item) closes the connection without pulling it from under that
+// operation. The procedures check after every step that waits whether a disconnect happened
+// meanwhile and then end quietly.
+//
+// The engine keeps the window live through its idle hook (pending events are processed) and ends
+// the running operation when the user asks to stop (`StopRequested`). A stop that was pressed
+// while nothing ran is dropped when a user's command begins.
+class RemotePane : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString TxtDir READ TxtDir WRITE setTxtDir NOTIFY TxtDirChanged)
+public:
+    RemotePane(AppState& state, ListingRecord& record, Options& options, Profiles& profiles, StatusLines& statusLines,
+        ActivityLog& log, Dialogs& dialogs, QObject* parent = nullptr);
+    ~RemotePane() override;
+
+    // The main window's connection watch (10 s) and move-up timer (500 ms). Both may be null.
+    void setTimers(QTimer* timer1, QTimer* timer4);
+    // The clock of the listing's year rule and of the watch's status line.
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+    // The status window's counts during a tree walk (the transfers show them; nothing by default).
+    void setShowTransferCounts(std::function<void()> show) { m_showTransferCounts = std::move(show); }
+    // The tree panel tells whether it is shown: moving up empties a shown tree.
+    void setTreeFrameShown(bool shown) { m_treeFrameShown = shown; }
+    // Where accepted server certificates are remembered; the data folder's file unless set.
+    void setKnownCertificatesFile(const QString& path) { m_knownCertificatesFile = path; }
+
+    // The engine objects, or null while the handle is 0.
+    FtpSession* InternetHandle() { return m_internetHandle ? &m_session : nullptr; }
+    FtpConnection* FtpHandle() { return m_ftpHandle ? &m_connection : nullptr; }
+    // The handle numbers shown in the status lines, 0 when none.
+    quint32 internetHandleNumber() const { return m_internetHandle; }
+    quint32 ftpHandleNumber() const { return m_ftpHandle; }
+
+    QString TxtDir() const { return m_txtDir; }
+    void setTxtDir(const QString& text);
+    PaneListModel* ListView1() const { return m_listView1.get(); }
+    QStandardItemModel* TreeView3() const { return m_treeView3.get(); }
+    // The host name of the selected profile (`txtftp(1)`), which stands for the root in `TxtDir`.
+    QString hostName() const;
+
+    // Enabled states of the connection's controls.
+    bool cmdConnectEnabled() const { return m_cmdConnectEnabled; }
+    // Put, get and disconnect.
+    bool connectedCommandsEnabled() const { return m_connectedCommandsEnabled; }
+    bool List1Enabled() const { return m_list1Enabled; }
+
+    // Session ----------------------------------------------------------------------------------
+
+    void cmdConnect_Click();
+    void cmdDisconnect_Click();
+    // Opens the session and the connection of the selected profile and shows its start folder.
+    void ConnectServer();
+    // Safe in any state.
+    void DisconnectServer();
+    // After a lost connection: disconnect, connect, and go back to `folder` (the path box text
+    // when the loss was noticed).
+    void Reconnect(const QString& folder);
+    // Connect 10 s, control receive 5 s, control send 5 s.
+    void SetSessionTimeouts();
+
+    // The message box for the last failed call on the connection (nothing while
+    // `SuppressWinInetErrors`).
+    void ShowWinInetError();
+    void ShowWinInetError(int code, const QString& lastResponse);
+    static QString WinInetMessageText(int code);
+    QString LastResponseText() const;
+    // Shows the Japanese text of a system error code in a message box and returns it.
+    QString LastDllErrToErrMsg(int lngLastDllError);
+    // The failure report of a folder walk: access denied (5) keeps the connection and sets
+    // `AccessDenied`; any other error closes it.
+    void ErrorOut(int dError, const QString& szCallFunction);
+
+    // The connection watch (`Timer1`): asks the server for its folder. A connection busy with an
+    // operation is alive.
+    void Timer1_Timer();
+    // One tick with the probe's outcome: the indicator steps on, or the watch stops, the status
+    // list gets hh:mm:ss + "接続終了" and the connection is made again.
+    void watchTick(bool probeSucceeded);
+
+    // Navigation -------------------------------------------------------------------------------
+
+    // The server's current folder, the host name for "/". When it cannot be read, the path box
+    // text as it is.
+    QString GetCurrentFtpFolder();
+    // Changes the server's folder to `path` with the fallbacks of the path rules; `TxtDir` becomes
+    // the path given (the host name for "/"). True when the last attempt succeeded.
+    bool ChangeFtpFolder(const QString& path);
+    // Enter in `TxtDir`.
+    void GoToFtpFolder();
+    void ShowFtpFolder(const QString& path);
+    // Lists the trimmed `TxtDir` again and fills the list (after a folder's content changed).
+    void RefreshFtpPanes();
+    // Lists the server's current folder into the record. False when nothing could be listed.
+    bool ListFtpFolder();
+    // Fills `ListView1` from the record and updates the status bar panels 2 to 4.
+    void FillFtpList();
+    void ColourFtpList();
+
+    // The up button `cmdUp`: the move up, with the watch paused, then the colours.
+    void cmdUp_Click();
+    void MoveUpFtpFolder();
+    bool moveUpFlag() const { return m_moveUpFlag; }
+    // The tick of `Timer4`.
+    void setMoveUpFlag(bool on) { m_moveUpFlag = on; }
+
+    // A double-click on a row of `ListView1`: a folder row is opened as the current folder and
+    // the list coloured. False for a file row or when the folder could not be entered.
+    bool openFtpFolderRow(int row);
+
+    // Walks the server's folders under the folder `folderName` of `TxtDir` into `TreeView3`
+    // (emptied first when `clearTree`), parents before children. False when the user stopped it;
+    // the nodes added so far stay.
+    bool ExpandFtpTree(bool clearTree, const QString& folderName);
+    // The keys of the tree's nodes in the order they were added.
+    QStringList treeNodeKeys() const;
+    // A click on a node: a walked folder ("open") becomes the current folder and is listed.
+    void TreeView3_NodeClick(QStandardItem* node);
+
+Q_SIGNALS:
+    void TxtDirChanged(const QString& text);
+    // The enabled states of connect, disconnect, put, get and `List1` changed.
+    void controlsChanged();
+    // The connection indicator: show one picture, or move on one step.
+    void pictureRequested(int index);
+    void pictureStepRequested();
+    // True while the hourglass pointer is shown.
+    void busyChanged(bool busy);
+    // Status bar panels 2 to 4 after a fill, and panel 1 after a move up.
+    void statusPanelsChanged(const QString& folders, const QString& files, const QString& size);
+    void statusPanel1Changed(const QString& text);
+    // The status window's title (`Label22`) and its text box (`Text7`) during a tree walk.
+    void statusTitleChanged(const QString& title);
+    void statusTextChanged(const QString& text);
+
+private:
+    class BusyPointer;
+    class Timer1Pause;
+
+    void setControls(bool connected);
+    void setList1Enabled(bool enabled);
+    void writeLog(QString text);
+    // Drops a stop that was pressed while nothing ran.
+    void beginUserCommand();
+    // After a failed operation: a stop that ended it has been honoured.
+    void clearHonouredStop();
+    bool trySetFolder(const QString& folder);
+    bool disconnectedSince(quint64 generation) const { return m_generation != generation; }
+    QString certificateQuestion(const FtpSession::CertificateInfo& info) const;
+
+    AppState& m_state;
+    ListingRecord& m_record;
+    Options& m_options;
+    Profiles& m_profiles;
+    StatusLines& m_statusLines;
+    ActivityLog& m_log;
+    Dialogs& m_dialogs;
+    Clock m_clock = systemNow;
+    std::function<void()> m_showTransferCounts;
+    QString m_knownCertificatesFile;
+
+    FtpSession m_session;
+    FtpConnection m_connection;
+    quint32 m_internetHandle = 0;
+    quint32 m_ftpHandle = 0;
+    quint32 m_lastHandle = 0;
+    // Counts disconnects, so a procedure that waited can tell the connection went meanwhile.
+    quint64 m_generation = 0;
+    bool m_connecting = false;
+    bool m_probing = false;
+
+    QString m_txtDir;
+    std::unique_ptr<PaneListModel> m_listView1;
+    std::unique_ptr<QStandardItemModel> m_treeView3;
+    bool m_treeFrameShown = false;
+
+    bool m_cmdConnectEnabled = true;
+    bool m_connectedCommandsEnabled = false;
+    bool m_list1Enabled = true;
+
+    QTimer* m_timer1 = nullptr;
+    QTimer* m_timer4 = nullptr;
+    bool m_moveUpFlag = false;
+    bool m_moveUpBusy = false;
+    bool m_upWrapperBusy = false;
+    int m_busyDepth = 0;
+};

@@ -1,0 +1,50 @@
+#pragma once
+
+// The scope guards the procedures of RemotePane share (its two source files).
+#include "core/app/appstate.h"
+#include "core/ftp/session/remotepane.h"
+
+#include <QTimer>
+
+// The hourglass pointer while a procedure runs; nested procedures keep it until the outermost ends.
+class RemotePane::BusyPointer {
+public:
+    explicit BusyPointer(RemotePane& pane)
+        : m_pane(pane)
+    {
+        if (m_pane.m_busyDepth++ == 0)
+            Q_EMIT m_pane.busyChanged(true);
+    }
+    ~BusyPointer()
+    {
+        if (--m_pane.m_busyDepth == 0)
+            Q_EMIT m_pane.busyChanged(false);
+    }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+
+private:
+    RemotePane& m_pane;
+};
+
+// The watch is switched off while a command works on the connection and on again afterwards, but
+// only while connected: switched on for a pane that never connected it would start a connect.
+class RemotePane::Timer1Pause {
+public:
+    explicit Timer1Pause(RemotePane& pane)
+        : m_pane(pane)
+    {
+        if (m_pane.m_timer1)
+            m_pane.m_timer1->stop();
+    }
+    ~Timer1Pause()
+    {
+        if (m_pane.m_timer1 && m_pane.m_state.IsConnected && m_pane.m_ftpHandle)
+            m_pane.m_timer1->start();
+    }
+    Timer1Pause(const Timer1Pause&) = delete;
+    Timer1Pause& operator=(const Timer1Pause&) = delete;
+
+private:
+    RemotePane& m_pane;
+};
