@@ -162,7 +162,8 @@ void RemotePane::ColourFtpList() { ::ColourFtpList(*m_listView1, m_options.Check
 
 void RemotePane::GoToFtpFolder()
 {
-    ChangeFtpFolder(m_txtDir);
+    const QString path = m_txtDir;
+    ChangeFtpFolder(path);
     ListFtpFolder();
     FillFtpList();
 }
@@ -325,8 +326,12 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName)
         }
         find.reset();
         // One insertion per folder: a view attached to the tree is told once, not per entry.
-        if (!children.isEmpty())
+        if (!children.isEmpty()) {
+            // Columns first: QStandardItem would add them inside the row insertion.
+            if (node->columnCount() == 0)
+                node->setColumnCount(1);
             node->appendRows(children);
+        }
         for (QStandardItem* child : std::as_const(children))
             walk.push_back({ child, current.depth + 1 });
         if (!stopped)

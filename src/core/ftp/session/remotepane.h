@@ -84,7 +84,7 @@ public:
     void DisconnectServer();
     // After a lost connection: disconnect, connect, and go back to `folder` (the path box text
     // when the loss was noticed).
-    void Reconnect(const QString& folder);
+    void Reconnect(QString folder);
     // Connect 10 s, control receive 5 s, control send 5 s.
     void SetSessionTimeouts();
 

@@ -219,8 +219,9 @@ void RemotePane::DisconnectServer()
 {
     ++m_generation;
     const QString host = hostName();
-    // 1. Closing from inside a running operation cancels it; the operation closes when it ends.
-    if (m_ftpHandle)
+    // 1. Closing from inside a running operation (the login of a connect too) cancels it; the
+    //    operation closes when it ends.
+    if (m_ftpHandle || m_connecting)
         m_connection.close();
     m_ftpHandle = 0;
     m_record.ClearListings();
@@ -256,7 +257,7 @@ void RemotePane::DisconnectServer()
     setList1Enabled(true);
 }
 
-void RemotePane::Reconnect(const QString& folder)
+void RemotePane::Reconnect(QString folder)
 {
     DisconnectServer();
     ConnectServer();
