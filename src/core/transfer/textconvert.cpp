@@ -7,14 +7,16 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <array>
+#include <cstring>
 #include <optional>
+#include <vector>
 
 namespace TextConvert {
 
 namespace {
 
-    // Whole files are converted in memory at up to twice their size; beyond this the machine's
-    // memory, not the file, would decide whether the conversion ends.
+    // The katakana conversions hold the whole text in memory several times over; beyond this
+    // the machine's memory, not the file, would decide whether they end.
     constexpr qint64 MaxInputBytes = qint64(1) << 30;
 
     // The numbers and texts the first platform's runtime gave for these failures.
@@ -157,101 +159,173 @@ namespace {
 
 } // namespace
 
-QByteArray sjisToEuc(QByteArrayView sjis)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(sjis.data());
-    const qsizetype n = sjis.size();
-    // Every input byte gives at most two output bytes (a half-width kana).
-    QByteArray out(n * 2, Qt::Uninitialized);
-    auto* o = reinterpret_cast<unsigned char*>(out.data());
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned c1 = p[i];
-        if (c1 < 0x80) {
-            if (c1 != 0x0D)
-                *o++ = static_cast<unsigned char>(c1);
-            else if (i + 1 >= n || p[i + 1] != 0x0A)
-                *o++ = 0x0A; // a lone CR is a line break of its own
-            ++i;
-            continue;
-        }
-        if (c1 >= 0xA0 && c1 <= 0xDF) {
-            *o++ = 0x8E;
-            *o++ = static_cast<unsigned char>(c1);
-            ++i;
-            continue;
-        }
-        const unsigned c2 = i + 1 < n ? p[i + 1] : 0;
-        if (c1 == 0x80 || c2 < 0x40) {
-            *o++ = static_cast<unsigned char>(c1);
-            ++i;
-            continue;
-        }
-        if (c1 >= 0xF0 || c2 >= 0xFD) {
-            *o++ = EucGeta[0];
-            *o++ = EucGeta[1];
-        } else if (c2 <= 0x9E) {
-            *o++ = static_cast<unsigned char>(c1 <= 0x9F ? 2 * c1 - 0x61 : 2 * c1 - 0xE1);
-            *o++ = static_cast<unsigned char>(c2 < 0x80 ? c2 + 0x61 : c2 + 0x60);
-        } else {
-            *o++ = static_cast<unsigned char>(c1 <= 0x9F ? 2 * c1 - 0x60 : 2 * c1 - 0xE0);
-            *o++ = static_cast<unsigned char>(c2 + 2);
-        }
-        i += 2;
-    }
-    out.truncate(o - reinterpret_cast<unsigned char*>(out.data()));
-    return out;
-}
+namespace {
 
-QByteArray eucToSjis(QByteArrayView euc)
-{
-    const auto* p = reinterpret_cast<const unsigned char*>(euc.data());
-    const qsizetype n = euc.size();
-    // Every input byte gives at most two output bytes (a lone LF or CR).
-    QByteArray out(n * 2, Qt::Uninitialized);
-    auto* o = reinterpret_cast<unsigned char*>(out.data());
-    qsizetype i = 0;
-    while (i < n) {
-        const unsigned c1 = p[i];
-        if (c1 < 0x80) {
-            if (c1 == 0x0D || c1 == 0x0A) {
-                *o++ = 0x0D;
-                *o++ = 0x0A;
-                i += (c1 == 0x0D && i + 1 < n && p[i + 1] == 0x0A) ? 2 : 1;
-            } else {
+    // The converters work on a chunk at a time: p[0..n) in, at most 2n bytes out. Unless `last`,
+    // they stop before a final byte whose meaning depends on the next one; the caller carries it
+    // over. Returns the bytes consumed and sets `produced`.
+    using ChunkConverter
+        = qsizetype (*)(const unsigned char* p, qsizetype n, bool last, unsigned char* out, qsizetype* produced);
+
+    qsizetype sjisToEucChunk(const unsigned char* p, qsizetype n, bool last, unsigned char* out, qsizetype* produced)
+    {
+        unsigned char* o = out;
+        const qsizetype limit = last ? n : n - 1;
+        qsizetype i = 0;
+        while (i < limit) {
+            const unsigned c1 = p[i];
+            if (c1 < 0x80) {
+                if (c1 != 0x0D)
+                    *o++ = static_cast<unsigned char>(c1);
+                else if (i + 1 >= n || p[i + 1] != 0x0A)
+                    *o++ = 0x0A; // a lone CR is a line break of its own
+                ++i;
+                continue;
+            }
+            if (c1 >= 0xA0 && c1 <= 0xDF) {
+                *o++ = 0x8E;
                 *o++ = static_cast<unsigned char>(c1);
                 ++i;
+                continue;
             }
-            continue;
+            const unsigned c2 = i + 1 < n ? p[i + 1] : 0;
+            if (c1 == 0x80 || c2 < 0x40) {
+                *o++ = static_cast<unsigned char>(c1);
+                ++i;
+                continue;
+            }
+            if (c1 >= 0xF0 || c2 >= 0xFD) {
+                *o++ = EucGeta[0];
+                *o++ = EucGeta[1];
+            } else if (c2 <= 0x9E) {
+                *o++ = static_cast<unsigned char>(c1 <= 0x9F ? 2 * c1 - 0x61 : 2 * c1 - 0xE1);
+                *o++ = static_cast<unsigned char>(c2 < 0x80 ? c2 + 0x61 : c2 + 0x60);
+            } else {
+                *o++ = static_cast<unsigned char>(c1 <= 0x9F ? 2 * c1 - 0x60 : 2 * c1 - 0xE0);
+                *o++ = static_cast<unsigned char>(c2 + 2);
+            }
+            i += 2;
         }
-        const bool whole = i + 1 < n;
-        const unsigned c2 = whole ? p[i + 1] : 0;
-        i += 2;
-        if (c1 == 0x8E) {
-            // A kana cut short at the end of the file gives nothing.
-            if (whole)
-                *o++ = static_cast<unsigned char>(c2);
-            continue;
-        }
-        if (c1 == 0xFF) {
-            *o++ = SjisGeta[0];
-            *o++ = SjisGeta[1];
-            continue;
-        }
-        if (c1 & 1) {
-            *o++ = static_cast<unsigned char>(c1 <= 0xDE ? (c1 + 0x61) / 2 : (c1 + 0xE1) / 2);
-            const unsigned char second = static_cast<unsigned char>(c2 - 0x61);
-            if (whole)
-                *o++ = second >= 0x7F ? static_cast<unsigned char>(second + 1) : second;
-        } else {
-            *o++ = static_cast<unsigned char>(c1 <= 0xDE ? (c1 + 0x60) / 2 : (c1 + 0xE0) / 2);
-            if (whole)
-                *o++ = static_cast<unsigned char>(c2 - 2);
-        }
+        *produced = o - out;
+        return i;
     }
-    out.truncate(o - reinterpret_cast<unsigned char*>(out.data()));
-    return out;
-}
+
+    qsizetype eucToSjisChunk(const unsigned char* p, qsizetype n, bool last, unsigned char* out, qsizetype* produced)
+    {
+        unsigned char* o = out;
+        const qsizetype limit = last ? n : n - 1;
+        qsizetype i = 0;
+        while (i < limit) {
+            const unsigned c1 = p[i];
+            if (c1 < 0x80) {
+                if (c1 == 0x0D || c1 == 0x0A) {
+                    *o++ = 0x0D;
+                    *o++ = 0x0A;
+                    i += (c1 == 0x0D && i + 1 < n && p[i + 1] == 0x0A) ? 2 : 1;
+                } else {
+                    *o++ = static_cast<unsigned char>(c1);
+                    ++i;
+                }
+                continue;
+            }
+            const bool whole = i + 1 < n;
+            const unsigned c2 = whole ? p[i + 1] : 0;
+            i += 2;
+            if (c1 == 0x8E) {
+                // A kana cut short at the end of the file gives nothing.
+                if (whole)
+                    *o++ = static_cast<unsigned char>(c2);
+                continue;
+            }
+            if (c1 == 0xFF) {
+                *o++ = SjisGeta[0];
+                *o++ = SjisGeta[1];
+                continue;
+            }
+            if (c1 & 1) {
+                *o++ = static_cast<unsigned char>(c1 <= 0xDE ? (c1 + 0x61) / 2 : (c1 + 0xE1) / 2);
+                const unsigned char second = static_cast<unsigned char>(c2 - 0x61);
+                if (whole)
+                    *o++ = second >= 0x7F ? static_cast<unsigned char>(second + 1) : second;
+            } else {
+                *o++ = static_cast<unsigned char>(c1 <= 0xDE ? (c1 + 0x60) / 2 : (c1 + 0xE0) / 2);
+                if (whole)
+                    *o++ = static_cast<unsigned char>(c2 - 2);
+            }
+        }
+        *produced = o - out;
+        return qMin(i, n);
+    }
+
+    QByteArray convertWhole(QByteArrayView in, ChunkConverter convert)
+    {
+        // Every input byte gives at most two output bytes (a half-width kana, a lone LF or CR).
+        QByteArray out(in.size() * 2, Qt::Uninitialized);
+        qsizetype produced = 0;
+        convert(reinterpret_cast<const unsigned char*>(in.data()), in.size(), true,
+            reinterpret_cast<unsigned char*>(out.data()), &produced);
+        out.truncate(produced);
+        return out;
+    }
+
+    // One pass over the file in chunks that stay in the cache, into a temporary file renamed over
+    // the output at the end.
+    bool convertStream(const QString& input, const QString& output, ChunkConverter convert, Error* error)
+    {
+        auto fail = [error](const Error& e) {
+            if (error)
+                *error = e;
+            return false;
+        };
+        const QFileInfo info(input);
+        if (input.isEmpty() || !info.exists())
+            return fail(FileNotFound);
+        if (info.isDir())
+            return fail(PathFileAccess);
+        QFile in(input);
+        if (!in.open(QIODevice::ReadOnly))
+            return fail(in.error() == QFileDevice::PermissionsError ? PermissionDenied : PathFileAccess);
+        if (output.isEmpty() || QFileInfo(output).isDir())
+            return fail(PathFileAccess);
+        QSaveFile out(output);
+        if (!out.open(QIODevice::WriteOnly))
+            return fail(out.error() == QFileDevice::PermissionsError ? PermissionDenied : PathFileAccess);
+
+        constexpr qsizetype Chunk = qsizetype(1) << 20;
+        // One byte carried over from the chunk before, and two output bytes for each input byte.
+        std::vector<unsigned char> inBuffer(Chunk + 1);
+        std::vector<unsigned char> outBuffer(2 * (Chunk + 1));
+        qsizetype carried = 0;
+        for (;;) {
+            const qint64 got = in.read(reinterpret_cast<char*>(inBuffer.data()) + carried, Chunk);
+            if (got < 0) {
+                out.cancelWriting();
+                return fail(DeviceIo);
+            }
+            const bool last = got == 0;
+            const qsizetype n = carried + got;
+            qsizetype produced = 0;
+            const qsizetype used = convert(inBuffer.data(), n, last, outBuffer.data(), &produced);
+            if (out.write(reinterpret_cast<const char*>(outBuffer.data()), produced) != produced) {
+                out.cancelWriting();
+                return fail(DeviceIo);
+            }
+            if (last)
+                break;
+            carried = n - used;
+            if (carried > 0)
+                std::memmove(inBuffer.data(), inBuffer.data() + used, carried);
+        }
+        if (!out.commit())
+            return fail(PermissionDenied);
+        return true;
+    }
+
+} // namespace
+
+QByteArray sjisToEuc(QByteArrayView sjis) { return convertWhole(sjis, &sjisToEucChunk); }
+
+QByteArray eucToSjis(QByteArrayView euc) { return convertWhole(euc, &eucToSjisChunk); }
 
 QString halfKanaToFullText(QStringView text)
 {
@@ -293,12 +367,12 @@ QString eucErrorTitle() { return QStringLiteral("EUC -> S-JIS変換 - エラー"
 
 bool SjisFileToEuc(const QString& input, const QString& output)
 {
-    return convertFile(input, output, &sjisToEuc, nullptr);
+    return convertStream(input, output, &sjisToEucChunk, nullptr);
 }
 
 bool EucFileToSjis(const QString& input, const QString& output, Error* error)
 {
-    return convertFile(input, output, &eucToSjis, error);
+    return convertStream(input, output, &eucToSjisChunk, error);
 }
 
 bool HalfKanaToFull(const QString& input, const QString& output)

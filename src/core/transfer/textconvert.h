@@ -7,9 +7,8 @@
 
 // Japanese text conversions for home pages kept on Windows and served from UNIX: Shift-JIS
 // (CP932) to EUC-JP and back by the JIS X 0208 row and cell arithmetic, and katakana width in
-// Shift-JIS text. The file forms read the whole input, convert it in one pass and write the
-// result through a temporary file renamed over the target, so a failure never leaves a
-// half-written output.
+// Shift-JIS text. The file forms convert in one pass and write the result through a temporary
+// file renamed over the target, so a failure never leaves a half-written output.
 namespace TextConvert {
 
 // Written for a character the other encoding has no place for (user-defined characters): the

@@ -80,6 +80,7 @@ private Q_SLOTS:
     void fileConversions();
     void fileFailures();
     void emptyFiles();
+    void largeFilesAcrossChunks();
     void againstIconvEveryCharacter();
     void realTextRoundTrip();
 };
@@ -252,6 +253,29 @@ void TestTextConvert::emptyFiles()
         writeFile(out, "old content");
         QVERIFY(convert(in, out));
         QCOMPARE(readFile(out), QByteArray());
+    }
+}
+
+void TestTextConvert::largeFilesAcrossChunks()
+{
+    // Files are converted a megabyte at a time: a character or a line end cut by a chunk's end
+    // must come out as if the file were converted whole.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString in = dir.filePath(QStringLiteral("big.txt"));
+    const QString out = dir.filePath(QStringLiteral("big.out"));
+    const qsizetype chunk = qsizetype(1) << 20;
+    const QByteArray tails[] = { bytes({ 0x82, 0xA0, 0x41 }), QByteArray("\r\nx"), QByteArray("\r\r"),
+        bytes({ 0xB1, 0x0A }), bytes({ 0xA4, 0xA2, 0x0D }), bytes({ 0x8E, 0xB1 }), bytes({ 0x82 }) };
+    for (qsizetype prefix = chunk - 2; prefix <= chunk + 1; ++prefix) {
+        for (const QByteArray& tail : tails) {
+            const QByteArray data = QByteArray(prefix, 'a') + tail + tail;
+            writeFile(in, data);
+            QVERIFY(SjisFileToEuc(in, out));
+            QVERIFY2(readFile(out) == TextConvert::sjisToEuc(data), tail.toHex().constData());
+            QVERIFY(EucFileToSjis(in, out));
+            QVERIFY2(readFile(out) == TextConvert::eucToSjis(data), tail.toHex().constData());
+        }
     }
 }
 
