@@ -1,8 +1,12 @@
 #include "core/app/codepage.h"
+#include "core/app/datafolder.h"
+#include "core/panes/localpane.h"
 #include "core/transfer/textconvert.h"
+#include "gui/app/mainwindow.h"
 #include "gui/transfer/codeconversionpanel.h"
 #include "support/scripteddialogs.h"
 
+#include <QAction>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -62,6 +66,7 @@ private Q_SLOTS:
     void runsEachConversion();
     void eucFailureShowsTheErrorBox();
     void cancelHides();
+    void menuOpensThePanel();
 
 private:
     QTemporaryDir* m_dir = nullptr;
@@ -198,6 +203,37 @@ void TestCodeConversionPanel::cancelHides()
     QTest::mouseClick(child<QPushButton>(m_panel, u"CmdCancel"_s), Qt::LeftButton);
     QVERIFY(!m_panel->isVisible());
     QVERIFY(m_dialogs->asked.isEmpty());
+}
+
+void TestCodeConversionPanel::menuOpensThePanel()
+{
+    QTemporaryDir data;
+    QTemporaryDir home;
+    QVERIFY(data.isValid() && home.isValid());
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("FTPTARVO_HOME", data.path().toUtf8());
+    qputenv("HOME", home.path().toUtf8());
+    DataFolder::reset();
+    {
+        MainWindow w;
+        w.Form_Load(QString());
+        auto* item = w.findChild<QAction*>(u"Mrog5"_s);
+        QVERIFY(item && item->isEnabled());
+        QCOMPARE(item->text(), u"文字変換"_s);
+        item->trigger();
+        auto* panel = w.findChild<CodeConversionPanel*>(u"Frame13"_s);
+        QVERIFY(panel && panel->isVisible());
+        QCOMPARE(panel->parentWidget()->children().last(), panel);
+        QCOMPARE(child<QLineEdit>(panel, u"Text16_0"_s)->text(), w.localPane().TxtDir2());
+        QVERIFY(!w.localPane().TxtDir2().isEmpty());
+        // Opened again: the same panel, not a second one.
+        panel->hide();
+        item->trigger();
+        QCOMPARE(w.findChildren<CodeConversionPanel*>().size(), 1);
+        QVERIFY(panel->isVisible());
+    }
+    qputenv("HOME", oldHome);
+    DataFolder::reset();
 }
 
 QTEST_MAIN(TestCodeConversionPanel)

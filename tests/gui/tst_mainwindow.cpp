@@ -241,7 +241,7 @@ void TestMainWindow::menuItems_data()
     row("Mrog", "Mrog2", QStringLiteral("その他の設定"), true);
     row("Mrog", "Mrog3", QStringLiteral("アップロード＆ダウンロード予約"), false);
     row("Mrog", "Mrog4", QStringLiteral("リンク設定"), false);
-    row("Mrog", "Mrog5", QStringLiteral("文字変換"), false);
+    row("Mrog", "Mrog5", QStringLiteral("文字変換"), true);
     row("Mrog", "mmessage", QStringLiteral("メッセージ表示"), false);
     row("Mrog", "Mrog6", QStringLiteral("フォルダ情報の表示"), false);
     row("Mftp", "mcom", QStringLiteral("FTPcommand"), true);

@@ -20,6 +20,7 @@
 #include "gui/settings/othersettingspanel.h"
 #include "gui/settings/proxypanel.h"
 #include "gui/settings/serverpanel.h"
+#include "gui/transfer/codeconversionpanel.h"
 #include "gui/transfer/modeindicator.h"
 #include "gui/transfer/modepanel.h"
 #include "gui/ui/consolepanel.h"
@@ -181,14 +182,20 @@ void MainWindow::createMenus()
     m_mmessage = addItem(m_Mrog, QStringLiteral("mmessage"), QStringLiteral("メッセージ表示"));
     QAction* mrog6 = addItem(m_Mrog, QStringLiteral("Mrog6"), QStringLiteral("フォルダ情報の表示"));
     m_mmessage->setVisible(false);
-    // Reservations, link settings, conversion, messages and the folder analysis come later.
-    for (QAction* a : { mrog3, mrog4, mrog5, m_mmessage, mrog6 })
+    // Reservations, link settings, messages and the folder analysis come later.
+    for (QAction* a : { mrog3, mrog4, m_mmessage, mrog6 })
         a->setEnabled(false);
     connect(mrog1, &QAction::triggered, this, [this] {
         placePanel(m_frame14);
         m_frame14->Mrog1_Click();
     });
     connect(mrog2, &QAction::triggered, this, [this] { openPanel(m_frame19); });
+    connect(mrog5, &QAction::triggered, this, [this] {
+        auto* frame13 = m_central->findChild<CodeConversionPanel*>(QString(), Qt::FindDirectChildrenOnly);
+        if (!frame13)
+            frame13 = new CodeConversionPanel(*m_dialogs, [this] { return m_localPane->TxtDir2(); }, m_central);
+        frame13->open();
+    });
 
     m_Mftp = bar->addMenu(QStringLiteral("FTP(&A)"));
     m_Mftp->setObjectName(QStringLiteral("Mftp"));
