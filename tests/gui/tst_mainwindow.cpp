@@ -4,11 +4,13 @@
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 #include "core/settings/options.h"
+#include "core/settings/profiles.h"
 #include "core/settings/settingslines.h"
 #include "gui/app/connectionindicator.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
 #include "gui/ui/movablepanel.h"
+#include "support/scripteddialogs.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -432,6 +434,9 @@ void TestMainWindow::profileMenuSelects()
         QStringLiteral("</管理用の名前（任意の名前）>") };
     QVERIFY(writeBytes(m_data->filePath(QStringLiteral("ftpset.ini")), cp932Lines(lines)));
     MainWindow& w = window();
+    // A menu item connects: these profiles have no host, which is all the connect says.
+    ScriptedDialogs answers;
+    w.dialogs().setOverride(&answers);
     w.Form_Load(QString());
     auto* list1 = w.findChild<QComboBox*>(QStringLiteral("List1Combo"));
     QCOMPARE(list1->currentIndex(), -1);
@@ -447,6 +452,8 @@ void TestMainWindow::profileMenuSelects()
         w.settingsLines().lines().mid(w.settingsLines().count() - 2, 1), QStringList(QStringLiteral("host:21 & more")));
     w.m2(7)->trigger();
     QCOMPARE(list1->currentIndex(), 2);
+    QCOMPARE(answers.texts(), QStringList(2, QStringLiteral("Please enter a server name!")));
+    w.dialogs().setOverride(nullptr);
 }
 
 void TestMainWindow::linkListIsRead()
@@ -485,8 +492,24 @@ void TestMainWindow::commandLine()
     QFETCH(int, profile);
     QFETCH(QString, lastStatus);
 
+    // A profile name connects at once: its host is a closed local port, so nothing leaves the machine.
+    if (profile > 0) {
+        QStringList lines;
+        for (int i = 0; i <= profile; ++i)
+            lines << Profiles::fieldTag(0) << SettingsLines::defaultProfileName(i)
+                  << SettingsLines::closingTag(Profiles::fieldTag(0)) << Profiles::fieldTag(1)
+                  << QStringLiteral("127.0.0.1:1") << SettingsLines::closingTag(Profiles::fieldTag(1));
+        QVERIFY(writeBytes(m_data->filePath(QStringLiteral("ftpset.ini")), cp932Lines(lines)));
+    }
     MainWindow& w = window();
+    ScriptedDialogs answers;
+    w.dialogs().setOverride(&answers);
     w.Form_Load(commandLine);
+    w.dialogs().setOverride(nullptr);
+    // The password is asked for, then the closed port is reported.
+    QCOMPARE(answers.texts().isEmpty(), profile == 0);
+    if (profile > 0)
+        QVERIFY(answers.texts().last().startsWith(QStringLiteral("WinInet Error -12029")));
     QCOMPARE(w.state().CommandLine, commandLine);
     QCOMPARE(w.isVisible(), visible);
     QCOMPARE(w.findChild<QAction*>(QStringLiteral("mmessage"))->isVisible(), messageMenu);
@@ -612,14 +635,19 @@ void TestMainWindow::connectionWatch()
     w.watchTick(true);
     QCOMPARE(indicator.visiblePicture(), 1);
 
+    // A failed probe reconnects; without a host that ends with the question for one.
     auto* timer1 = w.findChild<QTimer*>(QStringLiteral("Timer1"));
     timer1->start();
+    ScriptedDialogs answers;
+    w.dialogs().setOverride(&answers);
+    w.profiles().setTxtftp(1, QString());
     w.watchTick(false);
+    w.dialogs().setOverride(nullptr);
     QVERIFY(!timer1->isActive());
     QCOMPARE(indicator.visiblePicture(), 1);
-    QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d接続終了$"))
-                .match(w.statusLines().lastLine())
-                .hasMatch());
+    const QRegularExpression lost(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d接続終了$"));
+    QVERIFY(!w.statusLines().stringList().filter(lost).isEmpty());
+    QCOMPARE(answers.texts(), QStringList(QStringLiteral("Please enter a server name!")));
 }
 
 void TestMainWindow::treePanelsStayInTheirAreas()

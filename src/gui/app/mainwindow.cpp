@@ -1,6 +1,7 @@
 #include "gui/app/mainwindow.h"
 
 #include "core/app/statuslines.h"
+#include "core/ftp/session/remotepane.h"
 #include "core/log/activitylog.h"
 #include "core/panes/listheaders.h"
 #include "core/panes/listingrecord.h"
@@ -13,6 +14,8 @@
 #include "gui/app/connectionindicator.h"
 #include "gui/app/qtdialogs.h"
 #include "gui/app/toolbaricons.h"
+#include "gui/ftp/ftppane.h"
+#include "gui/ftp/ftptreepanel.h"
 #include "gui/log/logpanel.h"
 #include "gui/panes/iconkeydelegate.h"
 #include "gui/panes/localpanewidget.h"
@@ -26,6 +29,7 @@
 #include "gui/ui/consolepanel.h"
 #include "gui/ui/movablepanel.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -86,8 +90,8 @@ MainWindow::MainWindow(QWidget* parent)
     , m_listingRecord(std::make_unique<ListingRecord>())
     , m_localPane(std::make_unique<LocalPane>(m_state, *m_listingRecord, *m_dialogs))
     , m_list7(std::make_unique<QStringListModel>())
-    , m_listView1Model(std::make_unique<PaneListModel>(ftpListHeaders()))
-    , m_treeView3Model(std::make_unique<QStandardItemModel>())
+    , m_remotePane(std::make_unique<RemotePane>(
+          m_state, *m_listingRecord, *m_options, *m_profiles, *m_statusLines, *m_activityLog, *m_dialogs))
 {
     setObjectName(QStringLiteral("FtpTarvo"));
     setWindowTitle(QStringLiteral("FTPTarvo"));
@@ -269,38 +273,17 @@ QWidget* MainWindow::createFtpSide()
     m_ftpTreeArea->setObjectName(QStringLiteral("ftpTreeArea"));
     m_ftpTreeArea->setMinimumHeight(60);
 
-    auto* list = new QWidget(side);
-    list->setObjectName(QStringLiteral("ftpListArea"));
-    m_txtDir = new QLineEdit(list);
-    m_txtDir->setObjectName(QStringLiteral("TxtDir"));
-    m_txtDir->setToolTip(QStringLiteral("FTPサーバーのフォルダー"));
-    auto* ftpLabel = new QLabel(QStringLiteral("FTP:"), list);
-    ftpLabel->setObjectName(QStringLiteral("TxtDirLabel"));
-    ftpLabel->setBuddy(m_txtDir);
-    m_listView1 = new QTreeView(list);
-    m_listView1->setObjectName(QStringLiteral("ListView1"));
-    m_listView1->setModel(m_listView1Model.get());
-    m_listView1->setItemDelegate(new IconKeyDelegate(m_listView1));
-    m_listView1->setRootIsDecorated(false);
-    m_listView1->setUniformRowHeights(true);
-    m_listView1->setAllColumnsShowFocus(true);
-    m_listView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_listView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_listView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_ftpPane = new FtpPane(*m_remotePane, side);
+    QWidget* list = m_ftpPane;
+    m_txtDir = m_ftpPane->TxtDir();
+    m_listView1 = m_ftpPane->ListView1();
+    // Narrow columns, so that the first four fit in half of the first window width.
     m_listView1->header()->resizeSection(0, 150);
     m_listView1->header()->resizeSection(1, 70);
     m_listView1->header()->resizeSection(2, 50);
     m_listView1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_listView1, &QWidget::customContextMenuRequested, this,
         [this](const QPoint& pos) { m_Mm1->exec(m_listView1->viewport()->mapToGlobal(pos)); });
-    auto* pathRow = new QHBoxLayout;
-    pathRow->setContentsMargins(0, 0, 0, 0);
-    pathRow->addWidget(ftpLabel);
-    pathRow->addWidget(m_txtDir, 1);
-    auto* listLayout = new QVBoxLayout(list);
-    listLayout->setContentsMargins(0, 0, 0, 0);
-    listLayout->addLayout(pathRow);
-    listLayout->addWidget(m_listView1, 1);
 
     m_ftpSplitter = new QSplitter(Qt::Vertical, side);
     m_ftpSplitter->setObjectName(QStringLiteral("ftpSplitter"));
@@ -424,16 +407,9 @@ void MainWindow::createPanels()
 {
     m_frame3 = new LocalTreePanel(*m_localPane, m_central);
 
-    m_frame20 = new MovablePanel(
-        QStringLiteral("Frame20"), QStringLiteral("Label17"), QStringLiteral("FTPサーバーのツリー表示"), m_central);
-    m_treeView3 = new QTreeView(m_frame20);
-    m_treeView3->setObjectName(QStringLiteral("TreeView3"));
-    m_treeView3->setModel(m_treeView3Model.get());
-    m_treeView3->setItemDelegate(new IconKeyDelegate(m_treeView3));
-    m_treeView3->setHeaderHidden(true);
-    m_treeView3->setUniformRowHeights(true);
-    m_treeView3->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_frame20->body()->addWidget(m_treeView3);
+    auto* ftpTree = new FtpTreePanel(*m_remotePane, m_central);
+    m_frame20 = ftpTree;
+    m_treeView3 = ftpTree->TreeView3();
 
     // The status report of transfers and deletes; it travels under a dragged tree panel.
     m_frame27
@@ -504,7 +480,7 @@ void MainWindow::createTimers()
     });
     m_timer4 = timer("Timer4", 500);
     connect(m_timer4, &QTimer::timeout, this, [this] {
-        m_moveUpFlag = true;
+        m_remotePane->setMoveUpFlag(true);
         m_timer4->stop();
     });
     m_timer4->start();
@@ -526,7 +502,8 @@ void MainWindow::connectCore()
     });
     connect(m_list1Combo, &QComboBox::activated, this, &MainWindow::selectProfile);
     connect(m_profiles.get(), &Profiles::List1IndexChanged, m_list1Combo, &QComboBox::setCurrentIndex);
-    connect(m_profiles.get(), &Profiles::showInTxtDir, m_txtDir, &QLineEdit::setText);
+    connect(m_profiles.get(), &Profiles::showInTxtDir, m_remotePane.get(), &RemotePane::setTxtDir);
+    connectRemotePane();
     connect(m_profiles.get(), &Profiles::localFolderSelected, this, [this](const QString& folder) {
         m_localPane->setTxtDir2(folder);
         if (m_localPane->ListLocalFolder(folder))
@@ -627,25 +604,50 @@ void MainWindow::dockTree(MovablePanel* panel)
     placeDockedTrees();
 }
 
-void MainWindow::Timer1_Timer()
+bool MainWindow::moveUpFlag() const { return m_remotePane->moveUpFlag(); }
+
+void MainWindow::setMoveUpFlag(bool on) { m_remotePane->setMoveUpFlag(on); }
+
+void MainWindow::connectRemotePane()
 {
-    // The probe asks the server for its current folder; it arrives with the connection. Until
-    // then only a connected state can be "alive".
-    watchTick(m_state.IsConnected);
+    RemotePane* pane = m_remotePane.get();
+    pane->setTimers(m_timer1, m_timer4);
+    connect(m_cmdConnect, &QPushButton::clicked, pane, &RemotePane::cmdConnect_Click);
+    connect(m_cmdDisconnect, &QPushButton::clicked, pane, &RemotePane::cmdDisconnect_Click);
+    connect(pane, &RemotePane::controlsChanged, this, [this, pane] {
+        m_cmdConnect->setEnabled(pane->cmdConnectEnabled());
+        for (QPushButton* b : { m_cmdDisconnect, m_cmdGet, m_cmdPut })
+            b->setEnabled(pane->connectedCommandsEnabled());
+        // The profile list of the main window and that of the server panel.
+        for (QWidget* list1 : m_central->findChildren<QWidget*>(QStringLiteral("List1")))
+            list1->setEnabled(pane->List1Enabled());
+        m_list1Combo->setEnabled(pane->List1Enabled());
+    });
+    connect(pane, &RemotePane::pictureRequested, m_picture1, &ConnectionIndicator::showPicture);
+    connect(pane, &RemotePane::pictureStepRequested, m_picture1, &ConnectionIndicator::step);
+    connect(pane, &RemotePane::busyChanged, this, [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    });
+    connect(pane, &RemotePane::statusPanelsChanged, this,
+        [this](const QString& folders, const QString& files, const QString& size) {
+            m_statusPanels[1]->setText(folders);
+            m_statusPanels[2]->setText(files);
+            m_statusPanels[3]->setText(size);
+        });
+    connect(pane, &RemotePane::statusPanel1Changed, m_statusPanels[0], &QLabel::setText);
+    connect(pane, &RemotePane::statusTitleChanged, m_frame27->titleLabel(), &QLabel::setText);
+    connect(m_options.get(), &Options::Check10Changed, this, [pane](int index, bool) {
+        if (index == 1)
+            pane->ColourFtpList();
+    });
 }
 
-void MainWindow::watchTick(bool probeSucceeded)
-{
-    if (probeSucceeded) {
-        m_picture1->step();
-        QCoreApplication::processEvents();
-        return;
-    }
-    m_timer1->stop();
-    m_picture1->showPicture(1);
-    m_statusLines->addRawLine(QTime::currentTime().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("接続終了"));
-    // Reconnect with the TxtDir text arrives with the connection.
-}
+void MainWindow::Timer1_Timer() { m_remotePane->Timer1_Timer(); }
+
+void MainWindow::watchTick(bool probeSucceeded) { m_remotePane->watchTick(probeSucceeded); }
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {

@@ -9,6 +9,7 @@
 class ActivityLog;
 class ConnectionIndicator;
 class ConsolePanel;
+class FtpPane;
 class Dialogs;
 class LocalPane;
 class LocalPaneWidget;
@@ -36,6 +37,7 @@ class QTimer;
 class QToolBar;
 class QTreeView;
 class QtDialogs;
+class RemotePane;
 class ServerPanel;
 class SettingsLines;
 class StatusLines;
@@ -67,8 +69,8 @@ public:
 
     // The connection watch (`Timer1`), every 10 s while connected.
     void Timer1_Timer();
-    // One tick of the watch with the probe's outcome: the indicator steps on, or the watch stops
-    // and the status list gets "接続終了".
+    // One tick of the watch with the probe's outcome: the indicator steps on, or the watch stops,
+    // the status list gets "接続終了" and the connection is made again.
     void watchTick(bool probeSucceeded);
     ConnectionIndicator& connectionIndicator() { return *m_picture1; }
 
@@ -84,6 +86,8 @@ public:
     ActivityLog& activityLog() { return *m_activityLog; }
     ListingRecord& listingRecord() { return *m_listingRecord; }
     LocalPane& localPane() { return *m_localPane; }
+    // The FTP pane: the connection, `TxtDir`, `ListView1` and `TreeView3`.
+    RemotePane& remotePane() { return *m_remotePane; }
     QtDialogs& dialogs() { return *m_dialogs; }
     // The questions seam as the procedures see it.
     Dialogs& askUser();
@@ -101,8 +105,8 @@ public:
     // Lines of link.txt (`List7`), for the link checker.
     QStringListModel& List7() { return *m_list7; }
     // The move-up flag of the FTP pane, set by `Timer4`.
-    bool moveUpFlag() const { return m_moveUpFlag; }
-    void setMoveUpFlag(bool on) { m_moveUpFlag = on; }
+    bool moveUpFlag() const;
+    void setMoveUpFlag(bool on);
 
     // The window's first width (12735 twips).
     static constexpr int InitialWidth = 849;
@@ -121,6 +125,7 @@ private:
     void createStatusBar();
     void createTimers();
     void connectCore();
+    void connectRemotePane();
 
     void openPanel(MovablePanel* panel);
     // Gives a hidden panel its first place and size.
@@ -156,8 +161,7 @@ private:
     std::unique_ptr<ListingRecord> m_listingRecord;
     std::unique_ptr<LocalPane> m_localPane;
     std::unique_ptr<QStringListModel> m_list7;
-    std::unique_ptr<PaneListModel> m_listView1Model;
-    std::unique_ptr<QStandardItemModel> m_treeView3Model;
+    std::unique_ptr<RemotePane> m_remotePane;
 
     // Menus.
     QMenu* m_mm2 = nullptr;
@@ -190,6 +194,7 @@ private:
     QPushButton* m_cmdGet = nullptr;
     QPushButton* m_cmdPut = nullptr;
     ConnectionIndicator* m_picture1 = nullptr;
+    FtpPane* m_ftpPane = nullptr;
     QLineEdit* m_txtDir = nullptr;
     QTreeView* m_listView1 = nullptr;
     QListView* m_lstStates = nullptr;
@@ -216,6 +221,5 @@ private:
     QTimer* m_timer4 = nullptr;
     QTimer* m_timerMessage = nullptr;
 
-    bool m_moveUpFlag = false;
     bool m_unloaded = false;
 };

@@ -3,6 +3,7 @@
 #include "core/app/datafolder.h"
 #include "core/app/statuslines.h"
 #include "core/app/textfile.h"
+#include "core/ftp/session/remotepane.h"
 #include "core/panes/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
@@ -48,7 +49,7 @@ void MainWindow::Form_Load(const QString& commandLine)
     m_state.TransferMode = 2;
 
     // 3.
-    m_txtDir->setText(m_profiles->txtftp(0));
+    m_remotePane->setTxtDir(m_profiles->txtftp(0));
 
     // 4, 5. The home folder stands for "c:/": the drive list shows "/", TxtDir2 the home folder,
     //    which is listed and filled. The tree is walked by the commands that work on whole trees.
@@ -131,9 +132,13 @@ void MainWindow::m2_Click(int index)
     const qsizetype row = m_options->List1()->stringList().indexOf(name);
     if (row < 0)
         return;
-    // Disconnecting first and connecting afterwards come with the connection.
+    if (m_remotePane->FtpHandle()) {
+        m_remotePane->DisconnectServer();
+        QCoreApplication::processEvents();
+    }
     selectProfile(int(row));
     QCoreApplication::processEvents();
+    m_remotePane->ConnectServer();
 }
 
 QString MainWindow::welcomeLine() const
@@ -164,7 +169,7 @@ bool MainWindow::runCommandLine(const CommandLineRequest& request)
         QCoreApplication::processEvents();
         selectProfile(request.profileIndex);
         m_frame1->Command14_Click(0);
-        // Connecting comes with the connection.
+        m_remotePane->ConnectServer();
     }
 
     switch (request.kind) {
@@ -227,8 +232,8 @@ void MainWindow::Form_Unload()
         return;
     m_unloaded = true;
     // 1. The message channel is removed here once the message link installs it.
-    // 2. Disconnecting comes with the connection; the watch stops.
-    m_timer1->stop();
+    // 2.
+    m_remotePane->DisconnectServer();
     QCoreApplication::processEvents();
     // 3.
     removeTemporaryFiles();

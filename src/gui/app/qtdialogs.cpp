@@ -39,6 +39,8 @@ QString QtDialogs::titleOrDefault(const QString& title) const
 
 Dialogs::Answer QtDialogs::message(const QString& text, Buttons buttons, Icon icon, const QString& title)
 {
+    if (m_override)
+        return m_override->message(text, buttons, icon, title);
     QMessageBox box(toQtIcon(icon), titleOrDefault(title), text, QMessageBox::NoButton, m_parent);
     box.setObjectName(QStringLiteral("messageBox"));
     auto add = [&box](const QString& caption, QMessageBox::ButtonRole role, const char* name) {
@@ -86,6 +88,8 @@ Dialogs::Answer QtDialogs::message(const QString& text, Buttons buttons, Icon ic
 
 std::optional<QString> QtDialogs::input(const QString& prompt, const QString& title, const QString& defaultText)
 {
+    if (m_override)
+        return m_override->input(prompt, title, defaultText);
     QInputDialog dialog(m_parent);
     dialog.setObjectName(QStringLiteral("inputBox"));
     dialog.setWindowTitle(titleOrDefault(title));
@@ -130,15 +134,21 @@ QString QtDialogs::runFileDialog(
 
 QString QtDialogs::openFileName(const QString& title, const QString& folder, const QString& filter)
 {
+    if (m_override)
+        return m_override->openFileName(title, folder, filter);
     return runFileDialog(title, folder, filter, FileMode::Open, QStringLiteral("開く"));
 }
 
 QString QtDialogs::saveFileName(const QString& title, const QString& folder, const QString& filter)
 {
+    if (m_override)
+        return m_override->saveFileName(title, folder, filter);
     return runFileDialog(title, folder, filter, FileMode::Save, QStringLiteral("保存"));
 }
 
 QString QtDialogs::folderName(const QString& title, const QString& folder)
 {
+    if (m_override)
+        return m_override->folderName(title, folder);
     return runFileDialog(title, folder, QString(), FileMode::Folder, QStringLiteral("選択"));
 }

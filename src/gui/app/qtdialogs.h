@@ -10,6 +10,8 @@ public:
     explicit QtDialogs(QWidget* parent = nullptr);
 
     void setParent(QWidget* parent) { m_parent = parent; }
+    // Tests answer the window's questions with their own dialogs (null: the Qt dialogs again).
+    void setOverride(Dialogs* other) { m_override = other; }
 
     Answer message(const QString& text, Buttons buttons, Icon icon, const QString& title) override;
     std::optional<QString> input(const QString& prompt, const QString& title, const QString& defaultText) override;
@@ -25,4 +27,5 @@ private:
         const QString& title, const QString& folder, const QString& filter, FileMode mode, const QString& acceptText);
 
     QWidget* m_parent;
+    Dialogs* m_override = nullptr;
 };

@@ -168,6 +168,14 @@ void RemotePane::GoToFtpFolder()
     FillFtpList();
 }
 
+void RemotePane::TxtDir_KeyPress()
+{
+    BusyPointer busy(*this);
+    beginUserCommand();
+    Timer1Pause pause(*this);
+    GoToFtpFolder();
+}
+
 void RemotePane::ShowFtpFolder(const QString& path)
 {
     if (!path.isEmpty())
@@ -242,6 +250,17 @@ void RemotePane::MoveUpFtpFolder()
         m_moveUpBusy = false;
     }
     clearHonouredStop();
+}
+
+void RemotePane::ListView1_ColumnClick(const QString& headerText)
+{
+    const int column = sortColumnForHeader(headerText);
+    if (column < 0)
+        return;
+    m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+    m_sortColumn = column;
+    m_listView1->sortByColumnText(column, m_sortOrder);
+    Q_EMIT sortIndicatorChanged(m_sortColumn, m_sortOrder);
 }
 
 bool RemotePane::openFtpFolderRow(int row)

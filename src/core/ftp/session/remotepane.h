@@ -115,8 +115,9 @@ public:
     // Changes the server's folder to `path` with the fallbacks of the path rules; `TxtDir` becomes
     // the path given (the host name for "/"). True when the last attempt succeeded.
     bool ChangeFtpFolder(const QString& path);
-    // Enter in `TxtDir`.
     void GoToFtpFolder();
+    // Enter in `TxtDir`: GoToFtpFolder as the user's command.
+    void TxtDir_KeyPress();
     void ShowFtpFolder(const QString& path);
     // Lists the trimmed `TxtDir` again and fills the list (after a folder's content changed).
     void RefreshFtpPanes();
@@ -132,6 +133,13 @@ public:
     bool moveUpFlag() const { return m_moveUpFlag; }
     // The tick of `Timer4`.
     void setMoveUpFlag(bool on) { m_moveUpFlag = on; }
+
+    // A click on the header with this text: sorts by that column's texts, the order flipping with
+    // each click (the first sorts ascending). The permission and owner columns do not sort.
+    void ListView1_ColumnClick(const QString& headerText);
+    // The last column-click sort, for the header's indicator (-1: the list is in listing order).
+    int sortColumn() const { return m_sortColumn; }
+    Qt::SortOrder sortOrder() const { return m_sortOrder; }
 
     // A double-click on a row of `ListView1`: a folder row is opened as the current folder and
     // the list coloured. False for a file row or when the folder could not be entered.
@@ -161,6 +169,7 @@ Q_SIGNALS:
     // The status window's title (`Label22`) and its text box (`Text7`) during a tree walk.
     void statusTitleChanged(const QString& title);
     void statusTextChanged(const QString& text);
+    void sortIndicatorChanged(int column, Qt::SortOrder order);
 
 private:
     class BusyPointer;
@@ -202,6 +211,8 @@ private:
     std::unique_ptr<PaneListModel> m_listView1;
     std::unique_ptr<QStandardItemModel> m_treeView3;
     bool m_treeFrameShown = false;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::DescendingOrder; // flipped before each sort
 
     bool m_cmdConnectEnabled = true;
     bool m_connectedCommandsEnabled = false;

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QWidget>
+
+class RemotePane;
+class QLineEdit;
+class QToolButton;
+class QTreeView;
+
+// The server pane's controls: the up button `cmdUp`, the path box `TxtDir` and the file list
+// `ListView1` (six columns), bound to a RemotePane. The folder tree lives in its own panel
+// (FtpTreePanel); the connect row belongs to the main window.
+class FtpPane : public QWidget {
+    Q_OBJECT
+public:
+    FtpPane(RemotePane& pane, QWidget* parent = nullptr);
+
+    RemotePane& pane() const { return m_pane; }
+    QToolButton* cmdUp() const { return m_cmdUp; }
+    QLineEdit* TxtDir() const { return m_txtDir; }
+    QTreeView* ListView1() const { return m_listView1; }
+
+private:
+    void showSortIndicator(int column, Qt::SortOrder order);
+
+    RemotePane& m_pane;
+    QToolButton* m_cmdUp;
+    QLineEdit* m_txtDir;
+    QTreeView* m_listView1;
+};
