@@ -36,7 +36,7 @@ namespace {
         const QFileInfo info(path);
         if (path.isEmpty() || !info.exists())
             return fail(FileNotFound);
-        if (info.isDir())
+        if (!info.isFile()) // a folder, or a device that never ends
             return fail(PathFileAccess);
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
@@ -280,7 +280,7 @@ namespace {
         const QFileInfo info(input);
         if (input.isEmpty() || !info.exists())
             return fail(FileNotFound);
-        if (info.isDir())
+        if (!info.isFile()) // a folder, or a device that never ends
             return fail(PathFileAccess);
         QFile in(input);
         if (!in.open(QIODevice::ReadOnly))

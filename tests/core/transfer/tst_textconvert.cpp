@@ -233,6 +233,16 @@ void TestTextConvert::fileFailures()
     QVERIFY(!SjisFileToEuc(in, dir.filePath(QStringLiteral("no/such/folder/out.txt"))));
     QVERIFY(!FullKanaToHalf(in, dir.path()));
     QCOMPARE(readFile(out), QByteArray("kept"));
+
+    // A device is not a text file: reading /dev/zero would never end.
+    if (QFile::exists(QStringLiteral("/dev/zero"))) {
+        error = {};
+        QVERIFY(!EucFileToSjis(QStringLiteral("/dev/zero"), out, &error));
+        QCOMPARE(error.number, 75);
+        QVERIFY(!SjisFileToEuc(QStringLiteral("/dev/zero"), out));
+        QVERIFY(!HalfKanaToFull(QStringLiteral("/dev/zero"), out));
+        QCOMPARE(readFile(out), QByteArray("kept"));
+    }
 }
 
 void TestTextConvert::emptyFiles()
