@@ -1,0 +1,119 @@
+// The real program started with a profile name on its command line: it connects to the profile's
+// server, lists the start folder, logs the connection, and logs the end of it when it is ended.
+#include "core/app/codepage.h"
+#include "core/settings/profiles.h"
+#include "core/settings/settingslines.h"
+#include "support/ftpserverfixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+namespace {
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QString readLog(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? Cp932::decode(f.readAll()) : QString();
+}
+
+// Two profiles; the second one is the test server with the start folder "pub".
+QByteArray settingsFor(const FtpServerFixture& server)
+{
+    const QList<QStringList> profiles {
+        { QStringLiteral("他のサーバー"), QStringLiteral("127.0.0.1:1"), QStringLiteral("x"), QString(),
+            QStringLiteral("c:"), QStringLiteral("-"), QStringLiteral("-") },
+        { QStringLiteral("Site One"), server.hostField(), server.user(), Profiles::scramblePassword(server.password()),
+            QStringLiteral("c:"), QStringLiteral("pub"), QStringLiteral("-") },
+    };
+    QByteArray out;
+    auto line = [&out](const QString& text) { out += Cp932::encode(text) + "\r\n"; };
+    for (const QStringList& fields : profiles) {
+        for (int i = 0; i < Profiles::FieldCount; ++i) {
+            line(Profiles::fieldTag(i));
+            line(fields[i]);
+            line(SettingsLines::closingTag(Profiles::fieldTag(i)));
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+class TestConnectProfile : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void connectsAndLogs_data();
+    void connectsAndLogs();
+};
+
+void TestConnectProfile::connectsAndLogs_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("ended with SIGTERM") << int(SIGTERM);
+    QTest::newRow("ended with SIGINT") << int(SIGINT);
+}
+
+void TestConnectProfile::connectsAndLogs()
+{
+    QFETCH(int, signalNumber);
+    FtpServerFixture server(FtpServerFixture::Kind::Pyftpdlib);
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+    QVERIFY(QDir(server.root()).mkpath(QStringLiteral("pub/start-folder-marker")));
+
+    QTemporaryDir data;
+    QTemporaryDir home;
+    QVERIFY(data.isValid() && home.isValid());
+    QVERIFY(writeBytes(data.filePath(QStringLiteral("ftpset.ini")), settingsFor(server)));
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("FTPTARVO_HOME"), data.path());
+    env.insert(QStringLiteral("HOME"), home.path());
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The name in another letter case, as the command line compares upper-cased.
+    program.start(QStringLiteral(FTPTARVO_BINARY), { QStringLiteral("SITE"), QStringLiteral("one") });
+    QVERIFY2(program.waitForStarted(10000), qPrintable(program.errorString()));
+
+    const QString logPath = data.filePath(QStringLiteral("ftptarvo.log"));
+    const QString host = server.hostField();
+    const QRegularExpression started(QStringLiteral("<Ftp接続開始>\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d ")
+        + QRegularExpression::escape(host) + QStringLiteral("</FTP接続開始>"));
+    QTRY_VERIFY2_WITH_TIMEOUT(started.match(readLog(logPath)).hasMatch(), qPrintable(readLog(logPath)), 30000);
+    // The start folder was entered (relative to the root the server showed) and listed.
+    const QString cwd = QStringLiteral("<- CWD pub");
+    QTRY_VERIFY_WITH_TIMEOUT(server.logText().contains(cwd), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        server.logText().indexOf(QStringLiteral("<- LIST"), server.logText().lastIndexOf(cwd)) > 0, 10000);
+    QVERIFY(program.state() == QProcess::Running);
+
+    QCOMPARE(::kill(pid_t(program.processId()), signalNumber), 0);
+    QVERIFY(program.waitForFinished(15000));
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 0);
+
+    const QString log = readLog(logPath);
+    const QRegularExpression ended(QStringLiteral("<FTP接続終了>\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d ")
+        + QRegularExpression::escape(host) + QStringLiteral("</FTP接続終了>\\r\\n"));
+    const QRegularExpressionMatch end = ended.match(log);
+    QVERIFY2(end.hasMatch(), qPrintable(log));
+    QVERIFY(end.capturedStart() > started.match(log).capturedStart());
+    QVERIFY(!log.contains(QStringLiteral("<FTP接続失敗>")));
+}
+
+QTEST_GUILESS_MAIN(TestConnectProfile)
+#include "tst_connect_profile.moc"
