@@ -65,6 +65,7 @@ private Q_SLOTS:
     void watchNoticesDropAndReconnects_data();
     void watchNoticesDropAndReconnects();
     void watchLeavesABusyConnectionAlone();
+    void commandsDuringAWaitAreDropped();
     void disconnectWhileConnecting();
     void stopWhileConnecting();
     void certificateQuestion();
@@ -482,6 +483,39 @@ void TestConnectServer::watchLeavesABusyConnectionAlone()
     QVERIFY(rig.pictures.isEmpty());
     QVERIFY(rig.state.IsConnected);
     QVERIFY(!rig.statusLines().last().endsWith(QStringLiteral("接続終了")));
+}
+
+void TestConnectServer::commandsDuringAWaitAreDropped()
+{
+    FtpServerFixture::Options o;
+    o.replyDelayMs = 150;
+    FtpServerFixture server(o);
+    QVERIFY(startServer(server));
+    PaneRig rig;
+    rig.setProfile(server);
+    rig.pane->ConnectServer();
+    QVERIFY(rig.state.IsConnected);
+    // While Enter in the path box waits for the server, the user double-clicks, presses the up
+    // button and clicks the tree: none of it may run on the busy connection.
+    bool clicked = false;
+    bool opened = true;
+    QTimer::singleShot(100, rig.pane.get(), [&] {
+        clicked = true;
+        opened = rig.pane->openFtpFolderRow(rig.rowOf(QStringLiteral("a b")));
+        rig.pane->cmdUp_Click();
+    });
+    rig.pane->setTxtDir(QStringLiteral("/pub"));
+    QStringList shown;
+    connect(rig.pane.get(), &RemotePane::TxtDirChanged, this, [&](const QString& text) { shown << text; });
+    rig.pane->TxtDir_KeyPress();
+    QVERIFY(clicked);
+    QVERIFY(!opened);
+    // The path box never showed another folder on the way.
+    QCOMPARE(shown, QStringList());
+    QCOMPARE(rig.serverFolder(), QStringLiteral("/pub"));
+    QCOMPARE(rig.pane->TxtDir(), QStringLiteral("/pub"));
+    QCOMPARE(rig.listNames(), QStringList({ QStringLiteral("sub"), QStringLiteral("readme.txt") }));
+    QVERIFY(rig.dialogs.asked.isEmpty());
 }
 
 void TestConnectServer::disconnectWhileConnecting()

@@ -170,6 +170,8 @@ void RemotePane::GoToFtpFolder()
 
 void RemotePane::TxtDir_KeyPress()
 {
+    if (commandRunning())
+        return;
     BusyPointer busy(*this);
     beginUserCommand();
     Timer1Pause pause(*this);
@@ -191,6 +193,13 @@ void RemotePane::RefreshFtpPanes()
 }
 
 void RemotePane::cmdUp_Click()
+{
+    if (commandRunning())
+        return;
+    moveUpCommand();
+}
+
+void RemotePane::moveUpCommand()
 {
     BusyPointer busy(*this);
     if (m_upWrapperBusy)
@@ -265,7 +274,7 @@ void RemotePane::ListView1_ColumnClick(const QString& headerText)
 
 bool RemotePane::openFtpFolderRow(int row)
 {
-    if (row < 0 || row >= m_listView1->rowCount() || !m_listView1->isFolderRow(row))
+    if (commandRunning() || row < 0 || row >= m_listView1->rowCount() || !m_listView1->isFolderRow(row))
         return false;
     BusyPointer busy(*this);
     beginUserCommand();
@@ -380,7 +389,7 @@ QStringList RemotePane::treeNodeKeys() const
 
 void RemotePane::TreeView3_NodeClick(QStandardItem* node)
 {
-    if (!node)
+    if (!node || commandRunning())
         return;
     BusyPointer busy(*this);
     beginUserCommand();

@@ -175,6 +175,11 @@ private:
     class BusyPointer;
     class Timer1Pause;
 
+    // A command of the user's that arrives (from the event loop) while another one waits for the
+    // server is dropped: both would work on the one connection.
+    bool commandRunning() const { return m_busyDepth > 0; }
+    // The up button's command without that check (the connect runs it).
+    void moveUpCommand();
     void setControls(bool connected);
     void setList1Enabled(bool enabled);
     void writeLog(QString text);

@@ -200,7 +200,7 @@ void RemotePane::ConnectServer()
             setTxtDir(SessionRules::startFolderPath(m_txtDir, startFolder));
             GoToFtpFolder();
         } else {
-            cmdUp_Click();
+            moveUpCommand();
         }
         if (disconnectedSince(generation))
             return;
