@@ -417,7 +417,8 @@ void TestProfilePanel::mainWindowOpensThePanelAndFollowsTheProfiles()
     QVERIFY(QFile::copy(QStringLiteral(FTPTARVO_TEST_DATA_DIR "/settings/profiles.ini"), iniPath()));
     MainWindow w;
     w.Form_Load(QString());
-    auto* combo = w.findChild<QComboBox*>(QStringLiteral("List1"));
+    auto* combo = w.findChild<QComboBox*>(QStringLiteral("List1Combo"));
+    QVERIFY(combo);
     auto* txtDir = w.findChild<QLineEdit*>(QStringLiteral("TxtDir"));
     QCOMPARE(combo->currentIndex(), 2);
     QCOMPARE(txtDir->text(), QStringLiteral("ホームページ①"));
@@ -495,7 +496,7 @@ void TestProfilePanel::mainWindowListsTheProfilesLocalFolder()
     QVERIFY(itemTexts(w.localPane().ListView2()).contains(QStringLiteral("index.html")));
 
     // "c:" is the home folder.
-    w.findChild<QComboBox*>(QStringLiteral("List1"))->activated(1);
+    w.findChild<QComboBox*>(QStringLiteral("List1Combo"))->activated(1);
     QCOMPARE(w.profiles().txtftp(4), QStringLiteral("c:"));
     QCOMPARE(w.localPane().TxtDir2(), m_home->path());
     QVERIFY(itemTexts(w.localPane().ListView2()).contains(QStringLiteral("site")));
