@@ -7,6 +7,7 @@
 #include "core/settings/profiles.h"
 #include "core/settings/settingslines.h"
 #include "gui/app/mainwindow.h"
+#include "gui/app/qtdialogs.h"
 #include "gui/settings/folderchooserpanel.h"
 #include "gui/settings/serverpanel.h"
 #include "support/scripteddialogs.h"
@@ -468,8 +469,16 @@ void TestProfilePanel::mainWindowOpensThePanelAndFollowsTheProfiles()
     QCOMPARE(combo->currentIndex(), -1);
     QVERIFY(txtftp0->text().isEmpty());
 
-    // The profile menu selects through the same procedure.
+    // The profile menu selects through the same procedure, then connects: answering No to the
+    // question about the console's connection entry keeps that connect off the network.
+    ScriptedDialogs answers;
+    answers.queueAnswer(Dialogs::Answer::No);
+    w.options().setCheck7(0, true);
+    w.dialogs().setOverride(&answers);
     w.m2(8)->trigger();
+    w.dialogs().setOverride(nullptr);
+    QCOMPARE(answers.asked.size(), 1);
+    QVERIFY(!w.state().IsConnected);
     QCOMPARE(txtftp0->text(), QStringLiteral("会社"));
     QCOMPARE(combo->currentIndex(), 3);
     QCOMPARE(list1->currentIndex().row(), 3);
