@@ -69,6 +69,7 @@ private Q_SLOTS:
     void disconnectWhileConnecting();
     void stopWhileConnecting();
     void certificateQuestion();
+    void errorReports();
 };
 
 void TestConnectServer::connectAndDisconnect()
@@ -593,6 +594,49 @@ void TestConnectServer::certificateQuestion()
     rig.pane->ConnectServer();
     QVERIFY(rig.state.IsConnected);
     QVERIFY(rig.dialogs.asked.isEmpty());
+}
+
+void TestConnectServer::errorReports()
+{
+    FtpServerFixture server(Kind::Pyftpdlib);
+    QVERIFY(startServer(server));
+    PaneRig rig;
+    rig.setProfile(server);
+    rig.pane->ConnectServer();
+    QVERIFY(rig.state.IsConnected);
+
+    // A server's refusal shows its reply; a system code its Japanese text; silenced, nothing.
+    QVERIFY(!rig.pane->FtpHandle()->setCurrentDirectory(QStringLiteral("nothere")));
+    const QString response = rig.pane->LastResponseText();
+    QVERIFY2(response.startsWith(QStringLiteral("550 ")), qPrintable(response));
+    rig.pane->ShowWinInetError();
+    rig.pane->ShowWinInetError(FtpError::FileNotFound, QString());
+    rig.state.SuppressWinInetErrors = true;
+    rig.pane->ShowWinInetError();
+    rig.state.SuppressWinInetErrors = false;
+    QCOMPARE(rig.dialogs.texts(),
+        QStringList({ QStringLiteral("WinInet エラー -12003\r\n") + response + QStringLiteral("    "),
+            QStringLiteral("ファイルが見つかりません。") }));
+
+    // Access denied keeps the connection and marks the refusal.
+    rig.dialogs.clear();
+    rig.pane->ErrorOut(FtpError::AccessDenied, QStringLiteral("ListLocalFolder"));
+    QCOMPARE(rig.dialogs.texts(), QStringList(QStringLiteral("フォルダへのアクセスが拒否されました。")));
+    QVERIFY(rig.state.AccessDenied);
+    QVERIFY(rig.pane->FtpHandle());
+
+    // Any other error ends the connection; a server error shows the reply first.
+    rig.dialogs.clear();
+    rig.pane->ErrorOut(FtpError::ExtendedError, QStringLiteral("ListLocalFolder"));
+    QCOMPARE(rig.dialogs.texts(),
+        QStringList({ QStringLiteral("ListLocalFolder Extd Err: 550 ") + response,
+            QStringLiteral("ListLocalFolder エラ－: 12003\r\n処理を中断します。") }));
+    QVERIFY(!rig.pane->FtpHandle());
+    QVERIFY(!rig.pane->InternetHandle());
+    QVERIFY(!rig.state.IsConnected);
+    // The watch notices and connects again.
+    rig.pane->Timer1_Timer();
+    QVERIFY(rig.state.IsConnected);
 }
 
 QTEST_GUILESS_MAIN(TestConnectServer)
