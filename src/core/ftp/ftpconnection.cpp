@@ -86,6 +86,16 @@ private:
     int m_fd;
 };
 
+// The wire form of a name the server is to act on; an empty or unencodable name fails the operation.
+std::optional<QByteArray> wireName(FtpConnection::Private& d, const QString& name)
+{
+    auto bytes = d.encode(name);
+    if (!bytes || bytes->isEmpty()) {
+        d.fail(FtpError::InvalidName);
+        return std::nullopt;
+    }
+    return bytes;
+}
 } // namespace
 
 FtpConnection::FtpConnection(FtpSession& session)
@@ -318,9 +328,9 @@ bool FtpConnection::getFile(const QString& remote, const QString& local, bool fa
     Operation op(d, true);
     if (!op.ok())
         return false;
-    const auto name = d.encode(remote);
-    if (!name || name->isEmpty())
-        return d.fail(FtpError::InvalidName);
+    const auto name = wireName(d, remote);
+    if (!name)
+        return false;
     if (local.isEmpty())
         return d.fail(FtpError::PathNotFound);
     const QFileInfo target(local);
@@ -413,9 +423,9 @@ bool FtpConnection::putFile(const QString& local, const QString& remote, int tra
     Operation op(d, true);
     if (!op.ok())
         return false;
-    const auto name = d.encode(remote);
-    if (!name || name->isEmpty())
-        return d.fail(FtpError::InvalidName);
+    const auto name = wireName(d, remote);
+    if (!name)
+        return false;
     const QByteArray localPath = QFile::encodeName(local);
     const int fd = local.isEmpty() ? -1 : ::open(localPath.constData(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
@@ -500,9 +510,9 @@ bool simpleCommand(FtpConnection::Private& d, const char* verb, const QString& n
     Operation op(d, true);
     if (!op.ok())
         return false;
-    const auto bytes = d.encode(name);
-    if (!bytes || bytes->isEmpty())
-        return d.fail(FtpError::InvalidName);
+    const auto bytes = wireName(d, name);
+    if (!bytes)
+        return false;
     if (!d.syncFolder(isRelative(name)))
         return false;
     return d.expectSuccess(verb + (' ' + *bytes));
@@ -545,9 +555,9 @@ bool FtpConnection::command(
         return false;
     if (data)
         data->reset();
-    const auto bytes = d.encode(text.trimmed());
-    if (!bytes || bytes->isEmpty())
-        return d.fail(FtpError::InvalidName);
+    const auto bytes = wireName(d, text.trimmed());
+    if (!bytes)
+        return false;
     const QByteArray verb = verbOf(*bytes);
     if (!expectResponse) {
         FtpReply reply;
