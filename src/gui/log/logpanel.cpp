@@ -3,10 +3,9 @@
 #include "core/app/dialogs.h"
 #include "core/log/activitylog.h"
 
-#include <QHBoxLayout>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QScrollBar>
+#include <QVBoxLayout>
 
 LogPanel::LogPanel(ActivityLog& log, Dialogs& dialogs, QWidget* parent)
     : MovablePanel(QStringLiteral("Frame14"), QStringLiteral("Label28"), QStringLiteral("ログの表示"), parent)
@@ -19,13 +18,7 @@ LogPanel::LogPanel(ActivityLog& log, Dialogs& dialogs, QWidget* parent)
     m_richTextBox1->setLineWrapMode(QPlainTextEdit::NoWrap);
     body()->addWidget(m_richTextBox1, 1);
 
-    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
-    close->setObjectName(QStringLiteral("Frame14Close"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(close);
-    body()->addLayout(buttons);
-    connect(close, &QPushButton::clicked, this, &QWidget::hide);
+    addCloseButton(QStringLiteral("Frame14Close"));
 }
 
 void LogPanel::Mrog1_Click()

@@ -7,7 +7,6 @@
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QPushButton>
 #include <QRadioButton>
 
 using namespace PanelControls;
@@ -61,13 +60,7 @@ OtherSettingsPanel::OtherSettingsPanel(Options& options, QWidget* parent)
         connect(m_check10[i], &QCheckBox::toggled, &m_options, [this, i](bool on) { m_options.setCheck10(i, on); });
     }
 
-    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
-    close->setObjectName(QStringLiteral("Frame19Close"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(close);
-    body()->addLayout(buttons);
-    connect(close, &QPushButton::clicked, this, &QWidget::hide);
+    addCloseButton(QStringLiteral("Frame19Close"));
 
     connect(&m_options, &Options::changed, this, &OtherSettingsPanel::refresh);
     refresh();

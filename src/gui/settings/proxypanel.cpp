@@ -6,10 +6,9 @@
 
 #include <QCheckBox>
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
+#include <QVBoxLayout>
 
 using namespace PanelControls;
 
@@ -37,13 +36,7 @@ ProxyPanel::ProxyPanel(Options& options, QWidget* parent)
     form->addRow(m_chkPassive);
     body()->addLayout(form);
 
-    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
-    close->setObjectName(QStringLiteral("Frame7Close"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(close);
-    body()->addLayout(buttons);
-    connect(close, &QPushButton::clicked, this, &QWidget::hide);
+    addCloseButton(QStringLiteral("Frame7Close"));
 
     connect(m_check1, &QCheckBox::toggled, &m_options, &Options::setCheck1);
     connect(m_check3, &QCheckBox::toggled, &m_options, &Options::setCheck3);

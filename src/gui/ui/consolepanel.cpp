@@ -5,7 +5,6 @@
 #include "gui/settings/panelcontrols.h"
 
 #include <QHBoxLayout>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 using namespace PanelControls;
@@ -25,13 +24,7 @@ ConsolePanel::ConsolePanel(Options& options, QWidget* parent)
     connection->addWidget(m_text5, 1);
     body()->addLayout(connection);
 
-    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
-    close->setObjectName(QStringLiteral("Frame16Close"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(close);
-    body()->addLayout(buttons);
-    connect(close, &QPushButton::clicked, this, &QWidget::hide);
+    addCloseButton(QStringLiteral("Frame16Close"));
 
     connect(m_check7, &QCheckBox::toggled, &m_options, [this](bool on) { m_options.setCheck7(0, on); });
     connect(m_text5, &QLineEdit::textEdited, &m_options, [this](const QString& t) { m_options.setText5(0, t); });

@@ -1,7 +1,9 @@
 #include "gui/ui/movablepanel.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -50,6 +52,18 @@ MovablePanel::MovablePanel(const QString& objectName, const QString& labelName, 
     // Contents that cannot grow keep to the top, under the title, in a panel of any height.
     outer->setAlignment(Qt::AlignTop);
     hide();
+}
+
+QPushButton* MovablePanel::addCloseButton(const QString& objectName)
+{
+    auto* close = new QPushButton(QStringLiteral("閉じる"), this);
+    close->setObjectName(objectName);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(close);
+    m_body->addLayout(buttons);
+    connect(close, &QPushButton::clicked, this, &QWidget::hide);
+    return close;
 }
 
 void MovablePanel::showInFront()

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPointer>
 
+class QPushButton;
 class QTimer;
 class QVBoxLayout;
 
@@ -24,6 +25,9 @@ public:
     // Shows the panel and brings it to the front. A panel that was dragged wholly out of its
     // parent's sight comes back to the parent's top left corner, so it can always be reached.
     void showInFront();
+
+    // Adds a right-aligned "閉じる" button below the controls that hides the panel.
+    QPushButton* addCloseButton(const QString& objectName);
 
     // A panel moved along under this one (the status report under the tree panels).
     void setDockedBelow(QWidget* follower) { m_follower = follower; }
