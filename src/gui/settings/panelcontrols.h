@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalBlocker>
 
 // Small helpers shared by the option panels: named controls, and mirroring the options' state
@@ -28,6 +29,13 @@ inline QLabel* label(const QString& name, const QString& text, QWidget* parent)
     auto* l = new QLabel(text, parent);
     l->setObjectName(name);
     return l;
+}
+
+inline QPushButton* button(const QString& name, const QString& caption, QWidget* parent)
+{
+    auto* b = new QPushButton(caption, parent);
+    b->setObjectName(name);
+    return b;
 }
 
 // Leaves the text (and so the cursor) alone when it already matches.

@@ -17,17 +17,6 @@
 
 using namespace PanelControls;
 
-namespace {
-
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
-
-} // namespace
-
 ServerPanel::ServerPanel(Profiles& profiles, Options& options, QWidget* parent)
     : MovablePanel(QStringLiteral("Frame1"), QStringLiteral("Label5"), QStringLiteral("サーバーの設定"), parent)
     , m_profiles(profiles)

@@ -13,17 +13,6 @@
 
 using namespace PanelControls;
 
-namespace {
-
-QPushButton* button(const QString& name, const QString& caption, QWidget* parent)
-{
-    auto* b = new QPushButton(caption, parent);
-    b->setObjectName(name);
-    return b;
-}
-
-} // namespace
-
 CodeConversionPanel::CodeConversionPanel(Dialogs& dialogs, std::function<QString()> localFolder, QWidget* parent)
     : MovablePanel(QStringLiteral("Frame13"), QStringLiteral("Labe1281"), QStringLiteral("文字コード変換"), parent)
     , m_dialogs(dialogs)
