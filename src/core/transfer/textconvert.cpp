@@ -26,6 +26,20 @@ namespace {
     const Error PermissionDenied { 70, QStringLiteral("書き込みできません。") };
     const Error PathFileAccess { 75, QStringLiteral("パス名/ファイル名が無効です。") };
 
+    // Opens an existing plain file for reading; the failure, if any, as the runtime reported it.
+    std::optional<Error> openInput(const QString& path, QFile& file)
+    {
+        const QFileInfo info(path);
+        if (path.isEmpty() || !info.exists())
+            return FileNotFound;
+        if (!info.isFile()) // a folder, or a device that never ends
+            return PathFileAccess;
+        file.setFileName(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return file.error() == QFileDevice::PermissionsError ? PermissionDenied : PathFileAccess;
+        return std::nullopt;
+    }
+
     std::optional<QByteArray> readWhole(const QString& path, Error* error)
     {
         auto fail = [error](const Error& e) -> std::optional<QByteArray> {
@@ -33,14 +47,9 @@ namespace {
                 *error = e;
             return std::nullopt;
         };
-        const QFileInfo info(path);
-        if (path.isEmpty() || !info.exists())
-            return fail(FileNotFound);
-        if (!info.isFile()) // a folder, or a device that never ends
-            return fail(PathFileAccess);
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return fail(file.error() == QFileDevice::PermissionsError ? PermissionDenied : PathFileAccess);
+        QFile file;
+        if (const auto e = openInput(path, file))
+            return fail(*e);
         const qint64 size = file.size();
         if (size > MaxInputBytes)
             return fail(OutOfMemory);
@@ -277,14 +286,9 @@ namespace {
                 *error = e;
             return false;
         };
-        const QFileInfo info(input);
-        if (input.isEmpty() || !info.exists())
-            return fail(FileNotFound);
-        if (!info.isFile()) // a folder, or a device that never ends
-            return fail(PathFileAccess);
-        QFile in(input);
-        if (!in.open(QIODevice::ReadOnly))
-            return fail(in.error() == QFileDevice::PermissionsError ? PermissionDenied : PathFileAccess);
+        QFile in;
+        if (const auto e = openInput(input, in))
+            return fail(*e);
         if (output.isEmpty() || QFileInfo(output).isDir())
             return fail(PathFileAccess);
         QSaveFile out(output);
