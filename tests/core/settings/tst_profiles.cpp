@@ -13,6 +13,7 @@
 #include "core/settings/profiles.h"
 #include "core/settings/settingslines.h"
 #include "support/scripteddialogs.h"
+#include "support/settingsfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,32 +22,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace SettingsFiles;
+
 namespace {
-
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
-}
-
-QByteArray cp932Lines(const QStringList& lines)
-{
-    QByteArray out;
-    for (const QString& l : lines)
-        out += Cp932::encode(l) + "\r\n";
-    return out;
-}
-
-QString dataFile(const QString& name) { return QStringLiteral(FTPTARVO_TEST_DATA_DIR "/settings/") + name; }
-
-bool ownerOnly(const QString& path)
-{
-    const QFileDevice::Permissions others
-        = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
-    return (QFileInfo(path).permissions() & others) == QFileDevice::Permissions();
-}
 
 const QString NameTag = QStringLiteral("<管理用の名前（任意の名前）>");
 const QString LastTag = QStringLiteral("<最終 プロﾌｧｲﾙ>");

@@ -3,6 +3,7 @@
 #include "core/settings/options.h"
 #include "core/settings/settingslines.h"
 #include "support/scripteddialogs.h"
+#include "support/settingsfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -15,34 +16,7 @@
 using OptionAction = std::function<void(Options&)>;
 Q_DECLARE_METATYPE(OptionAction)
 
-namespace {
-
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
-}
-
-QByteArray cp932Lines(const QStringList& lines)
-{
-    QByteArray out;
-    for (const QString& l : lines)
-        out += Cp932::encode(l) + "\r\n";
-    return out;
-}
-
-QString dataFile(const QString& name) { return QStringLiteral(FTPTARVO_TEST_DATA_DIR "/settings/") + name; }
-
-bool ownerOnly(const QString& path)
-{
-    const QFileDevice::Permissions others
-        = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
-    return (QFileInfo(path).permissions() & others) == QFileDevice::Permissions();
-}
-
-} // namespace
+using namespace SettingsFiles;
 
 class TestSettingsFile : public QObject {
     Q_OBJECT
