@@ -3,6 +3,7 @@
 // Stop and the tree's node click.
 #include "core/panes/itemroles.h"
 #include "panerig.h"
+#include "support/removetree.h"
 
 #include <QStandardItemModel>
 #include <QTest>
@@ -49,27 +50,6 @@ bool makeSite(const QString& root, bool utf8)
         }
     }
     return true;
-}
-
-// rm -r on bytes: QTemporaryDir cannot remove names that are not UTF-8.
-void removeTree(const QByteArray& path)
-{
-    struct stat st { };
-    if (::lstat(path.constData(), &st) != 0)
-        return;
-    if (S_ISDIR(st.st_mode)) {
-        if (DIR* d = ::opendir(path.constData())) {
-            while (dirent* ent = ::readdir(d)) {
-                const QByteArray name(ent->d_name);
-                if (name != "." && name != "..")
-                    removeTree(path + '/' + name);
-            }
-            ::closedir(d);
-        }
-        ::rmdir(path.constData());
-    } else {
-        ::unlink(path.constData());
-    }
 }
 
 // Removes the site's entries before the server's root folder goes.

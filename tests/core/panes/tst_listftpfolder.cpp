@@ -4,11 +4,11 @@
 #include "core/panes/listftpfolder.h"
 #include "core/panes/listingrecord.h"
 #include "support/ftpserverfixture.h"
+#include "support/removetree.h"
 #include "support/scriptedftpserver.h"
 
 #include <QFile>
 #include <QTest>
-#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <memory>
@@ -63,28 +63,6 @@ bool makeEntries(const QString& folder, const std::vector<SiteEntry>& entries, b
             return false;
     }
     return true;
-}
-
-// rm -r on bytes, for names that are not UTF-8.
-void removeTree(const QByteArray& path)
-{
-    struct stat st { };
-    if (::lstat(path.constData(), &st) != 0)
-        return;
-    if (S_ISDIR(st.st_mode)) {
-        // Through bytes: QDir would turn a CP932 name into one it cannot remove.
-        if (DIR* d = ::opendir(path.constData())) {
-            while (dirent* ent = ::readdir(d)) {
-                const QByteArray name(ent->d_name);
-                if (name != "." && name != "..")
-                    removeTree(path + '/' + name);
-            }
-            ::closedir(d);
-        }
-        ::rmdir(path.constData());
-    } else {
-        ::unlink(path.constData());
-    }
 }
 
 QString dateText(const QDateTime& t, bool withTime)
