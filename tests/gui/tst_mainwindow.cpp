@@ -10,7 +10,9 @@
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
 #include "gui/ui/movablepanel.h"
+#include "support/modeltexts.h"
 #include "support/scripteddialogs.h"
+#include "support/settingsfiles.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -49,21 +51,8 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-QByteArray cp932Lines(const QStringList& lines)
-{
-    QByteArray out;
-    for (const QString& l : lines)
-        out += Cp932::encode(l) + "\r\n";
-    return out;
-}
-
-QStringList itemTexts(const QAbstractItemModel* model)
-{
-    QStringList out;
-    for (int r = 0; r < model->rowCount(); ++r)
-        out.append(model->index(r, 0).data().toString());
-    return out;
-}
+using ModelTexts::itemTexts;
+using SettingsFiles::cp932Lines;
 
 QStringList selectedNames(QTreeView* view)
 {

@@ -10,7 +10,9 @@
 #include "gui/app/qtdialogs.h"
 #include "gui/settings/folderchooserpanel.h"
 #include "gui/settings/serverpanel.h"
+#include "support/modeltexts.h"
 #include "support/scripteddialogs.h"
+#include "support/settingsfiles.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -45,21 +47,8 @@ bool writeBytes(const QString& path, const QByteArray& bytes)
     return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
-QByteArray cp932Lines(const QStringList& lines)
-{
-    QByteArray out;
-    for (const QString& l : lines)
-        out += Cp932::encode(l) + "\r\n";
-    return out;
-}
-
-QStringList itemTexts(const QAbstractItemModel* model)
-{
-    QStringList out;
-    for (int r = 0; r < model->rowCount(); ++r)
-        out.append(model->index(r, 0).data().toString());
-    return out;
-}
+using ModelTexts::itemTexts;
+using SettingsFiles::cp932Lines;
 
 QStringList itemTexts(const QListWidget* list)
 {
