@@ -1,6 +1,7 @@
 #include "gui/app/mainwindow.h"
 
 #include "core/app/statuslines.h"
+#include "core/app/statusreport.h"
 #include "core/ftp/session/remotepane.h"
 #include "core/log/activitylog.h"
 #include "core/panes/listheaders.h"
@@ -82,6 +83,7 @@ MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
     , m_dialogs(std::make_unique<QtDialogs>(this))
     , m_statusLines(std::make_unique<StatusLines>())
+    , m_statusReport(std::make_unique<StatusReport>(m_state))
     , m_settingsLines(std::make_unique<SettingsLines>())
     , m_options(std::make_unique<Options>(*m_settingsLines))
     , m_profiles(std::make_unique<Profiles>(*m_settingsLines, *m_options, *m_dialogs))
@@ -197,7 +199,8 @@ void MainWindow::createMenus()
     connect(mrog5, &QAction::triggered, this, [this] {
         auto* frame13 = m_central->findChild<CodeConversionPanel*>(QString(), Qt::FindDirectChildrenOnly);
         if (!frame13)
-            frame13 = new CodeConversionPanel(*m_dialogs, [this] { return m_localPane->TxtDir2(); }, m_central);
+            frame13 = new CodeConversionPanel(
+                *m_dialogs, [this] { return m_localPane->TxtDir2(); }, m_central);
         frame13->open();
     });
 

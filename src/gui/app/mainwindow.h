@@ -41,6 +41,7 @@ class RemotePane;
 class ServerPanel;
 class SettingsLines;
 class StatusLines;
+class StatusReport;
 struct CommandLineRequest;
 struct ListingRecord;
 
@@ -79,6 +80,8 @@ public:
 
     AppState& state() { return m_state; }
     StatusLines& statusLines() { return *m_statusLines; }
+    // The status window's state (`Frame27`), shared by transfers, deletes and tree walks.
+    StatusReport& statusReport() { return *m_statusReport; }
     SettingsLines& settingsLines() { return *m_settingsLines; }
     Options& options() { return *m_options; }
     Profiles& profiles() { return *m_profiles; }
@@ -153,6 +156,7 @@ private:
     AppState m_state;
     std::unique_ptr<QtDialogs> m_dialogs;
     std::unique_ptr<StatusLines> m_statusLines;
+    std::unique_ptr<StatusReport> m_statusReport;
     std::unique_ptr<SettingsLines> m_settingsLines;
     std::unique_ptr<Options> m_options;
     std::unique_ptr<Profiles> m_profiles;
