@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QStandardItemModel>
 #include <QStorageInfo>
 #include <algorithm>
@@ -55,6 +56,8 @@ LocalPane::LocalPane(AppState& state, ListingRecord& record, Dialogs& dialogs, Q
     , m_listView2(new PaneListModel(localListHeaders(), this))
     , m_treeView1(new QStandardItemModel(this))
     , m_drive2(new QStandardItemModel(this))
+    , m_listView2Selection(new QItemSelectionModel(m_listView2, this))
+    , m_treeView1Selection(new QItemSelectionModel(m_treeView1, this))
 {
     m_listView2->setObjectName(QStringLiteral("ListView2"));
     m_treeView1->setObjectName(QStringLiteral("TreeView1"));

@@ -11,6 +11,7 @@
 class Dialogs;
 class Options;
 class QStandardItem;
+class QItemSelectionModel;
 class QStandardItemModel;
 struct AppState;
 struct ListingRecord;
@@ -44,6 +45,10 @@ public:
     PaneListModel* ListView2() const { return m_listView2; }
     QStandardItemModel* TreeView1() const { return m_treeView1; }
     QStandardItemModel* Drive2() const { return m_drive2; }
+    // The selections of the list and the tree: the procedures read and change them, the views
+    // show them.
+    QItemSelectionModel* ListView2Selection() const { return m_listView2Selection; }
+    QItemSelectionModel* TreeView1Selection() const { return m_treeView1Selection; }
     int Drive2Index() const { return m_drive2Index; }
     QString Drive2Text() const;
 
@@ -142,6 +147,8 @@ private:
     PaneListModel* m_listView2;
     QStandardItemModel* m_treeView1;
     QStandardItemModel* m_drive2;
+    QItemSelectionModel* m_listView2Selection;
+    QItemSelectionModel* m_treeView1Selection;
     int m_drive2Index = -1;
     QHash<QString, QString> m_driveFolders; // volume root -> the last folder shown on it
 

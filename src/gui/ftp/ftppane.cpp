@@ -35,6 +35,7 @@ FtpPane::FtpPane(RemotePane& pane, QWidget* parent)
     m_txtDir->setText(pane.TxtDir());
 
     m_listView1->setModel(pane.ListView1());
+    m_listView1->setSelectionModel(pane.ListView1Selection());
     auto* delegate = new IconKeyDelegate(m_listView1);
     delegate->setRightAlignedColumn(1);
     m_listView1->setItemDelegate(delegate);

@@ -16,6 +16,7 @@ FtpTreePanel::FtpTreePanel(RemotePane& pane, QWidget* parent)
 {
     m_treeView3->setObjectName(QStringLiteral("TreeView3"));
     m_treeView3->setModel(pane.TreeView3());
+    m_treeView3->setSelectionModel(pane.TreeView3Selection());
     m_treeView3->setItemDelegate(new IconKeyDelegate(m_treeView3));
     m_treeView3->setHeaderHidden(true);
     m_treeView3->setUniformRowHeights(true);

@@ -37,6 +37,7 @@ LocalPaneWidget::LocalPaneWidget(LocalPane& pane, QWidget* parent)
     m_txtDir2->setText(pane.TxtDir2());
 
     m_listView2->setModel(pane.ListView2());
+    m_listView2->setSelectionModel(pane.ListView2Selection());
     auto* delegate = new IconKeyDelegate(m_listView2);
     delegate->setRightAlignedColumn(1);
     m_listView2->setItemDelegate(delegate);

@@ -16,6 +16,7 @@ LocalTreePanel::LocalTreePanel(LocalPane& pane, QWidget* parent)
 {
     m_treeView1->setObjectName(QStringLiteral("TreeView1"));
     m_treeView1->setModel(pane.TreeView1());
+    m_treeView1->setSelectionModel(pane.TreeView1Selection());
     m_treeView1->setItemDelegate(new IconKeyDelegate(m_treeView1));
     m_treeView1->setHeaderHidden(true);
     m_treeView1->setUniformRowHeights(true);

@@ -20,6 +20,7 @@
 #include "core/settings/profiles.h"
 
 #include <QCoreApplication>
+#include <QItemSelectionModel>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <deque>
@@ -54,6 +55,8 @@ RemotePane::RemotePane(AppState& state, ListingRecord& record, Options& options,
     , m_connection(m_session)
     , m_listView1(std::make_unique<PaneListModel>(ftpListHeaders()))
     , m_treeView3(std::make_unique<QStandardItemModel>())
+    , m_listView1Selection(std::make_unique<QItemSelectionModel>(m_listView1.get()))
+    , m_treeView3Selection(std::make_unique<QItemSelectionModel>(m_treeView3.get()))
 {
     m_listView1->setObjectName(QStringLiteral("ListView1Model"));
     m_treeView3->setObjectName(QStringLiteral("TreeView3Model"));

@@ -15,6 +15,7 @@ class Options;
 class PaneListModel;
 class Profiles;
 class QStandardItem;
+class QItemSelectionModel;
 class QStandardItemModel;
 class QTimer;
 class StatusLines;
@@ -65,6 +66,10 @@ public:
     void setTxtDir(const QString& text);
     PaneListModel* ListView1() const { return m_listView1.get(); }
     QStandardItemModel* TreeView3() const { return m_treeView3.get(); }
+    // The selections of the list and the tree: the procedures read and change them, the views
+    // show them.
+    QItemSelectionModel* ListView1Selection() const { return m_listView1Selection.get(); }
+    QItemSelectionModel* TreeView3Selection() const { return m_treeView3Selection.get(); }
     // The host name of the selected profile (`txtftp(1)`), which stands for the root in `TxtDir`.
     QString hostName() const;
 
@@ -215,6 +220,8 @@ private:
     QString m_txtDir;
     std::unique_ptr<PaneListModel> m_listView1;
     std::unique_ptr<QStandardItemModel> m_treeView3;
+    std::unique_ptr<QItemSelectionModel> m_listView1Selection;
+    std::unique_ptr<QItemSelectionModel> m_treeView3Selection;
     bool m_treeFrameShown = false;
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder; // flipped before each sort
