@@ -1,0 +1,38 @@
+#pragma once
+
+#include "gui/ui/movablepanel.h"
+
+class QEventLoop;
+class QLabel;
+class QPushButton;
+struct AppState;
+
+// The confirmation panel `FrmCaution` of server deletes: "ファイルとフォルダーの削除", the
+// question, the counts, "実行" and "中止". ask() shows it in front and runs a local event loop
+// until it is hidden, so the window stays live; "中止" sets `StopRequested`.
+class FrmCaution : public MovablePanel {
+    Q_OBJECT
+public:
+    FrmCaution(AppState& state, QWidget* parent);
+    ~FrmCaution() override;
+
+    // True for "実行". Hiding the panel any other way counts as "中止".
+    bool ask(const QString& counts);
+    bool isAsking() const { return m_loop != nullptr; }
+
+    QLabel* counts() const { return m_counts; }
+    QPushButton* runButton() const { return m_run; }
+    QPushButton* cancelButton() const { return m_cancel; }
+
+protected:
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    AppState& m_state;
+    QLabel* m_question;
+    QLabel* m_counts;
+    QPushButton* m_run;
+    QPushButton* m_cancel;
+    QEventLoop* m_loop = nullptr;
+    bool m_answer = false;
+};
