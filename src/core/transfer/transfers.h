@@ -1,0 +1,127 @@
+#pragma once
+
+#include "core/app/clock.h"
+#include "core/ftp/ftpconnection.h"
+
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+class ActivityLog;
+class Dialogs;
+class LocalPane;
+class ModeRules;
+class Options;
+class QStandardItem;
+class QTimer;
+class RemotePane;
+class StatusLines;
+class StatusReport;
+struct AppState;
+struct ListingRecord;
+
+// Downloads and uploads between the two panes: the selected files of a list, whole folder
+// trees, and the single-file get and put every other part of the program goes through
+// (FtpGetFileConv, FtpPutFileConv) with the optional EUC-JP / Shift-JIS conversion of ASCII
+// transfers. Runs on the user-interface thread; the engine keeps the window live and honours
+// Stop inside a file, the loops honour it between files. One run at a time: a second start while
+// one runs is refused with a status line.
+class Transfers : public QObject {
+    Q_OBJECT
+public:
+    Transfers(AppState& state, ListingRecord& record, Options& options, ModeRules& modeRules, LocalPane& localPane,
+        RemotePane& remotePane, StatusLines& statusLines, ActivityLog& log, Dialogs& dialogs, StatusReport& report,
+        QObject* parent = nullptr);
+    ~Transfers() override;
+
+    // `Option1`: 0 "更新" (the default: only missing or newer files), 1 "上書" (every selected file).
+    int Option1() const { return m_option1; }
+    void setOption1(int index);
+    // The connection watch, paused while an upload runs. May be null.
+    void setTimer1(QTimer* timer) { m_timer1 = timer; }
+    // "Today" of the stamp year rules.
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+
+    // Download -----------------------------------------------------------------------------------
+
+    // Everything selected in the FTP list into the local pane's folder: files, then folder trees.
+    void DownloadSelection();
+    // The selected plain files ("leaf" rows) of the FTP list.
+    void DownloadFiles();
+    // The folder `folder` of the current FTP folder with everything below it (newer files only).
+    void DownloadTree(const QString& folder);
+    // FTP list row `row` against its local twin: 2 no local copy, 3 local newer, 4 otherwise.
+    int CompareWithLocal(int row);
+    // "yyyy/mm/dd hh:mm" of a local ("DIR") or server ("FTP") file, "" when not found.
+    QString FileStampText(const QString& path, const QString& kind);
+    // The single-file get: the engine's getFile, through a temporary file and the EUC-JP to
+    // Shift-JIS conversion when `flags` is 1 (ASCII) and Check11(1) is on. No message on failure.
+    bool FtpGetFileConv(FtpConnection* connection, const QString& remote, const QString& local, bool failIfExists,
+        int attributes, int flags, int context);
+
+    // Upload -------------------------------------------------------------------------------------
+
+    // Everything selected in the local list to the server's current folder: files, then trees.
+    void UploadSelection();
+    // The selected plain files of the local list.
+    void UploadFiles();
+    // The selected folders of the local list with everything below them.
+    void UploadTree();
+    // Local list row `row` against its FTP twin: 1 none on the server, 3 local newer, 4 otherwise.
+    int CompareWithServer(int row);
+    // 1 only local, 2 only on the server, 3 local newer, 4 server newer, 5 equal, 0 neither found.
+    int CompareTreeStamps(const QString& local, const QString& ftp);
+    // The single-file put, through the Shift-JIS to EUC-JP conversion when `flags` is 1 (ASCII)
+    // and Check11(0) is on. A failed transfer is reported by ShowWinInetError (unless suppressed).
+    bool FtpPutFileConv(FtpConnection* connection, const QString& local, const QString& remote, int flags, int context);
+    // Stores the text view's contents `text` on the server as `ftpName` (the view's name box).
+    void UpdateRemoteFile(const QString& text, const QString& ftpName);
+
+    bool isRunning() const { return m_running; }
+
+Q_SIGNALS:
+    // True while a run is going (the hourglass pointer).
+    void busyChanged(bool busy);
+    // The FTP tree panel ("FTPツリー表示") and the local tree panel, shown or hidden by the runs.
+    void ftpTreeFrameRequested(bool shown);
+    void localTreeFrameRequested(bool shown);
+
+private:
+    class RunGuard;
+
+    bool beginRun();
+    void endRun();
+    bool yieldAndCheckStop();
+    void refreshLocalSoon();
+    void flushLocalRefresh();
+    void writeLog(const QString& openTag, const QString& details, const QString& closeTag);
+    QString stampText(const QDateTime& time) const;
+    QString ftpNodeStamp(const QStandardItem* node) const;
+    const FtpFindData* cachedServerEntry(const QString& ftpPath);
+    QString uploadName(const QString& name) const;
+
+    AppState& m_state;
+    ListingRecord& m_record;
+    Options& m_options;
+    ModeRules& m_modeRules;
+    LocalPane& m_localPane;
+    RemotePane& m_remotePane;
+    StatusLines& m_statusLines;
+    ActivityLog& m_log;
+    Dialogs& m_dialogs;
+    StatusReport& m_report;
+    Clock m_clock = systemNow;
+    QTimer* m_timer1 = nullptr;
+    int m_option1 = 0;
+    bool m_running = false;
+    bool m_ftpTreeFrameShown = false;
+
+    // Local pane refreshes coalesced during a run.
+    bool m_localRefreshPending = false;
+    QElapsedTimer m_sinceLocalRefresh;
+
+    // The server folders listed during one upload run: folder -> name -> entry.
+    QHash<QString, QHash<QString, FtpFindData>> m_serverFolders;
+};
