@@ -11,6 +11,9 @@ namespace ItemRoles {
 inline constexpr int IconKeyRole = Qt::UserRole + 1;
 // A tree node's key: the folder's (or file's) full path.
 inline constexpr int NodeKeyRole = Qt::UserRole + 2;
+// A server tree node's last-write time (QDateTime, UTC; invalid when the listing gave none), as
+// the walk read it: the folder transfers compare stamps without asking the server again.
+inline constexpr int StampRole = Qt::UserRole + 3;
 }
 
 namespace IconKeys {

@@ -344,8 +344,10 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName)
             const QString name = entry.name;
             if (!name.isEmpty() && name != u"." && name != u"..") {
                 const bool isFolder = entry.isFolder();
-                children.append(makeNode(
-                    name, SessionRules::treeChildKey(key, name), isFolder ? IconKeys::Closed : IconKeys::Leaf));
+                QStandardItem* child = makeNode(
+                    name, SessionRules::treeChildKey(key, name), isFolder ? IconKeys::Closed : IconKeys::Leaf);
+                child->setData(entry.lastWriteTime, ItemRoles::StampRole);
+                children.append(child);
                 ++(isFolder ? m_record.FolderCount : m_record.FileCount);
             }
             if (m_state.StopRequested) {
