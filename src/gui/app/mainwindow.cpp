@@ -12,6 +12,7 @@
 #include "core/settings/profiles.h"
 #include "core/settings/settingslines.h"
 #include "core/transfer/moderules.h"
+#include "core/transfer/transfers.h"
 #include "gui/app/connectionindicator.h"
 #include "gui/app/qtdialogs.h"
 #include "gui/app/toolbaricons.h"
@@ -27,6 +28,7 @@
 #include "gui/transfer/codeconversionpanel.h"
 #include "gui/transfer/modeindicator.h"
 #include "gui/transfer/modepanel.h"
+#include "gui/transfer/statuswindow.h"
 #include "gui/ui/consolepanel.h"
 #include "gui/ui/movablepanel.h"
 
@@ -94,6 +96,8 @@ MainWindow::MainWindow(QWidget* parent)
     , m_list7(std::make_unique<QStringListModel>())
     , m_remotePane(std::make_unique<RemotePane>(
           m_state, *m_listingRecord, *m_options, *m_profiles, *m_statusLines, *m_activityLog, *m_dialogs))
+    , m_transfers(std::make_unique<Transfers>(m_state, *m_listingRecord, *m_options, *m_modeRules, *m_localPane,
+          *m_remotePane, *m_statusLines, *m_activityLog, *m_dialogs, *m_statusReport))
 {
     setObjectName(QStringLiteral("FtpTarvo"));
     setWindowTitle(QStringLiteral("FTPTarvo"));
@@ -110,6 +114,7 @@ MainWindow::MainWindow(QWidget* parent)
     createStatusBar();
     createTimers();
     connectCore();
+    connectTransfers();
     setInitialCommandState();
     resize(InitialWidth, InitialHeight);
 }
@@ -415,9 +420,7 @@ void MainWindow::createPanels()
     m_treeView3 = ftpTree->TreeView3();
 
     // The status report of transfers and deletes; it travels under a dragged tree panel.
-    m_frame27
-        = new MovablePanel(QStringLiteral("Frame27"), QStringLiteral("Label22"), QStringLiteral("状況報告"), m_central);
-    m_frame27->resize(300, 120);
+    m_frame27 = new StatusWindow(*m_statusReport, m_central);
     m_frame3->setDockedBelow(m_frame27);
     m_frame20->setDockedBelow(m_frame27);
 
@@ -641,7 +644,9 @@ void MainWindow::connectRemotePane()
             m_statusPanels[3]->setText(size);
         });
     connect(pane, &RemotePane::statusPanel1Changed, m_statusPanels[0], &QLabel::setText);
-    connect(pane, &RemotePane::statusTitleChanged, m_frame27->titleLabel(), &QLabel::setText);
+    // A tree walk reports through the status window too.
+    connect(pane, &RemotePane::statusTitleChanged, m_statusReport.get(), &StatusReport::setLabel22);
+    connect(pane, &RemotePane::statusTextChanged, m_statusReport.get(), &StatusReport::setText7);
     connect(m_options.get(), &Options::Check10Changed, this, [pane](int index, bool) {
         if (index == 1)
             pane->ColourFtpList();

@@ -30,6 +30,7 @@ class QLineEdit;
 class QListView;
 class QMenu;
 class QPushButton;
+class QRadioButton;
 class QSplitter;
 class QStandardItemModel;
 class QStringListModel;
@@ -42,6 +43,7 @@ class ServerPanel;
 class SettingsLines;
 class StatusLines;
 class StatusReport;
+class Transfers;
 struct CommandLineRequest;
 struct ListingRecord;
 
@@ -92,6 +94,8 @@ public:
     // The FTP pane: the connection, `TxtDir`, `ListView1` and `TreeView3`.
     RemotePane& remotePane() { return *m_remotePane; }
     QtDialogs& dialogs() { return *m_dialogs; }
+    // Downloads and uploads (`cmdGet`, `cmdPut`, `Option1`, the status window).
+    Transfers& transfers() { return *m_transfers; }
     // The questions seam as the procedures see it.
     Dialogs& askUser();
 
@@ -129,6 +133,11 @@ private:
     void createTimers();
     void connectCore();
     void connectRemotePane();
+    // The transfers' buttons, options, panels and status (mainwindowtransfers.cpp).
+    void connectTransfers();
+    void placeStatusWindow();
+    void showReportPanels();
+    void showTreeFrame(MovablePanel* frame, bool shown);
 
     void openPanel(MovablePanel* panel);
     // Gives a hidden panel its first place and size.
@@ -166,6 +175,7 @@ private:
     std::unique_ptr<LocalPane> m_localPane;
     std::unique_ptr<QStringListModel> m_list7;
     std::unique_ptr<RemotePane> m_remotePane;
+    std::unique_ptr<Transfers> m_transfers;
 
     // Menus.
     QMenu* m_mm2 = nullptr;
@@ -197,12 +207,18 @@ private:
     QPushButton* m_cmdDisconnect = nullptr;
     QPushButton* m_cmdGet = nullptr;
     QPushButton* m_cmdPut = nullptr;
+    QRadioButton* m_option1[2] = {};
     ConnectionIndicator* m_picture1 = nullptr;
     FtpPane* m_ftpPane = nullptr;
     QLineEdit* m_txtDir = nullptr;
     QTreeView* m_listView1 = nullptr;
     QListView* m_lstStates = nullptr;
     QLabel* m_statusPanels[4] = {};
+    // The report's panel texts last shown, and the timer that coalesces its changes.
+    QString m_reportPanels[3];
+    QTimer* m_reportPanelTimer = nullptr;
+    // A run asked for the local tree: the status window goes under it.
+    bool m_statusUnderLocalTree = false;
 
     // Panels.
     LocalTreePanel* m_frame3 = nullptr;
