@@ -1,7 +1,226 @@
 // Downloads and uploads between the two panes.
 #include "core/transfer/transfers.h"
 
+#include "core/app/appstate.h"
+#include "core/app/codepage.h"
+#include "core/app/datafolder.h"
+#include "core/app/dialogs.h"
+#include "core/app/statuslines.h"
 #include "core/app/statusreport.h"
+#include "core/ftp/ftperrors.h"
+#include "core/ftp/session/remotepane.h"
+#include "core/log/activitylog.h"
+#include "core/panes/entrytexts.h"
+#include "core/panes/itemroles.h"
+#include "core/panes/listingrecord.h"
+#include "core/panes/localpane.h"
+#include "core/panes/panelistmodel.h"
+#include "core/settings/options.h"
+#include "core/transfer/moderules.h"
+#include "core/transfer/textconvert.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QSaveFile>
+#include <QStandardItemModel>
+#include <QTimer>
+
+namespace {
+
+const QString DateColumnMissing; // a row without a date column compares as the empty text
+
+// The local pane is listed again at most this often while files arrive, and once at the end: a
+// listing per file would make a run of n files cost n² work.
+constexpr qint64 LocalRefreshIntervalMs = 300;
+
+// A name from the server that is used as a local path must stay one plain entry of the target
+// folder.
+bool isSafeLocalName(const QString& name)
+{
+    return !name.isEmpty() && name != u"." && name != u".." && !name.contains(u'/') && !name.contains(u'\\')
+        && !name.contains(QChar(0));
+}
+
+// Every "/"-separated part of a relative path is a safe name.
+bool isSafeRelativePath(const QString& path)
+{
+    const QStringList parts = path.split(u'/', Qt::SkipEmptyParts);
+    for (const QString& part : parts) {
+        if (!isSafeLocalName(part))
+            return false;
+    }
+    return true;
+}
+
+QString collapseSlashes(QString path)
+{
+    while (path.contains(QStringLiteral("//")))
+        path.replace(QStringLiteral("//"), QStringLiteral("/"));
+    return path;
+}
+
+QString cellText(const QAbstractItemModel* model, int row, int column)
+{
+    if (column >= model->columnCount())
+        return DateColumnMissing;
+    return model->index(row, column).data().toString();
+}
+
+QString iconKey(const QAbstractItemModel* model, int row)
+{
+    return model->index(row, 0).data(ItemRoles::IconKeyRole).toString();
+}
+
+void setIconKey(QAbstractItemModel* model, int row, const QString& key)
+{
+    model->setData(model->index(row, 0), key, ItemRoles::IconKeyRole);
+}
+
+bool isRowSelected(QItemSelectionModel* selection, int row)
+{
+    return selection && selection->isRowSelected(row, QModelIndex());
+}
+
+void deselectRow(QItemSelectionModel* selection, int row)
+{
+    if (selection)
+        selection->select(selection->model()->index(row, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+}
+
+// The nodes of a tree, parents before their children.
+std::vector<QStandardItem*> treeOrder(QStandardItemModel* tree)
+{
+    std::vector<QStandardItem*> nodes;
+    std::vector<QStandardItem*> stack;
+    for (int r = tree->rowCount() - 1; r >= 0; --r)
+        stack.push_back(tree->item(r));
+    while (!stack.empty()) {
+        QStandardItem* node = stack.back();
+        stack.pop_back();
+        if (!node)
+            continue;
+        nodes.push_back(node);
+        for (int r = node->rowCount() - 1; r >= 0; --r)
+            stack.push_back(node->child(r));
+    }
+    return nodes;
+}
+
+QString nodeIcon(const QStandardItem* node) { return node->data(ItemRoles::IconKeyRole).toString(); }
+QString nodeKey(const QStandardItem* node) { return node->data(ItemRoles::NodeKeyRole).toString(); }
+
+void closeOpenNodes(const std::vector<QStandardItem*>& nodes)
+{
+    for (QStandardItem* node : nodes) {
+        if (nodeIcon(node) == IconKeys::Open)
+            node->setData(IconKeys::Closed, ItemRoles::IconKeyRole);
+    }
+}
+
+QString removeFront(const QString& text, const QString& front)
+{
+    if (!front.isEmpty() && text.startsWith(front))
+        return text.mid(front.size());
+    return text;
+}
+
+QString dropLeadingSlash(const QString& path) { return path.startsWith(u'/') ? path.mid(1) : path; }
+
+// The texts of a file's time as the tree upload compares them: year, month, day, hour, minute
+// run together.
+QString compactStamp(const QDateTime& t)
+{
+    return QString::number(t.date().year()) + PadZero(t.date().month()) + PadZero(t.date().day())
+        + PadZero(t.time().hour()) + PadZero(t.time().minute());
+}
+
+} // namespace
+
+// Name -> first row of a list, built on demand and dropped whenever the list's rows or names
+// change, so comparing every row of a list against the other stays linear.
+class Transfers::RowIndex {
+public:
+    explicit RowIndex(QAbstractItemModel* model)
+        : m_model(model)
+    {
+        const auto stale = [this] { m_stale = true; };
+        QObject::connect(model, &QAbstractItemModel::modelReset, model, stale);
+        QObject::connect(model, &QAbstractItemModel::layoutChanged, model, stale);
+        QObject::connect(model, &QAbstractItemModel::rowsInserted, model, stale);
+        QObject::connect(model, &QAbstractItemModel::rowsRemoved, model, stale);
+        QObject::connect(model, &QAbstractItemModel::rowsMoved, model, stale);
+        QObject::connect(model, &QAbstractItemModel::dataChanged, model,
+            [this](const QModelIndex& from, const QModelIndex&, const QList<int>& roles) {
+                if (from.column() == 0 && (roles.isEmpty() || roles.contains(Qt::DisplayRole)))
+                    m_stale = true;
+            });
+    }
+
+    int rowOf(const QString& name)
+    {
+        if (m_stale) {
+            m_rows.clear();
+            const int n = m_model->rowCount();
+            m_rows.reserve(n);
+            for (int r = 0; r < n; ++r)
+                m_rows.insert(m_model->index(r, 0).data().toString(), r); // keeps the first
+            m_stale = false;
+        }
+        return m_rows.value(name, -1);
+    }
+
+private:
+    QAbstractItemModel* m_model;
+    QHash<QString, int> m_rows;
+    bool m_stale = true;
+};
+
+// One run: refuses a second start while one runs; the outermost guard sets up and ends the run.
+class Transfers::RunGuard {
+public:
+    explicit RunGuard(Transfers& t)
+        : m_t(t)
+    {
+        if (t.m_running) {
+            t.addStatus(QStringLiteral("転送中のため、新しい転送は始めません。"));
+            return;
+        }
+        m_ok = true;
+        t.m_running = true;
+        t.m_runDone = 0;
+        t.m_runTotal = 0;
+        t.m_report.setRunProgress(0, 0);
+        t.m_report.setFileProgress(0, -1);
+        t.m_serverFolders.clear();
+        t.m_cacheServerFolders = true;
+        t.m_localRefreshPending = false;
+        t.m_sinceLocalRefresh.invalidate();
+        if (FtpConnection* c = t.m_remotePane.FtpHandle())
+            c->setProgress([&report = t.m_report](qint64 done, qint64 total) { report.setFileProgress(done, total); });
+        Q_EMIT t.busyChanged(true);
+    }
+    ~RunGuard()
+    {
+        if (!m_ok)
+            return;
+        if (FtpConnection* c = m_t.m_remotePane.FtpHandle())
+            c->setProgress(nullptr);
+        m_t.m_serverFolders.clear();
+        m_t.m_cacheServerFolders = false;
+        m_t.m_running = false;
+        Q_EMIT m_t.busyChanged(false);
+    }
+    RunGuard(const RunGuard&) = delete;
+    RunGuard& operator=(const RunGuard&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    Transfers& m_t;
+    bool m_ok = false;
+};
 
 Transfers::Transfers(AppState& state, ListingRecord& record, Options& options, ModeRules& modeRules,
     LocalPane& localPane, RemotePane& remotePane, StatusLines& statusLines, ActivityLog& log, Dialogs& dialogs,
@@ -17,22 +236,800 @@ Transfers::Transfers(AppState& state, ListingRecord& record, Options& options, M
     , m_log(log)
     , m_dialogs(dialogs)
     , m_report(report)
+    , m_localRows(std::make_unique<RowIndex>(localPane.ListView2()))
+    , m_ftpRows(std::make_unique<RowIndex>(remotePane.ListView1()))
 {
 }
 
 Transfers::~Transfers() = default;
 
 void Transfers::setOption1(int index) { m_option1 = index == 1 ? 1 : 0; }
-void Transfers::DownloadSelection() { }
-void Transfers::DownloadFiles() { }
-void Transfers::DownloadTree(const QString&) { }
-int Transfers::CompareWithLocal(int) { return 2; }
-QString Transfers::FileStampText(const QString&, const QString&) { return {}; }
-bool Transfers::FtpGetFileConv(FtpConnection*, const QString&, const QString&, bool, int, int, int) { return false; }
-void Transfers::UploadSelection() { }
-void Transfers::UploadFiles() { }
-void Transfers::UploadTree() { }
-int Transfers::CompareWithServer(int) { return 1; }
-int Transfers::CompareTreeStamps(const QString&, const QString&) { return 0; }
-bool Transfers::FtpPutFileConv(FtpConnection*, const QString&, const QString&, int, int) { return false; }
-void Transfers::UpdateRemoteFile(const QString&, const QString&) { }
+
+// Helpers -------------------------------------------------------------------------------------
+
+bool Transfers::yieldAndCheckStop()
+{
+    QCoreApplication::processEvents();
+    if (!m_state.StopRequested)
+        return false;
+    m_state.StopRequested = false;
+    return true;
+}
+
+bool Transfers::cancelled() const
+{
+    FtpConnection* c = m_remotePane.FtpHandle();
+    return m_state.StopRequested || (c && c->lastError() == FtpError::OperationCancelled);
+}
+
+void Transfers::refreshLocalSoon()
+{
+    if (m_sinceLocalRefresh.isValid() && m_sinceLocalRefresh.elapsed() < LocalRefreshIntervalMs) {
+        m_localRefreshPending = true;
+        return;
+    }
+    m_localPane.RefreshLocalPanes();
+    m_localRefreshPending = false;
+    m_sinceLocalRefresh.start();
+}
+
+void Transfers::flushLocalRefresh()
+{
+    m_localPane.RefreshLocalPanes();
+    m_localRefreshPending = false;
+    m_sinceLocalRefresh.start();
+}
+
+void Transfers::stepRun(int addToTotal, int done)
+{
+    m_runTotal += addToTotal;
+    m_runDone += done;
+    m_report.setRunProgress(m_runDone, m_runTotal);
+}
+
+void Transfers::writeLog(const QString& openTag, const QString& details, const QString& closeTag)
+{
+    QString text = m_log.entry(openTag, details, closeTag);
+    m_log.WriteLog(text);
+}
+
+void Transfers::addStatus(const QString& text) { m_statusLines.AddStatusLine(ActivityLog::cleanDetails(text)); }
+
+QString Transfers::failureNote() const
+{
+    FtpConnection* c = m_remotePane.FtpHandle();
+    if (!c)
+        return QStringLiteral("（接続がありません）");
+    const QString why = FtpError::messageText(c->lastError());
+    return why.isEmpty() ? QString() : QStringLiteral("（") + why + QStringLiteral("）");
+}
+
+QString Transfers::stampText(QDateTime time) const
+{
+    const QDate today = m_clock().date();
+    const QString todayText = today.toString(QStringLiteral("yyyy/MM/dd"));
+    const int y = time.date().year();
+    const int m = time.date().month();
+    const int d = time.date().day();
+    const QString nextYear = QString::number(y + 1) + u'/' + PadZero(m) + u'/';
+    QString date;
+    if (nextYear + PadZero(d) == todayText)
+        date = nextYear + PadZero(d);
+    else if (nextYear + PadZero(d - 1) == todayText)
+        date = nextYear + PadZero(d - 1);
+    else
+        date = QString::number(y) + u'/' + PadZero(m) + u'/' + PadZero(d);
+    return date + u' ' + PadZero(time.time().hour()) + u':' + PadZero(time.time().minute());
+}
+
+QString Transfers::ftpNodeStamp(const QStandardItem* node) const
+{
+    const QDateTime t = node->data(ItemRoles::StampRole).toDateTime();
+    // A listing without a time: the file still arrives when it is missing locally, and never
+    // replaces a local copy.
+    if (!t.isValid())
+        return QStringLiteral("0000/00/00 00:00");
+    return stampText(m_options.Check9() ? t.toLocalTime() : t.toUTC());
+}
+
+std::optional<FtpFindData> Transfers::serverEntry(const QString& ftpPath)
+{
+    FtpConnection* c = m_remotePane.FtpHandle();
+    if (!c)
+        return std::nullopt;
+    const qsizetype slash = ftpPath.lastIndexOf(u'/');
+    const QString folder = slash < 0 ? QString() : (slash == 0 ? QStringLiteral("/") : ftpPath.left(slash));
+    const QString name = ftpPath.mid(slash + 1);
+    if (name.isEmpty())
+        return std::nullopt;
+    auto listed = m_serverFolders.constFind(folder);
+    if (listed == m_serverFolders.constEnd()) {
+        // One listing per folder and run, instead of one search per file.
+        QHash<QString, FtpFindData> entries;
+        FtpFindData entry;
+        std::unique_ptr<FtpFind> find = c->findFirstFile(folder, &entry);
+        for (bool more = find != nullptr; more; more = find->next(&entry))
+            entries.insert(entry.name, entry);
+        if (!m_cacheServerFolders) {
+            const auto found = entries.constFind(name);
+            return found == entries.constEnd() ? std::nullopt : std::optional<FtpFindData>(*found);
+        }
+        listed = m_serverFolders.insert(folder, entries);
+    }
+    const auto found = listed->constFind(name);
+    if (found == listed->constEnd())
+        return std::nullopt;
+    return *found;
+}
+
+QString Transfers::uploadName(const QString& name) const
+{
+    switch (m_options.Option5()) {
+    case 1:
+        return name.toLower();
+    case 2:
+        return name.toUpper();
+    default:
+        return name;
+    }
+}
+
+QString Transfers::uploadCounts(bool withTotal) const
+{
+    QString text = QStringLiteral("ﾌｫﾙﾀﾞｰ数:") + QString::number(m_report.FolderCount) + QStringLiteral(" ")
+        + QStringLiteral("ﾌｧｲﾙ数:") + QStringLiteral(" ") + QString::number(m_report.FileCount);
+    if (withTotal)
+        text += u'/' + QString::number(m_report.FileTotal);
+    return text;
+}
+
+// Single files --------------------------------------------------------------------------------
+
+bool Transfers::FtpGetFileConv(FtpConnection* connection, const QString& remote, const QString& local,
+    bool failIfExists, int attributes, int flags, int context)
+{
+    Q_UNUSED(attributes)
+    Q_UNUSED(context)
+    if (!connection)
+        return false;
+    if (flags != 1 || m_options.Check11(1) == 0)
+        return connection->getFile(remote, local, failIfExists, flags);
+
+    if (failIfExists && QFileInfo::exists(local))
+        return false;
+    const QString temp = DataFolder::file(QStringLiteral("TempPut.$$$"));
+    bool ok = connection->getFile(remote, temp, false, 2);
+    if (ok) {
+        // The conversion writes through its own temporary file: the local copy survives a failure.
+        TextConvert::Error error;
+        ok = TextConvert::EucFileToSjis(temp, local, &error);
+        if (!ok)
+            m_dialogs.message(
+                error.messageText(), Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, TextConvert::eucErrorTitle());
+    }
+    QFile::remove(temp);
+    return ok;
+}
+
+bool Transfers::FtpPutFileConv(
+    FtpConnection* connection, const QString& local, const QString& remote, int flags, int context)
+{
+    Q_UNUSED(context)
+    if (!connection)
+        return false;
+    bool ok = false;
+    if (flags == 1 && m_options.Check11(0) != 0) {
+        const QString temp = DataFolder::file(QStringLiteral("TempPut.$$$"));
+        if (!TextConvert::SjisFileToEuc(local, temp))
+            return false;
+        ok = connection->putFile(temp, remote, 2);
+        QFile::remove(temp);
+    } else {
+        ok = connection->putFile(local, remote, flags);
+    }
+    if (!ok)
+        m_remotePane.ShowWinInetError();
+    return ok;
+}
+
+QString Transfers::FileStampText(const QString& path, const QString& kind)
+{
+    if (kind == u"FTP") {
+        FtpConnection* c = m_remotePane.FtpHandle();
+        if (!c)
+            return QString();
+        FtpFindData entry;
+        std::unique_ptr<FtpFind> find = c->findFirstFile(path + u'*', &entry);
+        if (!find)
+            return QString();
+        // The pattern also matches longer names; the file itself wins when it is among them.
+        const QString name = path.mid(path.lastIndexOf(u'/') + 1);
+        FtpFindData chosen = entry;
+        for (FtpFindData next; chosen.name != name && find->next(&next);) {
+            if (next.name == name)
+                chosen = next;
+        }
+        if (!chosen.lastWriteTime.isValid())
+            return QString();
+        return stampText(m_options.Check9() ? chosen.lastWriteTime.toLocalTime() : chosen.lastWriteTime.toUTC());
+    }
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QString();
+    return stampText(info.lastModified().toLocalTime());
+}
+
+int Transfers::CompareWithLocal(int row)
+{
+    const PaneListModel* ftp = m_remotePane.ListView1();
+    if (row < 0 || row >= ftp->rowCount())
+        return 2;
+    const QString name = cellText(ftp, row, 0);
+    const int local = m_localRows->rowOf(name);
+    if (local < 0)
+        return 2;
+    return cellText(m_localPane.ListView2(), local, 3) > cellText(ftp, row, 3) ? 3 : 4;
+}
+
+int Transfers::CompareWithServer(int row)
+{
+    const PaneListModel* localList = m_localPane.ListView2();
+    if (row < 0 || row >= localList->rowCount())
+        return 1;
+    const QString name = cellText(localList, row, 0);
+    const int ftp = m_ftpRows->rowOf(name);
+    if (ftp < 0)
+        return 1;
+    return cellText(localList, row, 3) > cellText(m_remotePane.ListView1(), ftp, 3) ? 3 : 4;
+}
+
+int Transfers::CompareTreeStamps(const QString& local, const QString& ftp)
+{
+    QString ftpStamp;
+    std::optional<FtpFindData> entry = serverEntry(ftp);
+    if (!entry && !ftp.startsWith(u'/'))
+        entry = serverEntry(u'/' + ftp);
+    if (entry && entry->lastWriteTime.isValid()) {
+        QDateTime t = entry->lastWriteTime.toLocalTime();
+        const QDate today = m_clock().date();
+        // A listing that gives no year for a file of today's date a year ago means today.
+        if (t.date().month() == today.month() && t.date().day() == today.day() && t.date().year() == today.year() - 1)
+            t = t.addYears(1);
+        ftpStamp = compactStamp(t);
+    } else if (entry) {
+        ftpStamp = QStringLiteral("000000000000");
+    }
+    QString localStamp;
+    const QFileInfo info(local);
+    if (info.exists())
+        localStamp = compactStamp(info.lastModified().toLocalTime());
+
+    if (localStamp.isEmpty() && ftpStamp.isEmpty())
+        return 0;
+    if (ftpStamp.isEmpty())
+        return 1;
+    if (localStamp.isEmpty())
+        return 2;
+    if (localStamp > ftpStamp)
+        return 3;
+    if (ftpStamp > localStamp)
+        return 4;
+    return 5;
+}
+
+// Download ------------------------------------------------------------------------------------
+
+void Transfers::DownloadSelection()
+{
+    RunGuard run(*this);
+    if (!run.ok())
+        return;
+    m_report.resetCounts();
+    m_report.show();
+    m_report.setLabel22(QStringLiteral("ファイルダウンロード実行中"));
+    m_report.ShowTransferCounts();
+    QCoreApplication::processEvents();
+    m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ中"));
+    m_report.setText7(QStringLiteral("ファイルダウンロード"));
+
+    // A stop in the file pass ends the files only; the selected folders still come.
+    downloadFilesPass();
+    PaneListModel* list = m_remotePane.ListView1();
+    QItemSelectionModel* selection = m_remotePane.ListView1Selection();
+    const int rows = list->rowCount();
+    QStringList folders;
+    QList<QPersistentModelIndex> folderRows;
+    for (int i = 0; i < rows; ++i) {
+        if (isRowSelected(selection, i) && iconKey(list, i) == IconKeys::Closed) {
+            folders.append(cellText(list, i, 0));
+            folderRows.append(QPersistentModelIndex(list->index(i, 0)));
+        }
+    }
+    for (qsizetype f = 0; f < folders.size(); ++f) {
+        if (!isSafeLocalName(folders[f])) {
+            addStatus(QStringLiteral("不正な名前のため飛ばしました:") + folders[f]);
+            continue;
+        }
+        const bool treeStopped = downloadTreePass(folders[f]);
+        if (folderRows[f].isValid())
+            deselectRow(selection, folderRows[f].row());
+        if (treeStopped)
+            break;
+    }
+
+    m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ終了"));
+    m_report.resetCounts();
+    m_report.ShowTransferCounts();
+    m_report.hide();
+    m_report.setLabel22(StatusReport::defaultCaption());
+}
+
+void Transfers::DownloadFiles()
+{
+    RunGuard run(*this);
+    if (run.ok())
+        downloadFilesPass();
+}
+
+bool Transfers::downloadFilesPass()
+{
+    PaneListModel* list = m_remotePane.ListView1();
+    QItemSelectionModel* selection = m_remotePane.ListView1Selection();
+    const int rows = list->rowCount();
+    int candidates = 0;
+    for (int i = 0; i < rows; ++i)
+        candidates += isRowSelected(selection, i) && iconKey(list, i) == IconKeys::Leaf;
+    stepRun(candidates, 0);
+
+    const QString folder = QDir::currentPath();
+    bool stopped = false;
+    for (int i = 0; i < rows && i < list->rowCount(); ++i) {
+        if (!isRowSelected(selection, i) || iconKey(list, i) != IconKeys::Leaf)
+            continue;
+        const QString name = cellText(list, i, 0);
+        if (!isSafeLocalName(name)) {
+            setIconKey(list, i, IconKeys::Leaf3);
+            addStatus(QStringLiteral("不正な名前のため飛ばしました:") + name);
+            stepRun(0, 1);
+            continue;
+        }
+        const int r = CompareWithLocal(i);
+        if (m_option1 != 1 && r != 2 && r != 4) {
+            setIconKey(list, i, IconKeys::Leaf3);
+            stepRun(0, 1);
+            continue;
+        }
+        m_modeRules.SetTransferMode(name);
+        m_report.setText7(name);
+        const bool ok
+            = FtpGetFileConv(m_remotePane.FtpHandle(), name, folder + u'/' + name, false, 32, m_state.TransferMode, 0);
+        if (ok) {
+            writeLog(QStringLiteral("<ファイルﾀﾞダウンロード>"), name + QStringLiteral("→") + name,
+                QStringLiteral("</ファイルﾀﾞダウンロード>"));
+            addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞﾞ:") + name + QStringLiteral("→") + name);
+            deselectRow(selection, i);
+            setIconKey(list, i, IconKeys::Leaf2);
+            ++m_report.FileCount;
+            refreshLocalSoon();
+        } else if (cancelled()) {
+            setIconKey(list, i, IconKeys::Leaf3);
+            addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ中止:") + name);
+        } else {
+            // Not fetched: neither marked nor counted as if it had been.
+            setIconKey(list, i, IconKeys::Leaf3);
+            addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ失敗:") + name + failureNote());
+        }
+        m_report.ShowTransferCounts();
+        stepRun(0, 1);
+        if (yieldAndCheckStop()) {
+            stopped = true;
+            break;
+        }
+        if (!m_remotePane.FtpHandle())
+            break;
+    }
+    flushLocalRefresh();
+    return stopped;
+}
+
+void Transfers::DownloadTree(const QString& folder)
+{
+    RunGuard run(*this);
+    if (run.ok())
+        downloadTreePass(folder);
+}
+
+bool Transfers::downloadTreePass(const QString& folder)
+{
+    const QString txtDir = m_remotePane.TxtDir().trimmed();
+    const QString host = m_remotePane.hostName();
+    m_remotePane.TreeView3()->clear();
+    m_ftpTreeFrameShown = true;
+    Q_EMIT ftpTreeFrameRequested(true);
+    m_report.FileCount = 0;
+    m_report.FolderCount = 0;
+
+    auto finish = [this](bool stopped) {
+        flushLocalRefresh();
+        m_ftpTreeFrameShown = false;
+        Q_EMIT ftpTreeFrameRequested(false);
+        return stopped;
+    };
+
+    if (!m_remotePane.ExpandFtpTree(true, folder)) {
+        // Stopped during the walk: a half-known tree is not downloaded.
+        addStatus(QStringLiteral("フォルダーのダウンロードを中止しました:") + folder);
+        return finish(true);
+    }
+    // The walk's counts are not the run's.
+    m_report.FileCount = 0;
+    m_report.FolderCount = 0;
+    m_report.ShowTransferCounts();
+
+    QStandardItemModel* tree = m_remotePane.TreeView3();
+    const std::vector<QStandardItem*> nodes = treeOrder(tree);
+    closeOpenNodes(nodes);
+
+    // The part of a key below the current FTP folder.
+    QString folderPath = removeFront(txtDir, host);
+    if (txtDir == u"/" || txtDir == u"\\")
+        folderPath.clear();
+    QString currentAfterHost;
+    if (!host.isEmpty() && m_state.CurrentFtpPath.startsWith(host))
+        currentAfterHost = m_state.CurrentFtpPath.mid(host.size());
+    QString base = QDir::currentPath();
+    if (!base.endsWith(u'/'))
+        base += u'/';
+
+    int files = 0;
+    for (const QStandardItem* node : nodes)
+        files += nodeIcon(node) == IconKeys::Leaf;
+    stepRun(files, 0);
+
+    for (QStandardItem* node : nodes) {
+        if (nodeIcon(node) == IconKeys::Leaf)
+            continue;
+        const QString relative = removeFront(removeFront(nodeKey(node), currentAfterHost), folderPath);
+        if (!isSafeRelativePath(relative))
+            continue; // reported with the files below it
+        if (QDir().mkdir(collapseSlashes(base + relative))) {
+            ++m_report.FolderCount;
+            m_report.ShowTransferCounts();
+        }
+    }
+
+    QItemSelectionModel* selection = m_remotePane.TreeView3Selection();
+    bool stopped = false;
+    for (QStandardItem* node : nodes) {
+        if (nodeIcon(node) != IconKeys::Leaf)
+            continue;
+        selection->setCurrentIndex(node->index(), QItemSelectionModel::ClearAndSelect);
+        const QString key = nodeKey(node);
+        const QString relative = removeFront(key, folderPath);
+        const QString remotePath = (node->parent() ? nodeKey(node->parent()) : QString()) + u'/' + node->text();
+        if (!isSafeRelativePath(relative)) {
+            node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
+            addStatus(QStringLiteral("不正な名前のため飛ばしました:") + remotePath);
+        } else {
+            const QString localPath = collapseSlashes(base + relative);
+            m_modeRules.SetTransferMode(key);
+            const QString localStamp = FileStampText(localPath, QStringLiteral("DIR"));
+            if (localStamp < ftpNodeStamp(node)) {
+                m_report.setText7(remotePath);
+                if (FtpGetFileConv(
+                        m_remotePane.FtpHandle(), remotePath, localPath, false, 32, m_state.TransferMode, 0)) {
+                    node->setData(IconKeys::Leaf2, ItemRoles::IconKeyRole);
+                    ++m_report.FileCount;
+                    m_report.ShowTransferCounts();
+                    writeLog(QStringLiteral("<ファイルダウンロード>"), remotePath + QStringLiteral("→") + localPath,
+                        QStringLiteral("</ファイルダウンロード>"));
+                    addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞﾞ:") + remotePath + QStringLiteral("→") + localPath);
+                    refreshLocalSoon();
+                } else {
+                    node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
+                    if (cancelled())
+                        addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ中止:") + remotePath);
+                    else
+                        addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ失敗:") + remotePath + failureNote());
+                }
+            }
+        }
+        stepRun(0, 1);
+        if (yieldAndCheckStop()) {
+            stopped = true;
+            break;
+        }
+        if (!m_ftpTreeFrameShown || !m_remotePane.FtpHandle())
+            break;
+    }
+    return finish(stopped);
+}
+
+// Upload --------------------------------------------------------------------------------------
+
+void Transfers::UploadSelection()
+{
+    RunGuard run(*this);
+    if (!run.ok())
+        return;
+    m_report.show();
+    m_report.resetCounts();
+    m_report.setText7(QStringLiteral("ファイルアップロード中"));
+    const bool watching = m_timer1 && m_timer1->isActive();
+    if (m_timer1)
+        m_timer1->stop();
+    m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ中"));
+
+    if (!uploadFilesPass())
+        uploadTreePass();
+
+    m_remotePane.RefreshFtpPanes();
+    if (m_timer1 && watching && m_remotePane.FtpHandle())
+        m_timer1->start();
+    const QString localFolder = m_localPane.TxtDir2().trimmed();
+    m_localPane.ListLocalFolder(localFolder);
+    m_localPane.FillLocalList(localFolder);
+    m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄ終了"));
+    m_report.hide();
+}
+
+void Transfers::UploadFiles()
+{
+    RunGuard run(*this);
+    if (run.ok())
+        uploadFilesPass();
+}
+
+bool Transfers::uploadFilesPass()
+{
+    PaneListModel* list = m_localPane.ListView2();
+    QItemSelectionModel* selection = m_localPane.ListView2Selection();
+    const int rows = list->rowCount();
+    auto isFileRow = [list](int i) {
+        const QString key = iconKey(list, i);
+        return key == IconKeys::Leaf || key == IconKeys::Leaf2 || key == IconKeys::Leaf3;
+    };
+    int candidates = 0;
+    for (int i = 0; i < rows; ++i)
+        candidates += isRowSelected(selection, i) && isFileRow(i);
+    stepRun(candidates, 0);
+
+    const QString folder = QDir::currentPath();
+    const bool overwrite = m_option1 == 1;
+    for (int i = 0; i < rows && i < list->rowCount(); ++i) {
+        if (isRowSelected(selection, i)) {
+            if (isFileRow(i)) {
+                selection->setCurrentIndex(list->index(i, 0), QItemSelectionModel::NoUpdate);
+                QCoreApplication::processEvents();
+                const QString name = cellText(list, i, 0);
+                if (m_modeRules.IsSendable(name)) {
+                    m_modeRules.SetTransferMode(name);
+                    const int r = CompareWithServer(i);
+                    if (!overwrite && r != 1 && r != 3) {
+                        setIconKey(list, i, IconKeys::Leaf3);
+                    } else {
+                        const QString ftpName = uploadName(name);
+                        m_report.setText7(name);
+                        const bool ok = FtpPutFileConv(
+                            m_remotePane.FtpHandle(), folder + u'/' + name, ftpName, m_state.TransferMode, 0);
+                        const QString details = name + QStringLiteral("→") + name;
+                        if (ok) {
+                            writeLog(QStringLiteral("<ファイルアップロード>"), overwrite ? details + u' ' : details,
+                                QStringLiteral("</ファイルアップロード>"));
+                            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:") + name);
+                            m_report.setText9(uploadCounts(false));
+                            ++m_report.FileCount;
+                            ++m_report.FileTotal;
+                            setIconKey(list, i, IconKeys::Leaf2);
+                            stepRun(0, 1);
+                            QCoreApplication::processEvents();
+                        } else if (cancelled()) {
+                            setIconKey(list, i, IconKeys::Leaf3);
+                            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ中止:") + name);
+                            m_state.StopRequested = false;
+                            return true;
+                        } else {
+                            writeLog(overwrite ? QStringLiteral("<ファイル書込失敗>")
+                                               : QStringLiteral("<ファイルアップロード失敗>"),
+                                details, QStringLiteral("</ファイルアップロード失敗>"));
+                            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄ失敗ﾞ:") + name);
+                            return false;
+                        }
+                    }
+                }
+            }
+            deselectRow(selection, i);
+            QCoreApplication::processEvents();
+        }
+        if (m_state.StopRequested) {
+            m_state.StopRequested = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+void Transfers::UploadTree()
+{
+    RunGuard run(*this);
+    if (run.ok())
+        uploadTreePass();
+}
+
+bool Transfers::uploadTreePass()
+{
+    PaneListModel* list = m_localPane.ListView2();
+    QItemSelectionModel* selection = m_localPane.ListView2Selection();
+    if (!selection || !selection->hasSelection())
+        return false;
+    QStringList folders;
+    for (int i = 0; i < list->rowCount(); ++i) {
+        if (isRowSelected(selection, i) && iconKey(list, i) == IconKeys::Closed)
+            folders.append(cellText(list, i, 0));
+    }
+
+    const QString localDir = m_localPane.TxtDir2().trimmed();
+    if (m_remotePane.TxtDir().trimmed().isEmpty())
+        m_remotePane.setTxtDir(m_state.CurrentFtpPath);
+    const QString ftpDir = m_remotePane.TxtDir().trimmed();
+    const QString current = m_state.CurrentFtpPath;
+
+    Q_EMIT localTreeFrameRequested(true);
+    QStandardItemModel* tree = m_localPane.TreeView1();
+    tree->clear();
+    auto* root = new QStandardItem(localDir);
+    root->setData(localDir, ItemRoles::NodeKeyRole);
+    root->setData(IconKeys::Open, ItemRoles::IconKeyRole);
+    root->setEditable(false);
+    tree->appendRow(root);
+    bool stopped = false;
+    for (const QString& folder : std::as_const(folders)) {
+        if (!m_localPane.WalkLocalTree(localDir, folder)) {
+            stopped = true;
+            break;
+        }
+    }
+    QCoreApplication::processEvents();
+    auto finish = [this](bool wasStopped) {
+        m_remotePane.RefreshFtpPanes();
+        Q_EMIT localTreeFrameRequested(false);
+        return wasStopped;
+    };
+    if (stopped)
+        return finish(true);
+
+    const std::vector<QStandardItem*> nodes = treeOrder(tree);
+    closeOpenNodes(nodes);
+    auto ftpPathOf
+        = [&](const QString& key) { return key.startsWith(localDir) ? ftpDir + key.mid(localDir.size()) : key; };
+
+    FtpConnection* connection = m_remotePane.FtpHandle();
+    bool fullPaths = false;
+    for (QStandardItem* node : nodes) {
+        if (nodeIcon(node) != IconKeys::Closed || !connection)
+            continue;
+        const QString path = uploadName(dropLeadingSlash(removeFront(ftpPathOf(nodeKey(node)), current)));
+        QString made;
+        if (connection->createDirectory(path)) {
+            made = path;
+        } else if (!cancelled()) {
+            const QString rooted = path.startsWith(u'/') ? path : u'/' + path;
+            if (connection->createDirectory(rooted)) {
+                made = rooted;
+            } else if (!cancelled()) {
+                const QString full = collapseSlashes(current + u'/' + rooted);
+                if (connection->createDirectory(full)) {
+                    made = full;
+                    fullPaths = true;
+                }
+            }
+        }
+        if (!made.isEmpty()) {
+            writeLog(QStringLiteral("<フォルダ作成>"), made + u' ', QStringLiteral("</フォルダ作成>"));
+            m_report.setText7(QStringLiteral("ﾌｫﾙﾀﾞｰ:") + made + QStringLiteral(" 作成"));
+            addStatus(QStringLiteral("フォルダー作成:") + made);
+            m_report.setText9(uploadCounts(false));
+            ++m_report.FolderCount;
+        }
+        if (yieldAndCheckStop())
+            return finish(true);
+        connection = m_remotePane.FtpHandle();
+    }
+
+    int files = 0;
+    for (const QStandardItem* node : nodes)
+        files += nodeIcon(node) == IconKeys::Leaf;
+    m_report.FileTotal += files;
+    stepRun(files, 0);
+
+    const bool overwrite = m_option1 == 1;
+    QItemSelectionModel* treeSelection = m_localPane.TreeView1Selection();
+    for (QStandardItem* node : nodes) {
+        if (nodeIcon(node) != IconKeys::Leaf)
+            continue;
+        const QString key = nodeKey(node);
+        QString ftpPath = ftpPathOf(key);
+        if (treeSelection)
+            treeSelection->setCurrentIndex(node->index(), QItemSelectionModel::ClearAndSelect);
+        if (m_state.StopRequested) {
+            m_state.StopRequested = false;
+            stopped = true;
+            break;
+        }
+        if (!fullPaths)
+            ftpPath = dropLeadingSlash(removeFront(ftpPath, current));
+        if (!m_modeRules.IsSendable(key)) {
+            stepRun(0, 1);
+            continue;
+        }
+        m_modeRules.SetTransferMode(key);
+        const QString localPath = (node->parent() ? nodeKey(node->parent()) : localDir) + u'/' + node->text();
+        const int r = CompareTreeStamps(key, ftpPath);
+        ftpPath = dropLeadingSlash(uploadName(ftpPath));
+        if (!overwrite && r != 1 && r != 3) {
+            node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
+            stepRun(0, 1);
+            if (yieldAndCheckStop()) {
+                stopped = true;
+                break;
+            }
+            continue;
+        }
+        m_state.SuppressWinInetErrors = true;
+        bool ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, ftpPath, m_state.TransferMode, 0);
+        m_state.SuppressWinInetErrors = false;
+        if (!ok && !cancelled()) {
+            if (ftpPath.contains(u'/') && !ftpPath.startsWith(u'/'))
+                ftpPath.prepend(u'/');
+            ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, ftpPath, m_state.TransferMode, 0);
+        }
+        if (ok) {
+            node->setData(IconKeys::Leaf2, ItemRoles::IconKeyRole);
+            writeLog(QStringLiteral("<ファイル書込>"), localPath + QStringLiteral("→") + ftpPath + u' ',
+                QStringLiteral("</ファイル書込>"));
+            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:") + ftpPath);
+            m_report.setText7(QStringLiteral("ﾌｧｲﾙUP:") + ftpPath);
+            m_report.setText9(uploadCounts(true));
+            ++m_report.FileCount;
+        } else if (cancelled()) {
+            node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
+            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ中止:") + ftpPath);
+        } else {
+            writeLog(QStringLiteral("<ファイル書込失敗>"), localPath + QStringLiteral("→") + ftpPath + u' ',
+                QStringLiteral("</ファイル書込失敗>"));
+            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ失敗:") + ftpPath);
+            m_report.setText7(QStringLiteral("ﾌｧｲﾙUP失敗:") + ftpPath);
+            m_report.setText9(uploadCounts(true));
+            ++m_report.FileCount;
+        }
+        stepRun(0, 1);
+        if (yieldAndCheckStop()) {
+            stopped = true;
+            break;
+        }
+        if (!m_remotePane.FtpHandle())
+            break;
+    }
+    return finish(stopped);
+}
+
+void Transfers::UpdateRemoteFile(const QString& text, const QString& ftpName)
+{
+    Q_EMIT busyChanged(true);
+    const QString temp = DataFolder::file(QStringLiteral("$1$.txt"));
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    lines.replace(u'\n', QStringLiteral("\r\n"));
+    // Text the code page cannot hold is kept in UTF-8 rather than lost.
+    const QByteArray bytes = Cp932::canEncode(lines) ? Cp932::encode(lines) : lines.toUtf8();
+    QSaveFile file(temp);
+    const bool saved = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    const QString name = ftpName.trimmed();
+    m_modeRules.SetTransferMode(temp);
+    if (saved && !name.isEmpty())
+        FtpPutFileConv(m_remotePane.FtpHandle(), temp, name, m_state.TransferMode, 0);
+    writeLog(QStringLiteral("<ファイル更新>"), temp + QStringLiteral("→") + temp, QStringLiteral("</ファイル書込>"));
+    addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:") + temp);
+    QFile::remove(temp);
+    Q_EMIT busyChanged(false);
+}

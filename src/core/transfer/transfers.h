@@ -8,6 +8,8 @@
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <memory>
+#include <optional>
 
 class ActivityLog;
 class Dialogs;
@@ -88,19 +90,34 @@ Q_SIGNALS:
     void ftpTreeFrameRequested(bool shown);
     void localTreeFrameRequested(bool shown);
 
+public:
+    // The FTP tree panel tells whether it is shown: a folder download ends when the user closes it.
+    void setFtpTreeFrameShown(bool shown) { m_ftpTreeFrameShown = shown; }
+
 private:
     class RunGuard;
+    class RowIndex;
 
-    bool beginRun();
-    void endRun();
+    // The passes without the run's frame (status window, guard, refresh at the end). True when
+    // the user stopped the run.
+    bool downloadFilesPass();
+    bool downloadTreePass(const QString& folder);
+    bool uploadFilesPass();
+    bool uploadTreePass();
+
     bool yieldAndCheckStop();
+    bool cancelled() const;
     void refreshLocalSoon();
     void flushLocalRefresh();
+    void stepRun(int addToTotal, int done);
     void writeLog(const QString& openTag, const QString& details, const QString& closeTag);
-    QString stampText(const QDateTime& time) const;
+    void addStatus(const QString& text);
+    QString failureNote() const;
+    QString stampText(QDateTime time) const;
     QString ftpNodeStamp(const QStandardItem* node) const;
-    const FtpFindData* cachedServerEntry(const QString& ftpPath);
+    std::optional<FtpFindData> serverEntry(const QString& ftpPath);
     QString uploadName(const QString& name) const;
+    QString uploadCounts(bool withTotal) const;
 
     AppState& m_state;
     ListingRecord& m_record;
@@ -118,10 +135,19 @@ private:
     bool m_running = false;
     bool m_ftpTreeFrameShown = false;
 
+    int m_runDepth = 0;
+    qint64 m_runDone = 0;
+    qint64 m_runTotal = 0;
+
     // Local pane refreshes coalesced during a run.
     bool m_localRefreshPending = false;
     QElapsedTimer m_sinceLocalRefresh;
 
-    // The server folders listed during one upload run: folder -> name -> entry.
+    // Name -> first row of the two lists, rebuilt when a list changes.
+    std::unique_ptr<RowIndex> m_localRows;
+    std::unique_ptr<RowIndex> m_ftpRows;
+
+    // The server folders listed during one run: folder -> name -> entry.
+    bool m_cacheServerFolders = false;
     QHash<QString, QHash<QString, FtpFindData>> m_serverFolders;
 };
