@@ -1,0 +1,123 @@
+#pragma once
+
+#include "core/panes/commands/menustate.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class ActivityLog;
+class Dialogs;
+class LocalPane;
+class ModeRules;
+class QTimer;
+class RemotePane;
+class StatusLines;
+class Transfers;
+struct AppState;
+
+// The commands of the four panes: which pane is active and what the menu offers after each
+// click, copy and paste in both lists, drag and drop between and within the lists, and renaming.
+//   TreeView1_Click, TreeView3_Click, ListView1_Click(row), ListView2_Click(row)  clicks
+//   copy(focused), paste(focused)            menu items 8 and 9; `focused` names the list with the
+//                                            focus ("listview1", "listview2" or anything else)
+//   CopyRemoteToTemp, PasteTempToServer, MoveTempToServer   server files through the temp folder
+//   fillLocalClipboard, pasteLocal, CopyLocalFolder         local copies
+//   dropOnFtpList(row), dropOnLocalList(row) the drop handlers; `DragSource` names the list the
+//                                            drag came from; row -1 is empty space
+//   renameFtpEntry, renameLocalEntry         the end of a label edit
+// Server folders are never copied or moved; a server file moved by a drag is deleted only after
+// its copy arrived under another path. Runs on the user-interface thread.
+class PaneCommands : public QObject {
+    Q_OBJECT
+public:
+    PaneCommands(AppState& state, LocalPane& localPane, RemotePane& remotePane, ModeRules& modeRules,
+        Transfers& transfers, ActivityLog& log, StatusLines& statusLines, Dialogs& dialogs, QObject* parent = nullptr);
+    ~PaneCommands() override;
+
+    MenuState& menuState() { return m_menu; }
+    // The connection watch, paused while a rename waits for the server. May be null.
+    void setTimer1(QTimer* timer) { m_timer1 = timer; }
+    // The temp folder of server copies; the data folder's "temp" unless set.
+    void setTempFolder(const QString& folder) { m_tempFolder = folder; }
+    QString tempFolder() const;
+
+    // Clipboard and drag state. The arrays hold the used slots only.
+    QString ClipboardSource; // "listview1", "listview2" or empty
+    QString DragSource; // "ListView1", "ListView2" or empty
+    QString RenameOldName;
+    QStringList LocalClipboard; // full local paths
+    QStringList TempCopies; // local copies of server files
+    QStringList TempCopySources; // the server path each copy came from
+
+    // Clicks -------------------------------------------------------------------------------------
+    void TreeView1_Click();
+    void TreeView3_Click();
+    // `row` is the row under the mouse, -1 for empty space.
+    void ListView1_Click(int row);
+    void ListView2_Click(int row);
+
+    QString FirstSelectedRemoteName() const;
+    QString FirstSelectedLocalName() const;
+
+    // Copy and paste ------------------------------------------------------------------------------
+    void copy(const QString& focused);
+    void paste(const QString& focused);
+    bool CopyRemoteToTemp();
+    void PasteTempToServer();
+    // The selected rows of the local list as full paths.
+    void fillLocalClipboard();
+    // Copies every path of `LocalClipboard` into the local pane's folder: files over files of the
+    // same name, folders under a free name.
+    void pasteLocal();
+    bool CopyLocalFolder(const QString& source, const QString& destination);
+    void MoveTempToServer();
+
+    // Drag and drop -------------------------------------------------------------------------------
+    void dropOnFtpList(int targetRow);
+    void dropOnLocalList(int targetRow);
+
+    // Rename ----------------------------------------------------------------------------------------
+    // A label edit of an FTP row began.
+    void beginFtpRename(int row);
+    // The server's answer decides; a refusal is shown in a status line. False when nothing was
+    // renamed (the row should show the old name again).
+    bool renameFtpEntry(const QString& oldName, const QString& newName);
+    // Asks before replacing an existing file. False when nothing was renamed.
+    bool renameLocalEntry(const QString& oldName, const QString& newName);
+
+    // The server's current folder as a path from the root ("/" when it cannot be read from the
+    // server: the path box text stands for it then).
+    QString currentServerFolder();
+
+    static QString folderCopyRefusal();
+    static QString notConnectedText() { return QStringLiteral("サーバーに接続されていません"); }
+
+Q_SIGNALS:
+    // The first status bar panel.
+    void statusPanel1Requested(const QString& text);
+    // True while the hourglass pointer is shown.
+    void busyChanged(bool busy);
+
+private:
+    class Busy;
+
+    void writeLog(const QString& openTag, const QString& details, const QString& closeTag, bool dateOnly = false);
+    void relistLocal();
+    bool ftpRowIsFile(int row) const;
+    void selectFtpRow(int row);
+    void moveLocalSelectionInto(int targetRow);
+    bool honourStop();
+
+    AppState& m_state;
+    LocalPane& m_localPane;
+    RemotePane& m_remotePane;
+    ModeRules& m_modeRules;
+    Transfers& m_transfers;
+    ActivityLog& m_log;
+    StatusLines& m_statusLines;
+    Dialogs& m_dialogs;
+    MenuState m_menu;
+    QTimer* m_timer1 = nullptr;
+    QString m_tempFolder;
+};

@@ -1,0 +1,42 @@
+#include "core/panes/commands/panepaths.h"
+
+QString PanePaths::collapseSlashes(const QString& path)
+{
+    QString out = path;
+    while (out.contains(QLatin1String("//")))
+        out.replace(QLatin1String("//"), QLatin1String("/"));
+    return out;
+}
+
+QString PanePaths::lastPart(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
+
+QString PanePaths::join(const QString& folder, const QString& name)
+{
+    return collapseSlashes(folder + QLatin1Char('/') + name);
+}
+
+bool PanePaths::isPlainName(const QString& name)
+{
+    return !name.isEmpty() && name != QLatin1String(".") && name != QLatin1String("..") && !name.contains(u'/')
+        && !name.contains(QChar(0));
+}
+
+QString PanePaths::serverFolder(const QString& txtDir, const QString& hostName)
+{
+    const QString text = txtDir.trimmed();
+    const QString host = hostName.trimmed();
+    if (!host.isEmpty() && text == host)
+        return QStringLiteral("/");
+    if (!host.isEmpty() && text.startsWith(host)) {
+        const QString rest = collapseSlashes(text.mid(host.size()));
+        return rest.startsWith(u'/') ? rest : QLatin1Char('/') + rest;
+    }
+    return collapseSlashes(text);
+}
+
+PanePaths::RenameCheck PanePaths::checkRename(const QString& oldName, const QString& newName)
+{
+    if (newName.isEmpty() || newName == oldName)
+        return RenameCheck::Cancel;
+    return isPlainName(newName) ? RenameCheck::Go : RenameCheck::Refuse;
+}
