@@ -216,6 +216,7 @@ private:
     quint64 m_generation = 0;
     bool m_connecting = false;
     bool m_probing = false;
+    bool m_startLogged = false;
 
     QString m_txtDir;
     std::unique_ptr<PaneListModel> m_listView1;

@@ -182,6 +182,7 @@ void RemotePane::ConnectServer()
         m_statusLines.AddStatusLine(QStringLiteral(" Ftp開始"));
         SetSessionTimeouts();
         writeLog(m_log.entry(QStringLiteral("<Ftp接続開始>"), host, QStringLiteral("</FTP接続開始>")));
+        m_startLogged = true;
 
         // 11.3
         if (m_timer1)
@@ -242,7 +243,9 @@ void RemotePane::DisconnectServer()
 
     // 4.
     Q_EMIT pictureRequested(2);
-    const bool wasConnected = !m_cmdConnectEnabled;
+    // A start that was logged gets its end, also when the exit came before the start folder.
+    const bool wasConnected = !m_cmdConnectEnabled || m_startLogged;
+    m_startLogged = false;
     m_connectedCommandsEnabled = false;
 
     // 5.
