@@ -146,8 +146,10 @@ namespace Utf8 {
 
 bool isValid(QByteArrayView bytes)
 {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    (void)decoder.decode(bytes);
+    // Not stateless: a stateless decoder keeps no error flag to ask. decode() is lazy: only the
+    // conversion to QString decodes.
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(bytes);
     return !decoder.hasError();
 }
 
