@@ -34,8 +34,8 @@ public:
     // "中止" also sets `StopRequested`, as it always has.
     using Caution = std::function<bool(const QString& counts)>;
 
-    Deletes(AppState& state, RemotePane& remotePane, LocalPane& localPane, StatusLines& statusLines,
-        ActivityLog& log, Dialogs& dialogs, StatusReport& report, QObject* parent = nullptr);
+    Deletes(AppState& state, RemotePane& remotePane, LocalPane& localPane, StatusLines& statusLines, ActivityLog& log,
+        Dialogs& dialogs, StatusReport& report, QObject* parent = nullptr);
     ~Deletes() override;
 
     // The connection watch, paused while a delete runs. May be null.

@@ -18,8 +18,8 @@ struct AppState;
 class Folders : public QObject {
     Q_OBJECT
 public:
-    Folders(AppState& state, RemotePane& remotePane, LocalPane& localPane, StatusLines& statusLines,
-        ActivityLog& log, Dialogs& dialogs, QObject* parent = nullptr);
+    Folders(AppState& state, RemotePane& remotePane, LocalPane& localPane, StatusLines& statusLines, ActivityLog& log,
+        Dialogs& dialogs, QObject* parent = nullptr);
     ~Folders() override;
 
     // The connection watch, paused while a command runs. May be null.

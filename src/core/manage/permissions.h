@@ -19,8 +19,8 @@ struct AppState;
 class Permissions : public QObject {
     Q_OBJECT
 public:
-    Permissions(AppState& state, RemotePane& remotePane, StatusLines& statusLines, ActivityLog& log,
-        Dialogs& dialogs, QObject* parent = nullptr);
+    Permissions(AppState& state, RemotePane& remotePane, StatusLines& statusLines, ActivityLog& log, Dialogs& dialogs,
+        QObject* parent = nullptr);
     ~Permissions() override;
 
     // Box `Check2(index)`, 0 to 8: read, write, execute of owner, group and other.
@@ -45,7 +45,10 @@ public:
     // The texts of the panel.
     static QString title() { return QStringLiteral("アクセス権の変更(パーミッション)"); }
     static QString explanation();
-    static QString nothingSelectedText() { return QStringLiteral("パーミッション変更を変更するファイルが選択されていません。"); }
+    static QString nothingSelectedText()
+    {
+        return QStringLiteral("パーミッション変更を変更するファイルが選択されていません。");
+    }
 
 Q_SIGNALS:
     // A box, `Check4` or a mode text changed.

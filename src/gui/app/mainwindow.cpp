@@ -4,6 +4,9 @@
 #include "core/app/statusreport.h"
 #include "core/ftp/session/remotepane.h"
 #include "core/log/activitylog.h"
+#include "core/manage/deletes.h"
+#include "core/manage/folders.h"
+#include "core/manage/permissions.h"
 #include "core/panes/listheaders.h"
 #include "core/panes/listingrecord.h"
 #include "core/panes/localpane.h"
@@ -114,7 +117,9 @@ MainWindow::MainWindow(QWidget* parent)
     createStatusBar();
     createTimers();
     connectCore();
+    createMessages();
     connectTransfers();
+    createManage();
     setInitialCommandState();
     resize(InitialWidth, InitialHeight);
 }
@@ -491,10 +496,6 @@ void MainWindow::createTimers()
     });
     m_timer4->start();
     m_timerMessage = timer("TimerMessage", 10);
-    connect(m_timerMessage, &QTimer::timeout, this, [this] {
-        // The companion's command interpreter comes with the message link.
-        m_timerMessage->stop();
-    });
 }
 
 void MainWindow::connectCore()

@@ -7,8 +7,12 @@
 #include <memory>
 
 class ActivityLog;
+class CompanionLink;
 class ConnectionIndicator;
 class ConsolePanel;
+class Deletes;
+class Folders;
+class FrmCaution;
 class FtpPane;
 class Dialogs;
 class LocalPane;
@@ -20,6 +24,8 @@ class ModeRules;
 class MovablePanel;
 class Options;
 class OtherSettingsPanel;
+class PermissionPanel;
+class Permissions;
 class PaneListModel;
 class Profiles;
 class ProxyPanel;
@@ -66,6 +72,17 @@ public:
 
     void AddStatusLine(const QString& text);
 
+    // The companion editor link (mainwindowmessages.cpp): the command channel's hook and
+    // interpreter, the replies, and the editor channel.
+    CompanionLink& companionLink() { return *m_companionLink; }
+    void HookMessages();
+    void UnhookMessages();
+    void TimerMessage_Timer();
+    void SendToCompanion(const QString& text);
+    // Fetches the FTP file `name` of the current folder into the temporary copy "$temp$." +
+    // extension, shows it and, for a text while the editor is linked, sends it to the editor.
+    void ViewServerFile(const QString& name);
+
     // The initial command state: file-operation items 4, 6, 8 and the toolbar buttons "open",
     // "cut", "copy" enabled; items 9, 13, 15, 16, 17, 19 and their buttons disabled.
     void setInitialCommandState();
@@ -96,6 +113,17 @@ public:
     QtDialogs& dialogs() { return *m_dialogs; }
     // Downloads and uploads (`cmdGet`, `cmdPut`, `Option1`, the status window).
     Transfers& transfers() { return *m_transfers; }
+    // Deleting, making folders and changing permissions on both sides.
+    Deletes& deletes() { return *m_deletes; }
+    Folders& folders() { return *m_folders; }
+    Permissions& permissions() { return *m_permissions; }
+    FrmCaution* frmCaution() const { return m_frmCaution; }
+    PermissionPanel* frame17() const { return m_frame17; }
+    // Menu item 6: the delete of the pane in `ActivePane` (1 FTP tree, 2 FTP list, 3 local tree,
+    // 4 local list); nothing for any other value.
+    void deleteInActivePane();
+    // Menu item 4: a server folder when `ActivePane` is 2, else a local folder.
+    void makeFolderInActivePane();
     // The questions seam as the procedures see it.
     Dialogs& askUser();
 
@@ -131,6 +159,7 @@ private:
     void createPanels();
     void createStatusBar();
     void createTimers();
+    void createMessages();
     void connectCore();
     void connectRemotePane();
     // The transfers' buttons, options, panels and status (mainwindowtransfers.cpp).
@@ -138,6 +167,8 @@ private:
     void placeStatusWindow();
     void showReportPanels();
     void showTreeFrame(MovablePanel* frame, bool shown);
+    // Deletes, folders and permissions with their panels (mainwindowmanage.cpp).
+    void createManage();
 
     void openPanel(MovablePanel* panel);
     // Gives a hidden panel its first place and size.
@@ -176,6 +207,9 @@ private:
     std::unique_ptr<QStringListModel> m_list7;
     std::unique_ptr<RemotePane> m_remotePane;
     std::unique_ptr<Transfers> m_transfers;
+    std::unique_ptr<Deletes> m_deletes;
+    std::unique_ptr<Folders> m_folders;
+    std::unique_ptr<Permissions> m_permissions;
 
     // Menus.
     QMenu* m_mm2 = nullptr;
@@ -231,6 +265,8 @@ private:
     OtherSettingsPanel* m_frame19 = nullptr;
     ConsolePanel* m_frame16 = nullptr;
     LogPanel* m_frame14 = nullptr;
+    FrmCaution* m_frmCaution = nullptr;
+    PermissionPanel* m_frame17 = nullptr;
     // Tree panels that sit in their pane's tree area (not dragged away).
     bool m_frame3Docked = true;
     bool m_frame20Docked = true;
@@ -240,6 +276,7 @@ private:
     QTimer* m_timer3 = nullptr;
     QTimer* m_timer4 = nullptr;
     QTimer* m_timerMessage = nullptr;
+    CompanionLink* m_companionLink = nullptr;
 
     bool m_unloaded = false;
 };

@@ -5,6 +5,7 @@
 #include "gui/settings/panelcontrols.h"
 
 #include <QHBoxLayout>
+#include <QPlainTextEdit>
 #include <QVBoxLayout>
 
 using namespace PanelControls;
@@ -16,6 +17,10 @@ ConsolePanel::ConsolePanel(Options& options, QWidget* parent)
 {
     m_consoleArea->setObjectName(QStringLiteral("consoleArea"));
     body()->addLayout(m_consoleArea, 1);
+    m_text3 = new QPlainTextEdit(this);
+    m_text3->setObjectName(QStringLiteral("Text3"));
+    m_text3->setReadOnly(true);
+    m_consoleArea->addWidget(m_text3, 1);
 
     auto* connection = new QHBoxLayout;
     m_check7 = checkBox(QStringLiteral("Check7_0"), QStringLiteral("ネットワークコネクション時に使用"), this);
@@ -38,4 +43,14 @@ void ConsolePanel::refresh()
 {
     mirrorChecked(m_check7, m_options.Check7(0));
     mirrorText(m_text5, m_options.Text5(0));
+}
+
+void ConsolePanel::appendText3(const QString& text)
+{
+    // Appended as it came, its CR LF line ends made the box's own.
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    m_text3->moveCursor(QTextCursor::End);
+    m_text3->insertPlainText(shown);
+    m_text3->moveCursor(QTextCursor::End);
 }

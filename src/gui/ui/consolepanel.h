@@ -5,6 +5,7 @@
 class Options;
 class QCheckBox;
 class QLineEdit;
+class QPlainTextEdit;
 class QVBoxLayout;
 
 // The FTP command console `Frame16`. For now it holds the connection entry: Check7(0) "use at
@@ -16,6 +17,9 @@ public:
     ConsolePanel(Options& options, QWidget* parent);
 
     QVBoxLayout* consoleArea() const { return m_consoleArea; }
+    // The output box `Text3`: server replies (SITE CHMOD and the console's commands).
+    QPlainTextEdit* Text3() const { return m_text3; }
+    void appendText3(const QString& text);
 
 private:
     void refresh();
@@ -24,4 +28,5 @@ private:
     QVBoxLayout* m_consoleArea;
     QCheckBox* m_check7;
     QLineEdit* m_text5;
+    QPlainTextEdit* m_text3;
 };

@@ -1,0 +1,500 @@
+#include "core/manage/deletes.h"
+
+#include "core/app/appstate.h"
+#include "core/app/dialogs.h"
+#include "core/app/statuslines.h"
+#include "core/app/statusreport.h"
+#include "core/ftp/ftpconnection.h"
+#include "core/ftp/ftperrors.h"
+#include "core/ftp/session/remotepane.h"
+#include "core/log/activitylog.h"
+#include "core/manage/managerules.h"
+#include "core/panes/itemroles.h"
+#include "core/panes/localpane.h"
+#include "core/panes/panelistmodel.h"
+
+#include <QBrush>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QPersistentModelIndex>
+#include <QStandardItemModel>
+#include <QTimer>
+#include <cerrno>
+#include <deque>
+#include <vector>
+
+namespace {
+
+const QString CannotRecycle = QStringLiteral("ファイルの消去ができません。使用していませんか?");
+
+// Every "leaf" kind is a file; "closed" and "open" are folders.
+bool isFileKey(const QString& key) { return key.startsWith(IconKeys::Leaf); }
+
+QString iconKey(const QStandardItem* node) { return node->data(ItemRoles::IconKeyRole).toString(); }
+
+QString nodeKey(const QStandardItem* node) { return node->data(ItemRoles::NodeKeyRole).toString(); }
+
+// The nodes of a tree with every parent before its children. Persistent indexes, because a
+// removed folder node takes its children with it and processing events may change the tree.
+std::vector<QPersistentModelIndex> nodesInOrder(const QStandardItemModel& model)
+{
+    std::vector<QPersistentModelIndex> nodes;
+    std::deque<QModelIndex> queue;
+    for (int r = 0; r < model.rowCount(); ++r)
+        queue.push_back(model.index(r, 0));
+    while (!queue.empty()) {
+        const QModelIndex index = queue.front();
+        queue.pop_front();
+        nodes.emplace_back(index);
+        for (int r = 0; r < model.rowCount(index); ++r)
+            queue.push_back(model.index(r, 0, index));
+    }
+    return nodes;
+}
+
+void removeNode(QStandardItemModel& model, const QPersistentModelIndex& index)
+{
+    if (index.isValid())
+        model.removeRow(index.row(), index.parent());
+}
+
+} // namespace
+
+// One run at a time, with the hourglass and the connection watch paused for its length.
+class Deletes::RunGuard {
+public:
+    explicit RunGuard(Deletes& deletes)
+        : m_deletes(deletes)
+        , m_timerWasActive(deletes.m_timer1 && deletes.m_timer1->isActive())
+    {
+        m_deletes.m_running = true;
+        if (m_deletes.m_timer1)
+            m_deletes.m_timer1->stop();
+        // A stop pressed while nothing ran is not meant for this run.
+        m_deletes.m_state.StopRequested = false;
+        Q_EMIT m_deletes.busyChanged(true);
+    }
+    ~RunGuard()
+    {
+        if (m_timerWasActive && m_deletes.m_timer1 && m_deletes.m_state.IsConnected)
+            m_deletes.m_timer1->start();
+        m_deletes.m_running = false;
+        Q_EMIT m_deletes.busyChanged(false);
+    }
+    RunGuard(const RunGuard&) = delete;
+    RunGuard& operator=(const RunGuard&) = delete;
+
+private:
+    Deletes& m_deletes;
+    bool m_timerWasActive;
+};
+
+Deletes::Deletes(AppState& state, RemotePane& remotePane, LocalPane& localPane, StatusLines& statusLines,
+    ActivityLog& log, Dialogs& dialogs, StatusReport& report, QObject* parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_remotePane(remotePane)
+    , m_localPane(localPane)
+    , m_statusLines(statusLines)
+    , m_log(log)
+    , m_dialogs(dialogs)
+    , m_report(report)
+{
+}
+
+Deletes::~Deletes() = default;
+
+bool Deletes::yieldAndCheckStop()
+{
+    QCoreApplication::processEvents();
+    if (!m_state.StopRequested)
+        return false;
+    m_state.StopRequested = false;
+    return true;
+}
+
+void Deletes::writeLog(const QString& openTag, const QString& details, const QString& closeTag)
+{
+    QString text = m_log.entry(openTag, details, closeTag);
+    m_log.WriteLog(text);
+}
+
+bool Deletes::confirm(const QString& counts)
+{
+    const bool run = m_caution ? m_caution(counts)
+                               : m_dialogs.message(cautionQuestion() + QStringLiteral("\r\n") + counts,
+                                     Dialogs::Buttons::YesNo, Dialogs::Icon::Question, cautionTitle())
+            == Dialogs::Answer::Yes;
+    // The panel's "中止" and a Stop pressed while it was shown both cancel.
+    if (run && !m_state.StopRequested)
+        return true;
+    m_state.StopRequested = false;
+    return false;
+}
+
+bool Deletes::isMarked(const QStandardItem* node) const
+{
+    if (!node)
+        return false;
+    const QVariant background = node->data(Qt::BackgroundRole);
+    if (!background.isValid())
+        return false;
+    const QColor colour
+        = background.canConvert<QBrush>() ? background.value<QBrush>().color() : background.value<QColor>();
+    return colour == m_state.MarkColour;
+}
+
+void Deletes::toggleMark(QStandardItem* node)
+{
+    if (!node)
+        return;
+    if (isMarked(node))
+        node->setData(QVariant(), Qt::BackgroundRole);
+    else
+        node->setData(QBrush(m_state.MarkColour), Qt::BackgroundRole);
+}
+
+// Server ----------------------------------------------------------------------------------------
+
+void Deletes::DeleteServerSelection()
+{
+    if (m_running || !m_remotePane.FtpHandle())
+        return;
+    RunGuard guard(*this);
+    const QString folder = m_remotePane.TxtDir();
+
+    if (!CollectServerSelection()) {
+        // A stop while collecting: the tree is incomplete, and deleting part of a selection is
+        // never what the user meant.
+        Q_EMIT ftpTreeFrameRequested(false);
+        return;
+    }
+    qint32 folders = 0;
+    qint32 files = 0;
+    const std::vector<QPersistentModelIndex> nodes = nodesInOrder(*m_remotePane.TreeView3());
+    for (std::size_t i = 1; i < nodes.size(); ++i)
+        ++(isFileKey(nodes[i].data(ItemRoles::IconKeyRole).toString()) ? files : folders);
+    if (!confirm(ManageRules::cautionCounts(folders, files))) {
+        Q_EMIT ftpTreeFrameRequested(false);
+        return;
+    }
+
+    m_report.show();
+    m_report.FolderCount = 0;
+    m_report.FileCount = 0;
+    m_report.ShowTransferCounts();
+    deleteCollectedTree();
+    finishServerSelection(folder);
+}
+
+bool Deletes::CollectServerSelection()
+{
+    Q_EMIT ftpTreeFrameRequested(true);
+    m_report.hide();
+    QStandardItemModel& tree = *m_remotePane.TreeView3();
+    tree.clear();
+
+    const QString root = ManageRules::deletionRoot(m_remotePane.TxtDir(), m_remotePane.hostName());
+    auto* start = new QStandardItem(root);
+    start->setData(root, ItemRoles::NodeKeyRole);
+    start->setData(IconKeys::Open, ItemRoles::IconKeyRole);
+    start->setEditable(false);
+    tree.appendRow(start);
+    QCoreApplication::processEvents();
+
+    // The selection as it is now: processing events below may let the list change.
+    struct Chosen {
+        QString name;
+        bool folder;
+    };
+    std::vector<Chosen> chosen;
+    const PaneListModel& list = *m_remotePane.ListView1();
+    const QItemSelectionModel& selection = *m_remotePane.ListView1Selection();
+    for (int row = 0; row < list.rowCount(); ++row) {
+        if (!selection.isRowSelected(row))
+            continue;
+        const QStandardItem* item = list.item(row, 0);
+        if (item && !item->text().isEmpty())
+            chosen.push_back({ item->text(), !isFileKey(iconKey(item)) });
+    }
+
+    m_report.resetCounts();
+    for (const Chosen& entry : chosen) {
+        const QString path = ManageRules::joinPath(root, entry.name);
+        if (entry.folder) {
+            ++m_report.FolderCount;
+            const bool completed = m_remotePane.ExpandFtpTree(false, entry.name);
+            // The walk adds the folder as a top-level node: it belongs under the start folder.
+            if (tree.rowCount() > 1 && tree.item(0) == start) {
+                while (tree.rowCount() > 1)
+                    start->appendRow(tree.takeRow(1));
+            }
+            if (!completed)
+                return false;
+        } else {
+            auto* node = new QStandardItem(entry.name);
+            node->setData(path, ItemRoles::NodeKeyRole);
+            node->setData(IconKeys::Leaf, ItemRoles::IconKeyRole);
+            node->setEditable(false);
+            start->appendRow(node);
+            ++m_report.FileCount;
+        }
+        m_report.ShowTransferCounts();
+        if (yieldAndCheckStop())
+            return false;
+        if (!m_remotePane.FtpHandle())
+            return false;
+    }
+    return true;
+}
+
+void Deletes::deleteCollectedTree()
+{
+    QStandardItemModel& tree = *m_remotePane.TreeView3();
+    const std::vector<QPersistentModelIndex> nodes = nodesInOrder(tree);
+    // A user's Stop during a server call ends the call; it is a stop, not a failure.
+    auto cancelled = [](FtpConnection* c) { return c->lastError() == FtpError::OperationCancelled; };
+
+    // Every file first, from the last node back, so each folder is empty when its turn comes.
+    for (std::size_t i = nodes.size(); i-- > 0;) {
+        const QPersistentModelIndex& index = nodes[i];
+        FtpConnection* connection = m_remotePane.FtpHandle();
+        if (!connection)
+            return;
+        if (index.isValid() && isFileKey(index.data(ItemRoles::IconKeyRole).toString())) {
+            const QString key = index.data(ItemRoles::NodeKeyRole).toString();
+            if (connection->deleteFile(key)) {
+                removeNode(tree, index);
+                m_report.setText7(key);
+                ++m_report.FileCount;
+                m_report.ShowTransferCounts();
+                writeLog(QStringLiteral("<FTPファイル削除>"), key, QStringLiteral("</FTPファイル削除>"));
+                m_statusLines.AddStatusLine(QStringLiteral("ファイル削除:") + key);
+            } else if (cancelled(connection)) {
+                m_state.StopRequested = false;
+                return;
+            }
+        }
+        if (yieldAndCheckStop())
+            return;
+    }
+    // Then the folders, deepest first; the start folder (the first node) is never removed.
+    for (std::size_t i = nodes.size(); i-- > 1;) {
+        const QPersistentModelIndex& index = nodes[i];
+        FtpConnection* connection = m_remotePane.FtpHandle();
+        if (!connection)
+            return;
+        if (index.isValid() && index.data(ItemRoles::IconKeyRole).toString() == IconKeys::Open) {
+            const QString key = index.data(ItemRoles::NodeKeyRole).toString();
+            if (connection->removeDirectory(key)) {
+                removeNode(tree, index);
+                ++m_report.FolderCount;
+                m_report.setText7(key);
+                writeLog(QStringLiteral("<FTPフォルダ削除>"), key, QStringLiteral("</FTPフォルダ削除>"));
+                m_statusLines.AddStatusLine(QStringLiteral("ﾌｫﾙﾀﾞ削除:") + key);
+                m_report.ShowTransferCounts();
+            } else if (cancelled(connection)) {
+                m_state.StopRequested = false;
+                return;
+            }
+        }
+        if (yieldAndCheckStop())
+            return;
+    }
+}
+
+void Deletes::finishServerSelection(const QString& folder)
+{
+    m_report.hide();
+    Q_EMIT ftpTreeFrameRequested(false);
+    if (!m_remotePane.FtpHandle())
+        return;
+    // Also after a stop: the list must show what is left on the server.
+    m_remotePane.setTxtDir(folder);
+    m_remotePane.RefreshFtpPanes();
+    if (m_remotePane.ListView1()->rowCount() > 0)
+        m_remotePane.ListView1Selection()->clearSelection();
+}
+
+void Deletes::DeleteServerMarked()
+{
+    if (m_running || !m_remotePane.FtpHandle())
+        return;
+    RunGuard guard(*this);
+    QStandardItemModel& tree = *m_remotePane.TreeView3();
+    const std::vector<QPersistentModelIndex> nodes = nodesInOrder(tree);
+    auto marked = [this, &tree](const QPersistentModelIndex& index) {
+        if (!index.isValid())
+            return false;
+        const QStandardItem* node = tree.itemFromIndex(index);
+        return isFileKey(iconKey(node)) && isMarked(node);
+    };
+    qint32 files = 0;
+    for (const QPersistentModelIndex& index : nodes)
+        files += marked(index);
+    if (!confirm(ManageRules::cautionCounts(0, files))) {
+        m_report.hide();
+        return;
+    }
+
+    m_report.FolderCount = 0;
+    m_report.FileCount = 0;
+    m_report.setLabel22(QStringLiteral("ファイル消去中"));
+    Q_EMIT ftpTreeFrameRequested(true);
+    m_report.show();
+    qint32 deleted = 0;
+    for (std::size_t i = nodes.size(); i-- > 0;) {
+        const QPersistentModelIndex& index = nodes[i];
+        FtpConnection* connection = m_remotePane.FtpHandle();
+        if (!connection)
+            break;
+        if (marked(index)) {
+            const QString key = index.data(ItemRoles::NodeKeyRole).toString();
+            m_report.setText7(key);
+            if (connection->deleteFile(key)) {
+                removeNode(tree, index);
+                ++deleted;
+                ++m_report.FileCount;
+                writeLog(QStringLiteral("<FTPファイル削除>"), key, QStringLiteral("</FTPファイル削除>"));
+                m_statusLines.AddStatusLine(QStringLiteral("ﾌｧｲﾙ削除:") + key);
+                m_report.setText9(QStringLiteral("消去ファイル:") + QString::number(m_report.FileCount));
+            } else if (connection->lastError() == FtpError::OperationCancelled) {
+                m_state.StopRequested = false;
+                break;
+            } else {
+                // The node stays: the file is still on the server.
+                writeLog(QStringLiteral("<FTPファイル削除失敗>"), key, QStringLiteral("</FTPファイル削除>"));
+                m_statusLines.AddStatusLine(QStringLiteral("ﾌｧｲﾙ削除失敗:") + key);
+            }
+        }
+        if (yieldAndCheckStop())
+            break;
+    }
+    m_report.hide();
+    m_report.setLabel22(StatusReport::defaultCaption());
+    // The list may show files that are gone now.
+    if (deleted > 0 && m_remotePane.FtpHandle())
+        m_remotePane.RefreshFtpPanes();
+}
+
+// Local -----------------------------------------------------------------------------------------
+
+bool Deletes::askRecycle()
+{
+    return m_dialogs.message(QStringLiteral("選択されているローカルマシン上のﾌｧｲﾙをごみ箱に移動しますか?"),
+               Dialogs::Buttons::YesNo, Dialogs::Icon::Question)
+        == Dialogs::Answer::Yes;
+}
+
+int Deletes::RecycleLocalPath(const QString& path)
+{
+    if (path.isEmpty())
+        return ENOENT;
+    const QFileInfo info(path);
+    if (!info.exists() && !info.isSymLink())
+        return ENOENT;
+    // The trash renames; a file it cannot take stays where it is, it is never deleted instead.
+    QFile file(path);
+    if (file.moveToTrash())
+        return 0;
+    return file.error() == QFileDevice::NoError ? EIO : int(file.error());
+}
+
+void Deletes::RecycleLocalSelection()
+{
+    if (m_running)
+        return;
+    RunGuard guard(*this);
+    if (!askRecycle())
+        return;
+
+    m_report.show();
+    m_report.resetCounts();
+    m_report.ShowTransferCounts();
+    m_report.setLabel22(QStringLiteral("ファイルの削除実行"));
+    PaneListModel& list = *m_localPane.ListView2();
+    QItemSelectionModel& selection = *m_localPane.ListView2Selection();
+    const QString folder = m_localPane.TxtDir2();
+    bool changed = false;
+    // From the last row up, so that removing a row never skips the next one.
+    for (int row = list.rowCount() - 1; row >= 0; --row) {
+        if (row >= list.rowCount() || !selection.isRowSelected(row))
+            continue;
+        const QStandardItem* item = list.item(row, 0);
+        if (!item || item->text().isEmpty())
+            continue;
+        const QString path = ManageRules::joinPath(folder, item->text());
+        const bool isFile = isFileKey(iconKey(item));
+        m_report.setText7(path + QStringLiteral("の削除実行中"));
+        if (RecycleLocalPath(path) == 0) {
+            writeLog(
+                QStringLiteral("<ローカルファイルをごみ箱に>"), path, QStringLiteral("</ローカルファイルをごみ箱に>"));
+            m_statusLines.AddStatusLine(QStringLiteral("ﾛｰｶﾙﾌｧｲﾙをごみ箱に:") + path);
+            ++(isFile ? m_report.FileCount : m_report.FolderCount);
+            m_report.ShowTransferCounts();
+            list.removeRow(row);
+            changed = true;
+        } else {
+            m_dialogs.message(path + CannotRecycle, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+        }
+        if (yieldAndCheckStop())
+            break;
+    }
+    m_report.setLabel22(StatusReport::defaultCaption());
+    m_report.hide();
+    // The list is read again, so it matches the folder (and the listing record) once more.
+    if (changed && m_localPane.TxtDir2() == folder)
+        m_localPane.RefreshLocalPanes();
+}
+
+void Deletes::RecycleLocalMarked()
+{
+    if (m_running)
+        return;
+    RunGuard guard(*this);
+    if (!askRecycle())
+        return;
+
+    m_report.show();
+    m_report.setLabel22(QStringLiteral("ファイルの消去"));
+    m_report.resetCounts();
+    m_report.ShowTransferCounts();
+    QStandardItemModel& tree = *m_localPane.TreeView1();
+    const QItemSelectionModel& selection = *m_localPane.TreeView1Selection();
+    const std::vector<QPersistentModelIndex> nodes = nodesInOrder(tree);
+    bool changed = false;
+    // From the last node back: children go before their folder.
+    for (std::size_t i = nodes.size(); i-- > 0;) {
+        const QPersistentModelIndex& index = nodes[i];
+        if (!index.isValid())
+            continue;
+        const QStandardItem* node = tree.itemFromIndex(index);
+        if (!selection.isSelected(index) && !isMarked(node))
+            continue;
+        const QString key = nodeKey(node);
+        const bool isFile = isFileKey(iconKey(node));
+        if (RecycleLocalPath(key) == 0) {
+            m_report.setText7(key);
+            removeNode(tree, index);
+            ++(isFile ? m_report.FileCount : m_report.FolderCount);
+            m_report.ShowTransferCounts();
+            writeLog(
+                QStringLiteral("<ローカルファイルをごみ箱に>"), key, QStringLiteral("</ローカルファイルをごみ箱に>"));
+            m_statusLines.AddStatusLine(QStringLiteral("ﾛｰｶﾙﾌｧｲﾙをごみ箱に:") + key);
+            changed = true;
+        } else {
+            m_dialogs.message(key + CannotRecycle, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+            writeLog(
+                QStringLiteral("<ファイルの消去ができません>"), key, QStringLiteral("</ローカルファイルをごみ箱に>"));
+            m_statusLines.AddStatusLine(QStringLiteral("ファイルの消去ができません:") + key);
+        }
+        if (yieldAndCheckStop())
+            break;
+    }
+    m_report.setLabel22(StatusReport::defaultCaption());
+    m_report.hide();
+    if (changed)
+        m_localPane.RefreshLocalPanes();
+}

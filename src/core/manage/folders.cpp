@@ -1,0 +1,128 @@
+#include "core/manage/folders.h"
+
+#include "core/app/appstate.h"
+#include "core/app/dialogs.h"
+#include "core/app/statuslines.h"
+#include "core/ftp/ftpconnection.h"
+#include "core/ftp/session/remotepane.h"
+#include "core/log/activitylog.h"
+#include "core/manage/managerules.h"
+#include "core/panes/localpane.h"
+#include "core/panes/panelistmodel.h"
+
+#include <QDir>
+#include <QItemSelectionModel>
+#include <QTimer>
+
+namespace {
+
+const QString FolderTitle = QStringLiteral("フォルダーの作成");
+
+// The connection watch is off while a command works on the connection, and on again afterwards
+// when it was running.
+class Timer1Pause {
+public:
+    Timer1Pause(QTimer* timer, const AppState& state)
+        : m_timer(timer)
+        , m_state(state)
+        , m_wasActive(timer && timer->isActive())
+    {
+        if (m_timer)
+            m_timer->stop();
+    }
+    ~Timer1Pause()
+    {
+        if (m_wasActive && m_state.IsConnected)
+            m_timer->start();
+    }
+    Timer1Pause(const Timer1Pause&) = delete;
+    Timer1Pause& operator=(const Timer1Pause&) = delete;
+
+private:
+    QTimer* m_timer;
+    const AppState& m_state;
+    bool m_wasActive;
+};
+
+} // namespace
+
+Folders::Folders(AppState& state, RemotePane& remotePane, LocalPane& localPane, StatusLines& statusLines,
+    ActivityLog& log, Dialogs& dialogs, QObject* parent)
+    : QObject(parent)
+    , m_state(state)
+    , m_remotePane(remotePane)
+    , m_localPane(localPane)
+    , m_statusLines(statusLines)
+    , m_log(log)
+    , m_dialogs(dialogs)
+{
+}
+
+Folders::~Folders() = default;
+
+void Folders::writeLog(const QString& openTag, const QString& details, const QString& closeTag)
+{
+    QString text = m_log.entry(openTag, details, closeTag);
+    m_log.WriteLog(text);
+}
+
+void Folders::MakeServerFolder()
+{
+    if (!m_remotePane.FtpHandle())
+        return;
+    Timer1Pause pause(m_timer1, m_state);
+
+    QString proposal;
+    const PaneListModel& list = *m_remotePane.ListView1();
+    const QItemSelectionModel& selection = *m_remotePane.ListView1Selection();
+    for (int row = 0; row < list.rowCount(); ++row) {
+        if (selection.isRowSelected(row)) {
+            proposal = list.index(row, 0).data().toString();
+            break;
+        }
+    }
+    const QString name
+        = m_dialogs
+              .input(QStringLiteral("Ftpサーバー上で作成するフォルダーの名前を入れてください"), FolderTitle, proposal)
+              .value_or(QString());
+    FtpConnection* connection = m_remotePane.FtpHandle();
+    if (!name.isEmpty() && connection && connection->createDirectory(name)) {
+        const QString path = ManageRules::joinPath(m_remotePane.TxtDir().trimmed(), name);
+        QString folder = name;
+        if (m_remotePane.ChangeFtpFolder(path)) {
+            m_remotePane.setTxtDir(m_remotePane.GetCurrentFtpFolder());
+            // The path as the server names it; the path box shows the host name for the root.
+            if (FtpConnection* c = m_remotePane.FtpHandle(); c && !c->getCurrentDirectory(&folder))
+                folder = name;
+            m_remotePane.ListFtpFolder();
+            m_remotePane.FillFtpList();
+        }
+        writeLog(QStringLiteral("<FTPフォルダ作成>"), folder, QStringLiteral("</FTPフォルダ作成>"));
+        m_statusLines.AddStatusLine(QStringLiteral("FTPﾌｫﾙﾀﾞｰ作成:") + folder);
+    }
+    if (m_remotePane.FtpHandle())
+        m_remotePane.RefreshFtpPanes();
+}
+
+void Folders::MakeLocalFolder()
+{
+    Timer1Pause pause(m_timer1, m_state);
+    const QString path
+        = m_dialogs
+              .input(QStringLiteral("ローカルコンピューター上で作成するフォルダーの名前を入れてください"), FolderTitle,
+                  ManageRules::localFolderProposal(m_localPane.TxtDir2()))
+              .value_or(QString());
+    if (path.isEmpty())
+        return;
+    // One folder, as CreateDirectory makes it: no missing parents, nothing that exists already.
+    if (QDir().mkdir(path)) {
+        m_localPane.RefreshLocalPanes();
+        writeLog(QStringLiteral("<ローカルフォルダ作成>"), path, QStringLiteral("</ローカルフォルダ作成>"));
+        m_statusLines.AddStatusLine(QStringLiteral("ﾛｰｶﾙﾌｫﾙﾀﾞｰ作成:") + path);
+    } else {
+        m_dialogs.message(path + QStringLiteral("のフォルダーは作成されませんでした。"), Dialogs::Buttons::Ok,
+            Dialogs::Icon::Exclamation);
+        writeLog(QStringLiteral("<ローカルフォルダ作成失敗>"), path, QStringLiteral("</ローカルフォルダ作成>"));
+        m_statusLines.AddStatusLine(QStringLiteral("ﾛｰｶﾙﾌｫﾙﾀﾞー作成失敗:") + path);
+    }
+}

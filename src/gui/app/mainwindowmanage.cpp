@@ -1,0 +1,105 @@
+// The main window's part of deleting, making folders and changing permissions: the core
+// procedures, their two panels and the wiring between them and the window.
+#include "core/app/statuslines.h"
+#include "core/app/statusreport.h"
+#include "core/ftp/session/remotepane.h"
+#include "core/log/activitylog.h"
+#include "core/manage/deletes.h"
+#include "core/manage/folders.h"
+#include "core/manage/permissions.h"
+#include "core/panes/itemroles.h"
+#include "core/panes/localpane.h"
+#include "gui/app/mainwindow.h"
+#include "gui/app/qtdialogs.h"
+#include "gui/ftp/ftptreepanel.h"
+#include "gui/manage/frmcaution.h"
+#include "gui/manage/permissionpanel.h"
+#include "gui/panes/localtreepanel.h"
+#include "gui/ui/consolepanel.h"
+
+#include <QApplication>
+#include <QStandardItemModel>
+#include <QTreeView>
+#include <memory>
+
+void MainWindow::createManage()
+{
+    m_deletes = std::make_unique<Deletes>(
+        m_state, *m_remotePane, *m_localPane, *m_statusLines, *m_activityLog, *m_dialogs, *m_statusReport);
+    m_deletes->setTimer1(m_timer1);
+    m_folders
+        = std::make_unique<Folders>(m_state, *m_remotePane, *m_localPane, *m_statusLines, *m_activityLog, *m_dialogs);
+    m_folders->setTimer1(m_timer1);
+    m_permissions = std::make_unique<Permissions>(m_state, *m_remotePane, *m_statusLines, *m_activityLog, *m_dialogs);
+
+    m_frmCaution = new FrmCaution(m_state, m_central);
+    m_deletes->setCaution([this](const QString& counts) { return m_frmCaution->ask(counts); });
+    m_frame17 = new PermissionPanel(*m_permissions, m_central);
+
+    connect(m_permissions.get(), &Permissions::panelRequested, this, [this] {
+        // Over the FTP list, where the files it works on are chosen.
+        m_frame17->setGeometry(QRect(m_listView1->mapTo(m_central, QPoint(0, 0)), m_listView1->size()));
+        m_frame17->showInFront();
+    });
+    connect(m_permissions.get(), &Permissions::Text3Appended, m_frame16, &ConsolePanel::appendText3);
+
+    connect(m_deletes.get(), &Deletes::busyChanged, this, [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    });
+    // The FTP tree panel shows the deletion tree while it is built and deleted, and goes back to
+    // how the user had it afterwards.
+    auto treeWasHidden = std::make_shared<bool>(false);
+    connect(m_deletes.get(), &Deletes::ftpTreeFrameRequested, this, [this, treeWasHidden](bool shown) {
+        if (shown) {
+            *treeWasHidden = !m_frame20->isVisibleTo(m_central);
+            m_frame20->showInFront();
+        } else if (*treeWasHidden) {
+            m_frame20->hide();
+            *treeWasHidden = false;
+        }
+    });
+
+    // A click on a file node of either tree marks it for deletion, or clears its mark; a click
+    // on a folder node keeps its own meaning (the folder is listed).
+    auto markOnClick = [this](QTreeView* view) {
+        connect(view, &QTreeView::clicked, this, [this, view](const QModelIndex& index) {
+            auto* model = qobject_cast<QStandardItemModel*>(view->model());
+            QStandardItem* node = model ? model->itemFromIndex(index) : nullptr;
+            if (node && node->data(ItemRoles::IconKeyRole).toString().startsWith(IconKeys::Leaf))
+                m_deletes->toggleMark(node);
+        });
+    };
+    markOnClick(m_treeView3);
+    markOnClick(m_frame3->TreeView1());
+}
+
+void MainWindow::deleteInActivePane()
+{
+    switch (m_state.ActivePane) {
+    case 1:
+        m_deletes->DeleteServerMarked();
+        break;
+    case 2:
+        m_deletes->DeleteServerSelection();
+        break;
+    case 3:
+        m_deletes->RecycleLocalMarked();
+        break;
+    case 4:
+        m_deletes->RecycleLocalSelection();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::makeFolderInActivePane()
+{
+    if (m_state.ActivePane == 2)
+        m_folders->MakeServerFolder();
+    else
+        m_folders->MakeLocalFolder();
+}
