@@ -12,6 +12,7 @@
 #include "core/settings/settingslines.h"
 #include "core/transfer/moderules.h"
 #include "gui/app/mainwindow.h"
+#include "gui/link/companionlink.h"
 #include "gui/panes/localpanewidget.h"
 #include "gui/settings/serverpanel.h"
 #include "gui/ui/movablepanel.h"
@@ -174,11 +175,12 @@ bool MainWindow::runCommandLine(const CommandLineRequest& request)
 
     switch (request.kind) {
     case Kind::MessageVisible:
-        // The message channel to the companion is installed with the message link.
+        HookMessages();
         show();
         m_mmessage->setVisible(true);
         return false;
     case Kind::MessageInvisible:
+        HookMessages();
         hide();
         return false;
     case Kind::ShowOnly:
@@ -190,7 +192,7 @@ bool MainWindow::runCommandLine(const CommandLineRequest& request)
     if (request.hasHandle) {
         m_state.CompanionWindow = request.companionHandle;
         AddStatusLine(QStringLiteral("GetHandle=") + QString::number(request.companionHandle));
-        // The handshake to the companion is sent once the message bus exists.
+        m_companionLink->sendHandshake();
     }
     if (request.kind != Kind::OpenPath) {
         show();
@@ -231,13 +233,15 @@ void MainWindow::Form_Unload()
     if (m_unloaded)
         return;
     m_unloaded = true;
-    // 1. The message channel is removed here once the message link installs it.
+    // 1.
+    UnhookMessages();
     // 2.
     m_remotePane->DisconnectServer();
     QCoreApplication::processEvents();
     // 3.
     removeTemporaryFiles();
-    // 4. "<mode=end>" goes to the companion once the message bus exists.
+    // 4.
+    m_companionLink->sendEnd();
     // 5. The folder-analysis window comes with the help.
     for (QTimer* t : { m_timer1, m_timer2, m_timer3, m_timer4, m_timerMessage })
         t->stop();

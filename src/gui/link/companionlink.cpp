@@ -1,0 +1,361 @@
+#include "gui/link/companionlink.h"
+
+#include "core/app/codepage.h"
+#include "core/ftp/session/remotepane.h"
+#include "core/link/commandinterpreter.h"
+#include "core/link/companionprotocol.h"
+#include "core/link/messagebus.h"
+#include "core/link/messagelistener.h"
+#include "core/panes/itemroles.h"
+#include "core/panes/localpane.h"
+#include "core/panes/panelistmodel.h"
+#include "core/settings/options.h"
+#include "core/settings/profiles.h"
+#include "core/transfer/transfers.h"
+#include "gui/app/mainwindow.h"
+#include "gui/ui/movablepanel.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QListView>
+#include <QPlainTextEdit>
+#include <QSaveFile>
+#include <QStringListModel>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+QList<CompanionProtocol::ListRow> rowsOf(const PaneListModel& model, bool withColumn4)
+{
+    QList<CompanionProtocol::ListRow> rows;
+    rows.reserve(model.rowCount());
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QModelIndex name = model.index(row, 0);
+        rows.append({ name.data().toString(), name.data(ItemRoles::IconKeyRole).toString(),
+            withColumn4 ? model.index(row, 4).data().toString() : QString() });
+    }
+    return rows;
+}
+
+// Selects the first row of `model` whose text is `name`, and only that row: rows the user had
+// selected must not be carried along into a transfer or a delete the companion asked for.
+int selectRow(PaneListModel& model, QItemSelectionModel& selection, const QString& name)
+{
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QModelIndex index = model.index(row, 0);
+        if (index.data().toString() != name)
+            continue;
+        selection.setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        return row;
+    }
+    return -1;
+}
+
+bool isThreeDigitMode(const QString& mode)
+{
+    if (mode.size() != 3)
+        return false;
+    for (const QChar c : mode)
+        if (c < u'0' || c > u'7')
+            return false;
+    return true;
+}
+
+} // namespace
+
+CompanionLink::CompanionLink(MainWindow& window, QTimer& timerMessage, QWidget* panelParent)
+    : QObject(&window)
+    , m_window(window)
+    , m_timerMessage(timerMessage)
+    , m_list8(std::make_unique<QStringListModel>())
+{
+    m_list8->setObjectName(QStringLiteral("List8"));
+    createFrame21(panelParent);
+    m_rb4 = new QPlainTextEdit(panelParent);
+    m_rb4->setObjectName(QStringLiteral("RB4"));
+    m_rb4->setReadOnly(true);
+    m_rb4->hide();
+}
+
+CompanionLink::~CompanionLink() { UnhookMessages(); }
+
+void CompanionLink::createFrame21(QWidget* parent)
+{
+    m_frame21 = new MovablePanel(
+        QStringLiteral("Frame21"), QStringLiteral("Label21"), QStringLiteral("メッセージの表示"), parent);
+    m_text15 = new QPlainTextEdit(m_frame21);
+    m_text15->setObjectName(QStringLiteral("Text15"));
+    m_text15->setReadOnly(true);
+    m_text15->setMaximumHeight(80);
+    auto* list8 = new QListView(m_frame21);
+    list8->setObjectName(QStringLiteral("List8View"));
+    list8->setModel(m_list8.get());
+    list8->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list8->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_frame21->body()->addWidget(m_text15);
+    m_frame21->body()->addWidget(list8, 1);
+    m_frame21->addCloseButton(QStringLiteral("Frame21Close"));
+    m_frame21->resize(420, 300);
+    m_frame21->hide();
+}
+
+void CompanionLink::mmessage_Click()
+{
+    if (m_frame21->pos() == QPoint(0, 0))
+        m_frame21->move(24, 24);
+    m_frame21->showInFront();
+}
+
+// Command channel ----------------------------------------------------------------------------
+
+bool CompanionLink::HookMessages()
+{
+    if (isHooked())
+        return true;
+    auto listener = std::make_unique<MessageListener>();
+    if (!listener->listen()) {
+        m_window.AddStatusLine(QStringLiteral("メッセージを受け取れません: ") + listener->errorString());
+        return false;
+    }
+    connect(listener.get(), &MessageListener::messageReceived, this, &CompanionLink::MessageWindowProc);
+    m_mainListener = std::move(listener);
+    writeMainHandleFile();
+    return true;
+}
+
+void CompanionLink::UnhookMessages()
+{
+    if (!m_mainListener)
+        return;
+    removeMainHandleFile();
+    m_mainListener.reset();
+}
+
+bool CompanionLink::isHooked() const { return m_mainListener && m_mainListener->isListening(); }
+
+qint64 CompanionLink::mainHandle() const { return isHooked() ? m_mainListener->handle() : 0; }
+
+void CompanionLink::writeMainHandleFile()
+{
+    QSaveFile f(MessageBus::mainHandleFile());
+    if (!f.open(QIODevice::WriteOnly)) {
+        m_window.AddStatusLine(QStringLiteral("main.handle を書けません"));
+        return;
+    }
+    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    f.write(QByteArray::number(mainHandle()) + '\n');
+    if (!f.commit())
+        m_window.AddStatusLine(QStringLiteral("main.handle を書けません"));
+}
+
+void CompanionLink::removeMainHandleFile()
+{
+    // A later program may have announced itself meanwhile: its file stays.
+    if (MessageBus::readMainHandle() == mainHandle())
+        QFile::remove(MessageBus::mainHandleFile());
+}
+
+void CompanionLink::MessageWindowProc(quint32 message, const QByteArray& payload)
+{
+    if (message != MessageBus::WM_COPYDATA)
+        return;
+    m_text15Value = MessageBus::payloadText(payload);
+    m_text15->setPlainText(m_text15Value);
+    m_timerMessage.start();
+}
+
+void CompanionLink::TimerMessage_Timer()
+{
+    // A message that arrives while a command of the last one still works (a transfer keeps the
+    // window live) waits for it: the two would share the list and the connection.
+    if (m_interpreting)
+        return;
+    m_timerMessage.stop();
+    QStringList lines = CompanionProtocol::messageLines(m_text15Value);
+    m_list8->setStringList(lines);
+    m_interpreting = true;
+    CommandInterpreter::run(lines, *this);
+    m_interpreting = false;
+    m_list8->setStringList(lines);
+}
+
+// Editor channel -------------------------------------------------------------------------------
+
+qint64 CompanionLink::rb4Handle()
+{
+    if (m_rb4Listener && m_rb4Listener->isListening())
+        return m_rb4Listener->handle();
+    auto listener = std::make_unique<MessageListener>();
+    if (!listener->listen()) {
+        m_window.AddStatusLine(QStringLiteral("メッセージを受け取れません: ") + listener->errorString());
+        return 0;
+    }
+    connect(
+        listener.get(), &MessageListener::messageReceived, this, [this](quint32 message, const QByteArray& payload) {
+            if (message != MessageBus::WM_SETTEXT)
+                return;
+            m_rb4Value = MessageBus::payloadText(payload);
+            m_rb4->setPlainText(m_rb4Value);
+            RB4_Change();
+        });
+    m_rb4Listener = std::move(listener);
+    return m_rb4Listener->handle();
+}
+
+void CompanionLink::sendToEditor(const QString& text)
+{
+    const qint64 companion = m_window.state().CompanionWindow;
+    if (companion == 0)
+        return;
+    MessageBus::SendMessage(companion, MessageBus::WM_SETTEXT, Cp932::encode(text));
+}
+
+void CompanionLink::sendHandshake() { sendToEditor(CompanionProtocol::handshakeMessage(rb4Handle())); }
+
+void CompanionLink::sendEnd()
+{
+    if (m_window.state().CompanionWindow != 0)
+        sendToEditor(CompanionProtocol::EndMessage);
+}
+
+void CompanionLink::Command45_Click(const QString& textViewText)
+{
+    if (textViewText.isEmpty())
+        return;
+    sendToEditor(CompanionProtocol::getTextMessage(rb4Handle()));
+}
+
+void CompanionLink::RB4_Change()
+{
+    const QString text = m_rb4Value;
+    const QString mode = CompanionProtocol::GetValue(text, QStringLiteral("mode"));
+    if (mode == QLatin1String("sendtext")) {
+        Q_EMIT textViewRequested(CompanionProtocol::GetValue(text, QStringLiteral("contents")));
+        QCoreApplication::processEvents();
+    } else if (mode == QLatin1String("upload")) {
+        const QString path = CompanionProtocol::GetValue(text, QStringLiteral("path"));
+        const QString name = CompanionProtocol::GetValue(text, QStringLiteral("name"));
+        const QString contents = CompanionProtocol::GetValue(text, QStringLiteral("contents"));
+        RemotePane& remote = m_window.remotePane();
+        remote.setTxtDir(path);
+        remote.GoToFtpFolder();
+        Q_EMIT textViewRequested(contents);
+        Q_EMIT storeRequested(name, contents);
+    } else if (mode == QLatin1String("end")) {
+        endProgram();
+    }
+}
+
+// The companion's commands ---------------------------------------------------------------------
+
+void CompanionLink::disconnectServer() { m_window.remotePane().DisconnectServer(); }
+
+void CompanionLink::endProgram()
+{
+    m_window.Form_Unload();
+    m_window.hide();
+    QCoreApplication::quit();
+}
+
+void CompanionLink::setMainWindowVisible(bool visible) { m_window.setVisible(visible); }
+
+void CompanionLink::setCompanionReplyWindow(qint64 handle) { m_replyWindow = handle; }
+
+void CompanionLink::SendToCompanion(const QString& text)
+{
+    const QByteArray payload = CompanionProtocol::copyDataPayload(text);
+    // A list longer than the bus carries goes nowhere, as to a window that is gone.
+    MessageBus::SendMessage(m_replyWindow, MessageBus::WM_COPYDATA, payload);
+}
+
+QString CompanionLink::localListReply()
+{
+    LocalPane& local = m_window.localPane();
+    return CompanionProtocol::localListReply(local.TxtDir2(), rowsOf(*local.ListView2(), false));
+}
+
+QString CompanionLink::ftpListReply()
+{
+    return CompanionProtocol::ftpListReply(rowsOf(*m_window.remotePane().ListView1(), true));
+}
+
+int CompanionLink::selectFtpRow(const QString& name)
+{
+    RemotePane& remote = m_window.remotePane();
+    return selectRow(*remote.ListView1(), *remote.ListView1Selection(), name);
+}
+
+int CompanionLink::selectLocalRow(const QString& name)
+{
+    LocalPane& local = m_window.localPane();
+    return selectRow(*local.ListView2(), *local.ListView2Selection(), name);
+}
+
+void CompanionLink::changePermissions(const QString& mode, const QString& name)
+{
+    // The mode goes to the server as it stands: anything but three octal digits is no mode.
+    if (!isThreeDigitMode(mode) || selectFtpRow(name) < 0)
+        return;
+}
+
+void CompanionLink::openLocalFolder(const QString& parameter)
+{
+    LocalPane& local = m_window.localPane();
+    const int row = selectLocalRow(CompanionProtocol::nameRuleTarget(parameter, local.TxtDir2()));
+    if (row >= 0 && local.ListView2()->isFolderRow(row))
+        local.openLocalFolderRow(row);
+}
+
+void CompanionLink::openFtpFolder(const QString& parameter)
+{
+    RemotePane& remote = m_window.remotePane();
+    const int row = selectFtpRow(CompanionProtocol::nameRuleTarget(parameter, remote.TxtDir()));
+    if (row < 0)
+        return;
+    if (remote.ListView1()->isFolderRow(row))
+        remote.openFtpFolderRow(row);
+    else
+        m_window.ViewServerFile(remote.ListView1()->index(row, 0).data().toString());
+}
+
+void CompanionLink::localFolderUp() { m_window.localPane().MoveUpLocalFolder(); }
+
+void CompanionLink::ftpFolderUp() { m_window.remotePane().cmdUp_Click(); }
+
+void CompanionLink::download(const QString& parameter)
+{
+    if (selectFtpRow(CompanionProtocol::nameRuleTarget(parameter, m_window.remotePane().TxtDir())) >= 0)
+        m_window.transfers().DownloadSelection();
+}
+
+void CompanionLink::upload(const QString& parameter)
+{
+    if (selectLocalRow(CompanionProtocol::nameRuleTarget(parameter, m_window.localPane().TxtDir2())) >= 0)
+        m_window.transfers().UploadSelection();
+}
+
+void CompanionLink::deleteLocal(const QString& parameter) { Q_UNUSED(parameter); }
+
+void CompanionLink::deleteOnServer(const QString& parameter) { Q_UNUSED(parameter); }
+
+bool CompanionLink::connectProfile(const QString& name)
+{
+    const QStringList names = m_window.options().List1()->stringList();
+    for (int row = 0; row < names.size(); ++row) {
+        if (names[row].toLower() != name)
+            continue;
+        RemotePane& remote = m_window.remotePane();
+        if (remote.FtpHandle()) {
+            remote.DisconnectServer();
+            QCoreApplication::processEvents();
+        }
+        m_window.profiles().List1_Click(row);
+        QCoreApplication::processEvents();
+        remote.ConnectServer();
+        return true;
+    }
+    return false;
+}
