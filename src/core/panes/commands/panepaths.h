@@ -23,9 +23,8 @@ bool isPlainName(const QString& name);
 // that begins with the host name is the part after it, anything else is taken as it is.
 QString serverFolder(const QString& txtDir, const QString& hostName);
 
-// The first free name of the form "name (2)", "name (3)", ... beside an existing `path`
-// ("a/b.txt" gives "a/b (2).txt"; a folder or a name without extension gets the number last).
-// `exists` tells whether a path is taken.
+// The first free name of the form "name (2)", "name (3)", ... beside an existing `path`, as the
+// shell's copy with "rename on collision" names it. `exists` tells whether a path is taken.
 template <typename Exists> QString firstFreeName(const QString& path, Exists exists);
 
 // What a rename in a list does with the edited text.
@@ -40,16 +39,8 @@ RenameCheck checkRename(const QString& oldName, const QString& newName);
 
 template <typename Exists> QString PanePaths::firstFreeName(const QString& path, Exists exists)
 {
-    const qsizetype slash = path.lastIndexOf(u'/');
-    const QString folder = path.left(slash + 1);
-    const QString name = path.mid(slash + 1);
-    // A leading dot is part of the name, not the start of an extension.
-    const qsizetype dot = name.lastIndexOf(u'.');
-    const bool hasExtension = dot > 0;
-    const QString stem = hasExtension ? name.left(dot) : name;
-    const QString extension = hasExtension ? name.mid(dot) : QString();
     for (int n = 2;; ++n) {
-        const QString candidate = folder + stem + QStringLiteral(" (%1)").arg(n) + extension;
+        const QString candidate = path + QStringLiteral(" (%1)").arg(n);
         if (!exists(candidate))
             return candidate;
     }
