@@ -146,13 +146,14 @@ public:
     explicit RowIndex(QAbstractItemModel* model)
         : m_model(model)
     {
+        // The connections live as long as this index, not as long as the model.
         const auto stale = [this] { m_stale = true; };
-        QObject::connect(model, &QAbstractItemModel::modelReset, model, stale);
-        QObject::connect(model, &QAbstractItemModel::layoutChanged, model, stale);
-        QObject::connect(model, &QAbstractItemModel::rowsInserted, model, stale);
-        QObject::connect(model, &QAbstractItemModel::rowsRemoved, model, stale);
-        QObject::connect(model, &QAbstractItemModel::rowsMoved, model, stale);
-        QObject::connect(model, &QAbstractItemModel::dataChanged, model,
+        QObject::connect(model, &QAbstractItemModel::modelReset, &m_context, stale);
+        QObject::connect(model, &QAbstractItemModel::layoutChanged, &m_context, stale);
+        QObject::connect(model, &QAbstractItemModel::rowsInserted, &m_context, stale);
+        QObject::connect(model, &QAbstractItemModel::rowsRemoved, &m_context, stale);
+        QObject::connect(model, &QAbstractItemModel::rowsMoved, &m_context, stale);
+        QObject::connect(model, &QAbstractItemModel::dataChanged, &m_context,
             [this](const QModelIndex& from, const QModelIndex&, const QList<int>& roles) {
                 if (from.column() == 0 && (roles.isEmpty() || roles.contains(Qt::DisplayRole)))
                     m_stale = true;
@@ -173,6 +174,7 @@ public:
     }
 
 private:
+    QObject m_context;
     QAbstractItemModel* m_model;
     QHash<QString, int> m_rows;
     bool m_stale = true;
@@ -837,9 +839,10 @@ bool Transfers::uploadFilesPass()
                         }
                     }
                 }
+                // Folder rows keep their selection: the tree pass takes them next.
+                deselectRow(selection, i);
+                QCoreApplication::processEvents();
             }
-            deselectRow(selection, i);
-            QCoreApplication::processEvents();
         }
         if (m_state.StopRequested) {
             m_state.StopRequested = false;
@@ -871,8 +874,11 @@ bool Transfers::uploadTreePass()
     const QString localDir = m_localPane.TxtDir2().trimmed();
     if (m_remotePane.TxtDir().trimmed().isEmpty())
         m_remotePane.setTxtDir(m_state.CurrentFtpPath);
-    const QString ftpDir = m_remotePane.TxtDir().trimmed();
-    const QString current = m_state.CurrentFtpPath;
+    // The path box and the start folder show the root as the host name; as a path on the server
+    // that is "" (the root), or the name would be created as a folder of its own.
+    const QString host = m_remotePane.hostName().trimmed();
+    const QString ftpDir = removeFront(m_remotePane.TxtDir().trimmed(), host);
+    const QString current = removeFront(m_state.CurrentFtpPath.trimmed(), host);
 
     Q_EMIT localTreeFrameRequested(true);
     QStandardItemModel* tree = m_localPane.TreeView1();
@@ -910,13 +916,15 @@ bool Transfers::uploadTreePass()
             continue;
         const QString path = uploadName(dropLeadingSlash(removeFront(ftpPathOf(nodeKey(node)), current)));
         QString made;
-        if (connection->createDirectory(path)) {
+        if (path.isEmpty()) {
+            // The server's current folder itself.
+        } else if (connection->createDirectory(path)) {
             made = path;
         } else if (!cancelled()) {
             const QString rooted = path.startsWith(u'/') ? path : u'/' + path;
             if (connection->createDirectory(rooted)) {
                 made = rooted;
-            } else if (!cancelled()) {
+            } else if (!cancelled() && !current.isEmpty()) {
                 const QString full = collapseSlashes(current + u'/' + rooted);
                 if (connection->createDirectory(full)) {
                     made = full;
