@@ -15,11 +15,13 @@
 
 #include <QBrush>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QPersistentModelIndex>
 #include <QStandardItemModel>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cerrno>
 #include <deque>
@@ -395,11 +397,27 @@ int Deletes::RecycleLocalPath(const QString& path)
     const QFileInfo info(path);
     if (!info.exists() && !info.isSymLink())
         return ENOENT;
-    // The trash renames; a file it cannot take stays where it is, it is never deleted instead.
-    QFile file(path);
-    if (file.moveToTrash())
+    // Qt 6.4 moves the file into "files" of the process's current folder when it cannot set up
+    // the home trash, so the trash is made here first, and a move anywhere else is taken back.
+    const QString dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const QString homeTrash = dataHome + QStringLiteral("/Trash");
+    if (dataHome.isEmpty() || !QDir::isAbsolutePath(dataHome))
+        return EACCES;
+    if (!QFileInfo(homeTrash).isDir()) {
+        if (!QDir().mkpath(homeTrash))
+            return EACCES;
+        QFile::setPermissions(homeTrash, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+    // The trash renames: what it cannot take stays where it is, it is never deleted instead.
+    QString inTrash;
+    if (!QFile::moveToTrash(path, &inTrash))
+        return EIO;
+    const QFileInfo moved(inTrash);
+    if (moved.isAbsolute() && moved.dir().dirName() == u"files")
         return 0;
-    return file.error() == QFileDevice::NoError ? EIO : int(file.error());
+    QDir().rename(inTrash, path);
+    QFile::remove(QStringLiteral("info/") + moved.fileName() + QStringLiteral(".trashinfo"));
+    return EIO;
 }
 
 void Deletes::RecycleLocalSelection()

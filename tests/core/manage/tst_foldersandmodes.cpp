@@ -1,0 +1,170 @@
+// Making a server folder and changing permissions with SITE CHMOD against pyftpdlib, and what a
+// server that refuses both leaves behind.
+#include "managerig.h"
+#include "support/scriptedftpserver.h"
+
+#include <QSignalSpy>
+#include <QTest>
+#include <sys/stat.h>
+
+namespace {
+
+int modeOf(const QString& path)
+{
+    struct stat st { };
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 0777);
+}
+
+} // namespace
+
+class TestFoldersAndModes : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void makesServerFolderAndGoesIntoIt();
+    void chmodsSelectedFilesInListOrder();
+    void chmodNeedsASelection();
+    void refusingServer();
+};
+
+void TestFoldersAndModes::makesServerFolderAndGoesIntoIt()
+{
+    FtpServerFixture server;
+    ManageRig rig;
+    QVERIFY(rig.connectTo(server));
+    QVERIFY(makeEntries(server.root(), { QStringLiteral("www/"), QStringLiteral("www/index.html") }));
+    QVERIFY(rig.showAndSelect(QStringLiteral("/www"), { QStringLiteral("index.html") }));
+    rig.dialogs.queueInput(QStringLiteral("新しい フォルダ"));
+
+    rig.folders.MakeServerFolder();
+
+    QCOMPARE(
+        rig.dialogs.texts(), QStringList { QStringLiteral("Ftpサーバー上で作成するフォルダーの名前を入れてください") });
+    QVERIFY(QFileInfo(server.root() + QStringLiteral("/www/新しい フォルダ")).isDir());
+    QCOMPARE(rig.pane->TxtDir(), QStringLiteral("/www/新しい フォルダ"));
+    QCOMPARE(rig.serverFolder(), QStringLiteral("/www/新しい フォルダ"));
+    QVERIFY(rig.listNames().isEmpty());
+    QCOMPARE(rig.linesStartingWith(QStringLiteral("FTPﾌｫﾙﾀﾞｰ作成:")),
+        QStringList { QStringLiteral("/www/新しい フォルダ") });
+    QVERIFY(rig.logText().contains(QStringLiteral("/www/新しい フォルダ</FTPフォルダ作成>")));
+
+    // Cancelled: nothing made, nothing logged.
+    const QStringList before = entriesBelow(server.root());
+    rig.dialogs.queueInput(std::nullopt);
+    rig.folders.MakeServerFolder();
+    QCOMPARE(entriesBelow(server.root()), before);
+    QCOMPARE(rig.linesStartingWith(QStringLiteral("FTPﾌｫﾙﾀﾞｰ作成:")).size(), 1);
+}
+
+void TestFoldersAndModes::chmodsSelectedFilesInListOrder()
+{
+    FtpServerFixture server;
+    ManageRig rig;
+    QVERIFY(rig.connectTo(server));
+    QVERIFY(makeEntries(server.root(),
+        { QStringLiteral("www/"), QStringLiteral("www/a.cgi"), QStringLiteral("www/b.cgi"),
+            QStringLiteral("www/c.html"), QStringLiteral("www/my page.html") }));
+    QVERIFY(rig.showAndSelect(QStringLiteral("/www"), { QStringLiteral("b.cgi"), QStringLiteral("a.cgi") }));
+    QStringList selectedInOrder;
+    for (const QString& name : rig.listNames()) {
+        if (name.endsWith(QStringLiteral(".cgi")))
+            selectedInOrder.append(name);
+    }
+    for (int i : { 2, 5, 8 })
+        rig.permissions.setCheck2(i, true); // 644 + x everywhere
+    QCOMPARE(rig.permissions.Label11(), QStringLiteral("755"));
+    QSignalSpy text3(&rig.permissions, &Permissions::Text3Appended);
+
+    QVERIFY(rig.permissions.ChangeServerPermissions());
+
+    QCOMPARE(modeOf(server.root() + QStringLiteral("/www/a.cgi")), 0755);
+    QCOMPARE(modeOf(server.root() + QStringLiteral("/www/b.cgi")), 0755);
+    QVERIFY(modeOf(server.root() + QStringLiteral("/www/c.html")) != 0755);
+    QCOMPARE(text3.size(), 2);
+    QVERIFY(text3.first().first().toString().startsWith(QStringLiteral("200")));
+    QStringList changed;
+    for (const QString& line : rig.statusLines())
+        if (line.endsWith(QStringLiteral(" パーミッション変更")))
+            changed.append(line.mid(9).chopped(int(QStringLiteral(" パーミッション変更").size())));
+    QCOMPARE(changed, selectedInOrder);
+    QVERIFY(rig.logText().contains(QStringLiteral("a.cgi 755</パーミッション変更>")));
+
+    // A name with blanks goes as it is.
+    QVERIFY(rig.showAndSelect(QStringLiteral("/www"), { QStringLiteral("my page.html") }));
+    rig.permissions.setCheck2(8, false);
+    rig.permissions.setCheck2(5, false);
+    rig.permissions.setCheck2(2, false);
+    rig.permissions.setCheck2(4, true);
+    QCOMPARE(rig.permissions.Label11(), QStringLiteral("664"));
+    QVERIFY(rig.permissions.ChangeServerPermissions());
+    QCOMPARE(modeOf(server.root() + QStringLiteral("/www/my page.html")), 0664);
+}
+
+void TestFoldersAndModes::chmodNeedsASelection()
+{
+    ManageRig rig;
+    QSignalSpy hide(&rig.permissions, &Permissions::panelHideRequested);
+    rig.permissions.setCheck4(true);
+    rig.permissions.Command27_Click();
+    QCOMPARE(rig.dialogs.texts(), QStringList { Permissions::nothingSelectedText() });
+    QCOMPARE(hide.size(), 0);
+
+    QSignalSpy shown(&rig.permissions, &Permissions::panelRequested);
+    rig.permissions.ShowPermissionPanel();
+    QCOMPARE(shown.size(), 1);
+    const QStringList lines = rig.permissions.Text8().split(QStringLiteral("\r\n"));
+    QCOMPARE(lines.size(), 11);
+    QCOMPARE(lines.first(), QStringLiteral("多くのFTTサーバーはUNIXと言うプログラムで管理されています。"));
+    QCOMPARE(lines.at(9), QStringLiteral("Everyone(Public)サーバーにアクセスする全てのユーザー"));
+    QVERIFY(lines.last().isEmpty());
+    QCOMPARE(rig.permissions.Label11(), QStringLiteral("644"));
+    QCOMPARE(rig.permissions.Label13(), QStringLiteral("rw-r--r--"));
+}
+
+void TestFoldersAndModes::refusingServer()
+{
+    ScriptedFtpServer server;
+    QString error;
+    QVERIFY2(server.startScript(QStringLiteral("dir /www\n"
+                                               "file /www/a\\x20b.html text a\n"
+                                               "file /www/c.html text c\n"
+                                               "on MKD,SITE\n"
+                                               "  reply 550 Permission denied.\n"
+                                               "end\n"),
+                 &error),
+        qPrintable(error));
+    ManageRig rig;
+    rig.setProfile(server.hostField(), server.user(), server.password());
+    rig.pane->ConnectServer();
+    QVERIFY(rig.state.IsConnected);
+    QVERIFY(rig.showAndSelect(QStringLiteral("/www"), { QStringLiteral("a b.html"), QStringLiteral("c.html") }));
+    const QStringList before = rig.listNames();
+    QSignalSpy text3(&rig.permissions, &Permissions::Text3Appended);
+
+    QVERIFY(rig.permissions.ChangeServerPermissions());
+
+    QVERIFY(server.commands().contains(QStringLiteral("SITE CHMOD 644 a b.html")));
+    QVERIFY(server.commands().contains(QStringLiteral("SITE CHMOD 644 c.html")));
+    QCOMPARE(text3.size(), 0);
+    // Each refusal is shown (the engine's error box) and logged as a failure.
+    QCOMPARE(rig.dialogs.asked.size(), 2);
+    QVERIFY(rig.dialogs.texts().first().contains(QStringLiteral("550 Permission denied.")));
+    QCOMPARE(
+        rig.linesStartingWith(QStringLiteral("a b.html")), QStringList { QStringLiteral(" パーミッション変更失敗") });
+    QVERIFY(rig.logText().contains(QStringLiteral("<パーミッション変更失敗>")));
+    QCOMPARE(rig.listNames(), before);
+
+    // A refused folder: nothing reported, the pane stays where it was.
+    rig.dialogs.clear();
+    rig.dialogs.queueInput(QStringLiteral("new"));
+    rig.folders.MakeServerFolder();
+    QVERIFY(server.commands().contains(QStringLiteral("MKD new")));
+    QCOMPARE(rig.pane->TxtDir(), QStringLiteral("/www"));
+    QCOMPARE(rig.listNames(), before);
+    QVERIFY(rig.linesStartingWith(QStringLiteral("FTPﾌｫﾙﾀﾞｰ作成:")).isEmpty());
+    QVERIFY(rig.state.IsConnected);
+}
+
+QTEST_GUILESS_MAIN(TestFoldersAndModes)
+#include "tst_foldersandmodes.moc"

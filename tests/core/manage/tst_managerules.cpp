@@ -1,0 +1,115 @@
+// The text rules of deleting, folders and permissions, table-driven.
+#include "core/manage/managerules.h"
+
+#include <QTest>
+
+class TestManageRules : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void deletionRoot_data();
+    void deletionRoot();
+    void mode_data();
+    void mode();
+    void texts_data();
+    void texts();
+};
+
+void TestManageRules::deletionRoot_data()
+{
+    QTest::addColumn<QString>("txtDir");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<QString>("root");
+    QTest::newRow("host name is the root") << " ftp.example.jp "
+                                           << "ftp.example.jp"
+                                           << "/";
+    QTest::newRow("host name and a path") << "ftp.example.jp/pub/www"
+                                          << "ftp.example.jp"
+                                          << "/pub/www";
+    QTest::newRow("host name with a port and a path") << "127.0.0.1:2121/a b"
+                                                      << "127.0.0.1:2121"
+                                                      << "/a b";
+    QTest::newRow("server path") << "/home/u/www"
+                                 << "ftp.example.jp"
+                                 << "/home/u/www";
+    QTest::newRow("doubled slashes") << "//home//u"
+                                     << "ftp.example.jp"
+                                     << "/home/u";
+    QTest::newRow("host name and a slash") << "ftp.example.jp/"
+                                           << "ftp.example.jp"
+                                           << "/";
+    QTest::newRow("no host name") << "/pub"
+                                  << ""
+                                  << "/pub";
+}
+
+void TestManageRules::deletionRoot()
+{
+    QFETCH(QString, txtDir);
+    QFETCH(QString, host);
+    QFETCH(QString, root);
+    QCOMPARE(ManageRules::deletionRoot(txtDir, host), root);
+    QCOMPARE(ManageRules::joinPath(root, QStringLiteral("x y")),
+        root == u"/" ? QStringLiteral("/x y") : root + QStringLiteral("/x y"));
+}
+
+void TestManageRules::mode_data()
+{
+    QTest::addColumn<QString>("boxes"); // nine 0/1 characters, Check2(0) first
+    QTest::addColumn<QString>("digits");
+    QTest::addColumn<QString>("letters");
+    QTest::newRow("all clear") << "000000000"
+                               << "000"
+                               << "---------";
+    QTest::newRow("all checked") << "111111111"
+                                 << "777"
+                                 << "rwxrwxrwx";
+    QTest::newRow("first mode of the panel") << "110100100"
+                                             << "644"
+                                             << "rw-r--r--";
+    QTest::newRow("scripts") << "111101101"
+                             << "755"
+                             << "rwxr-xr-x";
+    QTest::newRow("write only for others") << "000000010"
+                                           << "002"
+                                           << "-------w-";
+    QTest::newRow("execute only") << "001001001"
+                                  << "111"
+                                  << "--x--x--x";
+}
+
+void TestManageRules::mode()
+{
+    QFETCH(QString, boxes);
+    QFETCH(QString, digits);
+    QFETCH(QString, letters);
+    std::array<bool, 9> checks {};
+    for (int i = 0; i < 9; ++i)
+        checks[std::size_t(i)] = boxes.at(i) == u'1';
+    QCOMPARE(ManageRules::modeDigits(checks), digits);
+    QCOMPARE(ManageRules::modeLetters(checks), letters);
+    for (int level = 0; level < 3; ++level)
+        QCOMPARE(QString::number(ManageRules::levelDigit(checks, level)), digits.mid(level, 1));
+    QCOMPARE(ManageRules::levelDigit(checks, 3), 0);
+}
+
+void TestManageRules::texts_data()
+{
+    QTest::addColumn<QString>("got");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("counts") << ManageRules::cautionCounts(3, 12) << "フォルダー数:3　ファイル数:12";
+    QTest::newRow("chmod") << ManageRules::chmodCommand("755", "index.html") << "SITE CHMOD 755 index.html";
+    QTest::newRow("chmod of a name with blanks")
+        << ManageRules::chmodCommand("644", "my  page.html") << "SITE CHMOD 644 my  page.html";
+    QTest::newRow("local proposal") << ManageRules::localFolderProposal(" /home/u/site ") << "/home/u/site/";
+    QTest::newRow("local proposal with a slash") << ManageRules::localFolderProposal("/") << "/";
+}
+
+void TestManageRules::texts()
+{
+    QFETCH(QString, got);
+    QFETCH(QString, expected);
+    QCOMPARE(got, expected);
+}
+
+QTEST_GUILESS_MAIN(TestManageRules)
+#include "tst_managerules.moc"
