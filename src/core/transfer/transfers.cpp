@@ -194,10 +194,11 @@ public:
         t.m_running = true;
         t.m_runDone = 0;
         t.m_runTotal = 0;
-        t.m_report.setRunProgress(0, 0);
         t.m_report.setFileProgress(0, -1);
+        t.m_report.setRunProgress(0, 0);
         t.m_serverFolders.clear();
         t.m_cacheServerFolders = true;
+        t.m_serverCwdKnown = false;
         t.m_localRefreshPending = false;
         t.m_sinceLocalRefresh.invalidate();
         if (FtpConnection* c = t.m_remotePane.FtpHandle())
@@ -212,6 +213,7 @@ public:
             c->setProgress(nullptr);
         m_t.m_serverFolders.clear();
         m_t.m_cacheServerFolders = false;
+        m_t.m_report.setFileProgress(0, -1);
         m_t.m_running = false;
         Q_EMIT m_t.busyChanged(false);
     }
@@ -344,7 +346,7 @@ std::optional<FtpFindData> Transfers::serverEntry(const QString& ftpPath)
     const QString name = ftpPath.mid(slash + 1);
     if (name.isEmpty())
         return std::nullopt;
-    auto listed = m_serverFolders.constFind(folder);
+    auto listed = m_serverFolders.constFind(serverFolderKey(folder));
     if (listed == m_serverFolders.constEnd()) {
         // One listing per folder and run, instead of one search per file.
         QHash<QString, FtpFindData> entries;
@@ -356,12 +358,36 @@ std::optional<FtpFindData> Transfers::serverEntry(const QString& ftpPath)
             const auto found = entries.constFind(name);
             return found == entries.constEnd() ? std::nullopt : std::optional<FtpFindData>(*found);
         }
-        listed = m_serverFolders.insert(folder, entries);
+        listed = m_serverFolders.insert(serverFolderKey(folder), entries);
     }
     const auto found = listed->constFind(name);
     if (found == listed->constEnd())
         return std::nullopt;
     return *found;
+}
+
+QString Transfers::serverFolderKey(const QString& folder)
+{
+    if (!m_cacheServerFolders)
+        return folder;
+    if (folder.startsWith(u'/'))
+        return QDir::cleanPath(folder);
+    // "up" and "/up" are one folder when the server stands at the root: one listing serves both.
+    if (!m_serverCwdKnown) {
+        m_serverCwdKnown = true;
+        m_serverCwd.clear();
+        if (FtpConnection* c = m_remotePane.FtpHandle(); !c || !c->getCurrentDirectory(&m_serverCwd))
+            m_serverCwd.clear();
+    }
+    if (!m_serverCwd.startsWith(u'/'))
+        return folder;
+    return QDir::cleanPath(m_serverCwd + u'/' + folder);
+}
+
+void Transfers::rememberEmptyServerFolder(const QString& folder)
+{
+    if (m_cacheServerFolders && !folder.isEmpty())
+        m_serverFolders.insert(serverFolderKey(folder), {});
 }
 
 QString Transfers::uploadName(const QString& name) const
@@ -933,6 +959,8 @@ bool Transfers::uploadTreePass()
             }
         }
         if (!made.isEmpty()) {
+            // A folder made just now holds nothing: its files need no listing to compare with.
+            rememberEmptyServerFolder(made);
             writeLog(QStringLiteral("<フォルダ作成>"), made + u' ', QStringLiteral("</フォルダ作成>"));
             m_report.setText7(QStringLiteral("ﾌｫﾙﾀﾞｰ:") + made + QStringLiteral(" 作成"));
             addStatus(QStringLiteral("フォルダー作成:") + made);

@@ -116,6 +116,8 @@ private:
     QString stampText(QDateTime time) const;
     QString ftpNodeStamp(const QStandardItem* node) const;
     std::optional<FtpFindData> serverEntry(const QString& ftpPath);
+    QString serverFolderKey(const QString& folder);
+    void rememberEmptyServerFolder(const QString& folder);
     QString uploadName(const QString& name) const;
     QString uploadCounts(bool withTotal) const;
 
@@ -150,4 +152,6 @@ private:
     // The server folders listed during one run: folder -> name -> entry.
     bool m_cacheServerFolders = false;
     QHash<QString, QHash<QString, FtpFindData>> m_serverFolders;
+    QString m_serverCwd;
+    bool m_serverCwdKnown = false;
 };
