@@ -190,6 +190,10 @@ public:
             t.addStatus(QStringLiteral("転送中のため、新しい転送は始めません。"));
             return;
         }
+        if (!t.m_remotePane.FtpHandle()) {
+            t.addStatus(QStringLiteral("FTPサーバーに接続していないため、転送できません。"));
+            return;
+        }
         m_ok = true;
         t.m_running = true;
         t.m_runDone = 0;
@@ -752,7 +756,6 @@ bool Transfers::downloadTreePass(const QString& folder)
                     writeLog(QStringLiteral("<ファイルダウンロード>"), remotePath + QStringLiteral("→") + localPath,
                         QStringLiteral("</ファイルダウンロード>"));
                     addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞﾞ:") + remotePath + QStringLiteral("→") + localPath);
-                    refreshLocalSoon();
                 } else {
                     node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
                     if (cancelled())

@@ -237,6 +237,15 @@ void TestTransfersFaults::secondRunIsRefused()
     QVERIFY(!QFile::exists(server.root() + u"/mine.txt"));
     QVERIFY(QFile::exists(rig.localPath(u"two.txt"_qs)));
     QVERIFY(!rig.transfers->isRunning());
+
+    // Without a connection nothing starts.
+    rig.ftp.pane->DisconnectServer();
+    rig.ftp.status->setStringList({});
+    rig.selectLocal({ u"mine.txt"_qs });
+    rig.transfers->UploadSelection();
+    rig.transfers->DownloadSelection();
+    QCOMPARE(rig.statusTexts(), QStringList(2, u"FTPサーバーに接続していないため、転送できません。"_qs));
+    QVERIFY(!rig.report->isShown());
 }
 
 void TestTransfersFaults::fileStampText_data()
