@@ -578,10 +578,6 @@ void Transfers::DownloadSelection()
         }
     }
     for (qsizetype f = 0; f < folders.size(); ++f) {
-        if (!isSafeLocalName(folders[f])) {
-            addStatus(QStringLiteral("不正な名前のため飛ばしました:") + folders[f]);
-            continue;
-        }
         const bool treeStopped = downloadTreePass(folders[f]);
         if (folderRows[f].isValid())
             deselectRow(selection, folderRows[f].row());
@@ -673,6 +669,10 @@ void Transfers::DownloadTree(const QString& folder)
 
 bool Transfers::downloadTreePass(const QString& folder)
 {
+    if (!isSafeLocalName(folder)) {
+        addStatus(QStringLiteral("不正な名前のため飛ばしました:") + folder);
+        return false;
+    }
     const QString txtDir = m_remotePane.TxtDir().trimmed();
     const QString host = m_remotePane.hostName();
     m_remotePane.TreeView3()->clear();

@@ -149,6 +149,17 @@ void TestTransfersFaults::stopBetweenFiles()
     QCOMPARE(entries(rig.localPath(u"tree"_qs)).size(), 1);
     QCOMPARE(rig.report->FileCount, 1);
     QVERIFY(!rig.ftp.state.StopRequested);
+
+    // A stop in the upload's file pass skips its folders as well.
+    for (const char* f : { "u1.txt", "u2.txt", "ufolder/u3.txt" })
+        QVERIFY(writeBytes(rig.localPath(QLatin1String(f)), "u\n"));
+    rig.local->RefreshLocalPanes();
+    stopAfterLine(rig, u"ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:"_qs);
+    rig.selectLocal({ u"u1.txt"_qs, u"u2.txt"_qs, u"ufolder"_qs });
+    rig.transfers->UploadSelection();
+    QCOMPARE(QFile::exists(server.root() + u"/u1.txt") + QFile::exists(server.root() + u"/u2.txt"), 1);
+    QVERIFY(!QFile::exists(server.root() + u"/ufolder"));
+    QVERIFY(!rig.ftp.state.StopRequested);
 }
 
 void TestTransfersFaults::droppedConnectionKeepsLocalFile()
