@@ -1,0 +1,129 @@
+#include "gui/transfer/statuswindow.h"
+
+#include "core/app/statusreport.h"
+
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+// QProgressBar counts in int; bytes of a large file do not fit, so the bar counts in 1/1000.
+constexpr int BarSteps = 1000;
+
+void setBar(QProgressBar* bar, qint64 done, qint64 total, bool known)
+{
+    if (!known) {
+        // Busy: the bar moves without a figure.
+        if (bar->maximum() != 0)
+            bar->setRange(0, 0);
+        return;
+    }
+    if (bar->maximum() != BarSteps)
+        bar->setRange(0, BarSteps);
+    const qint64 clamped = qBound<qint64>(0, done, total);
+    bar->setValue(total > 0 ? int(clamped * BarSteps / total) : BarSteps);
+}
+
+void setText(QLineEdit* box, const QString& text)
+{
+    // setText would move the cursor and repaint even for the same text.
+    if (box->text() != text) {
+        box->setText(text);
+        box->setCursorPosition(0);
+    }
+}
+
+QLineEdit* readOnlyBox(const QString& name, QWidget* parent)
+{
+    auto* box = new QLineEdit(parent);
+    box->setObjectName(name);
+    box->setReadOnly(true);
+    box->setFocusPolicy(Qt::NoFocus);
+    return box;
+}
+
+} // namespace
+
+StatusWindow::StatusWindow(StatusReport& report, QWidget* parent)
+    : MovablePanel(QStringLiteral("Frame27"), QStringLiteral("Label22"), report.Label22(), parent)
+    , m_report(report)
+    , m_text7(readOnlyBox(QStringLiteral("Text7"), this))
+    , m_text9(readOnlyBox(QStringLiteral("Text9"), this))
+    , m_progressFile(new QProgressBar(this))
+    , m_progressRun(new QProgressBar(this))
+    , m_stop(new QPushButton(QStringLiteral("中止"), this))
+    , m_close(new QPushButton(QStringLiteral("X"), this))
+{
+    m_progressFile->setObjectName(QStringLiteral("ProgressFile"));
+    m_progressFile->setToolTip(QStringLiteral("転送中のファイル"));
+    m_progressRun->setObjectName(QStringLiteral("ProgressRun"));
+    m_progressRun->setToolTip(QStringLiteral("全体"));
+    for (QProgressBar* bar : { m_progressFile, m_progressRun }) {
+        bar->setRange(0, 0);
+        bar->setTextVisible(false);
+        bar->setMaximumHeight(14);
+    }
+    m_stop->setObjectName(QStringLiteral("cmdStatusStop"));
+    m_close->setObjectName(QStringLiteral("cmdStatusClose"));
+    m_close->setFixedWidth(m_close->sizeHint().height());
+    m_close->setToolTip(QStringLiteral("閉じる"));
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(m_stop);
+    buttons->addWidget(m_close);
+    body()->addWidget(m_text7);
+    body()->addWidget(m_text9);
+    body()->addWidget(m_progressFile);
+    body()->addWidget(m_progressRun);
+    body()->addLayout(buttons);
+    resize(300, sizeHint().height());
+
+    m_pending.setSingleShot(true);
+    connect(&m_pending, &QTimer::timeout, this, &StatusWindow::refresh);
+    connect(&report, &StatusReport::changed, this, &StatusWindow::reportChanged);
+    connect(&report, &StatusReport::shownChanged, this, &StatusWindow::reportShownChanged);
+    connect(m_stop, &QPushButton::clicked, &report, &StatusReport::requestStop);
+    // Hiding goes through the report, so the next run's show() shows the window again.
+    connect(m_close, &QPushButton::clicked, &report, [this] {
+        m_report.hide();
+        hide();
+    });
+    refresh();
+    setVisible(report.isShown());
+}
+
+void StatusWindow::refresh()
+{
+    m_pending.stop();
+    m_sinceRefresh.start();
+    if (titleLabel()->text() != m_report.Label22())
+        titleLabel()->setText(m_report.Label22());
+    setText(m_text7, m_report.Text7());
+    setText(m_text9, m_report.Text9());
+    setBar(m_progressFile, m_report.fileDone(), m_report.fileTotal(), m_report.fileTotal() >= 0);
+    setBar(m_progressRun, m_report.runDone(), m_report.runTotal(), m_report.runTotal() > 0);
+}
+
+void StatusWindow::reportChanged()
+{
+    if (m_pending.isActive())
+        return;
+    const qint64 since = m_sinceRefresh.isValid() ? m_sinceRefresh.elapsed() : RefreshIntervalMs;
+    if (since >= RefreshIntervalMs)
+        refresh();
+    else
+        m_pending.start(int(RefreshIntervalMs - since));
+}
+
+void StatusWindow::reportShownChanged(bool shown)
+{
+    refresh();
+    if (shown)
+        showInFront();
+    else
+        hide();
+}

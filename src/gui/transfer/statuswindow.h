@@ -1,0 +1,50 @@
+#pragma once
+
+#include "gui/ui/movablepanel.h"
+
+#include <QElapsedTimer>
+#include <QTimer>
+
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class StatusReport;
+
+// The status window `Frame27` ("状況報告"): shows the status report of the running transfer or
+// delete (caption `Label22`, title box `Text7`, counts box `Text9`, a bar for the file in flight
+// and one for the whole run) and forwards its two buttons, "中止" (Stop) and "X" (hide).
+//
+// It follows the report's shown state at once; texts and bars follow `changed()` at most every
+// RefreshIntervalMs, because a run of small files changes the report far more often than a
+// window can usefully repaint.
+class StatusWindow : public MovablePanel {
+    Q_OBJECT
+public:
+    explicit StatusWindow(StatusReport& report, QWidget* parent = nullptr);
+
+    QLineEdit* Text7() const { return m_text7; }
+    QLineEdit* Text9() const { return m_text9; }
+    QProgressBar* progressFile() const { return m_progressFile; }
+    QProgressBar* progressRun() const { return m_progressRun; }
+    QPushButton* stopButton() const { return m_stop; }
+    QPushButton* closeButton() const { return m_close; }
+
+    static constexpr int RefreshIntervalMs = 50;
+
+    // Shows the report's present state now.
+    void refresh();
+
+private:
+    void reportChanged();
+    void reportShownChanged(bool shown);
+
+    StatusReport& m_report;
+    QLineEdit* m_text7;
+    QLineEdit* m_text9;
+    QProgressBar* m_progressFile;
+    QProgressBar* m_progressRun;
+    QPushButton* m_stop;
+    QPushButton* m_close;
+    QTimer m_pending;
+    QElapsedTimer m_sinceRefresh;
+};
