@@ -1,0 +1,311 @@
+// Deleting, making folders and changing permissions through the real main window, offscreen,
+// against pyftpdlib: the confirmation panel answered by its buttons, the tree's marks, the
+// permission panel's boxes and texts, the console's reply box, and the local trash.
+#include "core/app/codepage.h"
+#include "core/app/datafolder.h"
+#include "core/ftp/session/remotepane.h"
+#include "core/manage/deletes.h"
+#include "core/manage/permissions.h"
+#include "core/panes/itemroles.h"
+#include "core/panes/localpane.h"
+#include "core/panes/panelistmodel.h"
+#include "core/settings/profiles.h"
+#include "core/settings/settingslines.h"
+#include "gui/app/mainwindow.h"
+#include "gui/app/qtdialogs.h"
+#include "gui/manage/frmcaution.h"
+#include "gui/manage/permissionpanel.h"
+#include "support/ftpserverfixture.h"
+#include "support/scripteddialogs.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <memory>
+#include <sys/stat.h>
+
+namespace {
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray settingsFor(const FtpServerFixture& server)
+{
+    const QStringList fields { QStringLiteral("テストサーバー"), server.hostField(), server.user(),
+        Profiles::scramblePassword(server.password()), QStringLiteral("c:"), QStringLiteral("-"), QStringLiteral("-") };
+    QByteArray out;
+    auto line = [&out](const QString& text) { out += Cp932::encode(text) + "\r\n"; };
+    for (int i = 0; i < Profiles::FieldCount; ++i) {
+        line(Profiles::fieldTag(i));
+        line(fields[i]);
+        line(SettingsLines::closingTag(Profiles::fieldTag(i)));
+    }
+    line(QStringLiteral("<最終 プロﾌｧｲﾙ>"));
+    line(fields[0]);
+    line(QStringLiteral("</最終 プロﾌｧｲﾙ>"));
+    return out;
+}
+
+void selectRows(QAbstractItemModel* model, QItemSelectionModel* selection, const QStringList& names)
+{
+    selection->clearSelection();
+    for (int r = 0; r < model->rowCount(); ++r) {
+        if (names.contains(model->index(r, 0).data().toString()))
+            selection->select(model->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+// Presses a button of the confirmation panel as soon as it asks.
+void answerCautionWith(FrmCaution* caution, const QString& button)
+{
+    auto* poll = new QTimer(caution);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, caution, [caution, poll, button] {
+        if (!caution->isAsking())
+            return;
+        poll->deleteLater();
+        poll->stop();
+        QTest::mouseClick(caution->findChild<QPushButton*>(button), Qt::LeftButton);
+    });
+    poll->start();
+}
+
+int modeOf(const QString& path)
+{
+    struct stat st { };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}
+
+} // namespace
+
+class TestManage : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void cautionPanelWaitsForItsButtons();
+    void permissionPanelShowsTheMode();
+    void serverDeletesAndModesThroughTheWindow();
+    void localDeleteGoesToTheTrash();
+
+private:
+    MainWindow& window();
+    void connectWindow();
+
+    std::unique_ptr<FtpServerFixture> m_server;
+    std::unique_ptr<QTemporaryDir> m_data;
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<MainWindow> m_window;
+    ScriptedDialogs m_dialogs;
+};
+
+void TestManage::initTestCase()
+{
+    m_server = std::make_unique<FtpServerFixture>(FtpServerFixture::Kind::Pyftpdlib);
+    QString error;
+    QVERIFY2(m_server->start(&error), qPrintable(error));
+}
+
+void TestManage::cleanupTestCase() { m_server.reset(); }
+
+void TestManage::init()
+{
+    m_data = std::make_unique<QTemporaryDir>();
+    m_home = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_data->isValid() && m_home->isValid());
+    qputenv("FTPTARVO_HOME", m_data->path().toUtf8());
+    qputenv("HOME", m_home->path().toUtf8());
+    qputenv("XDG_DATA_HOME", (m_home->path() + QStringLiteral("/.local/share")).toUtf8());
+    DataFolder::reset();
+    QVERIFY(writeFile(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server)));
+    m_dialogs.clear();
+}
+
+void TestManage::cleanup()
+{
+    m_window.reset();
+    QDir::setCurrent(QDir::tempPath());
+    m_data.reset();
+    m_home.reset();
+    DataFolder::reset();
+}
+
+MainWindow& TestManage::window()
+{
+    if (!m_window) {
+        m_window = std::make_unique<MainWindow>();
+        m_window->dialogs().setOverride(&m_dialogs);
+    }
+    return *m_window;
+}
+
+void TestManage::connectWindow()
+{
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdConnect")), Qt::LeftButton);
+    QVERIFY2(w.state().IsConnected, qPrintable(m_dialogs.texts().join(u'|')));
+}
+
+void TestManage::cautionPanelWaitsForItsButtons()
+{
+    MainWindow& w = window();
+    w.show();
+    FrmCaution* caution = w.frmCaution();
+    QCOMPARE(caution->titleLabel()->text(), QStringLiteral("ファイルとフォルダーの削除"));
+    QCOMPARE(caution->findChild<QLabel*>(QStringLiteral("Label1"))->text(),
+        QStringLiteral("表示されているファイルとフォルダーを削除しますか？"));
+
+    answerCautionWith(caution, QStringLiteral("Command1"));
+    QVERIFY(caution->ask(QStringLiteral("フォルダー数:1　ファイル数:2")));
+    QVERIFY(!caution->isVisible());
+    QVERIFY(!w.state().StopRequested);
+    QCOMPARE(caution->counts()->text(), QStringLiteral("フォルダー数:1　ファイル数:2"));
+
+    answerCautionWith(caution, QStringLiteral("Command2"));
+    QVERIFY(!caution->ask(QString()));
+    QVERIFY(w.state().StopRequested);
+    QVERIFY(!caution->isVisible());
+}
+
+void TestManage::permissionPanelShowsTheMode()
+{
+    MainWindow& w = window();
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.permissions().ShowPermissionPanel();
+    PermissionPanel* panel = w.frame17();
+    QVERIFY(panel->isVisible());
+    QCOMPARE(panel->titleLabel()->text(), QStringLiteral("アクセス権の変更(パーミッション)"));
+    auto* list = w.findChild<QTreeView*>(QStringLiteral("ListView1"));
+    QCOMPARE(panel->pos(), list->mapTo(panel->parentWidget(), QPoint(0, 0)));
+    QVERIFY(panel->Text8()->toPlainText().startsWith(
+        QStringLiteral("多くのFTTサーバーはUNIXと言うプログラムで管理されています。\nUNIX")));
+    QCOMPARE(panel->Label11()->text(), QStringLiteral("644"));
+
+    for (int i = 0; i < 9; ++i) {
+        if (panel->Check2(i)->isChecked())
+            QTest::mouseClick(panel->Check2(i), Qt::LeftButton);
+    }
+    QCOMPARE(panel->Label11()->text(), QStringLiteral("000"));
+    QCOMPARE(panel->Label13()->text(), QStringLiteral("---------"));
+    for (int i = 0; i < 9; ++i)
+        QTest::mouseClick(panel->Check2(i), Qt::LeftButton);
+    QCOMPARE(panel->Label11()->text(), QStringLiteral("777"));
+    QCOMPARE(panel->Label13()->text(), QStringLiteral("rwxrwxrwx"));
+    QTest::mouseClick(panel->Check2(4), Qt::LeftButton);
+    QTest::mouseClick(panel->Check2(7), Qt::LeftButton);
+    QCOMPARE(panel->Label11()->text(), QStringLiteral("755"));
+    QCOMPARE(panel->Label12(1)->text(), QStringLiteral("5"));
+    QCOMPARE(panel->Label13()->text(), QStringLiteral("rwxr-xr-x"));
+    QCOMPARE(panel->Check2(3)->parentWidget()->objectName(), QStringLiteral("Frame18_1"));
+}
+
+void TestManage::serverDeletesAndModesThroughTheWindow()
+{
+    const QDir root(m_server->root());
+    QVERIFY(root.mkpath(QStringLiteral("site/old/deeper")));
+    for (const char* file : { "site/index.html", "site/old/a.html", "site/old/deeper/b.gif", "site/keep.cgi" })
+        QVERIFY(writeFile(root.filePath(QString::fromUtf8(file)), "data\n"));
+    connectWindow();
+    MainWindow& w = window();
+    RemotePane& pane = w.remotePane();
+    pane.setTxtDir(QStringLiteral("/site"));
+    pane.RefreshFtpPanes();
+
+    // The FTP list: "実行" deletes the folder with its content.
+    w.state().ActivePane = 2;
+    selectRows(pane.ListView1(), pane.ListView1Selection(), { QStringLiteral("old") });
+    answerCautionWith(w.frmCaution(), QStringLiteral("Command1"));
+    w.deleteInActivePane();
+    QVERIFY(!root.exists(QStringLiteral("site/old")));
+    QVERIFY(root.exists(QStringLiteral("site/index.html")));
+    QCOMPARE(w.frmCaution()->counts()->text(), QStringLiteral("フォルダー数:2　ファイル数:2"));
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+
+    // The FTP tree: a click marks a file node, "中止" keeps it, "実行" deletes it.
+    QVERIFY(pane.ExpandFtpTree(true, QString()));
+    auto* treeView3 = w.findChild<QTreeView*>(QStringLiteral("TreeView3"));
+    treeView3->expandAll();
+    const QModelIndexList found = pane.TreeView3()->match(pane.TreeView3()->index(0, 0), ItemRoles::NodeKeyRole,
+        QStringLiteral("/site/index.html"), 1, Qt::MatchExactly | Qt::MatchRecursive);
+    QCOMPARE(found.size(), 1);
+    treeView3->scrollTo(found.first());
+    QTest::mouseClick(treeView3->viewport(), Qt::LeftButton, {}, treeView3->visualRect(found.first()).center());
+    QVERIFY(w.deletes().isMarked(pane.TreeView3()->itemFromIndex(found.first())));
+    w.state().ActivePane = 1;
+    answerCautionWith(w.frmCaution(), QStringLiteral("Command2"));
+    w.deleteInActivePane();
+    QVERIFY(root.exists(QStringLiteral("site/index.html")));
+    QVERIFY(!w.state().StopRequested);
+    answerCautionWith(w.frmCaution(), QStringLiteral("Command1"));
+    w.deleteInActivePane();
+    QVERIFY(!root.exists(QStringLiteral("site/index.html")));
+
+    // The permission panel: "実行" with the box to close it ticked.
+    pane.setTxtDir(QStringLiteral("/site"));
+    pane.RefreshFtpPanes();
+    selectRows(pane.ListView1(), pane.ListView1Selection(), { QStringLiteral("keep.cgi") });
+    w.permissions().ShowPermissionPanel();
+    PermissionPanel* panel = w.frame17();
+    QTest::mouseClick(panel->Check2(2), Qt::LeftButton);
+    QTest::mouseClick(panel->Check4(), Qt::LeftButton);
+    QCOMPARE(panel->Label11()->text(), QStringLiteral("744"));
+    QTest::mouseClick(panel->Command27(), Qt::LeftButton);
+    QCOMPARE(modeOf(root.filePath(QStringLiteral("site/keep.cgi"))), 0744);
+    QVERIFY(!panel->isVisible());
+    auto* text3 = w.findChild<QPlainTextEdit*>(QStringLiteral("Text3"));
+    QVERIFY(text3);
+    QVERIFY(text3->toPlainText().startsWith(QStringLiteral("200")));
+
+    // Folders: the server's folder menu item with the FTP list active.
+    w.state().ActivePane = 2;
+    m_dialogs.queueInput(QStringLiteral("made"));
+    w.makeFolderInActivePane();
+    QVERIFY(root.exists(QStringLiteral("site/made")));
+    QCOMPARE(pane.TxtDir(), QStringLiteral("/site/made"));
+    QVERIFY(m_dialogs.texts().contains(QStringLiteral("Ftpサーバー上で作成するフォルダーの名前を入れてください")));
+}
+
+void TestManage::localDeleteGoesToTheTrash()
+{
+    QVERIFY(writeFile(m_home->filePath(QStringLiteral("old page.html")), "old\n"));
+    QVERIFY(writeFile(m_home->filePath(QStringLiteral("keep.html")), "keep\n"));
+    MainWindow& w = window();
+    w.Form_Load(QString());
+    LocalPane& local = w.localPane();
+    QCOMPARE(local.TxtDir2(), m_home->path());
+    w.state().ActivePane = 4;
+    selectRows(local.ListView2(), local.ListView2Selection(), { QStringLiteral("old page.html") });
+    m_dialogs.queueAnswer(Dialogs::Answer::Yes);
+
+    w.deleteInActivePane();
+
+    QVERIFY(!QFileInfo::exists(m_home->filePath(QStringLiteral("old page.html"))));
+    QVERIFY(QFileInfo::exists(m_home->filePath(QStringLiteral(".local/share/Trash/files/old page.html"))));
+    QVERIFY(QFileInfo::exists(m_home->filePath(QStringLiteral("keep.html"))));
+
+    // Item 4 with a local pane active makes a local folder.
+    w.state().ActivePane = 3;
+    m_dialogs.queueInput(m_home->path() + QStringLiteral("/new"));
+    w.makeFolderInActivePane();
+    QVERIFY(QFileInfo(m_home->filePath(QStringLiteral("new"))).isDir());
+}
+
+QTEST_MAIN(TestManage)
+#include "tst_manage.moc"
