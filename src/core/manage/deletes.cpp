@@ -76,14 +76,21 @@ public:
             m_deletes.m_timer1->stop();
         // A stop pressed while nothing ran is not meant for this run.
         m_deletes.m_state.StopRequested = false;
-        Q_EMIT m_deletes.busyChanged(true);
     }
     ~RunGuard()
     {
         if (m_timerWasActive && m_deletes.m_timer1 && m_deletes.m_state.IsConnected)
             m_deletes.m_timer1->start();
         m_deletes.m_running = false;
-        Q_EMIT m_deletes.busyChanged(false);
+        if (m_busy)
+            Q_EMIT m_deletes.busyChanged(false);
+    }
+    // The hourglass, once the user has answered: not over the question.
+    void busy()
+    {
+        if (!m_busy)
+            Q_EMIT m_deletes.busyChanged(true);
+        m_busy = true;
     }
     RunGuard(const RunGuard&) = delete;
     RunGuard& operator=(const RunGuard&) = delete;
@@ -91,6 +98,7 @@ public:
 private:
     Deletes& m_deletes;
     bool m_timerWasActive;
+    bool m_busy = false;
 };
 
 Deletes::Deletes(AppState& state, RemotePane& remotePane, LocalPane& localPane, StatusLines& statusLines,
@@ -183,6 +191,7 @@ void Deletes::DeleteServerSelection()
         return;
     }
 
+    guard.busy();
     m_report.show();
     m_report.FolderCount = 0;
     m_report.FileCount = 0;
@@ -341,6 +350,7 @@ void Deletes::DeleteServerMarked()
         return;
     }
 
+    guard.busy();
     m_report.FolderCount = 0;
     m_report.FileCount = 0;
     m_report.setLabel22(QStringLiteral("ファイル消去中"));
@@ -427,6 +437,7 @@ void Deletes::RecycleLocalSelection()
     RunGuard guard(*this);
     if (!askRecycle())
         return;
+    guard.busy();
 
     m_report.show();
     m_report.resetCounts();
@@ -474,6 +485,7 @@ void Deletes::RecycleLocalMarked()
     RunGuard guard(*this);
     if (!askRecycle())
         return;
+    guard.busy();
 
     m_report.show();
     m_report.setLabel22(QStringLiteral("ファイルの消去"));
