@@ -23,7 +23,7 @@ public:
     // Rearranges the rows: row i shows what row newOrder[i] showed. Selections follow the rows.
     void reorderRows(const std::vector<int>& newOrder);
 
-    // A row is a folder unless its icon key is "leaf".
+    // A row is a folder unless its icon key is a file's ("leaf", "leaf2", "leaf3", "leafkill").
     bool isFolderRow(int row) const;
 
     // Folders before files, keeping the present order within each group.
