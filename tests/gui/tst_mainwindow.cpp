@@ -206,12 +206,12 @@ void TestMainWindow::menuItems_data()
     row("mm2", "m2_2", QStringLiteral("転送モード自動設定"), true);
     row("mm2", "m2_3", QStringLiteral("プロキシの設定"), true);
     row("mm2", "m2_4", QString(), true);
-    row("mhen", "mh_1", QStringLiteral("元に戻す"), false);
+    row("mhen", "mh_1", QStringLiteral("元に戻す"), true);
     row("mhen", "mh_2", QString(), true);
-    row("mhen", "mh_3", QStringLiteral("切り取り"), false);
-    row("mhen", "mh_4", QStringLiteral("コピー"), false);
-    row("mhen", "mh_5", QStringLiteral("貼り付け"), false);
-    row("mhen", "mh_6", QStringLiteral("削除"), false);
+    row("mhen", "mh_3", QStringLiteral("切り取り"), true);
+    row("mhen", "mh_4", QStringLiteral("コピー"), true);
+    row("mhen", "mh_5", QStringLiteral("貼り付け"), true);
+    row("mhen", "mh_6", QStringLiteral("削除"), true);
     row("Mm1", "M1_4", QStringLiteral("フォルダーの作成(&N)"), true);
     row("Mm1", "M1_5", QString(), true);
     row("Mm1", "M1_6", QStringLiteral("フォルダーとファイルの削除(&T)"), true);

@@ -8,6 +8,7 @@
 #include "core/manage/folders.h"
 #include "core/manage/permissions.h"
 #include "core/panes/listheaders.h"
+#include "core/panes/commands/panecommands.h"
 #include "core/panes/listingrecord.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
@@ -120,6 +121,7 @@ MainWindow::MainWindow(QWidget* parent)
     createMessages();
     connectTransfers();
     createManage();
+    createCommands();
     setInitialCommandState();
     resize(InitialWidth, InitialHeight);
 }
@@ -541,14 +543,8 @@ void MainWindow::AddStatusLine(const QString& text) { m_statusLines->AddStatusLi
 
 void MainWindow::setInitialCommandState()
 {
-    for (int i : { 4, 6, 8 })
-        m_M1[i]->setEnabled(true);
-    for (int i : { 9, 13, 15, 16, 17, 19 })
-        m_M1[i]->setEnabled(false);
-    for (const char* key : { "open", "cut", "copy" })
-        m_toolbarButtons[QLatin1String(key)]->setEnabled(true);
-    for (const char* key : { "paste", "link1", "link2", "linkcut", "imageshow" })
-        m_toolbarButtons[QLatin1String(key)]->setEnabled(false);
+    m_paneCommands->menuState().setInitialState();
+    applyMenuState();
 }
 
 QList<MovablePanel*> MainWindow::panels() const

@@ -13,8 +13,10 @@ class ConsolePanel;
 class Deletes;
 class Folders;
 class FrmCaution;
+class FrmPic;
 class FtpPane;
 class Dialogs;
+class ListRenamer;
 class LocalPane;
 class LocalPaneWidget;
 class LocalTreePanel;
@@ -26,7 +28,9 @@ class Options;
 class OtherSettingsPanel;
 class PermissionPanel;
 class Permissions;
+class PaneCommands;
 class PaneListModel;
+class PaneMouse;
 class Profiles;
 class ProxyPanel;
 class QAction;
@@ -117,6 +121,22 @@ public:
     Deletes& deletes() { return *m_deletes; }
     Folders& folders() { return *m_folders; }
     Permissions& permissions() { return *m_permissions; }
+    // The pane commands: active pane, menu states, clipboard, drag and drop, rename
+    // (mainwindowcommands.cpp).
+    PaneCommands& paneCommands() { return *m_paneCommands; }
+    PaneMouse& paneMouse() { return *m_paneMouse; }
+    // The viewer frame `FrmPic`.
+    FrmPic& frmPic() { return *m_frmPic; }
+    // The file-operation menu and the toolbar act on `ActivePane`; the edit menu on the control
+    // with the focus.
+    void M1_Click(int index);
+    void mh_Click(int index);
+    void Toolbar1_ButtonClick(const QString& key);
+    // A double-click on a file row of `ListView2`: a program with the user's execute bit is run
+    // after a question, any other file is opened.
+    void ListView2_DblClick(int row);
+    // Opens a file of the local pane's folder: pictures and text in `FrmPic`, PDF by the desktop.
+    void OpenLocalFile(const QString& name);
     FrmCaution* frmCaution() const { return m_frmCaution; }
     PermissionPanel* frame17() const { return m_frame17; }
     // Menu item 6: the delete of the pane in `ActivePane` (1 FTP tree, 2 FTP list, 3 local tree,
@@ -169,6 +189,10 @@ private:
     void showTreeFrame(MovablePanel* frame, bool shown);
     // Deletes, folders and permissions with their panels (mainwindowmanage.cpp).
     void createManage();
+    // The pane commands with the menus, the toolbar, the mouse and the viewer
+    // (mainwindowcommands.cpp).
+    void createCommands();
+    void applyMenuState();
 
     void openPanel(MovablePanel* panel);
     // Gives a hidden panel its first place and size.
@@ -210,6 +234,10 @@ private:
     std::unique_ptr<Deletes> m_deletes;
     std::unique_ptr<Folders> m_folders;
     std::unique_ptr<Permissions> m_permissions;
+    std::unique_ptr<PaneCommands> m_paneCommands;
+    PaneMouse* m_paneMouse = nullptr;
+    ListRenamer* m_renamer = nullptr;
+    FrmPic* m_frmPic = nullptr;
 
     // Menus.
     QMenu* m_mm2 = nullptr;

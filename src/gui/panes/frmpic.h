@@ -1,0 +1,66 @@
+#pragma once
+
+#include "core/panes/commands/viewertext.h"
+#include "gui/ui/movablepanel.h"
+
+#include <QPixmap>
+#include <functional>
+
+class Dialogs;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// The viewer frame `FrmPic`: the text view `RichTextBox2` with its name box `Text4`, the picture
+// view `Picture2`, and the store button `Command30`. Its tag says where the shown file lives:
+// "LOCAL" (opened from the local list; stored back in the encoding and line ends it was read
+// in) or "FTP" (fetched from the server; stored through the transfers).
+class FrmPic : public MovablePanel {
+    Q_OBJECT
+public:
+    using StoreOnServer = std::function<void(const QString& text, const QString& ftpName)>;
+
+    FrmPic(Dialogs& dialogs, QWidget* parent = nullptr);
+
+    void setStoreOnServer(StoreOnServer store) { m_storeOnServer = std::move(store); }
+
+    QString tag() const { return m_tag; }
+    void setTag(const QString& tag) { m_tag = tag; }
+
+    QLineEdit* Text4() const { return m_text4; }
+    QPlainTextEdit* RichTextBox2() const { return m_richTextBox2; }
+    QLabel* Picture2() const { return m_picture2; }
+    QPushButton* Command30() const { return m_command30; }
+
+    // A local file in the text view (tag "LOCAL"). False, with a message, when it cannot be read.
+    bool showLocalText(const QString& path);
+    // A local picture (tag "LOCAL"). False when it is no picture Qt can read.
+    bool showLocalPicture(const QString& path);
+    // Text fetched from the server (tag "FTP"), stored back under `ftpName`.
+    void showServerText(const QString& text, const QString& ftpName);
+
+    // The store button. True when something was stored.
+    bool Command30_Click();
+
+    // How the shown local file was read, for storing it back.
+    const ViewerText& localText() const { return m_local; }
+    QString localFolder() const { return m_localFolder; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void showTextView();
+    void showPicture();
+
+    Dialogs& m_dialogs;
+    StoreOnServer m_storeOnServer;
+    QString m_tag;
+    ViewerText m_local;
+    QString m_localFolder;
+    QPixmap m_pixmap;
+    QLineEdit* m_text4;
+    QPlainTextEdit* m_richTextBox2;
+    QLabel* m_picture2;
+    QPushButton* m_command30;
+};

@@ -1,0 +1,79 @@
+#include "gui/panes/listrenamer.h"
+
+#include "core/panes/commands/panecommands.h"
+#include "core/panes/localpane.h"
+#include "core/panes/panelistmodel.h"
+
+#include <QAbstractItemDelegate>
+#include <QItemSelectionModel>
+#include <QTreeView>
+
+ListRenamer::ListRenamer(PaneCommands& commands, LocalPane& localPane, QTreeView* listView1, PaneListModel* model1,
+    QTreeView* listView2, PaneListModel* model2, QObject* parent)
+    : QObject(parent)
+    , m_commands(commands)
+    , m_localPane(localPane)
+    , m_listView1(listView1)
+    , m_listView2(listView2)
+{
+    setObjectName(QStringLiteral("ListRenamer"));
+    watch(listView1, model1, true);
+    watch(listView2, model2, false);
+}
+
+void ListRenamer::watch(QTreeView* view, PaneListModel* model, bool ftp)
+{
+    connect(model, &QStandardItemModel::itemChanged, this, [this, ftp](QStandardItem* item) {
+        if (!m_index.isValid() || m_ftp != ftp || item->index() != QModelIndex(m_index))
+            return;
+        const QPersistentModelIndex index = m_index;
+        const QString oldName = m_oldName;
+        const QString newName = item->text();
+        m_index = QPersistentModelIndex();
+        // After the editor has closed: a rename on the server waits for its answer.
+        QMetaObject::invokeMethod(
+            this, [this, index, oldName, newName, ftp] { finish(index, oldName, newName, ftp); }, Qt::QueuedConnection);
+    });
+    // Escape, or the editor closed without a change.
+    connect(view->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this, ftp] {
+        if (m_ftp == ftp)
+            m_index = QPersistentModelIndex();
+    });
+}
+
+bool ListRenamer::start(bool ftp)
+{
+    QTreeView* view = ftp ? m_listView1 : m_listView2;
+    QItemSelectionModel* selection = view->selectionModel();
+    QModelIndex index = selection->currentIndex();
+    if (!index.isValid() || !selection->isRowSelected(index.row(), QModelIndex())) {
+        const QModelIndexList rows = selection->selectedRows();
+        if (rows.isEmpty())
+            return false;
+        index = rows.first();
+    }
+    index = index.siblingAtColumn(0);
+    m_index = QPersistentModelIndex(index);
+    m_oldName = index.data().toString();
+    m_ftp = ftp;
+    if (ftp)
+        m_commands.beginFtpRename(index.row());
+    view->setFocus();
+    view->scrollTo(index);
+    view->edit(index);
+    return true;
+}
+
+void ListRenamer::finish(const QPersistentModelIndex& index, const QString& oldName, const QString& newName, bool ftp)
+{
+    const bool renamed
+        = ftp ? m_commands.renameFtpEntry(oldName, newName) : m_commands.renameLocalEntry(oldName, newName);
+    auto* model = qobject_cast<QStandardItemModel*>(const_cast<QAbstractItemModel*>(index.model()));
+    if (!renamed && index.isValid() && model) {
+        if (QStandardItem* item = model->itemFromIndex(index))
+            item->setText(oldName);
+    }
+    // A replaced file leaves its old row behind.
+    if (renamed && !ftp)
+        m_localPane.RefreshLocalPanes();
+}
