@@ -1,9 +1,11 @@
 #include "core/manage/deletes.h"
 
 #include "core/app/appstate.h"
+#include "core/app/codepage.h"
 #include "core/app/dialogs.h"
 #include "core/app/statuslines.h"
 #include "core/app/statusreport.h"
+#include "core/ftp/engine/listingparsers.h"
 #include "core/ftp/ftpconnection.h"
 #include "core/ftp/ftperrors.h"
 #include "core/ftp/session/remotepane.h"
@@ -20,11 +22,15 @@
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QPersistentModelIndex>
+#include <QSet>
 #include <QStandardItemModel>
 #include <QStandardPaths>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <deque>
+#include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -60,6 +66,39 @@ void removeNode(QStandardItemModel& model, const QPersistentModelIndex& index)
 {
     if (index.isValid())
         model.removeRow(index.row(), index.parent());
+}
+
+// The folders of a server folder that are not links, by a LIST of it (MLSD follows links and
+// calls a link to a folder a folder). Empty when it cannot be listed.
+QSet<QString> realFolders(FtpConnection& connection, const QString& folder)
+{
+    constexpr qint64 MaxBytes = qint64(64) * 1024 * 1024;
+    QSet<QString> folders;
+    std::unique_ptr<FtpDataStream> stream;
+    if (!connection.command(QStringLiteral("LIST ") + folder, true, 1, &stream) || !stream)
+        return folders;
+    QByteArray bytes;
+    char chunk[65536];
+    for (;;) {
+        qint64 got = 0;
+        if (!stream->read(chunk, sizeof chunk, &got) || got < 0 || bytes.size() + got > MaxBytes) {
+            stream->close();
+            return {};
+        }
+        if (got == 0)
+            break;
+        bytes.append(chunk, qsizetype(got));
+    }
+    stream->close();
+    const QDate today = QDate::currentDate();
+    for (QByteArray& line : bytes.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        const std::optional<ListingEntry> entry = ListingParsers::parseListLine(line, today);
+        if (entry && entry->isFolder && !entry->isLink)
+            folders.insert(connection.utf8Names() ? QString::fromUtf8(entry->name) : Cp932::decode(entry->name));
+    }
+    return folders;
 }
 
 } // namespace
@@ -229,6 +268,17 @@ bool Deletes::CollectServerSelection()
         const QStandardItem* item = list.item(row, 0);
         if (item && !item->text().isEmpty())
             chosen.push_back({ item->text(), !isFileKey(iconKey(item)) });
+    }
+    // The list shows a link to a folder as a folder; walking it would delete the content of the
+    // folder it points to. A folder is walked only when the server's listing of the start folder
+    // calls it a folder and not a link; anything else is deleted as a file (a link goes, its
+    // target stays).
+    if (std::any_of(chosen.begin(), chosen.end(), [](const Chosen& c) { return c.folder; })) {
+        QSet<QString> folders;
+        if (FtpConnection* connection = m_remotePane.FtpHandle())
+            folders = realFolders(*connection, root);
+        for (Chosen& c : chosen)
+            c.folder = c.folder && folders.contains(c.name);
     }
 
     m_report.resetCounts();

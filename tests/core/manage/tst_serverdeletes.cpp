@@ -21,6 +21,8 @@ private Q_SLOTS:
     void deletesTreeFilesFirstDeepestFolderFirst();
     void cancelDeletesNothing();
     void stopInTheMiddle();
+    void deletesLinkNotItsTarget_data();
+    void deletesLinkNotItsTarget();
     void deletesMarkedTreeNodes();
     void refusingServerLeavesPanesConsistent();
 };
@@ -119,6 +121,32 @@ void TestServerDeletes::stopInTheMiddle()
     names.sort();
     QCOMPARE(names, QStringList({ QStringLiteral("a.txt"), QStringLiteral("keep.txt"), QStringLiteral("sub") }));
     QVERIFY(!rig.report.isShown());
+}
+
+void TestServerDeletes::deletesLinkNotItsTarget_data()
+{
+    QTest::addColumn<FtpServerFixture::Kind>("kind");
+    QTest::newRow("pyftpdlib") << FtpServerFixture::Kind::Pyftpdlib;
+    QTest::newRow("vsftpd") << FtpServerFixture::Kind::Vsftpd;
+}
+
+void TestServerDeletes::deletesLinkNotItsTarget()
+{
+    QFETCH(FtpServerFixture::Kind, kind);
+    FtpServerFixture server(kind);
+    ManageRig rig;
+    QVERIFY(rig.connectTo(server));
+    QVERIFY(makeEntries(
+        server.root(), { QStringLiteral("work/"), QStringLiteral("target/"), QStringLiteral("target/inside.txt") }));
+    QVERIFY(QFile::link(QStringLiteral("../target"), server.root() + QStringLiteral("/work/link")));
+    rig.answerCaution(true);
+    QVERIFY(rig.showAndSelect(QStringLiteral("/work"), { QStringLiteral("link") }));
+
+    rig.deletes.DeleteServerSelection();
+
+    QVERIFY(QFileInfo::exists(server.root() + QStringLiteral("/target/inside.txt")));
+    QVERIFY(!QFileInfo(server.root() + QStringLiteral("/work/link")).isSymLink());
+    QCOMPARE(rig.cautions, QStringList { QStringLiteral("フォルダー数:0　ファイル数:1") });
 }
 
 void TestServerDeletes::deletesMarkedTreeNodes()
