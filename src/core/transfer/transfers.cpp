@@ -30,8 +30,6 @@
 
 namespace {
 
-const QString DateColumnMissing; // a row without a date column compares as the empty text
-
 // The local pane is listed again at most this often while files arrive, and once at the end: a
 // listing per file would make a run of n files cost n² work.
 constexpr qint64 LocalRefreshIntervalMs = 300;
@@ -65,7 +63,7 @@ QString collapseSlashes(QString path)
 QString cellText(const QAbstractItemModel* model, int row, int column)
 {
     if (column >= model->columnCount())
-        return DateColumnMissing;
+        return QString();
     return model->index(row, column).data().toString();
 }
 
@@ -200,9 +198,14 @@ public:
         t.m_runTotal = 0;
         t.m_report.setFileProgress(0, -1);
         t.m_report.setRunProgress(0, 0);
+        // A Stop pressed while nothing ran is not meant for this run.
+        t.m_state.StopRequested = false;
         t.m_serverFolders.clear();
         t.m_cacheServerFolders = true;
-        t.m_serverCwdKnown = false;
+        // Names are sent from the folder the run began in, even if the user moves the FTP pane
+        // elsewhere meanwhile.
+        if (!t.m_remotePane.FtpHandle()->getCurrentDirectory(&t.m_runFolder) || !t.m_runFolder.startsWith(u'/'))
+            t.m_runFolder.clear();
         t.m_localRefreshPending = false;
         t.m_sinceLocalRefresh.invalidate();
         if (FtpConnection* c = t.m_remotePane.FtpHandle())
@@ -217,6 +220,7 @@ public:
             c->setProgress(nullptr);
         m_t.m_serverFolders.clear();
         m_t.m_cacheServerFolders = false;
+        m_t.m_runFolder.clear();
         m_t.m_report.setFileProgress(0, -1);
         m_t.m_running = false;
         Q_EMIT m_t.busyChanged(false);
@@ -355,7 +359,7 @@ std::optional<FtpFindData> Transfers::serverEntry(const QString& ftpPath)
         // One listing per folder and run, instead of one search per file.
         QHash<QString, FtpFindData> entries;
         FtpFindData entry;
-        std::unique_ptr<FtpFind> find = c->findFirstFile(folder, &entry);
+        std::unique_ptr<FtpFind> find = c->findFirstFile(m_cacheServerFolders ? onServer(folder) : folder, &entry);
         for (bool more = find != nullptr; more; more = find->next(&entry))
             entries.insert(entry.name, entry);
         if (!m_cacheServerFolders) {
@@ -370,22 +374,21 @@ std::optional<FtpFindData> Transfers::serverEntry(const QString& ftpPath)
     return *found;
 }
 
-QString Transfers::serverFolderKey(const QString& folder)
+QString Transfers::serverFolderKey(const QString& folder) const
 {
     if (!m_cacheServerFolders)
         return folder;
-    if (folder.startsWith(u'/'))
-        return QDir::cleanPath(folder);
-    // "up" and "/up" are one folder when the server stands at the root: one listing serves both.
-    if (!m_serverCwdKnown) {
-        m_serverCwdKnown = true;
-        m_serverCwd.clear();
-        if (FtpConnection* c = m_remotePane.FtpHandle(); !c || !c->getCurrentDirectory(&m_serverCwd))
-            m_serverCwd.clear();
-    }
-    if (!m_serverCwd.startsWith(u'/'))
-        return folder;
-    return QDir::cleanPath(m_serverCwd + u'/' + folder);
+    // "up" and "/up" are one folder when the run stands at the root: one listing serves both.
+    return QDir::cleanPath(onServer(folder.isEmpty() ? QStringLiteral(".") : folder));
+}
+
+QString Transfers::onServer(const QString& path) const
+{
+    if (m_runFolder.isEmpty() || path.startsWith(u'/'))
+        return path;
+    if (path.isEmpty())
+        return m_runFolder;
+    return collapseSlashes(m_runFolder + u'/' + path);
 }
 
 void Transfers::rememberEmptyServerFolder(const QString& folder)
@@ -629,8 +632,8 @@ bool Transfers::downloadFilesPass()
         }
         m_modeRules.SetTransferMode(name);
         m_report.setText7(name);
-        const bool ok
-            = FtpGetFileConv(m_remotePane.FtpHandle(), name, folder + u'/' + name, false, 32, m_state.TransferMode, 0);
+        const bool ok = FtpGetFileConv(
+            m_remotePane.FtpHandle(), onServer(name), folder + u'/' + name, false, 32, m_state.TransferMode, 0);
         if (ok) {
             writeLog(QStringLiteral("<ファイルﾀﾞダウンロード>"), name + QStringLiteral("→") + name,
                 QStringLiteral("</ファイルﾀﾞダウンロード>"));
@@ -842,7 +845,7 @@ bool Transfers::uploadFilesPass()
                         const QString ftpName = uploadName(name);
                         m_report.setText7(name);
                         const bool ok = FtpPutFileConv(
-                            m_remotePane.FtpHandle(), folder + u'/' + name, ftpName, m_state.TransferMode, 0);
+                            m_remotePane.FtpHandle(), folder + u'/' + name, onServer(ftpName), m_state.TransferMode, 0);
                         const QString details = name + QStringLiteral("→") + name;
                         if (ok) {
                             writeLog(QStringLiteral("<ファイルアップロード>"), overwrite ? details + u' ' : details,
@@ -947,7 +950,7 @@ bool Transfers::uploadTreePass()
         QString made;
         if (path.isEmpty()) {
             // The server's current folder itself.
-        } else if (connection->createDirectory(path)) {
+        } else if (connection->createDirectory(onServer(path))) {
             made = path;
         } else if (!cancelled()) {
             const QString rooted = path.startsWith(u'/') ? path : u'/' + path;
@@ -1015,7 +1018,7 @@ bool Transfers::uploadTreePass()
             continue;
         }
         m_state.SuppressWinInetErrors = true;
-        bool ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, ftpPath, m_state.TransferMode, 0);
+        bool ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, onServer(ftpPath), m_state.TransferMode, 0);
         m_state.SuppressWinInetErrors = false;
         if (!ok && !cancelled()) {
             if (ftpPath.contains(u'/') && !ftpPath.startsWith(u'/'))

@@ -116,7 +116,9 @@ private:
     QString stampText(QDateTime time) const;
     QString ftpNodeStamp(const QStandardItem* node) const;
     std::optional<FtpFindData> serverEntry(const QString& ftpPath);
-    QString serverFolderKey(const QString& folder);
+    QString serverFolderKey(const QString& folder) const;
+    // A path relative to the server folder the run began in, made absolute.
+    QString onServer(const QString& path) const;
     void rememberEmptyServerFolder(const QString& folder);
     QString uploadName(const QString& name) const;
     QString uploadCounts(bool withTotal) const;
@@ -152,6 +154,5 @@ private:
     // The server folders listed during one run: folder -> name -> entry.
     bool m_cacheServerFolders = false;
     QHash<QString, QHash<QString, FtpFindData>> m_serverFolders;
-    QString m_serverCwd;
-    bool m_serverCwdKnown = false;
+    QString m_runFolder; // the server's folder when the run began; empty when unknown
 };

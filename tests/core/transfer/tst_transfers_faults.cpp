@@ -66,6 +66,7 @@ private Q_SLOTS:
     void droppedConnectionKeepsLocalFile();
     void hostileNames();
     void secondRunIsRefused();
+    void movingThePaneDuringARun();
     void fileStampText_data();
     void fileStampText();
     void compareTreeStamps();
@@ -215,7 +216,7 @@ list / -rw-r--r-- 1 u g 2 Mar 10  2024 ok.txt\r\n-rw-r--r-- 1 u g 4 Mar 10  2024
         if (c.contains(u"RETR"))
             QVERIFY2(!c.contains(u'\\') && !c.endsWith(u"..") && !c.contains(u"../"), qPrintable(c));
     }
-    QVERIFY(server.commands().contains(u"RETR ok.txt"_qs));
+    QVERIFY(server.commands().contains(u"RETR /ok.txt"_qs));
     QVERIFY(server.commands().contains(u"RETR /site/good.txt"_qs));
 }
 
@@ -257,6 +258,41 @@ void TestTransfersFaults::secondRunIsRefused()
     rig.transfers->DownloadSelection();
     QCOMPARE(rig.statusTexts(), QStringList(2, u"FTPサーバーに接続していないため、転送できません。"_qs));
     QVERIFY(!rig.report->isShown());
+}
+
+void TestTransfersFaults::movingThePaneDuringARun()
+{
+    FtpServerFixture server(Kind::Pyftpdlib);
+    TransferRig rig;
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+    QVERIFY(serverFile(server, u"one.txt"_qs, "1\n"));
+    QVERIFY(serverFile(server, u"two.txt"_qs, "2\n"));
+    QVERIFY(serverFile(server, u"other/two.txt"_qs, "other\n"));
+    QVERIFY(writeBytes(rig.localPath(u"up1.txt"_qs), "u1\n"));
+    QVERIFY(writeBytes(rig.localPath(u"up2.txt"_qs), "u2\n"));
+    rig.ftp.setProfile(server);
+    QVERIFY(rig.connectProfile());
+    bool moved = false;
+    QObject::connect(rig.ftp.status.get(), &StatusLines::lineAdded, rig.ftp.status.get(), [&] {
+        const QString line = rig.ftp.status->lastLine();
+        if (!moved && (line.contains(u"ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞﾞ:") || line.contains(u"ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:"))) {
+            moved = true;
+            rig.ftp.pane->ChangeFtpFolder(u"/other"_qs);
+        }
+    });
+
+    // The files still come from, and go to, the folder the run began in.
+    rig.selectRemote({ u"one.txt"_qs, u"two.txt"_qs });
+    rig.transfers->DownloadFiles();
+    QCOMPARE(readBytes(rig.localPath(u"two.txt"_qs)), QByteArray("2\n"));
+    QVERIFY(rig.ftp.pane->FtpHandle()->setCurrentDirectory(u"/"_qs));
+    moved = false;
+    rig.selectLocal({ u"up1.txt"_qs, u"up2.txt"_qs });
+    rig.transfers->UploadFiles();
+    QVERIFY(moved);
+    QVERIFY(QFile::exists(server.root() + u"/up1.txt"));
+    QVERIFY(QFile::exists(server.root() + u"/up2.txt"));
 }
 
 void TestTransfersFaults::fileStampText_data()
