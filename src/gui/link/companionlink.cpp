@@ -6,6 +6,8 @@
 #include "core/link/companionprotocol.h"
 #include "core/link/messagebus.h"
 #include "core/link/messagelistener.h"
+#include "core/manage/deletes.h"
+#include "core/manage/permissions.h"
 #include "core/panes/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
@@ -13,6 +15,7 @@
 #include "core/settings/profiles.h"
 #include "core/transfer/transfers.h"
 #include "gui/app/mainwindow.h"
+#include "gui/manage/frmcaution.h"
 #include "gui/ui/movablepanel.h"
 
 #include <QApplication>
@@ -162,8 +165,14 @@ void CompanionLink::MessageWindowProc(quint32 message, const QByteArray& payload
 {
     if (message != MessageBus::WM_COPYDATA)
         return;
-    m_text15Value = MessageBus::payloadText(payload);
-    m_text15->setPlainText(m_text15Value);
+    const QString text = MessageBus::payloadText(payload);
+    // Messages wait their turn: one that came before the last was interpreted is not lost. A
+    // flood beyond what any companion sends is dropped.
+    if (m_pending.size() >= MaxPendingMessages || m_pendingChars + text.size() > MaxPendingChars)
+        return;
+    m_pending.append(text);
+    m_pendingChars += text.size();
+    m_text15->setPlainText(text);
     m_timerMessage.start();
 }
 
@@ -173,7 +182,15 @@ void CompanionLink::TimerMessage_Timer()
     // window live) waits for it: the two would share the list and the connection.
     if (m_interpreting)
         return;
-    m_timerMessage.stop();
+    if (m_pending.isEmpty()) {
+        m_timerMessage.stop();
+        return;
+    }
+    m_text15Value = m_pending.takeFirst();
+    m_pendingChars -= m_text15Value.size();
+    if (m_pending.isEmpty())
+        m_timerMessage.stop();
+    m_text15->setPlainText(m_text15Value);
     QStringList lines = CompanionProtocol::messageLines(m_text15Value);
     m_list8->setStringList(lines);
     m_interpreting = true;
@@ -299,6 +316,14 @@ void CompanionLink::changePermissions(const QString& mode, const QString& name)
     // The mode goes to the server as it stands: anything but three octal digits is no mode.
     if (!isThreeDigitMode(mode) || selectFtpRow(name) < 0)
         return;
+    Permissions& permissions = m_window.permissions();
+    for (int level = 0; level < 3; ++level) {
+        const int digit = mode[level].unicode() - u'0';
+        permissions.setCheck2(level * 3, (digit & 4) != 0);
+        permissions.setCheck2(level * 3 + 1, (digit & 2) != 0);
+        permissions.setCheck2(level * 3 + 2, (digit & 1) != 0);
+    }
+    permissions.ChangeServerPermissions();
 }
 
 void CompanionLink::openLocalFolder(const QString& parameter)
@@ -337,9 +362,28 @@ void CompanionLink::upload(const QString& parameter)
         m_window.transfers().UploadSelection();
 }
 
-void CompanionLink::deleteLocal(const QString& parameter) { Q_UNUSED(parameter); }
+void CompanionLink::deleteLocal(const QString& parameter)
+{
+    if (selectLocalRow(CompanionProtocol::nameRuleTarget(parameter, m_window.localPane().TxtDir2())) >= 0)
+        m_window.deletes().RecycleLocalSelection();
+}
 
-void CompanionLink::deleteOnServer(const QString& parameter) { Q_UNUSED(parameter); }
+void CompanionLink::deleteOnServer(const QString& parameter)
+{
+    if (selectFtpRow(CompanionProtocol::nameRuleTarget(parameter, m_window.remotePane().TxtDir())) < 0)
+        return;
+    Deletes& deletes = m_window.deletes();
+    if (m_window.isVisible()) {
+        deletes.DeleteServerSelection();
+        return;
+    }
+    // The confirmation panel of a hidden window can be neither seen nor answered, and would keep
+    // the program waiting for good: the companion that named the file stands for the user then.
+    deletes.setCaution([](const QString&) { return true; });
+    deletes.DeleteServerSelection();
+    MainWindow* window = &m_window;
+    deletes.setCaution([window](const QString& counts) { return window->frmCaution()->ask(counts); });
+}
 
 bool CompanionLink::connectProfile(const QString& name)
 {

@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class MainWindow;
@@ -37,7 +38,9 @@ public:
     // The main window's handle on the bus, 0 when not hooked.
     qint64 mainHandle() const;
     // A message for the main window: WM_COPYDATA text, cut at its first NUL, into `Text15`, and
-    // `TimerMessage` started. Other messages are not the main window's concern.
+    // `TimerMessage` started. Messages queue up until the timer's ticks interpret them one by one
+    // (a later message never replaces an earlier one). Other messages are not the main window's
+    // concern.
     void MessageWindowProc(quint32 message, const QByteArray& payload);
     void TimerMessage_Timer();
     QString Text15() const { return m_text15Value; }
@@ -104,6 +107,10 @@ private:
     QPlainTextEdit* m_text15 = nullptr;
     QPlainTextEdit* m_rb4 = nullptr;
     QString m_text15Value;
+    static constexpr qsizetype MaxPendingMessages = 256;
+    static constexpr qsizetype MaxPendingChars = 8 * 1024 * 1024;
+    QStringList m_pending;
+    qsizetype m_pendingChars = 0;
     QString m_rb4Value;
     qint64 m_replyWindow = 0;
     bool m_interpreting = false;
