@@ -691,7 +691,11 @@ bool Transfers::downloadTreePass(const QString& folder)
         return stopped;
     };
 
-    if (!m_remotePane.ExpandFtpTree(true, folder)) {
+    const QString caption = m_report.Label22();
+    const bool walked = m_remotePane.ExpandFtpTree(true, folder);
+    // The walk puts its own caption up and takes it down again.
+    m_report.setLabel22(caption);
+    if (!walked) {
         // Stopped during the walk: a half-known tree is not downloaded.
         addStatus(QStringLiteral("フォルダーのダウンロードを中止しました:") + folder);
         return finish(true);

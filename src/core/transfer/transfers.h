@@ -29,7 +29,10 @@ struct ListingRecord;
 // (FtpGetFileConv, FtpPutFileConv) with the optional EUC-JP / Shift-JIS conversion of ASCII
 // transfers. Runs on the user-interface thread; the engine keeps the window live and honours
 // Stop inside a file, the loops honour it between files. One run at a time: a second start while
-// one runs is refused with a status line.
+// one runs, or a start without a connection, is refused with a status line. A run sends and
+// fetches relative names from the server folder it began in, and compares the time stamps of a
+// folder pass with one listing per server folder (the tree walk's, or one per folder and run).
+// Tested in tests/core/transfer/tst_transfers*.cpp.
 class Transfers : public QObject {
     Q_OBJECT
 public:
@@ -54,7 +57,8 @@ public:
     void DownloadFiles();
     // The folder `folder` of the current FTP folder with everything below it (newer files only).
     void DownloadTree(const QString& folder);
-    // FTP list row `row` against its local twin: 2 no local copy, 3 local newer, 4 otherwise.
+    // FTP list row `row` against its local twin: 2 no local copy, 3 local newer, 4 otherwise. The
+    // lists' "更新日時" texts ("yyyy-mm-dd hh:mm", or the date alone) are compared as text.
     int CompareWithLocal(int row);
     // "yyyy/mm/dd hh:mm" of a local ("DIR") or server ("FTP") file, "" when not found.
     QString FileStampText(const QString& path, const QString& kind);
