@@ -29,6 +29,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -69,21 +70,21 @@ void removeNode(QStandardItemModel& model, const QPersistentModelIndex& index)
 }
 
 // The folders of a server folder that are not links, by a LIST of it (MLSD follows links and
-// calls a link to a folder a folder). Empty when it cannot be listed.
-QSet<QString> realFolders(FtpConnection& connection, const QString& folder)
+// calls a link to a folder a folder). Nothing when it cannot be listed.
+std::optional<QSet<QString>> realFolders(FtpConnection& connection, const QString& folder)
 {
     constexpr qint64 MaxBytes = qint64(64) * 1024 * 1024;
     QSet<QString> folders;
     std::unique_ptr<FtpDataStream> stream;
     if (!connection.command(QStringLiteral("LIST ") + folder, true, 1, &stream) || !stream)
-        return folders;
+        return std::nullopt;
     QByteArray bytes;
     char chunk[65536];
     for (;;) {
         qint64 got = 0;
         if (!stream->read(chunk, sizeof chunk, &got) || got < 0 || bytes.size() + got > MaxBytes) {
             stream->close();
-            return {};
+            return std::nullopt;
         }
         if (got == 0)
             break;
@@ -99,6 +100,39 @@ QSet<QString> realFolders(FtpConnection& connection, const QString& folder)
             folders.insert(connection.utf8Names() ? QString::fromUtf8(entry->name) : Cp932::decode(entry->name));
     }
     return folders;
+}
+
+// Turns every folder node below `start` that its parent's listing shows as a link into a file
+// node without content, so the delete removes the link and never what it points to. False
+// when `stopped` says so between two listings.
+bool dropWalkedLinks(FtpConnection& connection, QStandardItem* start, const std::function<bool()>& stopped)
+{
+    std::deque<QStandardItem*> parents;
+    for (int r = 0; r < start->rowCount(); ++r)
+        parents.push_back(start->child(r));
+    while (!parents.empty()) {
+        QStandardItem* parent = parents.front();
+        parents.pop_front();
+        std::vector<QStandardItem*> folders;
+        for (int r = 0; r < parent->rowCount(); ++r) {
+            if (!isFileKey(iconKey(parent->child(r))))
+                folders.push_back(parent->child(r));
+        }
+        if (folders.empty())
+            continue;
+        const std::optional<QSet<QString>> real = realFolders(connection, nodeKey(parent));
+        for (QStandardItem* folder : folders) {
+            if (real && !real->contains(folder->text())) {
+                folder->removeRows(0, folder->rowCount());
+                folder->setData(IconKeys::Leaf, ItemRoles::IconKeyRole);
+            } else {
+                parents.push_back(folder);
+            }
+        }
+        if (stopped())
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -274,11 +308,11 @@ bool Deletes::CollectServerSelection()
     // calls it a folder and not a link; anything else is deleted as a file (a link goes, its
     // target stays).
     if (std::any_of(chosen.begin(), chosen.end(), [](const Chosen& c) { return c.folder; })) {
-        QSet<QString> folders;
-        if (FtpConnection* connection = m_remotePane.FtpHandle())
-            folders = realFolders(*connection, root);
+        FtpConnection* connection = m_remotePane.FtpHandle();
+        const std::optional<QSet<QString>> folders
+            = connection ? realFolders(*connection, root) : std::optional<QSet<QString>>();
         for (Chosen& c : chosen)
-            c.folder = c.folder && folders.contains(c.name);
+            c.folder = c.folder && (!folders || folders->contains(c.name));
     }
 
     m_report.resetCounts();
@@ -308,7 +342,9 @@ bool Deletes::CollectServerSelection()
         if (!m_remotePane.FtpHandle())
             return false;
     }
-    return true;
+    // The walk's search may call a link a folder too, further down.
+    FtpConnection* connection = m_remotePane.FtpHandle();
+    return connection && dropWalkedLinks(*connection, start, [this] { return yieldAndCheckStop(); });
 }
 
 void Deletes::deleteCollectedTree()

@@ -136,17 +136,19 @@ void TestServerDeletes::deletesLinkNotItsTarget()
     FtpServerFixture server(kind);
     ManageRig rig;
     QVERIFY(rig.connectTo(server));
-    QVERIFY(makeEntries(
-        server.root(), { QStringLiteral("work/"), QStringLiteral("target/"), QStringLiteral("target/inside.txt") }));
+    QVERIFY(makeEntries(server.root(),
+        { QStringLiteral("work/"), QStringLiteral("work/sub/"), QStringLiteral("work/sub/x.txt"),
+            QStringLiteral("target/"), QStringLiteral("target/inside.txt") }));
     QVERIFY(QFile::link(QStringLiteral("../target"), server.root() + QStringLiteral("/work/link")));
+    QVERIFY(QFile::link(QStringLiteral("../../target"), server.root() + QStringLiteral("/work/sub/deeplink")));
     rig.answerCaution(true);
-    QVERIFY(rig.showAndSelect(QStringLiteral("/work"), { QStringLiteral("link") }));
+    QVERIFY(rig.showAndSelect(QStringLiteral("/work"), { QStringLiteral("link"), QStringLiteral("sub") }));
 
     rig.deletes.DeleteServerSelection();
 
-    QVERIFY(QFileInfo::exists(server.root() + QStringLiteral("/target/inside.txt")));
-    QVERIFY(!QFileInfo(server.root() + QStringLiteral("/work/link")).isSymLink());
-    QCOMPARE(rig.cautions, QStringList { QStringLiteral("フォルダー数:0　ファイル数:1") });
+    QCOMPARE(rig.cautions, QStringList { QStringLiteral("フォルダー数:1　ファイル数:3") });
+    QCOMPARE(entriesBelow(server.root()),
+        QStringList({ QStringLiteral("target/"), QStringLiteral("target/inside.txt"), QStringLiteral("work/") }));
 }
 
 void TestServerDeletes::deletesMarkedTreeNodes()
