@@ -69,6 +69,24 @@ QString modeLetters(const std::array<bool, 9>& boxes)
     return text;
 }
 
+std::optional<std::array<bool, 9>> boxesFromMode(const QString& mode)
+{
+    const QString digits = mode.trimmed();
+    if (digits.size() != 3)
+        return std::nullopt;
+    std::array<bool, 9> boxes {};
+    for (int level = 0; level < 3; ++level) {
+        const QChar c = digits.at(level);
+        if (c < u'0' || c > u'7')
+            return std::nullopt;
+        const int digit = c.unicode() - u'0';
+        boxes[std::size_t(3 * level)] = digit & 4;
+        boxes[std::size_t(3 * level + 1)] = digit & 2;
+        boxes[std::size_t(3 * level + 2)] = digit & 1;
+    }
+    return boxes;
+}
+
 QString chmodCommand(const QString& mode, const QString& name)
 {
     return QStringLiteral("SITE CHMOD ") + mode + u' ' + name;

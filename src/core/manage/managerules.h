@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <array>
+#include <optional>
 
 // The text rules of deleting, making folders and changing permissions. Pure functions, tested
 // table-driven in tests/core/manage/tst_managerules.cpp.
@@ -26,6 +27,9 @@ QString localFolderProposal(const QString& txtDir2);
 QString modeDigits(const std::array<bool, 9>& boxes);
 int levelDigit(const std::array<bool, 9>& boxes, int level);
 QString modeLetters(const std::array<bool, 9>& boxes);
+// The boxes of a mode given as text (the companion's "</permit>"): three octal digits, blanks
+// around them allowed. Nothing for any other text.
+std::optional<std::array<bool, 9>> boxesFromMode(const QString& mode);
 
 // "SITE CHMOD " + mode + " " + name: the name as it is, blanks included (the rest of the line
 // after the mode is the name).

@@ -61,6 +61,16 @@ void Permissions::setCheck2(int index, bool on)
     updateMode();
 }
 
+bool Permissions::setLabel11(const QString& mode)
+{
+    const std::optional<std::array<bool, 9>> boxes = ManageRules::boxesFromMode(mode);
+    if (!boxes)
+        return false;
+    m_check2 = *boxes;
+    updateMode();
+    return true;
+}
+
 void Permissions::setCheck4(bool on)
 {
     if (m_check4 == on)

@@ -15,6 +15,7 @@ struct AppState;
 //   setCheck2(index, on)       a click on box `Check2(index)`: the mode texts follow
 //   ChangeServerPermissions()  "SITE CHMOD " + `Label11` + " " + name for each selected FTP row
 //   Command27_Click()          "実行": the change, then the panel closes when `Check4` is ticked
+//   setLabel11(mode)           the mode as three octal digits (the companion's "</permit>")
 // The mode lives only here (`Label11`); it is neither read from the listing nor stored.
 class Permissions : public QObject {
     Q_OBJECT
@@ -33,6 +34,9 @@ public:
     // The three-digit mode ("644"), the digit of one level (0 owner, 1 group, 2 other) and the
     // nine letters ("rw-r--r--").
     QString Label11() const { return m_label11; }
+    // Sets the mode and the boxes with it. False (nothing changed) unless `mode` is three octal
+    // digits: the text goes to the server.
+    bool setLabel11(const QString& mode);
     QString Label12(int level) const;
     QString Label13() const { return m_label13; }
     QString Text8() const { return m_text8; }

@@ -120,6 +120,13 @@ void TestFoldersAndModes::chmodNeedsASelection()
     QVERIFY(lines.last().isEmpty());
     QCOMPARE(rig.permissions.Label11(), QStringLiteral("644"));
     QCOMPARE(rig.permissions.Label13(), QStringLiteral("rw-r--r--"));
+
+    // The companion's mode: only three octal digits reach the command line.
+    QVERIFY(rig.permissions.setLabel11(QStringLiteral("751")));
+    QCOMPARE(rig.permissions.Label13(), QStringLiteral("rwxr-x--x"));
+    QVERIFY(rig.permissions.Check2(5) && !rig.permissions.Check2(4));
+    QVERIFY(!rig.permissions.setLabel11(QStringLiteral("7 DELE x")));
+    QCOMPARE(rig.permissions.Label11(), QStringLiteral("751"));
 }
 
 void TestFoldersAndModes::refusingServer()

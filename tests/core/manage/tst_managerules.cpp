@@ -10,6 +10,8 @@ private Q_SLOTS:
     void deletionRoot();
     void mode_data();
     void mode();
+    void modeText_data();
+    void modeText();
     void texts_data();
     void texts();
 };
@@ -90,6 +92,43 @@ void TestManageRules::mode()
     for (int level = 0; level < 3; ++level)
         QCOMPARE(QString::number(ManageRules::levelDigit(checks, level)), digits.mid(level, 1));
     QCOMPARE(ManageRules::levelDigit(checks, 3), 0);
+    const std::optional<std::array<bool, 9>> back = ManageRules::boxesFromMode(digits);
+    QVERIFY(back);
+    QVERIFY(*back == checks);
+}
+
+void TestManageRules::modeText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("digits"); // empty: refused
+    QTest::newRow("three digits") << "705"
+                                  << "705";
+    QTest::newRow("blanks around") << " 644 "
+                                   << "644";
+    QTest::newRow("eight is not octal") << "648"
+                                        << "";
+    QTest::newRow("four digits") << "4755"
+                                 << "";
+    QTest::newRow("two digits") << "64"
+                                << "";
+    QTest::newRow("a command after the mode") << "644 x"
+                                              << "";
+    QTest::newRow("letters") << "rwx"
+                             << "";
+    QTest::newRow("full-width digits") << "６４４"
+                                       << "";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void TestManageRules::modeText()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, digits);
+    const std::optional<std::array<bool, 9>> boxes = ManageRules::boxesFromMode(text);
+    QCOMPARE(boxes.has_value(), !digits.isEmpty());
+    if (boxes)
+        QCOMPARE(ManageRules::modeDigits(*boxes), digits);
 }
 
 void TestManageRules::texts_data()
