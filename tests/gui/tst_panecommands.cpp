@@ -1,0 +1,580 @@
+// The pane commands in the real main window, offscreen, against pyftpdlib: each menu item by
+// each pane, the menu and toolbar after clicks on the four panes, copy and paste through the
+// focused list, drops in all four directions, renaming in place on both sides, the double-click
+// on local files, the viewer's store button and the edit menu.
+#include "core/app/codepage.h"
+#include "core/app/datafolder.h"
+#include "core/app/statuslines.h"
+#include "core/app/statusreport.h"
+#include "core/ftp/session/remotepane.h"
+#include "core/panes/commands/panecommands.h"
+#include "core/panes/itemroles.h"
+#include "core/panes/localpane.h"
+#include "core/panes/panelistmodel.h"
+#include "core/settings/profiles.h"
+#include "core/settings/settingslines.h"
+#include "gui/app/mainwindow.h"
+#include "gui/app/qtdialogs.h"
+#include "gui/manage/frmcaution.h"
+#include "gui/manage/permissionpanel.h"
+#include "gui/panes/frmpic.h"
+#include "gui/panes/panemouse.h"
+#include "support/ftpserverfixture.h"
+#include "support/scripteddialogs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <memory>
+
+namespace {
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QByteArray settingsFor(const FtpServerFixture& server)
+{
+    const QStringList fields { QStringLiteral("テストサーバー"), server.hostField(), server.user(),
+        Profiles::scramblePassword(server.password()), QStringLiteral("c:"), QStringLiteral("-"), QStringLiteral("-") };
+    QByteArray out;
+    auto line = [&out](const QString& text) { out += Cp932::encode(text) + "\r\n"; };
+    for (int i = 0; i < Profiles::FieldCount; ++i) {
+        line(Profiles::fieldTag(i));
+        line(fields[i]);
+        line(SettingsLines::closingTag(Profiles::fieldTag(i)));
+    }
+    line(QStringLiteral("<最終 プロﾌｧｲﾙ>"));
+    line(fields[0]);
+    line(QStringLiteral("</最終 プロﾌｧｲﾙ>"));
+    return out;
+}
+
+int rowOf(QAbstractItemModel* model, const QString& name)
+{
+    for (int r = 0; r < model->rowCount(); ++r) {
+        if (model->index(r, 0).data().toString() == name)
+            return r;
+    }
+    return -1;
+}
+
+QPoint rowCenter(QTreeView* view, const QString& name)
+{
+    const int row = rowOf(view->model(), name);
+    if (row < 0)
+        return QPoint(-1, -1);
+    view->scrollTo(view->model()->index(row, 0));
+    return view->visualRect(view->model()->index(row, 0)).center();
+}
+
+void selectRows(QTreeView* view, const QStringList& names)
+{
+    view->selectionModel()->clearSelection();
+    for (const QString& name : names) {
+        const int row = rowOf(view->model(), name);
+        view->selectionModel()->select(
+            view->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+}
+
+// A label editor is open in the list.
+bool isEditing(QTreeView* view)
+{
+    const QList<QLineEdit*> editors = view->viewport()->findChildren<QLineEdit*>();
+    return std::any_of(editors.begin(), editors.end(), [](const QLineEdit* e) { return e->isVisible(); });
+}
+
+// Receives what the desktop would open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+public Q_SLOTS:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+} // namespace
+
+class TestPaneCommands : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void menuItemByPane_data();
+    void menuItemByPane();
+    void clicksSetTheMenu();
+    void copyAndPasteByFocus();
+    void dropsInFourDirections();
+    void renameInPlace();
+    void doubleClickOnLocalFiles();
+    void viewerStoresOnTheServer();
+    void editMenu();
+
+private:
+    MainWindow& connectedWindow();
+    QTreeView* view(const char* name) { return m_window->findChild<QTreeView*>(QLatin1String(name)); }
+    QString serverFile(const QString& path) const { return m_server->root() + u'/' + path; }
+    QString home() const { return m_home->path(); }
+    void showLocal(const QString& folder);
+    void openFtp(const QString& folder);
+
+    std::unique_ptr<FtpServerFixture> m_server;
+    std::unique_ptr<QTemporaryDir> m_data;
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<MainWindow> m_window;
+    ScriptedDialogs m_dialogs;
+};
+
+void TestPaneCommands::initTestCase()
+{
+    m_server = std::make_unique<FtpServerFixture>(FtpServerFixture::Kind::Pyftpdlib);
+    QString error;
+    QVERIFY2(m_server->start(&error), qPrintable(error));
+}
+
+void TestPaneCommands::cleanupTestCase() { m_server.reset(); }
+
+void TestPaneCommands::init()
+{
+    QDir::setCurrent(QDir::tempPath());
+    QDir(m_server->root()).removeRecursively();
+    QDir().mkpath(m_server->root());
+    for (const char* file : { "index.html", "pub/a.txt", "pub/b.html", "pub/photo.jpg", "dst/keep.txt" })
+        QVERIFY(writeFile(serverFile(QLatin1String(file)), QByteArray("server ") + file + "\n"));
+    m_data = std::make_unique<QTemporaryDir>();
+    m_home = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_data->isValid() && m_home->isValid());
+    qputenv("FTPTARVO_HOME", m_data->path().toUtf8());
+    qputenv("HOME", m_home->path().toUtf8());
+    DataFolder::reset();
+    QVERIFY(writeFile(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server)));
+    QVERIFY(writeFile(home() + "/local.txt", "local\n"));
+    QVERIFY(writeFile(home() + "/site/page.html", "<p>local</p>\n"));
+    m_dialogs.clear();
+}
+
+void TestPaneCommands::cleanup()
+{
+    m_window.reset();
+    QDir::setCurrent(QDir::tempPath());
+    m_data.reset();
+    m_home.reset();
+    DataFolder::reset();
+}
+
+MainWindow& TestPaneCommands::connectedWindow()
+{
+    m_window = std::make_unique<MainWindow>();
+    m_window->dialogs().setOverride(&m_dialogs);
+    m_window->Form_Load(QString());
+    m_window->activateWindow();
+    if (!QTest::qWaitForWindowActive(m_window.get()))
+        qWarning("window not active");
+    QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdConnect")), Qt::LeftButton);
+    if (!m_window->state().IsConnected)
+        qWarning("%s", qPrintable(m_dialogs.texts().join(u'|')));
+    m_dialogs.clear();
+    return *m_window;
+}
+
+void TestPaneCommands::showLocal(const QString& folder)
+{
+    LocalPane& pane = m_window->localPane();
+    pane.setTxtDir2(folder);
+    QVERIFY(pane.ListLocalFolder(folder));
+    pane.FillLocalList(folder);
+}
+
+void TestPaneCommands::openFtp(const QString& folder)
+{
+    QVERIFY(m_window->remotePane().ChangeFtpFolder(folder));
+    m_window->remotePane().RefreshFtpPanes();
+}
+
+void TestPaneCommands::menuItemByPane_data()
+{
+    QTest::addColumn<int>("pane");
+    QTest::addColumn<int>("item");
+    QTest::addColumn<QString>("effect");
+    const QString localFolder
+        = QStringLiteral("ask:ローカルコンピューター上で作成するフォルダーの名前を入れてください");
+    const QString recycle = QStringLiteral("ask:選択されているローカルマシン上のﾌｧｲﾙをごみ箱に移動しますか?");
+    const QMap<int, QStringList> effects {
+        // panes 1 FTP tree, 2 FTP list, 3 local tree, 4 local list
+        { 4, { localFolder, "ask:Ftpサーバー上で作成するフォルダーの名前を入れてください", localFolder, localFolder } },
+        { 6, { "caution", "caution", recycle, recycle } },
+        { 11, { "none", "edit", "none", "edit" } },
+        { 13, { "permissions", "permissions", "permissions", "permissions" } },
+        { 15, { "none", "none", "none", "none" } },
+        { 16, { "none", "none", "cleanup on", "cleanup on" } },
+        { 17, { "none", "none", "none", "none" } },
+        { 19, { "none", "none", "none", "none" } },
+    };
+    for (auto it = effects.begin(); it != effects.end(); ++it) {
+        for (int pane = 1; pane <= 4; ++pane)
+            QTest::addRow("pane %d item %d", pane, it.key()) << pane << it.key() << it.value()[pane - 1];
+    }
+}
+
+void TestPaneCommands::menuItemByPane()
+{
+    QFETCH(int, pane);
+    QFETCH(int, item);
+    QFETCH(QString, effect);
+    MainWindow& w = connectedWindow();
+    QVERIFY(w.state().IsConnected);
+    showLocal(home());
+    selectRows(view("ListView1"), { "index.html" });
+    selectRows(view("ListView2"), { "local.txt" });
+    w.state().ActivePane = pane;
+    m_dialogs.queueInput(std::nullopt);
+    m_dialogs.queueAnswer(Dialogs::Answer::No);
+    // "中止" on the confirmation panel as soon as it asks.
+    bool cautioned = false;
+    QTimer caution;
+    caution.setInterval(10);
+    connect(&caution, &QTimer::timeout, this, [&] {
+        if (w.frmCaution()->isAsking()) {
+            cautioned = true;
+            QTest::mouseClick(w.frmCaution()->cancelButton(), Qt::LeftButton);
+        }
+    });
+    caution.start();
+
+    w.paneCommands().menuState().setItem(item, true);
+    w.M1(item)->trigger();
+    QCoreApplication::processEvents();
+
+    QString seen = QStringLiteral("none");
+    if (!m_dialogs.asked.isEmpty())
+        seen = QStringLiteral("ask:") + m_dialogs.asked.first().text;
+    else if (cautioned)
+        seen = QStringLiteral("caution");
+    else if (isEditing(view("ListView1")) || isEditing(view("ListView2")))
+        seen = QStringLiteral("edit");
+    else if (w.frame17()->isVisible())
+        seen = QStringLiteral("permissions");
+    else if (w.M1(17)->isEnabled() && item == 16)
+        seen = QStringLiteral("cleanup on");
+    QCOMPARE(seen, effect);
+    // Nothing was deleted or made.
+    QVERIFY(QFileInfo::exists(serverFile("index.html")));
+    QVERIFY(QFileInfo::exists(home() + "/local.txt"));
+    if (item == 17)
+        QVERIFY(!w.M1(17)->isEnabled() && !w.toolbarButton("linkcut")->isEnabled());
+    QCOMPARE(w.state().ActivePane, pane);
+}
+
+void TestPaneCommands::clicksSetTheMenu()
+{
+    MainWindow& w = connectedWindow();
+    showLocal(home());
+    QTreeView* listView1 = view("ListView1");
+    QTreeView* listView2 = view("ListView2");
+    QLabel* panel1 = w.findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"));
+
+    QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "index.html"));
+    QCOMPARE(w.state().ActivePane, 2);
+    QCOMPARE(w.paneCommands().DragSource, QStringLiteral("ListView1"));
+    QVERIFY(w.M1(13)->isEnabled() && w.M1(15)->isEnabled() && w.toolbarButton("link1")->isEnabled());
+    QVERIFY(!w.M1(16)->isEnabled() && !w.M1(19)->isEnabled());
+    QCOMPARE(w.M1(8)->text(), QStringLiteral("FTP上のファイルのコピー"));
+    QCOMPARE(w.statusReport().statusPanel(0), QStringLiteral("FTPﾌｫﾙﾀﾞ"));
+    QTRY_COMPARE(panel1->text(), QStringLiteral("FTPﾌｫﾙﾀﾞ"));
+
+    QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
+    QCOMPARE(w.state().ActivePane, 4);
+    QVERIFY(w.M1(16)->isEnabled() && w.toolbarButton("link2")->isEnabled());
+    QVERIFY(!w.M1(13)->isEnabled() && !w.M1(15)->isEnabled());
+    QCOMPARE(w.M1(8)->text(), QStringLiteral("フォルダー又はファイルのコピー"));
+    QCOMPARE(w.statusReport().statusPanel(0), QStringLiteral("ﾛｰｶﾙﾌｫﾙﾀﾞ"));
+
+    QTreeView* treeView1 = view("TreeView1");
+    QTreeView* treeView3 = view("TreeView3");
+    QTest::mouseClick(treeView1->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(w.state().ActivePane, 3);
+    QVERIFY(!w.M1(4)->isEnabled() && !w.toolbarButton("open")->isEnabled() && !w.toolbarButton("copy")->isEnabled());
+    QVERIFY(w.M1(6)->isEnabled() && w.M1(19)->isEnabled() && !w.toolbarButton("imageshow")->isEnabled());
+    QCOMPARE(w.M1(4)->text(), QStringLiteral("ローカルPC上にフォルダーの作成(&N)"));
+
+    QTest::mouseClick(treeView3->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
+    QCOMPARE(w.state().ActivePane, 1);
+    QVERIFY(w.toolbarButton("imageshow")->isEnabled() && w.toolbarButton("link2")->isEnabled());
+    QCOMPARE(w.M1(6)->text(), QStringLiteral("FTPのフォルダーとﾌｧｲﾙの削除(&T)"));
+
+    // Back in a list, its commands come back.
+    QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "local.txt"));
+    QVERIFY(w.M1(4)->isEnabled() && w.toolbarButton("open")->isEnabled() && w.toolbarButton("copy")->isEnabled());
+    QCOMPARE(w.M1(4)->text(), QStringLiteral("ローカルPC上にフォルダーの作成(&N)"));
+
+    // The toolbar runs the items: "copy" on the focused local list offers paste there.
+    listView2->setFocus();
+    selectRows(listView2, { "local.txt" });
+    w.toolbarButton("copy")->trigger();
+    QVERIFY(w.M1(9)->isEnabled() && w.toolbarButton("paste")->isEnabled());
+    QCOMPARE(w.M1(9)->text(), QStringLiteral("ローカルPCのファイル又はフォルダーの貼り付け"));
+    QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "index.html"));
+    QVERIFY(!w.M1(9)->isEnabled() && !w.toolbarButton("paste")->isEnabled());
+    w.toolbarButton("Stop")->trigger();
+    QVERIFY(w.state().StopRequested);
+}
+
+void TestPaneCommands::copyAndPasteByFocus()
+{
+    MainWindow& w = connectedWindow();
+    QTreeView* listView1 = view("ListView1");
+    QTreeView* listView2 = view("ListView2");
+
+    // Server to server through the menu: copied in /pub, pasted in /dst.
+    openFtp("/pub");
+    selectRows(listView1, { "a.txt", "b.html" });
+    listView1->setFocus();
+    QCOMPARE(QApplication::focusWidget(), listView1);
+    w.M1(8)->trigger();
+    QCOMPARE(w.paneCommands().TempCopySources, (QStringList { "/pub/a.txt", "/pub/b.html" }));
+    openFtp("/dst");
+    listView1->setFocus();
+    w.M1(9)->trigger();
+    QCOMPARE(readFile(serverFile("dst/a.txt")), QByteArray("server pub/a.txt\n"));
+    QCOMPARE(readFile(serverFile("dst/b.html")), QByteArray("server pub/b.html\n"));
+    QVERIFY(rowOf(listView1->model(), "b.html") >= 0);
+
+    // Local to local: the paste goes where the local pane is.
+    showLocal(home());
+    selectRows(listView2, { "local.txt", "site" });
+    listView2->setFocus();
+    w.M1(8)->trigger();
+    QCOMPARE(w.paneCommands().LocalClipboard.size(), 2);
+    QVERIFY(QDir().mkpath(home() + "/copy"));
+    showLocal(home() + "/copy");
+    listView2->setFocus();
+    w.M1(9)->trigger();
+    QCOMPARE(readFile(home() + "/copy/local.txt"), QByteArray("local\n"));
+    QCOMPARE(readFile(home() + "/copy/site/page.html"), QByteArray("<p>local</p>\n"));
+    QCOMPARE(rowOf(listView2->model(), "site") >= 0, true);
+    QVERIFY(m_dialogs.asked.isEmpty());
+}
+
+void TestPaneCommands::dropsInFourDirections()
+{
+    MainWindow& w = connectedWindow();
+    QTreeView* listView1 = view("ListView1");
+    QTreeView* listView2 = view("ListView2");
+    PaneMouse& mouse = w.paneMouse();
+    QMimeData mime;
+    mime.setText(QStringLiteral("rows"));
+    showLocal(home());
+
+    // Local to server, dropped on the folder "pub".
+    selectRows(listView2, { "local.txt" });
+    mouse.ListView1_OLEDragDrop(&mime, rowCenter(listView1, "pub"), listView2->viewport());
+    QCOMPARE(readFile(serverFile("pub/local.txt")), QByteArray("local\n"));
+    QCOMPARE(w.remotePane().TxtDir(), QStringLiteral("/pub"));
+
+    // Server to local, dropped on the folder "site".
+    openFtp("/pub");
+    selectRows(listView1, { "a.txt" });
+    mouse.ListView2_OLEDragDrop(&mime, rowCenter(listView2, "site"), listView1->viewport());
+    QCOMPARE(readFile(home() + "/site/a.txt"), QByteArray("server pub/a.txt\n"));
+    QCOMPARE(w.localPane().TxtDir2(), home() + "/site");
+
+    // Server within the list: "b.html" moved into "/dst" (the list of the root).
+    openFtp(m_server->hostField());
+    openFtp("/pub");
+    selectRows(listView1, { "b.html" });
+    QVERIFY(writeFile(serverFile("pub/dst/x"), "")); // a folder "dst" below /pub to drop on
+    w.remotePane().RefreshFtpPanes();
+    selectRows(listView1, { "b.html" });
+    mouse.ListView1_OLEDragDrop(&mime, rowCenter(listView1, "dst"), listView1->viewport());
+    QCOMPARE(readFile(serverFile("pub/dst/b.html")), QByteArray("server pub/b.html\n"));
+    QVERIFY(!QFileInfo::exists(serverFile("pub/b.html")));
+
+    // Local within the list: "page.html" moved into a folder beside it.
+    showLocal(home() + "/site");
+    QVERIFY(QDir().mkpath(home() + "/site/old"));
+    showLocal(home() + "/site");
+    selectRows(listView2, { "page.html" });
+    mouse.ListView2_OLEDragDrop(&mime, rowCenter(listView2, "old"), listView2->viewport());
+    QCOMPARE(readFile(home() + "/site/old/page.html"), QByteArray("<p>local</p>\n"));
+    QVERIFY(!QFileInfo::exists(home() + "/site/page.html"));
+
+    // A drop on empty space of the local list from the local list moves nothing.
+    selectRows(listView2, { "a.txt" });
+    mouse.ListView2_OLEDragDrop(&mime, QPoint(5, listView2->viewport()->height() - 2), listView2->viewport());
+    QVERIFY(QFileInfo::exists(home() + "/site/a.txt"));
+    QVERIFY(m_dialogs.asked.isEmpty());
+}
+
+void TestPaneCommands::renameInPlace()
+{
+    MainWindow& w = connectedWindow();
+    QTreeView* listView1 = view("ListView1");
+    QTreeView* listView2 = view("ListView2");
+    auto editTo = [](QTreeView* list, const QString& text) {
+        QTRY_VERIFY(isEditing(list));
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        QVERIFY(editor);
+        editor->selectAll();
+        editor->insert(text);
+        QTest::keyClick(editor, Qt::Key_Return);
+    };
+
+    // On the server: the server's answer decides.
+    QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "index.html"));
+    w.M1(11)->trigger();
+    QCOMPARE(w.paneCommands().RenameOldName, QStringLiteral("index.html"));
+    editTo(listView1, QStringLiteral("top page.html"));
+    QTRY_VERIFY(QFileInfo::exists(serverFile("top page.html")));
+    QVERIFY(!QFileInfo::exists(serverFile("index.html")));
+    QVERIFY(rowOf(listView1->model(), "top page.html") >= 0);
+
+    // A refusal (the file went meanwhile) shows in a status line and the old name comes back.
+    QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "top page.html"));
+    QVERIFY(QFile::remove(serverFile("top page.html")));
+    w.M1(11)->trigger();
+    editTo(listView1, QStringLiteral("other.html"));
+    QTRY_VERIFY(
+        w.statusLines().lastLine().contains(QStringLiteral("ファイル名の変更ができません:top page.html→other.html")));
+    QTRY_VERIFY(rowOf(listView1->model(), "top page.html") >= 0);
+
+    // Locally: a taken name asks first.
+    showLocal(home());
+    QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "local.txt"));
+    QVERIFY(writeFile(home() + "/taken.txt", "taken\n"));
+    m_dialogs.queueAnswer(Dialogs::Answer::Yes);
+    w.M1(11)->trigger();
+    editTo(listView2, QStringLiteral("taken.txt"));
+    QTRY_COMPARE(readFile(home() + "/taken.txt"), QByteArray("local\n"));
+    QCOMPARE(m_dialogs.texts(), QStringList("taken.txt は既に有ります。上書きしますか?"));
+    QTRY_COMPARE(rowOf(listView2->model(), "local.txt"), -1);
+
+    // An empty name cancels: nothing is renamed and the row keeps its name.
+    QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "taken.txt"));
+    w.M1(11)->trigger();
+    editTo(listView2, QString());
+    QTRY_VERIFY(rowOf(listView2->model(), "taken.txt") >= 0);
+    QVERIFY(QFileInfo::exists(home() + "/taken.txt"));
+}
+
+void TestPaneCommands::doubleClickOnLocalFiles()
+{
+    MainWindow& w = connectedWindow();
+    QTreeView* listView2 = view("ListView2");
+    QVERIFY(writeFile(home() + "/sjis.txt", Cp932::encode(u"一行目\r\n二行目\r\n")));
+    QImage image(8, 6, QImage::Format_RGB32);
+    image.fill(Qt::red);
+    QVERIFY(image.save(home() + "/red.jpg"));
+    QVERIFY(writeFile(home() + "/doc.pdf", "%PDF-1.4\n"));
+    const QString marker = home() + "/ran";
+    QVERIFY(writeFile(home() + "/run.sh", ("#!/bin/sh\ntouch '" + marker + "'\n").toUtf8()));
+    QVERIFY(QFile::setPermissions(home() + "/run.sh", QFile::permissions(home() + "/run.sh") | QFile::ExeOwner));
+    showLocal(home());
+    FrmPic& viewer = w.frmPic();
+
+    // Text: shown, edited and stored back in CP932 with its CR LF.
+    w.ListView2_DblClick(rowOf(listView2->model(), "sjis.txt"));
+    QVERIFY(viewer.isVisible());
+    QCOMPARE(viewer.tag(), QStringLiteral("LOCAL"));
+    QCOMPARE(viewer.Text4()->text(), QStringLiteral("sjis.txt"));
+    QCOMPARE(viewer.RichTextBox2()->toPlainText(), QStringLiteral("一行目\n二行目\n"));
+    viewer.RichTextBox2()->setPlainText(QStringLiteral("一行目\n三行目\n"));
+    QTest::mouseClick(viewer.Command30(), Qt::LeftButton);
+    QCOMPARE(readFile(home() + "/sjis.txt"), Cp932::encode(u"一行目\r\n三行目\r\n"));
+
+    // A picture goes to the picture view.
+    w.ListView2_DblClick(rowOf(listView2->model(), "red.jpg"));
+    QVERIFY(viewer.Picture2()->isVisible());
+    QVERIFY(!viewer.RichTextBox2()->isVisible());
+    QVERIFY(!viewer.Picture2()->pixmap().isNull());
+
+    // A PDF goes to the desktop.
+    UrlCatcher catcher;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    w.ListView2_DblClick(rowOf(listView2->model(), "doc.pdf"));
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(home() + "/doc.pdf") }));
+
+    // A program runs after the question; No runs nothing.
+    m_dialogs.queueAnswer(Dialogs::Answer::No);
+    w.ListView2_DblClick(rowOf(listView2->model(), "run.sh"));
+    m_dialogs.queueAnswer(Dialogs::Answer::Yes);
+    QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "run.sh"));
+    QTest::mouseDClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "run.sh"));
+    QCOMPARE(m_dialogs.texts(), QStringList({ "プログラムを実行しますか?", "プログラムを実行しますか?" }));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(marker), 10000);
+
+    // A folder's double-click stays the pane's own: it opens the folder.
+    QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
+    QTest::mouseDClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
+    QCOMPARE(w.localPane().TxtDir2(), home() + "/site");
+}
+
+void TestPaneCommands::viewerStoresOnTheServer()
+{
+    MainWindow& w = connectedWindow();
+    openFtp("/pub");
+    FrmPic& viewer = w.frmPic();
+    viewer.showServerText(QStringLiteral("<p>新しい</p>\n"), QStringLiteral("b.html"));
+    QCOMPARE(viewer.tag(), QStringLiteral("FTP"));
+    QTest::mouseClick(viewer.Command30(), Qt::LeftButton);
+    const QByteArray stored = readFile(serverFile("pub/b.html"));
+    QVERIFY2(QString::fromUtf8(stored).contains(QStringLiteral("新しい"))
+            || Cp932::decode(stored).contains(QStringLiteral("新しい")),
+        stored.constData());
+}
+
+void TestPaneCommands::editMenu()
+{
+    MainWindow& w = connectedWindow();
+    showLocal(home());
+    auto* txtDir2 = w.findChild<QLineEdit*>(QStringLiteral("TxtDir2"));
+    txtDir2->setFocus();
+    QCOMPARE(QApplication::focusWidget(), txtDir2);
+    txtDir2->selectAll();
+    w.mh(4)->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), home());
+    w.mh(6)->trigger();
+    QCOMPARE(txtDir2->text(), QString());
+    w.mh(1)->trigger();
+    QCOMPARE(txtDir2->text(), home());
+
+    // In a list, copy and paste are the local files'.
+    QTreeView* listView2 = view("ListView2");
+    selectRows(listView2, { "local.txt" });
+    listView2->setFocus();
+    w.mh(4)->trigger();
+    QCOMPARE(w.paneCommands().LocalClipboard, QStringList(home() + "/local.txt"));
+    QVERIFY(QDir().mkpath(home() + "/pasted"));
+    showLocal(home() + "/pasted");
+    view("ListView1")->setFocus();
+    w.mh(5)->trigger();
+    QCOMPARE(readFile(home() + "/pasted/local.txt"), QByteArray("local\n"));
+}
+
+QTEST_MAIN(TestPaneCommands)
+#include "tst_panecommands.moc"
