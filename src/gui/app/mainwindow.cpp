@@ -118,10 +118,11 @@ MainWindow::MainWindow(QWidget* parent)
     createStatusBar();
     createTimers();
     connectCore();
-    createMessages();
     connectTransfers();
     createManage();
     createCommands();
+    // After the viewer, which gets the editor's update button.
+    createMessages();
     setInitialCommandState();
     resize(InitialWidth, InitialHeight);
 }

@@ -5,16 +5,23 @@
 #include "core/ftp/session/remotepane.h"
 #include "core/link/companionprotocol.h"
 #include "core/log/activitylog.h"
+#include "core/panes/panelistmodel.h"
 #include "core/panes/commands/viewertext.h"
 #include "core/transfer/moderules.h"
 #include "core/transfer/transfers.h"
 #include "gui/app/mainwindow.h"
 #include "gui/link/companionlink.h"
+#include "gui/panes/frmpic.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
 #include <QUrl>
 
 void MainWindow::createMessages()
@@ -23,6 +30,28 @@ void MainWindow::createMessages()
     m_mmessage->setEnabled(true);
     connect(m_mmessage, &QAction::triggered, m_companionLink, &CompanionLink::mmessage_Click);
     connect(m_timerMessage, &QTimer::timeout, this, &MainWindow::TimerMessage_Timer);
+
+    // "変更内容の更新": shown once a server text went to the editor.
+    auto* command45 = new QPushButton(QStringLiteral("変更内容の更新"), m_frmPic);
+    command45->setObjectName(QStringLiteral("Command45"));
+    command45->hide();
+    m_frmPic->body()->addWidget(command45);
+    connect(command45, &QPushButton::clicked, this,
+        [this] { m_companionLink->Command45_Click(m_frmPic->RichTextBox2()->toPlainText()); });
+
+    connect(m_companionLink, &CompanionLink::textViewRequested, this,
+        [this](const QString& text) { m_frmPic->RichTextBox2()->setPlainText(text); });
+    connect(m_companionLink, &CompanionLink::storeRequested, this, [this](const QString& name, const QString& text) {
+        m_frmPic->showServerText(text, name);
+        // The contents as they came, not as the view normalised them.
+        m_transfers->UpdateRemoteFile(text, name);
+    });
+
+    // A file row of the FTP list opens in the viewer (folders are the pane's own).
+    connect(m_listView1, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+        if (index.isValid() && !m_remotePane->ListView1()->isFolderRow(index.row()))
+            ViewServerFile(m_remotePane->ListView1()->index(index.row(), 0).data().toString());
+    });
 }
 
 void MainWindow::HookMessages() { m_companionLink->HookMessages(); }
@@ -50,19 +79,33 @@ void MainWindow::ViewServerFile(const QString& name)
     m_activityLog->WriteLog(entry);
     QCoreApplication::processEvents();
 
+    m_frmPic->Text4()->setText(name);
+
     const QString kind = extension.toLower();
     if (kind == QLatin1String("html") || kind == QLatin1String("htm") || kind == QLatin1String("txt")) {
+        // A failed fetch shows what the copy holds: an earlier file, or nothing.
         ViewerText text;
         if (!ViewerText::load(copy, &text))
             text = ViewerText();
+        m_frmPic->showServerText(text.text, name);
+        openPanel(m_frmPic);
         if (m_state.CompanionWindow != 0) {
             AddStatusLine(QStringLiteral("set text"));
-            m_companionLink->sendToEditor(CompanionProtocol::setTextMessage(name, QStringLiteral("FTP"),
-                m_remotePane->GetCurrentFtpFolder(), m_companionLink->rb4Handle(), text.text));
+            m_companionLink->sendToEditor(
+                CompanionProtocol::setTextMessage(name, m_frmPic->tag(), m_remotePane->GetCurrentFtpFolder(),
+                    m_companionLink->rb4Handle(), m_frmPic->RichTextBox2()->toPlainText()));
+            m_frmPic->findChild<QPushButton*>(QStringLiteral("Command45"))->setVisible(true);
         }
     } else if (kind == QLatin1String("pdf")) {
         if (!QDesktopServices::openUrl(QUrl::fromLocalFile(copy)))
             askUser().message(
                 QStringLiteral("アクロバットリーダーで読み込めません"), Dialogs::Buttons::Ok, Dialogs::Icon::None);
+    } else if (kind == QLatin1String("jpg") || kind == QLatin1String("gif") || kind == QLatin1String("bmp")
+        || kind == QLatin1String("tif")) {
+        if (m_frmPic->showLocalPicture(copy)) {
+            m_frmPic->setTag(QStringLiteral("FTP"));
+            m_frmPic->Text4()->setText(name);
+            openPanel(m_frmPic);
+        }
     }
 }

@@ -259,7 +259,6 @@ void CompanionLink::RB4_Change()
         RemotePane& remote = m_window.remotePane();
         remote.setTxtDir(path);
         remote.GoToFtpFolder();
-        Q_EMIT textViewRequested(contents);
         Q_EMIT storeRequested(name, contents);
     } else if (mode == QLatin1String("end")) {
         endProgram();

@@ -1,0 +1,186 @@
+// The editor channel with the companion editor: the handshake of a "jsTarvo" start, a server text
+// sent to the editor, and the editor's messages to `RB4` (shown, stored on the server, end), with
+// the main window built in this process and a real FTP server.
+#include "core/app/codepage.h"
+#include "core/app/datafolder.h"
+#include "core/app/statuslines.h"
+#include "core/ftp/session/remotepane.h"
+#include "core/link/companionprotocol.h"
+#include "core/link/messagebus.h"
+#include "core/link/messagelistener.h"
+#include "core/settings/profiles.h"
+#include "core/settings/settingslines.h"
+#include "gui/app/mainwindow.h"
+#include "gui/app/qtdialogs.h"
+#include "gui/link/companionlink.h"
+#include "gui/panes/frmpic.h"
+#include "support/ftpserverfixture.h"
+#include "support/scripteddialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+namespace {
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QByteArray settingsFor(const FtpServerFixture& server)
+{
+    const QStringList fields { QStringLiteral("Site One"), server.hostField(), server.user(),
+        Profiles::scramblePassword(server.password()), QStringLiteral("c:"), QStringLiteral("pub"),
+        QStringLiteral("-") };
+    QByteArray out;
+    for (int i = 0; i < Profiles::FieldCount; ++i) {
+        for (const QString& line :
+            { Profiles::fieldTag(i), fields[i], SettingsLines::closingTag(Profiles::fieldTag(i)) })
+            out += Cp932::encode(line) + "\r\n";
+    }
+    return out;
+}
+
+// The companion's WM_SETTEXT from another thread, so it travels through RB4's socket.
+bool setTextFromOutside(qint64 handle, const QString& text)
+{
+    std::optional<qint32> answer;
+    std::atomic<bool> done { false };
+    std::thread sender([&] {
+        answer = MessageBus::SendMessage(handle, MessageBus::WM_SETTEXT, Cp932::encode(text));
+        done = true;
+    });
+    while (!done)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    sender.join();
+    return answer == 0;
+}
+
+QString textOf(const QSignalSpy& spy, qsizetype i)
+{
+    return spy[i][0].toUInt() == MessageBus::WM_SETTEXT ? MessageBus::payloadText(spy[i][1].toByteArray())
+                                                        : QStringLiteral("<not WM_SETTEXT>");
+}
+
+} // namespace
+
+class TestMessagesEditor : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void exchangesTextsWithTheEditor();
+};
+
+void TestMessagesEditor::exchangesTextsWithTheEditor()
+{
+    FtpServerFixture server(FtpServerFixture::Kind::Pyftpdlib);
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+    const QString root = server.root();
+    QVERIFY(writeBytes(root + QStringLiteral("/pub/page.HTML"), QStringLiteral("<h1>見出し</h1>\n").toUtf8()));
+    QVERIFY(writeBytes(root + QStringLiteral("/pub/noext"), "x"));
+
+    QTemporaryDir data, home, runtime;
+    QVERIFY(data.isValid() && home.isValid() && runtime.isValid());
+    qputenv("FTPTARVO_HOME", QFile::encodeName(data.path()));
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    DataFolder::reset();
+    QVERIFY(writeBytes(data.filePath(QStringLiteral("ftpset.ini")), settingsFor(server)));
+    QVERIFY(writeBytes(home.filePath(QStringLiteral("site/index.html")), "<p>top</p>"));
+
+    MessageListener editor;
+    QVERIFY(editor.listen());
+    QSignalSpy toEditor(&editor, &MessageListener::messageReceived);
+
+    ScriptedDialogs dialogs;
+    MainWindow w;
+    w.dialogs().setOverride(&dialogs);
+    w.Form_Load(QStringLiteral("jsTarvo%1/site/index.html handle=%2").arg(home.path()).arg(editor.handle()));
+
+    // The handshake names RB4's own handle.
+    const qint64 rb4 = w.companionLink().rb4Handle();
+    QVERIFY(rb4 > 0 && rb4 != editor.handle());
+    QCOMPARE(toEditor.size(), 1);
+    QCOMPARE(textOf(toEditor, 0), QStringLiteral("<mode=sendhandle><handle=%1>").arg(rb4));
+    QVERIFY(w.statusLines().stringList().join(u'\n').contains(QStringLiteral("GetHandle=%1").arg(editor.handle())));
+    // A companion start of the editor channel does not install the command channel.
+    QCOMPARE(MessageBus::readMainHandle(), qint64(0));
+
+    w.profiles().List1_Click(0);
+    w.remotePane().ConnectServer();
+    QVERIFY2(w.state().IsConnected, qPrintable(dialogs.texts().join(u'|')));
+
+    FrmPic& viewer = w.frmPic();
+    auto* command45 = viewer.findChild<QPushButton*>(QStringLiteral("Command45"));
+    QVERIFY(command45);
+
+    w.ViewServerFile(QStringLiteral("noext"));
+    QCOMPARE(toEditor.size(), 1);
+
+    // Without a linked editor the view sends nothing.
+    w.state().CompanionWindow = 0;
+    w.ViewServerFile(QStringLiteral("page.HTML"));
+    QCOMPARE(toEditor.size(), 1);
+    QVERIFY(!command45->isVisibleTo(&viewer));
+    QVERIFY(QFile::exists(data.filePath(QStringLiteral("$temp$.HTML"))));
+    QCOMPARE(viewer.RichTextBox2()->toPlainText(), QStringLiteral("<h1>見出し</h1>\n"));
+    w.state().CompanionWindow = editor.handle();
+
+    viewer.RichTextBox2()->clear();
+    w.ViewServerFile(QStringLiteral("page.HTML"));
+    QCOMPARE(toEditor.size(), 2);
+    QCOMPARE(textOf(toEditor, 1),
+        QStringLiteral("<mode=settext><name=page.HTML><local=FTP><path=/pub><handle=%1><contents=<h1>見出し</h1>\n>")
+            .arg(rb4));
+    QCOMPARE(viewer.tag(), QStringLiteral("FTP"));
+    QCOMPARE(viewer.Text4()->text(), QStringLiteral("page.HTML"));
+    QVERIFY(command45->isVisibleTo(&viewer));
+    QVERIFY(w.statusLines().stringList().join(u'\n').contains(QStringLiteral("set text")));
+
+    QTest::mouseClick(command45, Qt::LeftButton);
+    QCOMPARE(toEditor.size(), 3);
+    QCOMPARE(textOf(toEditor, 2), QStringLiteral("<mode=gettext><handle=%1>").arg(rb4));
+
+    QVERIFY(setTextFromOutside(rb4, QStringLiteral("<mode=sendtext><contents=new <b>text</b> = 1>")));
+    QTRY_COMPARE(viewer.RichTextBox2()->toPlainText(), QStringLiteral("new <b>text</b> = 1"));
+    QVERIFY(setTextFromOutside(rb4, QStringLiteral("<mode=sendtext>")));
+    QTRY_COMPARE(viewer.RichTextBox2()->toPlainText(), QString());
+
+    // The contents run to the last character but one: "<" and ">" reach the server unchanged.
+    const QString stored = QStringLiteral("<p>a > b & c < d</p>\n<br>");
+    QVERIFY(
+        setTextFromOutside(rb4, QStringLiteral("<mode=upload><path=/pub><name=stored.htm><contents=") + stored + u'>'));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(root + QStringLiteral("/pub/stored.htm")), 15000);
+    QTRY_COMPARE(QString::fromUtf8(readBytes(root + QStringLiteral("/pub/stored.htm")))
+                     .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
+                     .trimmed(),
+        stored);
+    QCOMPARE(viewer.Text4()->text(), QStringLiteral("stored.htm"));
+
+    QVERIFY(setTextFromOutside(rb4, QStringLiteral("<mode=unknown><contents=x>")));
+    QVERIFY(!w.isUnloaded());
+    QVERIFY(setTextFromOutside(rb4, QStringLiteral("<mode=end>")));
+    QTRY_VERIFY(w.isUnloaded());
+    // The program's own end message goes to the editor as well.
+    QCOMPARE(textOf(toEditor, toEditor.size() - 1), QStringLiteral("<mode=end>"));
+    QVERIFY(!QFile::exists(data.filePath(QStringLiteral("$temp$.HTML"))));
+}
+
+QTEST_MAIN(TestMessagesEditor)
+#include "tst_messages_editor.moc"
