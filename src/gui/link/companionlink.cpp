@@ -57,16 +57,6 @@ int selectRow(PaneListModel& model, QItemSelectionModel& selection, const QStrin
     return -1;
 }
 
-bool isThreeDigitMode(const QString& mode)
-{
-    if (mode.size() != 3)
-        return false;
-    for (const QChar c : mode)
-        if (c < u'0' || c > u'7')
-            return false;
-    return true;
-}
-
 } // namespace
 
 CompanionLink::CompanionLink(MainWindow& window, QTimer& timerMessage, QWidget* panelParent)
@@ -313,15 +303,9 @@ int CompanionLink::selectLocalRow(const QString& name)
 void CompanionLink::changePermissions(const QString& mode, const QString& name)
 {
     // The mode goes to the server as it stands: anything but three octal digits is no mode.
-    if (!isThreeDigitMode(mode) || selectFtpRow(name) < 0)
-        return;
     Permissions& permissions = m_window.permissions();
-    for (int level = 0; level < 3; ++level) {
-        const int digit = mode[level].unicode() - u'0';
-        permissions.setCheck2(level * 3, (digit & 4) != 0);
-        permissions.setCheck2(level * 3 + 1, (digit & 2) != 0);
-        permissions.setCheck2(level * 3 + 2, (digit & 1) != 0);
-    }
+    if (!permissions.setLabel11(mode) || selectFtpRow(name) < 0)
+        return;
     permissions.ChangeServerPermissions();
 }
 
