@@ -17,6 +17,7 @@
 #include "support/ftpserverfixture.h"
 #include "support/scripteddialogs.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -84,6 +85,7 @@ class TestMessagesEditor : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void exchangesTextsWithTheEditor();
+    void commandChannelOfAVisibleStart();
 };
 
 void TestMessagesEditor::exchangesTextsWithTheEditor()
@@ -180,6 +182,59 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
     // The program's own end message goes to the editor as well.
     QCOMPARE(textOf(toEditor, toEditor.size() - 1), QStringLiteral("<mode=end>"));
     QVERIFY(!QFile::exists(data.filePath(QStringLiteral("$temp$.HTML"))));
+}
+
+void TestMessagesEditor::commandChannelOfAVisibleStart()
+{
+    QTemporaryDir data, home, runtime;
+    QVERIFY(data.isValid() && home.isValid() && runtime.isValid());
+    qputenv("FTPTARVO_HOME", QFile::encodeName(data.path()));
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    DataFolder::reset();
+
+    ScriptedDialogs dialogs;
+    MainWindow w;
+    w.dialogs().setOverride(&dialogs);
+    w.Form_Load(QStringLiteral("<message visible>"));
+    CompanionLink& link = w.companionLink();
+    const qint64 handle = link.mainHandle();
+    QVERIFY(handle > 0);
+    QCOMPARE(readBytes(MessageBus::mainHandleFile()), QByteArray::number(handle) + '\n');
+    QVERIFY(w.isVisible());
+
+    // The message panel from its menu item, shown only for this start.
+    QAction* mmessage = w.findChild<QAction*>(QStringLiteral("mmessage"));
+    QVERIFY(mmessage && mmessage->isVisible() && mmessage->isEnabled());
+    mmessage->trigger();
+    QVERIFY(link.Frame21()->isVisible());
+
+    // Text up to the first NUL; messages sent one after the other are all interpreted in turn.
+    QCOMPARE(MessageBus::SendMessage(handle, MessageBus::WM_COPYDATA, QByteArray("<invisible>\0<visible>", 21)),
+        std::optional<qint32>(0));
+    QTRY_VERIFY(!w.isVisible());
+    QCOMPARE(link.Text15(), QStringLiteral("<invisible>"));
+    QCOMPARE(
+        MessageBus::SendMessage(handle, MessageBus::WM_COPYDATA, QByteArray("<visible>")), std::optional<qint32>(0));
+    QCOMPARE(
+        MessageBus::SendMessage(handle, MessageBus::WM_COPYDATA, QByteArray("<upfile>")), std::optional<qint32>(0));
+    QTRY_VERIFY(w.isVisible());
+    QTRY_COMPARE(link.Text15(), QStringLiteral("<upfile>"));
+    QCOMPARE(link.List8().stringList(), QStringList { QStringLiteral("<upfile>") });
+    QCOMPARE(
+        MessageBus::SendMessage(handle, MessageBus::WM_COPYDATA, QByteArray("<invisible>")), std::optional<qint32>(0));
+    QTRY_VERIFY(!w.isVisible());
+    QCOMPARE(link.List8().stringList(), QStringList());
+    w.show();
+    // Only WM_COPYDATA is the command channel's.
+    QCOMPARE(
+        MessageBus::SendMessage(handle, MessageBus::WM_SETTEXT, QByteArray("<invisible>")), std::optional<qint32>(0));
+    QTest::qWait(50);
+    QVERIFY(w.isVisible());
+
+    w.Form_Unload();
+    QVERIFY(!QFile::exists(MessageBus::mainHandleFile()));
+    QCOMPARE(MessageBus::SendMessage(handle, MessageBus::WM_COPYDATA, QByteArray("<end>")), std::nullopt);
 }
 
 QTEST_MAIN(TestMessagesEditor)
