@@ -522,7 +522,9 @@ int Transfers::CompareTreeStamps(const QString& local, const QString& ftp)
 {
     QString ftpStamp;
     std::optional<FtpFindData> entry = serverEntry(ftp);
-    if (!entry && !ftp.startsWith(u'/'))
+    // Inside a run a relative path is known to be below the run's folder; "/" + path would be
+    // another file.
+    if (!entry && !ftp.startsWith(u'/') && m_runFolder.isEmpty())
         entry = serverEntry(u'/' + ftp);
     if (entry && entry->lastWriteTime.isValid()) {
         QDateTime t = entry->lastWriteTime.toLocalTime();
@@ -591,8 +593,8 @@ void Transfers::DownloadSelection()
     m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ終了"));
     m_report.resetCounts();
     m_report.ShowTransferCounts();
-    m_report.hide();
     m_report.setLabel22(StatusReport::defaultCaption());
+    m_report.hide();
 }
 
 void Transfers::DownloadFiles()
@@ -713,9 +715,6 @@ bool Transfers::downloadTreePass(const QString& folder)
     QString folderPath = removeFront(txtDir, host);
     if (txtDir == u"/" || txtDir == u"\\")
         folderPath.clear();
-    QString currentAfterHost;
-    if (!host.isEmpty() && m_state.CurrentFtpPath.startsWith(host))
-        currentAfterHost = m_state.CurrentFtpPath.mid(host.size());
     QString base = QDir::currentPath();
     if (!base.endsWith(u'/'))
         base += u'/';
@@ -728,7 +727,7 @@ bool Transfers::downloadTreePass(const QString& folder)
     for (QStandardItem* node : nodes) {
         if (nodeIcon(node) == IconKeys::Leaf)
             continue;
-        const QString relative = removeFront(removeFront(nodeKey(node), currentAfterHost), folderPath);
+        const QString relative = removeFront(nodeKey(node), folderPath);
         if (!isSafeRelativePath(relative))
             continue; // reported with the files below it
         if (QDir().mkdir(collapseSlashes(base + relative))) {
@@ -804,9 +803,23 @@ void Transfers::UploadSelection()
     m_remotePane.RefreshFtpPanes();
     if (m_timer1 && watching && m_remotePane.FtpHandle())
         m_timer1->start();
+    // The server listing emptied the local side of the record: list the folder again, and keep
+    // the marks of this run on the rebuilt rows so the user sees what was sent.
+    PaneListModel* list = m_localPane.ListView2();
+    QHash<QString, QString> marks;
+    for (int i = 0; i < list->rowCount(); ++i) {
+        const QString key = iconKey(list, i);
+        if (key == IconKeys::Leaf2 || key == IconKeys::Leaf3)
+            marks.insert(cellText(list, i, 0), key);
+    }
     const QString localFolder = m_localPane.TxtDir2().trimmed();
     m_localPane.ListLocalFolder(localFolder);
     m_localPane.FillLocalList(localFolder);
+    for (int i = 0; i < list->rowCount() && !marks.isEmpty(); ++i) {
+        const auto mark = marks.constFind(cellText(list, i, 0));
+        if (mark != marks.constEnd() && iconKey(list, i) == IconKeys::Leaf)
+            setIconKey(list, i, *mark);
+    }
     m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄ終了"));
     m_report.hide();
 }
@@ -910,11 +923,6 @@ bool Transfers::uploadTreePass()
     const QString localDir = m_localPane.TxtDir2().trimmed();
     if (m_remotePane.TxtDir().trimmed().isEmpty())
         m_remotePane.setTxtDir(m_state.CurrentFtpPath);
-    // The path box and the start folder show the root as the host name; as a path on the server
-    // that is "" (the root), or the name would be created as a folder of its own.
-    const QString host = m_remotePane.hostName().trimmed();
-    const QString ftpDir = removeFront(m_remotePane.TxtDir().trimmed(), host);
-    const QString current = removeFront(m_state.CurrentFtpPath.trimmed(), host);
 
     Q_EMIT localTreeFrameRequested(true);
     QStandardItemModel* tree = m_localPane.TreeView1();
@@ -942,32 +950,20 @@ bool Transfers::uploadTreePass()
 
     const std::vector<QStandardItem*> nodes = treeOrder(tree);
     closeOpenNodes(nodes);
-    auto ftpPathOf
-        = [&](const QString& key) { return key.startsWith(localDir) ? ftpDir + key.mid(localDir.size()) : key; };
+    // A node's server path is its place below the local folder, taken below the FTP folder the
+    // run began in. (Paths taken from the connection's start folder, with fallbacks from the root,
+    // put the tree one level too deep or at the root once the user had moved on the server.)
+    auto ftpPathOf = [&](const QString& key) { return dropLeadingSlash(removeFront(key, localDir)); };
 
     FtpConnection* connection = m_remotePane.FtpHandle();
-    bool fullPaths = false;
     for (QStandardItem* node : nodes) {
         if (nodeIcon(node) != IconKeys::Closed || !connection)
             continue;
-        const QString path = uploadName(dropLeadingSlash(removeFront(ftpPathOf(nodeKey(node)), current)));
+        const QString path = uploadName(ftpPathOf(nodeKey(node)));
+        // The root node is the FTP folder itself; a folder that exists is passed over silently.
         QString made;
-        if (path.isEmpty()) {
-            // The server's current folder itself.
-        } else if (connection->createDirectory(onServer(path))) {
+        if (!path.isEmpty() && connection->createDirectory(onServer(path)))
             made = path;
-        } else if (!cancelled()) {
-            const QString rooted = path.startsWith(u'/') ? path : u'/' + path;
-            if (connection->createDirectory(rooted)) {
-                made = rooted;
-            } else if (!cancelled() && !current.isEmpty()) {
-                const QString full = collapseSlashes(current + u'/' + rooted);
-                if (connection->createDirectory(full)) {
-                    made = full;
-                    fullPaths = true;
-                }
-            }
-        }
         if (!made.isEmpty()) {
             // A folder made just now holds nothing: its files need no listing to compare with.
             rememberEmptyServerFolder(made);
@@ -1002,8 +998,6 @@ bool Transfers::uploadTreePass()
             stopped = true;
             break;
         }
-        if (!fullPaths)
-            ftpPath = dropLeadingSlash(removeFront(ftpPath, current));
         if (!m_modeRules.IsSendable(key)) {
             stepRun(0, 1);
             continue;
@@ -1011,7 +1005,7 @@ bool Transfers::uploadTreePass()
         m_modeRules.SetTransferMode(key);
         const QString localPath = (node->parent() ? nodeKey(node->parent()) : localDir) + u'/' + node->text();
         const int r = CompareTreeStamps(key, ftpPath);
-        ftpPath = dropLeadingSlash(uploadName(ftpPath));
+        ftpPath = uploadName(ftpPath);
         if (!overwrite && r != 1 && r != 3) {
             node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
             stepRun(0, 1);
@@ -1024,11 +1018,9 @@ bool Transfers::uploadTreePass()
         m_state.SuppressWinInetErrors = true;
         bool ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, onServer(ftpPath), m_state.TransferMode, 0);
         m_state.SuppressWinInetErrors = false;
-        if (!ok && !cancelled()) {
-            if (ftpPath.contains(u'/') && !ftpPath.startsWith(u'/'))
-                ftpPath.prepend(u'/');
-            ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, ftpPath, m_state.TransferMode, 0);
-        }
+        // Once more, now with the error message.
+        if (!ok && !cancelled())
+            ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, onServer(ftpPath), m_state.TransferMode, 0);
         if (ok) {
             node->setData(IconKeys::Leaf2, ItemRoles::IconKeyRole);
             writeLog(QStringLiteral("<ファイル書込>"), localPath + QStringLiteral("→") + ftpPath + u' ',

@@ -237,19 +237,23 @@ void TestTransfers::downloadTree()
 void TestTransfers::uploadTree_data()
 {
     addKinds();
-    QTest::newRow("pyftpdlib 更新") << Kind::Pyftpdlib << 0;
-    QTest::newRow("vsftpd 上書") << Kind::Vsftpd << 1;
+    QTest::addColumn<QString>("folder"); // the FTP pane's folder below the root
+    QTest::newRow("pyftpdlib 更新") << Kind::Pyftpdlib << 0 << QString();
+    QTest::newRow("vsftpd 上書") << Kind::Vsftpd << 1 << QString();
+    QTest::newRow("pyftpdlib 更新 in a folder") << Kind::Pyftpdlib << 0 << u"up"_qs;
 }
 
 void TestTransfers::uploadTree()
 {
     QFETCH(Kind, kind);
     QFETCH(int, option1);
+    QFETCH(QString, folder);
     FtpServerFixture server(kind);
     TransferRig rig;
     QString error;
     QVERIFY2(server.start(&error), qPrintable(error));
-    QVERIFY(serverFile(server, u"site/a.txt"_qs, "server\n", at(2024, 3, 12)));
+    const QString remote = folder.isEmpty() ? server.root() : server.root() + u'/' + folder;
+    QVERIFY(writeBytes(remote + u"/site/a.txt", "server\n", at(2024, 3, 12)));
     QVERIFY(writeBytes(rig.localPath(u"site/a.txt"_qs), "local a\n", at(2024, 3, 1)));
     QVERIFY(writeBytes(rig.localPath(u"site/sub/b.html"_qs), "<b>\n"));
     QVERIFY(writeBytes(rig.localPath(u"site/sub/x.bak"_qs), "bak\n"));
@@ -258,6 +262,10 @@ void TestTransfers::uploadTree()
     rig.ftp.setProfile(server);
     QVERIFY(rig.connectProfile());
     rig.transfers->setOption1(option1);
+    if (!folder.isEmpty()) {
+        QVERIFY(rig.ftp.pane->ChangeFtpFolder(u'/' + folder));
+        rig.ftp.pane->RefreshFtpPanes();
+    }
     rig.selectLocal({ u"site"_qs, u"top.txt"_qs });
     QTimer timer1;
     timer1.start(100000);
@@ -274,12 +282,14 @@ void TestTransfers::uploadTree()
     if (overwrite)
         sent.append(u"site/a.txt"_qs);
     for (const QString& name : std::as_const(sent)) {
-        QCOMPARE(readBytes(server.root() + u'/' + name), readBytes(rig.localPath(name)));
+        QCOMPARE(readBytes(remote + u'/' + name), readBytes(rig.localPath(name)));
         QVERIFY(rig.statusTexts().contains(u"ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:" + name));
     }
-    QCOMPARE(readBytes(server.root() + u"/top.txt"), QByteArray("top\n"));
-    QCOMPARE(readBytes(server.root() + u"/site/a.txt"), overwrite ? QByteArray("local a\n") : QByteArray("server\n"));
-    QVERIFY(!QFile::exists(server.root() + u"/site/sub/x.bak"));
+    QCOMPARE(readBytes(remote + u"/top.txt"), QByteArray("top\n"));
+    // The local list is listed again and keeps the run's marks.
+    QCOMPARE(rig.localIcon(u"top.txt"_qs), IconKeys::Leaf2);
+    QCOMPARE(readBytes(remote + u"/site/a.txt"), overwrite ? QByteArray("local a\n") : QByteArray("server\n"));
+    QVERIFY(!QFile::exists(remote + u"/site/sub/x.bak"));
     QCOMPARE(rig.logCount(u"<フォルダ作成>"_qs), 2);
     QVERIFY(rig.ftp.logText().contains(u"<フォルダ作成>2024-03-15 09:05:03 site/sub </フォルダ作成>"_qs));
     QVERIFY(rig.statusTexts().contains(u"フォルダー作成:site/sub/deep"_qs));
