@@ -64,6 +64,7 @@ private Q_SLOTS:
     void stopInsideFile();
     void stopBetweenFiles();
     void droppedConnectionKeepsLocalFile();
+    void uploadFailureEndsTheFilePass();
     void hostileNames();
     void secondRunIsRefused();
     void movingThePaneDuringARun();
@@ -184,6 +185,34 @@ void TestTransfersFaults::droppedConnectionKeepsLocalFile()
     QVERIFY2(rig.statusTexts().last().startsWith(u"ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ失敗:big.bin"), qPrintable(rig.statusTexts().last()));
     QCOMPARE(rig.report->FileCount, 0);
     QCOMPARE(rig.logCount(u"ダウンロード>"_qs), 0);
+}
+
+void TestTransfersFaults::uploadFailureEndsTheFilePass()
+{
+    FtpServerFixture server(Kind::Pyftpdlib);
+    TransferRig rig;
+    QString error;
+    QVERIFY2(server.start(&error), qPrintable(error));
+    QVERIFY(QDir().mkpath(server.root() + u"/clash.txt")); // STOR onto a folder fails
+    for (const char* f : { "a.txt", "clash.txt", "z.txt", "f/in.txt" })
+        QVERIFY(writeBytes(rig.localPath(QLatin1String(f)), "l\n"));
+    rig.ftp.setProfile(server);
+    QVERIFY(rig.connectProfile());
+    rig.transfers->setOption1(1);
+    rig.selectLocal({ u"a.txt"_qs, u"clash.txt"_qs, u"z.txt"_qs, u"f"_qs });
+
+    rig.transfers->UploadSelection();
+
+    QVERIFY(QFile::exists(server.root() + u"/a.txt"));
+    QVERIFY(!QFile::exists(server.root() + u"/z.txt"));
+    // The folders selected as well are still sent.
+    QVERIFY(QFile::exists(server.root() + u"/f/in.txt"));
+    QVERIFY(rig.statusTexts().contains(u"ﾌｧｲﾙｱｯﾌﾟﾛｰﾄ失敗ﾞ:clash.txt"_qs));
+    QVERIFY(rig.ftp.logText().contains(
+        u"<ファイル書込失敗>2024-03-15 09:05:03 clash.txt→clash.txt</ファイルアップロード失敗>"_qs));
+    QCOMPARE(rig.ftp.dialogs.asked.size(), 1);
+    QVERIFY2(rig.ftp.dialogs.asked.first().text.startsWith(u"WinInet エラー -12003"),
+        qPrintable(rig.ftp.dialogs.texts().join(u'|')));
 }
 
 void TestTransfersFaults::hostileNames()
