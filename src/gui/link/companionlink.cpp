@@ -88,6 +88,7 @@ void CompanionLink::createFrame21(QWidget* parent)
     list8->setModel(m_list8.get());
     list8->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list8->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    list8->setUniformItemSizes(true);
     m_frame21->body()->addWidget(m_text15);
     m_frame21->body()->addWidget(list8, 1);
     m_frame21->addCloseButton(QStringLiteral("Frame21Close"));
@@ -162,7 +163,7 @@ void CompanionLink::MessageWindowProc(quint32 message, const QByteArray& payload
         return;
     m_pending.append(text);
     m_pendingChars += text.size();
-    m_text15->setPlainText(text);
+    showInText15(text);
     m_timerMessage.start();
 }
 
@@ -180,13 +181,20 @@ void CompanionLink::TimerMessage_Timer()
     m_pendingChars -= m_text15Value.size();
     if (m_pending.isEmpty())
         m_timerMessage.stop();
-    m_text15->setPlainText(m_text15Value);
+    showInText15(m_text15Value);
     QStringList lines = CompanionProtocol::messageLines(m_text15Value);
     m_list8->setStringList(lines);
     m_interpreting = true;
     CommandInterpreter::run(lines, *this);
     m_interpreting = false;
     m_list8->setStringList(lines);
+}
+
+void CompanionLink::showInText15(const QString& text)
+{
+    // Laying out a megabyte in a text box would hold the window up for seconds; the panel is for
+    // looking at what came, the interpreter reads the whole text.
+    m_text15->setPlainText(text.size() > Text15ShownChars ? text.left(Text15ShownChars) + QStringLiteral("…") : text);
 }
 
 // Editor channel -------------------------------------------------------------------------------

@@ -95,6 +95,7 @@ private:
     // Selects the first row of the FTP (or local) list whose text is `name`, alone. -1 when none.
     int selectFtpRow(const QString& name);
     int selectLocalRow(const QString& name);
+    void showInText15(const QString& text);
     void writeMainHandleFile();
     void removeMainHandleFile();
 
@@ -107,6 +108,7 @@ private:
     QPlainTextEdit* m_text15 = nullptr;
     QPlainTextEdit* m_rb4 = nullptr;
     QString m_text15Value;
+    static constexpr qsizetype Text15ShownChars = 16 * 1024;
     static constexpr qsizetype MaxPendingMessages = 256;
     static constexpr qsizetype MaxPendingChars = 8 * 1024 * 1024;
     QStringList m_pending;
