@@ -148,6 +148,7 @@ class TestMessages : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void companionDrivesTheProgram();
+    void toolSendsAndListens();
 };
 
 void TestMessages::companionDrivesTheProgram()
@@ -262,6 +263,48 @@ void TestMessages::companionDrivesTheProgram()
     QCOMPARE(program.exitStatus(), QProcess::NormalExit);
     QCOMPARE(program.exitCode(), 0);
     QVERIFY(!QFile::exists(MessageBus::mainHandleFile()));
+}
+
+// ftptarvo-msg on its own: what it prints, and how it ends when nobody is there.
+void TestMessages::toolSendsAndListens()
+{
+    QTemporaryDir runtime;
+    QVERIFY(runtime.isValid());
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+    const QString tool = QStringLiteral(FTPTARVO_MSG_BINARY);
+
+    QProcess listener;
+    listener.start(tool, { QStringLiteral("--listen"), QStringLiteral("--count"), QStringLiteral("2") });
+    QVERIFY(listener.waitForReadyRead(5000));
+    const QByteArray first = listener.readLine();
+    QVERIFY2(first.startsWith("handle "), first.constData());
+    const QString handle = QString::fromLatin1(first.mid(7).trimmed());
+
+    auto run = [&tool](const QStringList& args, QByteArray* out = nullptr) {
+        QProcess p;
+        p.start(tool, args);
+        p.waitForFinished(10000);
+        if (out)
+            *out = p.readAllStandardOutput();
+        return p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    };
+    QByteArray answer;
+    QCOMPARE(run({ handle, QStringLiteral("<ftplist>\r\na\\b\tｱ") }, &answer), 0);
+    QCOMPARE(answer, QByteArray("0\n"));
+    QTemporaryDir files;
+    const QString text = files.filePath(QStringLiteral("text"));
+    QVERIFY(writeBytes(text, Cp932::encode(QStringLiteral("<mode=end>漢字"))));
+    QCOMPARE(run({ QStringLiteral("--settext"), QStringLiteral("--file"), text, handle }), 0);
+    QVERIFY(listener.waitForFinished(5000));
+    QCOMPARE(listener.exitCode(), 0);
+    QCOMPARE(
+        QString::fromUtf8(listener.readAll()), QStringLiteral("0x4A <ftplist>\\r\\na\\\\b\\tｱ\n0x0C <mode=end>漢字\n"));
+
+    // Nobody under the handle, no program announced, a listener that hears nothing.
+    QCOMPARE(run({ handle, QStringLiteral("<end>") }), 1);
+    QCOMPARE(run({ QStringLiteral("main"), QStringLiteral("<end>") }), 1);
+    QCOMPARE(run({ QStringLiteral("0"), QStringLiteral("<end>") }), 1);
+    QCOMPARE(run({ QStringLiteral("--listen"), QStringLiteral("--timeout"), QStringLiteral("0.3") }), 2);
 }
 
 QTEST_GUILESS_MAIN(TestMessages)
