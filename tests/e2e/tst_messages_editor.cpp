@@ -20,6 +20,8 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -96,6 +98,9 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
     const QString root = server.root();
     QVERIFY(writeBytes(root + QStringLiteral("/pub/page.HTML"), QStringLiteral("<h1>見出し</h1>\n").toUtf8()));
     QVERIFY(writeBytes(root + QStringLiteral("/pub/noext"), "x"));
+    QImage picture(8, 6, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    QVERIFY(picture.save(root + QStringLiteral("/pub/photo.jpg")));
 
     QTemporaryDir data, home, runtime;
     QVERIFY(data.isValid() && home.isValid() && runtime.isValid());
@@ -154,6 +159,14 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
     QCOMPARE(viewer.Text4()->text(), QStringLiteral("page.HTML"));
     QVERIFY(command45->isVisibleTo(&viewer));
     QVERIFY(w.statusLines().stringList().join(u'\n').contains(QStringLiteral("set text")));
+
+    // A picture goes to the picture view, not to the editor.
+    w.ViewServerFile(QStringLiteral("photo.jpg"));
+    QCOMPARE(toEditor.size(), 2);
+    QCOMPARE(viewer.tag(), QStringLiteral("FTP"));
+    QCOMPARE(viewer.Text4()->text(), QStringLiteral("photo.jpg"));
+    QVERIFY(viewer.Picture2()->isVisibleTo(&viewer));
+    QVERIFY(QFile::exists(data.filePath(QStringLiteral("$temp$.jpg"))));
 
     QTest::mouseClick(command45, Qt::LeftButton);
     QCOMPARE(toEditor.size(), 3);
