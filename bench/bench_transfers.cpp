@@ -1,0 +1,452 @@
+// The transfers of the real main window (offscreen, connected through its own profile) against
+// other clients on the same server in the same run. Each figure is their time divided by ours
+// (above 1: we are faster); the raw seconds follow as "<name>_ours_s" and "<name>_theirs_s".
+//   tree_down_vs_lftp            2,000 files of 4 KiB in 50 folders: Transfers::DownloadTree
+//                                against lftp "mirror", pyftpdlib
+//   tree_up_vs_lftp              the same tree up: Transfers::UploadTree against "mirror -R"
+//   tree_*_vs_lftp_delay20ms     both again with a server that waits 20 ms before every reply,
+//                                as round trips on a real network do
+//   download_selection_vs_engine one 1 GiB file selected in ListView1 through DownloadSelection
+//                                against the engine's own getFile on the same connection, vsftpd
+//   upload_selection_vs_engine   the same file up through UploadSelection against putFile
+// lftp's own start and login (measured alone as "lftp_login_s") is taken off its times, so the
+// tree figures compare the transfers only. FTPTARVO_BENCH_RUNS sets the runs per side for the
+// undelayed figures (default 3; the delayed ones run once); FTPTARVO_BENCH_ONLY, a regular
+// expression, picks figures by name.
+#include "core/app/codepage.h"
+#include "core/app/datafolder.h"
+#include "core/ftp/ftpconnection.h"
+#include "core/ftp/session/remotepane.h"
+#include "core/panes/localpane.h"
+#include "core/panes/panelistmodel.h"
+#include "core/settings/options.h"
+#include "core/settings/profiles.h"
+#include "core/settings/settingslines.h"
+#include "core/transfer/transfers.h"
+#include "gui/app/mainwindow.h"
+#include "support/ftpserverfixture.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <functional>
+#include <limits>
+#include <memory>
+
+namespace {
+
+constexpr int TreeFolders = 50;
+constexpr int TreeFilesPerFolder = 40;
+constexpr int TreeFileSize = 4096;
+constexpr qint64 BigSize = 1024ll * 1024 * 1024;
+
+[[noreturn]] void die(const QString& why)
+{
+    std::fprintf(stderr, "bench_transfers: %s\n", qPrintable(why));
+    std::exit(1);
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+bool writePattern(const QString& path, qint64 size)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray block(1024 * 1024, Qt::Uninitialized);
+    for (qsizetype i = 0; i < block.size(); ++i)
+        block[i] = char((i * 7 + i / 4096) % 251);
+    for (qint64 done = 0; done < size; done += block.size())
+        if (f.write(block.constData(), qMin<qint64>(block.size(), size - done)) < 0)
+            return false;
+    return true;
+}
+
+// `root`/d00 .. d49, 40 files of 4 KiB each.
+void makeTree(const QString& root)
+{
+    QByteArray content(TreeFileSize, 'x');
+    for (int d = 0; d < TreeFolders; ++d) {
+        const QString folder = root + QStringLiteral("/d%1").arg(d, 2, 10, QLatin1Char('0'));
+        if (!QDir().mkpath(folder))
+            die(QStringLiteral("cannot make ") + folder);
+        for (int f = 0; f < TreeFilesPerFolder; ++f) {
+            content[0] = char('a' + f % 26);
+            if (!writeBytes(folder + QStringLiteral("/f%1.dat").arg(f, 3, 10, QLatin1Char('0')), content))
+                die(QStringLiteral("cannot write into ") + folder);
+        }
+    }
+}
+
+// Files below `root` with exactly `size` bytes.
+int countFiles(const QString& root, qint64 size)
+{
+    int n = 0;
+    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        it.next();
+        if (it.fileInfo().size() == size)
+            ++n;
+    }
+    return n;
+}
+
+double seconds(const std::function<void()>& work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+void print(const char* name, double ours, double theirs)
+{
+    std::printf("%s: %.3f\n%s_ours_s: %.3f\n%s_theirs_s: %.3f\n", name, theirs / ours, name, ours, name, theirs);
+    std::fflush(stdout);
+}
+
+bool wanted(const QString& name)
+{
+    const QString only = qEnvironmentVariable("FTPTARVO_BENCH_ONLY");
+    return only.isEmpty() || QRegularExpression(only).match(name).hasMatch();
+}
+
+// The commands a server received since `from` (a length of its log), by verb, and their total.
+struct Commands {
+    int total = 0;
+    QMap<QString, int> verbs;
+    QString text() const
+    {
+        QStringList parts;
+        for (auto it = verbs.cbegin(); it != verbs.cend(); ++it)
+            parts.append(it.key() + u'=' + QString::number(it.value()));
+        return parts.join(u' ');
+    }
+};
+
+Commands commandsSince(const FtpServerFixture& server, qsizetype from)
+{
+    Commands c;
+    static const QRegularExpression command(QStringLiteral("<- ([A-Za-z]+)"));
+    const QString log = server.logText().mid(from);
+    for (auto it = command.globalMatch(log); it.hasNext();) {
+        ++c.total;
+        ++c.verbs[it.next().captured(1).toUpper()];
+    }
+    return c;
+}
+
+// The round trips behind a figure: commands per side, on stdout; their verbs on stderr.
+void printCommands(const QString& name, const Commands& ours, const Commands& theirs)
+{
+    std::printf(
+        "%s_ours_commands: %d\n%s_theirs_commands: %d\n", qPrintable(name), ours.total, qPrintable(name), theirs.total);
+    std::fprintf(stderr, "%s ours: %s\n%s theirs: %s\n", qPrintable(name), qPrintable(ours.text()), qPrintable(name),
+        qPrintable(theirs.text()));
+    std::fflush(stdout);
+}
+
+// lftp against `server`, the commands `script` in `workDir`; dies when it fails.
+void runLftp(const FtpServerFixture& server, const QString& workDir, const QString& script)
+{
+    QProcess p;
+    p.setWorkingDirectory(workDir);
+    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    const QString settings = QStringLiteral("set cmd:fail-exit yes; set ftp:ssl-allow no; set net:max-retries 1; "
+                                            "set ftp:passive-mode on; ");
+    p.start(QStringLiteral("lftp"),
+        { QStringLiteral("-u"), server.user() + u',' + server.password(), QStringLiteral("-p"),
+            QString::number(server.port()), QStringLiteral("-e"), settings + script + QStringLiteral("; quit"),
+            server.host() });
+    if (!p.waitForStarted() || !p.waitForFinished(-1) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0)
+        die(QStringLiteral("lftp failed: ") + script);
+}
+
+// The program's data folder with one profile for `server`, chosen as the last one.
+QByteArray settingsFor(const FtpServerFixture& server)
+{
+    const QStringList fields { QStringLiteral("bench"), server.hostField(), server.user(),
+        Profiles::scramblePassword(server.password()), QStringLiteral("c:"), QStringLiteral("-"), QStringLiteral("-") };
+    QByteArray out;
+    auto line = [&out](const QString& text) { out += Cp932::encode(text) + "\r\n"; };
+    for (int i = 0; i < Profiles::FieldCount; ++i) {
+        line(Profiles::fieldTag(i));
+        line(fields[i]);
+        line(SettingsLines::closingTag(Profiles::fieldTag(i)));
+    }
+    line(QStringLiteral("<最終 プロﾌｧｲﾙ>"));
+    line(fields[0]);
+    line(QStringLiteral("</最終 プロﾌｧｲﾙ>"));
+    return out;
+}
+
+// The main window connected to one server, with a data folder of its own.
+class Window {
+public:
+    explicit Window(const FtpServerFixture& server)
+    {
+        if (!m_data.isValid())
+            die(QStringLiteral("no temporary folder"));
+        qputenv("FTPTARVO_HOME", m_data.path().toUtf8());
+        DataFolder::reset();
+        if (!writeBytes(m_data.filePath(QStringLiteral("ftpset.ini")), settingsFor(server)))
+            die(QStringLiteral("cannot write the settings"));
+        w = std::make_unique<MainWindow>();
+        w->Form_Load(QString());
+        w->show();
+        // Passive data connections, as lftp uses them.
+        w->options().setChkPassive(true);
+        w->remotePane().cmdConnect_Click();
+        if (!w->state().IsConnected)
+            die(QStringLiteral("the window did not connect"));
+    }
+    ~Window()
+    {
+        w.reset();
+        DataFolder::reset();
+    }
+
+    // Shows `folder` in the local pane (and makes it the process's folder).
+    void showLocal(const QString& folder)
+    {
+        LocalPane& local = w->localPane();
+        local.setTxtDir2(folder);
+        if (!local.ListLocalFolder(folder))
+            die(QStringLiteral("cannot list ") + folder);
+        local.FillLocalList(folder);
+    }
+    void showRemote(const QString& folder)
+    {
+        RemotePane& remote = w->remotePane();
+        if (!remote.ChangeFtpFolder(folder))
+            die(QStringLiteral("cannot enter ") + folder);
+        remote.RefreshFtpPanes();
+    }
+    static void selectRow(PaneListModel* model, QItemSelectionModel* selection, const QString& name)
+    {
+        selection->clearSelection();
+        for (int r = 0; r < model->rowCount(); ++r) {
+            if (model->index(r, 0).data().toString() == name) {
+                selection->select(model->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+                return;
+            }
+        }
+        die(QStringLiteral("no row ") + name);
+    }
+
+    std::unique_ptr<MainWindow> w;
+
+private:
+    QTemporaryDir m_data;
+};
+
+// Down and up a tree of small files, ours against lftp's mirror; `suffix` names the variant.
+void treeBenchmarks(int replyDelayMs, int runs, const QString& suffix)
+{
+    const QString downName = QStringLiteral("tree_down_vs_lftp") + suffix;
+    const QString upName = QStringLiteral("tree_up_vs_lftp") + suffix;
+    if (!wanted(downName) && !wanted(upName))
+        return;
+    FtpServerFixture::Options options;
+    options.kind = FtpServerFixture::Kind::Pyftpdlib;
+    options.replyDelayMs = replyDelayMs;
+    FtpServerFixture server(options);
+    QString error;
+    if (!server.start(&error))
+        die(error);
+    QTemporaryDir local;
+    if (!local.isValid())
+        die(QStringLiteral("no temporary folder"));
+    const QString remoteRoot = server.root();
+    makeTree(remoteRoot + u"/tree");
+    constexpr int Files = TreeFolders * TreeFilesPerFolder;
+
+    // lftp's start, connection and login, taken off each of its runs.
+    double login = std::numeric_limits<double>::max();
+    for (int run = 0; run < 3; ++run)
+        login = qMin(login, seconds([&] { runLftp(server, local.path(), QStringLiteral("cd /")); }));
+    std::printf("lftp_login%s_s: %.3f\n", qPrintable(suffix), login);
+
+    Window window(server);
+    Transfers& transfers = window.w->transfers();
+
+    if (wanted(downName)) {
+        const QString ours = local.filePath(QStringLiteral("down-ours"));
+        const QString theirs = local.filePath(QStringLiteral("down-lftp"));
+        double best[2] = { std::numeric_limits<double>::max(), std::numeric_limits<double>::max() };
+        Commands commands[2];
+        for (int run = 0; run < runs; ++run) {
+            QDir(ours).removeRecursively();
+            QDir(theirs).removeRecursively();
+            QDir().mkpath(ours);
+            QDir().mkpath(theirs);
+            window.showLocal(ours);
+            window.showRemote(QStringLiteral("/"));
+            qsizetype mark = server.logText().size();
+            best[0] = qMin(best[0], seconds([&] { transfers.DownloadTree(QStringLiteral("tree")); }));
+            commands[0] = commandsSince(server, mark);
+            mark = server.logText().size();
+            if (countFiles(ours, TreeFileSize) != Files)
+                die(QStringLiteral("DownloadTree fetched %1 of %2 files")
+                        .arg(countFiles(ours, TreeFileSize))
+                        .arg(Files));
+            best[1]
+                = qMin(best[1], seconds([&] { runLftp(server, theirs, QStringLiteral("mirror tree tree")); }) - login);
+            commands[1] = commandsSince(server, mark);
+            if (countFiles(theirs, TreeFileSize) != Files)
+                die(QStringLiteral("lftp mirror fetched %1 files").arg(countFiles(theirs, TreeFileSize)));
+        }
+        print(qPrintable(downName), best[0], best[1]);
+        printCommands(downName, commands[0], commands[1]);
+    }
+
+    if (wanted(upName)) {
+        const QString source = local.filePath(QStringLiteral("up-source"));
+        makeTree(source + u"/up");
+        const QString ours = remoteRoot + u"/up-ours";
+        const QString theirs = remoteRoot + u"/up-lftp";
+        double best[2] = { std::numeric_limits<double>::max(), std::numeric_limits<double>::max() };
+        Commands commands[2];
+        for (int run = 0; run < runs; ++run) {
+            QDir(ours).removeRecursively();
+            QDir(theirs).removeRecursively();
+            QDir().mkpath(ours);
+            QDir().mkpath(theirs);
+            window.showRemote(QStringLiteral("/up-ours"));
+            window.showLocal(source);
+            LocalPane& pane = window.w->localPane();
+            Window::selectRow(pane.ListView2(), pane.ListView2Selection(), QStringLiteral("up"));
+            qsizetype mark = server.logText().size();
+            best[0] = qMin(best[0], seconds([&] { transfers.UploadTree(); }));
+            commands[0] = commandsSince(server, mark);
+            mark = server.logText().size();
+            if (countFiles(ours, TreeFileSize) != Files)
+                die(QStringLiteral("UploadTree sent %1 of %2 files").arg(countFiles(ours, TreeFileSize)).arg(Files));
+            best[1] = qMin(
+                best[1], seconds([&] { runLftp(server, source, QStringLiteral("mirror -R up /up-lftp/up")); }) - login);
+            commands[1] = commandsSince(server, mark);
+            if (countFiles(theirs, TreeFileSize) != Files)
+                die(QStringLiteral("lftp mirror -R sent %1 files").arg(countFiles(theirs, TreeFileSize)));
+        }
+        print(qPrintable(upName), best[0], best[1]);
+        printCommands(upName, commands[0], commands[1]);
+    }
+}
+
+// 1 GiB through the window's selection procedures against the engine on the same connection.
+void selectionBenchmarks(int runs)
+{
+    const bool down = wanted(QStringLiteral("download_selection_vs_engine"));
+    const bool up = wanted(QStringLiteral("upload_selection_vs_engine"));
+    if (!down && !up)
+        return;
+    FtpServerFixture server(FtpServerFixture::Kind::Vsftpd);
+    QString error;
+    if (!server.start(&error))
+        die(error);
+    QTemporaryDir local;
+    if (!local.isValid())
+        die(QStringLiteral("no temporary folder"));
+    const QString remoteBig = server.root() + u"/big.bin";
+    if (!writePattern(remoteBig, BigSize))
+        die(QStringLiteral("cannot write ") + remoteBig);
+    const QString oursDir = local.filePath(QStringLiteral("ours"));
+    QDir().mkpath(oursDir);
+    const QString engineCopy = local.filePath(QStringLiteral("engine.bin"));
+
+    Window window(server);
+    Transfers& transfers = window.w->transfers();
+    RemotePane& remote = window.w->remotePane();
+    // Every selected file is sent, whatever the stamps say.
+    transfers.setOption1(1);
+    auto engine = [&remote]() -> FtpConnection& {
+        FtpConnection* c = remote.FtpHandle();
+        if (!c)
+            die(QStringLiteral("not connected"));
+        return *c;
+    };
+
+    // The sides take turns, so the page cache favours neither.
+    if (down) {
+        double best[2] = { std::numeric_limits<double>::max(), std::numeric_limits<double>::max() };
+        for (int run = 0; run < runs; ++run) {
+            QFile::remove(oursDir + u"/big.bin");
+            QFile::remove(engineCopy);
+            window.showLocal(oursDir);
+            window.showRemote(QStringLiteral("/"));
+            Window::selectRow(remote.ListView1(), remote.ListView1Selection(), QStringLiteral("big.bin"));
+            best[0] = qMin(best[0], seconds([&] { transfers.DownloadSelection(); }));
+            if (QFileInfo(oursDir + u"/big.bin").size() != BigSize)
+                die(QStringLiteral("DownloadSelection did not fetch the file"));
+            best[1] = qMin(best[1], seconds([&] {
+                if (!engine().getFile(QStringLiteral("big.bin"), engineCopy, false, 2))
+                    die(QStringLiteral("engine getFile: %1").arg(engine().lastResponse()));
+            }));
+            if (QFileInfo(engineCopy).size() != BigSize)
+                die(QStringLiteral("getFile did not fetch the file"));
+        }
+        print("download_selection_vs_engine", best[0], best[1]);
+    }
+
+    if (up) {
+        // The local copy to send: the one just fetched, or a new one.
+        const QString source = oursDir + u"/big.bin";
+        if (QFileInfo(source).size() != BigSize && !writePattern(source, BigSize))
+            die(QStringLiteral("cannot write ") + source);
+        QFile::remove(remoteBig);
+        QDir(server.root()).mkdir(QStringLiteral("up"));
+        const QString remoteOurs = server.root() + u"/up/big.bin";
+        const QString remoteEngine = server.root() + u"/up/engine.bin";
+        double best[2] = { std::numeric_limits<double>::max(), std::numeric_limits<double>::max() };
+        for (int run = 0; run < runs; ++run) {
+            QFile::remove(remoteOurs);
+            QFile::remove(remoteEngine);
+            window.showRemote(QStringLiteral("/up"));
+            window.showLocal(oursDir);
+            LocalPane& pane = window.w->localPane();
+            Window::selectRow(pane.ListView2(), pane.ListView2Selection(), QStringLiteral("big.bin"));
+            best[0] = qMin(best[0], seconds([&] { transfers.UploadSelection(); }));
+            if (QFileInfo(remoteOurs).size() != BigSize)
+                die(QStringLiteral("UploadSelection did not send the file"));
+            best[1] = qMin(best[1], seconds([&] {
+                if (!engine().putFile(source, QStringLiteral("engine.bin"), 2))
+                    die(QStringLiteral("engine putFile: %1").arg(engine().lastResponse()));
+            }));
+            if (QFileInfo(remoteEngine).size() != BigSize)
+                die(QStringLiteral("putFile did not send the file"));
+        }
+        print("upload_selection_vs_engine", best[0], best[1]);
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const int asked = qEnvironmentVariableIntValue("FTPTARVO_BENCH_RUNS");
+    const int runs = asked > 0 ? asked : 3;
+    QTemporaryDir home;
+    if (!home.isValid())
+        die(QStringLiteral("no temporary folder"));
+    qputenv("HOME", home.path().toUtf8());
+
+    treeBenchmarks(0, runs, QString());
+    treeBenchmarks(20, 1, QStringLiteral("_delay20ms"));
+    selectionBenchmarks(runs);
+    return 0;
+}

@@ -1,0 +1,341 @@
+// Transfers through the real main window, offscreen, against pyftpdlib: files and a folder
+// selected in one list go to the other side with the get and put buttons, the rows are marked,
+// the status window is shown while the run goes and hidden after it, and the option buttons
+// "更新" and "上書" decide whether a newer copy is replaced.
+#include "core/app/codepage.h"
+#include "core/app/datafolder.h"
+#include "core/app/statuslines.h"
+#include "core/app/statusreport.h"
+#include "core/ftp/session/remotepane.h"
+#include "core/panes/itemroles.h"
+#include "core/panes/localpane.h"
+#include "core/panes/panelistmodel.h"
+#include "core/settings/profiles.h"
+#include "core/settings/settingslines.h"
+#include "core/transfer/transfers.h"
+#include "gui/app/mainwindow.h"
+#include "gui/app/qtdialogs.h"
+#include "support/ftpserverfixture.h"
+#include "support/scripteddialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <memory>
+
+namespace {
+
+bool writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+QByteArray settingsFor(const FtpServerFixture& server)
+{
+    const QStringList fields { QStringLiteral("テストサーバー"), server.hostField(), server.user(),
+        Profiles::scramblePassword(server.password()), QStringLiteral("c:"), QStringLiteral("-"), QStringLiteral("-") };
+    QByteArray out;
+    auto line = [&out](const QString& text) { out += Cp932::encode(text) + "\r\n"; };
+    for (int i = 0; i < Profiles::FieldCount; ++i) {
+        line(Profiles::fieldTag(i));
+        line(fields[i]);
+        line(SettingsLines::closingTag(Profiles::fieldTag(i)));
+    }
+    line(QStringLiteral("<最終 プロﾌｧｲﾙ>"));
+    line(fields[0]);
+    line(QStringLiteral("</最終 プロﾌｧｲﾙ>"));
+    return out;
+}
+
+// Ctrl-clicks the rows named, as a user picks several entries.
+void selectRows(QTreeView* view, const QStringList& names)
+{
+    view->selectionModel()->clearSelection();
+    for (const QString& name : names) {
+        const QModelIndexList found
+            = view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly);
+        QVERIFY2(!found.isEmpty(), qPrintable(name));
+        view->scrollTo(found.first());
+        QTest::mouseClick(
+            view->viewport(), Qt::LeftButton, Qt::ControlModifier, view->visualRect(found.first()).center());
+    }
+    QCOMPARE(view->selectionModel()->selectedRows().size(), names.size());
+}
+
+// Every file below `root`, for failure messages.
+QString filesBelow(const QString& root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(QDir(root).relativeFilePath(it.next()));
+    files.sort();
+    return files.join(u' ');
+}
+
+QString iconKeyOf(QAbstractItemModel* model, const QString& name)
+{
+    const QModelIndexList found = model->match(model->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly);
+    return found.isEmpty() ? QStringLiteral("<no row>") : found.first().data(ItemRoles::IconKeyRole).toString();
+}
+
+// What the window showed while a run went on.
+struct RunWatch {
+    bool statusShown = false;
+    bool busyPointer = false;
+    bool ftpTreeShown = false;
+    bool localTreeShown = false;
+    QMetaObject::Connection connection;
+
+    void start(MainWindow& w)
+    {
+        connection = QObject::connect(&w.statusReport(), &StatusReport::changed, [this, &w] {
+            statusShown |= w.findChild<QWidget*>(QStringLiteral("Frame27"))->isVisible();
+            busyPointer |= QApplication::overrideCursor() != nullptr;
+            ftpTreeShown |= w.findChild<QWidget*>(QStringLiteral("Frame20"))->isVisible();
+            localTreeShown |= w.findChild<QWidget*>(QStringLiteral("Frame3"))->isVisible();
+        });
+    }
+    ~RunWatch() { QObject::disconnect(connection); }
+};
+
+} // namespace
+
+class TestTransfersWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void getButtonDownloads();
+    void putButtonUploads();
+    void optionButtonsChooseOverwrite();
+
+private:
+    MainWindow& connectedWindow();
+    void showLocal(const QString& folder);
+    void showRemote(const QString& folder);
+
+    std::unique_ptr<FtpServerFixture> m_server;
+    std::unique_ptr<QTemporaryDir> m_data;
+    std::unique_ptr<QTemporaryDir> m_home;
+    std::unique_ptr<QTemporaryDir> m_local;
+    std::unique_ptr<MainWindow> m_window;
+    ScriptedDialogs m_dialogs;
+};
+
+void TestTransfersWindow::initTestCase()
+{
+    m_server = std::make_unique<FtpServerFixture>(FtpServerFixture::Kind::Pyftpdlib);
+    QString error;
+    QVERIFY2(m_server->start(&error), qPrintable(error));
+}
+
+void TestTransfersWindow::cleanupTestCase() { m_server.reset(); }
+
+void TestTransfersWindow::init()
+{
+    m_data = std::make_unique<QTemporaryDir>();
+    m_home = std::make_unique<QTemporaryDir>();
+    m_local = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_data->isValid() && m_home->isValid() && m_local->isValid());
+    qputenv("FTPTARVO_HOME", m_data->path().toUtf8());
+    qputenv("HOME", m_home->path().toUtf8());
+    DataFolder::reset();
+    QVERIFY(writeFile(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server)));
+    m_dialogs.clear();
+}
+
+void TestTransfersWindow::cleanup()
+{
+    m_window.reset();
+    m_data.reset();
+    m_home.reset();
+    m_local.reset();
+    DataFolder::reset();
+}
+
+MainWindow& TestTransfersWindow::connectedWindow()
+{
+    m_window = std::make_unique<MainWindow>();
+    m_window->dialogs().setOverride(&m_dialogs);
+    m_window->Form_Load(QString());
+    [this] { QVERIFY(QTest::qWaitForWindowExposed(m_window.get())); }();
+    QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdConnect")), Qt::LeftButton);
+    [this] { QVERIFY2(m_window->state().IsConnected, qPrintable(m_dialogs.texts().join(u'|'))); }();
+    return *m_window;
+}
+
+void TestTransfersWindow::showLocal(const QString& folder)
+{
+    auto* txtDir2 = m_window->findChild<QLineEdit*>(QStringLiteral("TxtDir2"));
+    QVERIFY(txtDir2);
+    txtDir2->clear();
+    txtDir2->insert(folder);
+    QTest::keyClick(txtDir2, Qt::Key_Return);
+    QCOMPARE(m_window->localPane().TxtDir2(), folder);
+}
+
+void TestTransfersWindow::showRemote(const QString& folder)
+{
+    auto* txtDir = m_window->findChild<QLineEdit*>(QStringLiteral("TxtDir"));
+    QVERIFY(txtDir);
+    txtDir->clear();
+    txtDir->insert(folder);
+    QTest::keyClick(txtDir, Qt::Key_Return);
+    QCOMPARE(m_window->remotePane().TxtDir(), folder);
+}
+
+void TestTransfersWindow::getButtonDownloads()
+{
+    const QDir root(m_server->root());
+    QVERIFY(writeFile(root.filePath(QStringLiteral("down/a.txt")), "alpha\n"));
+    QVERIFY(writeFile(root.filePath(QStringLiteral("down/b.html")), "<p>beta</p>\n"));
+    QVERIFY(writeFile(root.filePath(QStringLiteral("down/not-chosen.dat")), "x"));
+    QVERIFY(writeFile(root.filePath(QStringLiteral("down/sub/deep/c.txt")), "gamma\n"));
+
+    MainWindow& w = connectedWindow();
+    showLocal(m_local->path());
+    showRemote(QStringLiteral("/down"));
+    auto* listView1 = w.findChild<QTreeView*>(QStringLiteral("ListView1"));
+    selectRows(listView1, { QStringLiteral("a.txt"), QStringLiteral("b.html"), QStringLiteral("sub") });
+
+    RunWatch watch;
+    watch.start(w);
+    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdGet")), Qt::LeftButton);
+    QTRY_VERIFY(!w.transfers().isRunning());
+
+    const QDir local(m_local->path());
+    QCOMPARE(readFile(local.filePath(QStringLiteral("a.txt"))), QByteArray("alpha\n"));
+    QCOMPARE(readFile(local.filePath(QStringLiteral("b.html"))), QByteArray("<p>beta</p>\n"));
+    QVERIFY2(
+        readFile(local.filePath(QStringLiteral("sub/deep/c.txt"))) == "gamma\n", qPrintable(filesBelow(local.path())));
+    QVERIFY(!local.exists(QStringLiteral("not-chosen.dat")));
+    PaneListModel* ftpList = w.remotePane().ListView1();
+    QCOMPARE(iconKeyOf(ftpList, QStringLiteral("a.txt")), QStringLiteral("leaf2"));
+    QCOMPARE(iconKeyOf(ftpList, QStringLiteral("b.html")), QStringLiteral("leaf2"));
+    QCOMPARE(iconKeyOf(ftpList, QStringLiteral("not-chosen.dat")), QStringLiteral("leaf"));
+    QVERIFY(listView1->selectionModel()->selectedRows().isEmpty());
+    // The local list shows what arrived.
+    QCOMPARE(iconKeyOf(w.localPane().ListView2(), QStringLiteral("a.txt")), QStringLiteral("leaf"));
+    QCOMPARE(iconKeyOf(w.localPane().ListView2(), QStringLiteral("sub")), QStringLiteral("closed"));
+
+    QVERIFY(watch.statusShown);
+    QVERIFY(watch.busyPointer);
+    QVERIFY(watch.ftpTreeShown);
+    QVERIFY(w.findChild<QWidget*>(QStringLiteral("Frame27"))->isHidden());
+    QVERIFY(w.findChild<QWidget*>(QStringLiteral("Frame20"))->isHidden());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QTRY_COMPARE(w.findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->text(), QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ終了"));
+    QCOMPARE(w.findChild<QLabel*>(QStringLiteral("Label22"))->text(), QStringLiteral("状況報告"));
+    const QString lines = w.statusLines().stringList().join(u'\n');
+    QVERIFY2(lines.contains(QStringLiteral(" ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞﾞ:a.txt→a.txt")), qPrintable(lines));
+    QVERIFY2(m_dialogs.asked.isEmpty(), qPrintable(m_dialogs.texts().join(u'|')));
+}
+
+void TestTransfersWindow::putButtonUploads()
+{
+    QVERIFY(QDir(m_server->root()).mkpath(QStringLiteral("up")));
+    const QDir local(m_local->path());
+    QVERIFY(writeFile(local.filePath(QStringLiteral("x.txt")), "ex\n"));
+    QVERIFY(writeFile(local.filePath(QStringLiteral("y.html")), "<p>why</p>\n"));
+    QVERIFY(writeFile(local.filePath(QStringLiteral("stay.txt")), "stays\n"));
+    QVERIFY(writeFile(local.filePath(QStringLiteral("site/img/z.txt")), "zed\n"));
+
+    MainWindow& w = connectedWindow();
+    showLocal(m_local->path());
+    showRemote(QStringLiteral("/up"));
+    auto* listView2 = w.findChild<QTreeView*>(QStringLiteral("ListView2"));
+    selectRows(listView2, { QStringLiteral("x.txt"), QStringLiteral("y.html"), QStringLiteral("site") });
+
+    RunWatch watch;
+    watch.start(w);
+    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdPut")), Qt::LeftButton);
+    QTRY_VERIFY(!w.transfers().isRunning());
+
+    const QDir remote(m_server->root() + QStringLiteral("/up"));
+    QCOMPARE(readFile(remote.filePath(QStringLiteral("x.txt"))), QByteArray("ex\n"));
+    QCOMPARE(readFile(remote.filePath(QStringLiteral("y.html"))), QByteArray("<p>why</p>\n"));
+    QVERIFY2(readFile(remote.filePath(QStringLiteral("site/img/z.txt"))) == "zed\n",
+        qPrintable(filesBelow(m_server->root()) + u'|' + w.statusLines().stringList().join(u'|')));
+    QVERIFY(!remote.exists(QStringLiteral("stay.txt")));
+    PaneListModel* localList = w.localPane().ListView2();
+    QCOMPARE(iconKeyOf(localList, QStringLiteral("x.txt")), QStringLiteral("leaf2"));
+    QCOMPARE(iconKeyOf(localList, QStringLiteral("y.html")), QStringLiteral("leaf2"));
+    QCOMPARE(iconKeyOf(localList, QStringLiteral("stay.txt")), QStringLiteral("leaf"));
+    // The FTP list shows what arrived.
+    QCOMPARE(iconKeyOf(w.remotePane().ListView1(), QStringLiteral("x.txt")), QStringLiteral("leaf"));
+    QCOMPARE(iconKeyOf(w.remotePane().ListView1(), QStringLiteral("site")), QStringLiteral("closed"));
+
+    QVERIFY(watch.statusShown);
+    QVERIFY(watch.busyPointer);
+    QVERIFY(watch.localTreeShown);
+    QVERIFY(w.findChild<QWidget*>(QStringLiteral("Frame27"))->isHidden());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    QTRY_COMPARE(w.findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->text(), QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄ終了"));
+    QVERIFY2(m_dialogs.asked.isEmpty(), qPrintable(m_dialogs.texts().join(u'|')));
+}
+
+void TestTransfersWindow::optionButtonsChooseOverwrite()
+{
+    // A local copy newer than the server's: "更新" keeps it, "上書" replaces it.
+    QVERIFY(writeFile(m_server->root() + QStringLiteral("/opt/page.html"), "server\n"));
+    const QString localPage = m_local->filePath(QStringLiteral("page.html"));
+    QVERIFY(writeFile(localPage, "local, newer\n"));
+    QFile page(localPage);
+    QVERIFY(page.open(QIODevice::ReadWrite));
+    QVERIFY(page.setFileTime(QDateTime::currentDateTime().addYears(2), QFileDevice::FileModificationTime));
+    page.close();
+
+    MainWindow& w = connectedWindow();
+    auto* update = w.findChild<QRadioButton*>(QStringLiteral("Option1_0"));
+    auto* overwrite = w.findChild<QRadioButton*>(QStringLiteral("Option1_1"));
+    QVERIFY(update && overwrite);
+    QCOMPARE(update->text(), QStringLiteral("更新"));
+    QCOMPARE(overwrite->text(), QStringLiteral("上書"));
+    QVERIFY(update->isChecked());
+    QCOMPARE(w.transfers().Option1(), 0);
+
+    showLocal(m_local->path());
+    showRemote(QStringLiteral("/opt"));
+    auto* listView1 = w.findChild<QTreeView*>(QStringLiteral("ListView1"));
+    auto* cmdGet = w.findChild<QPushButton*>(QStringLiteral("cmdGet"));
+    selectRows(listView1, { QStringLiteral("page.html") });
+    QTest::mouseClick(cmdGet, Qt::LeftButton);
+    QTRY_VERIFY(!w.transfers().isRunning());
+    QCOMPARE(readFile(localPage), QByteArray("local, newer\n"));
+    QCOMPARE(iconKeyOf(w.remotePane().ListView1(), QStringLiteral("page.html")), QStringLiteral("leaf3"));
+
+    QTest::mouseClick(overwrite, Qt::LeftButton);
+    QVERIFY(overwrite->isChecked() && !update->isChecked());
+    QCOMPARE(w.transfers().Option1(), 1);
+    // A fresh listing: rows marked by the last run are not taken again.
+    showRemote(QStringLiteral("/opt"));
+    selectRows(listView1, { QStringLiteral("page.html") });
+    QTest::mouseClick(cmdGet, Qt::LeftButton);
+    QTRY_VERIFY(!w.transfers().isRunning());
+    QCOMPARE(readFile(localPage), QByteArray("server\n"));
+
+    QTest::mouseClick(update, Qt::LeftButton);
+    QCOMPARE(w.transfers().Option1(), 0);
+}
+
+QTEST_MAIN(TestTransfersWindow)
+#include "tst_transfers_window.moc"
