@@ -214,6 +214,12 @@ void TestManage::permissionPanelShowsTheMode()
     QCOMPARE(panel->Label12(1)->text(), QStringLiteral("5"));
     QCOMPARE(panel->Label13()->text(), QStringLiteral("rwxr-xr-x"));
     QCOMPARE(panel->Check2(3)->parentWidget()->objectName(), QStringLiteral("Frame18_1"));
+
+    for (QWidget* frame : { static_cast<QWidget*>(panel), static_cast<QWidget*>(w.frmCaution()) }) {
+        const QList<QWidget*> children = frame->findChildren<QWidget*>();
+        for (QWidget* child : children)
+            QVERIFY2(!child->objectName().isEmpty(), child->metaObject()->className());
+    }
 }
 
 void TestManage::serverDeletesAndModesThroughTheWindow()

@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 using namespace PanelControls;
@@ -56,6 +57,8 @@ PermissionPanel::PermissionPanel(Permissions& permissions, QWidget* parent)
     m_text8 = new QPlainTextEdit(this);
     m_text8->setObjectName(QStringLiteral("Text8"));
     m_text8->setReadOnly(true);
+    m_text8->horizontalScrollBar()->setObjectName(QStringLiteral("Text8HScroll"));
+    m_text8->verticalScrollBar()->setObjectName(QStringLiteral("Text8VScroll"));
     body()->addWidget(m_text8, 1);
 
     auto* run = new QHBoxLayout;

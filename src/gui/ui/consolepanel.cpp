@@ -6,6 +6,7 @@
 
 #include <QHBoxLayout>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 using namespace PanelControls;
@@ -20,6 +21,8 @@ ConsolePanel::ConsolePanel(Options& options, QWidget* parent)
     m_text3 = new QPlainTextEdit(this);
     m_text3->setObjectName(QStringLiteral("Text3"));
     m_text3->setReadOnly(true);
+    m_text3->horizontalScrollBar()->setObjectName(QStringLiteral("Text3HScroll"));
+    m_text3->verticalScrollBar()->setObjectName(QStringLiteral("Text3VScroll"));
     m_consoleArea->addWidget(m_text3, 1);
 
     auto* connection = new QHBoxLayout;
