@@ -58,6 +58,9 @@ void FrmPic::showPicture()
     m_picture2->show();
     m_command30->setEnabled(false);
     showInFront();
+    // The label's size is known once the panel is laid out.
+    if (layout())
+        layout()->activate();
     m_picture2->setPixmap(
         m_pixmap.scaled(m_picture2->size().expandedTo(QSize(64, 64)), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }

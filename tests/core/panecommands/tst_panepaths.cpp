@@ -7,8 +7,6 @@
 class TestPanePaths : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void join_data();
-    void join();
     void serverFolder_data();
     void serverFolder();
     void renameCheck_data();
@@ -16,44 +14,6 @@ private Q_SLOTS:
     void firstFreeName_data();
     void firstFreeName();
 };
-
-void TestPanePaths::join_data()
-{
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("joined");
-    QTest::addColumn<QString>("last");
-    QTest::newRow("plain") << "/home/u"
-                           << "a.txt"
-                           << "/home/u/a.txt"
-                           << "a.txt";
-    QTest::newRow("folder with slash") << "/home/u/"
-                                       << "a.txt"
-                                       << "/home/u/a.txt"
-                                       << "a.txt";
-    QTest::newRow("root") << "/"
-                          << "a"
-                          << "/a"
-                          << "a";
-    QTest::newRow("three slashes") << "/home//u/"
-                                   << "/b"
-                                   << "/home/u/b"
-                                   << "b";
-    QTest::newRow("blank in name") << "/srv"
-                                   << "my page.html"
-                                   << "/srv/my page.html"
-                                   << "my page.html";
-}
-
-void TestPanePaths::join()
-{
-    QFETCH(QString, folder);
-    QFETCH(QString, name);
-    QFETCH(QString, joined);
-    QFETCH(QString, last);
-    QCOMPARE(PanePaths::join(folder, name), joined);
-    QCOMPARE(PanePaths::lastPart(joined), last);
-}
 
 void TestPanePaths::serverFolder_data()
 {
