@@ -372,6 +372,10 @@ void Deletes::deleteCollectedTree()
             } else if (cancelled(connection)) {
                 m_state.StopRequested = false;
                 return;
+            } else {
+                // The node stays; the user learns which file is still there.
+                writeLog(QStringLiteral("<FTPファイル削除失敗>"), key, QStringLiteral("</FTPファイル削除>"));
+                m_statusLines.AddStatusLine(QStringLiteral("ﾌｧｲﾙ削除失敗:") + key);
             }
         }
         if (yieldAndCheckStop())
@@ -395,6 +399,8 @@ void Deletes::deleteCollectedTree()
             } else if (cancelled(connection)) {
                 m_state.StopRequested = false;
                 return;
+            } else {
+                m_statusLines.AddStatusLine(QStringLiteral("ﾌｫﾙﾀﾞ削除失敗:") + key);
             }
         }
         if (yieldAndCheckStop())

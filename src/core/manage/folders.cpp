@@ -4,6 +4,7 @@
 #include "core/app/dialogs.h"
 #include "core/app/statuslines.h"
 #include "core/ftp/ftpconnection.h"
+#include "core/ftp/ftperrors.h"
 #include "core/ftp/session/remotepane.h"
 #include "core/log/activitylog.h"
 #include "core/manage/managerules.h"
@@ -86,7 +87,11 @@ void Folders::MakeServerFolder()
               .input(QStringLiteral("Ftpサーバー上で作成するフォルダーの名前を入れてください"), FolderTitle, proposal)
               .value_or(QString());
     FtpConnection* connection = m_remotePane.FtpHandle();
-    if (!name.isEmpty() && connection && connection->createDirectory(name)) {
+    const bool made = !name.isEmpty() && connection && connection->createDirectory(name);
+    // A refusal is shown with the server's answer; a stop is no failure.
+    if (!name.isEmpty() && connection && !made && connection->lastError() != FtpError::OperationCancelled)
+        m_remotePane.ShowWinInetError();
+    if (made) {
         const QString path = ManageRules::joinPath(m_remotePane.TxtDir().trimmed(), name);
         QString folder = name;
         if (m_remotePane.ChangeFtpFolder(path)) {

@@ -25,8 +25,8 @@ public:
     // The connection watch, paused while a command runs. May be null.
     void setTimer1(QTimer* timer) { m_timer1 = timer; }
 
-    // The proposal is the first selected row of the FTP list. A refusal of the server is not
-    // reported; the FTP pane is listed again either way.
+    // The proposal is the first selected row of the FTP list. A refusal is shown with the
+    // server's answer; the FTP pane is listed again either way.
     void MakeServerFolder();
     // A failure says so in a message box, the log and the status list; an existing folder is
     // left as it is.

@@ -162,11 +162,13 @@ void TestFoldersAndModes::refusingServer()
     QVERIFY(rig.logText().contains(QStringLiteral("<パーミッション変更失敗>")));
     QCOMPARE(rig.listNames(), before);
 
-    // A refused folder: nothing reported, the pane stays where it was.
+    // A refused folder: the server's answer is shown, the pane stays where it was.
     rig.dialogs.clear();
     rig.dialogs.queueInput(QStringLiteral("new"));
     rig.folders.MakeServerFolder();
     QVERIFY(server.commands().contains(QStringLiteral("MKD new")));
+    QCOMPARE(rig.dialogs.asked.size(), 2);
+    QVERIFY(rig.dialogs.texts().last().contains(QStringLiteral("550 Permission denied.")));
     QCOMPARE(rig.pane->TxtDir(), QStringLiteral("/www"));
     QCOMPARE(rig.listNames(), before);
     QVERIFY(rig.linesStartingWith(QStringLiteral("FTPﾌｫﾙﾀﾞｰ作成:")).isEmpty());
