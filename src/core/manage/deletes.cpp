@@ -104,33 +104,41 @@ std::optional<QSet<QString>> realFolders(FtpConnection& connection, const QStrin
 
 // Turns every folder node below `start` that its parent's listing shows as a link into a file
 // node without content, so the delete removes the link and never what it points to. False
-// when `stopped` says so between two listings.
-bool dropWalkedLinks(FtpConnection& connection, QStandardItem* start, const std::function<bool()>& stopped)
+// when `stopped` says so between two listings, or the tree went meanwhile.
+bool dropWalkedLinks(FtpConnection& connection, QStandardItemModel& tree, const QPersistentModelIndex& start,
+    const std::function<bool()>& stopped)
 {
-    std::deque<QStandardItem*> parents;
-    for (int r = 0; r < start->rowCount(); ++r)
-        parents.push_back(start->child(r));
+    const QStandardItemModel* model = &tree;
+    std::deque<QPersistentModelIndex> parents;
+    for (int r = 0; r < model->rowCount(start); ++r)
+        parents.emplace_back(model->index(r, 0, start));
     while (!parents.empty()) {
-        QStandardItem* parent = parents.front();
+        const QPersistentModelIndex parent = parents.front();
         parents.pop_front();
-        std::vector<QStandardItem*> folders;
-        for (int r = 0; r < parent->rowCount(); ++r) {
-            if (!isFileKey(iconKey(parent->child(r))))
-                folders.push_back(parent->child(r));
+        if (!parent.isValid())
+            return false;
+        std::vector<QPersistentModelIndex> folders;
+        for (int r = 0; r < model->rowCount(parent); ++r) {
+            const QModelIndex child = model->index(r, 0, parent);
+            if (!isFileKey(child.data(ItemRoles::IconKeyRole).toString()))
+                folders.emplace_back(child);
         }
         if (folders.empty())
             continue;
-        const std::optional<QSet<QString>> real = realFolders(connection, nodeKey(parent));
-        for (QStandardItem* folder : folders) {
-            if (real && !real->contains(folder->text())) {
-                folder->removeRows(0, folder->rowCount());
-                folder->setData(IconKeys::Leaf, ItemRoles::IconKeyRole);
+        const std::optional<QSet<QString>> real
+            = realFolders(connection, parent.data(ItemRoles::NodeKeyRole).toString());
+        if (stopped())
+            return false;
+        for (const QPersistentModelIndex& folder : folders) {
+            if (!folder.isValid())
+                return false;
+            if (real && !real->contains(folder.data().toString())) {
+                tree.removeRows(0, model->rowCount(folder), folder);
+                tree.setData(folder, IconKeys::Leaf, ItemRoles::IconKeyRole);
             } else {
                 parents.push_back(folder);
             }
         }
-        if (stopped())
-            return false;
     }
     return true;
 }
@@ -286,7 +294,12 @@ bool Deletes::CollectServerSelection()
     start->setData(IconKeys::Open, ItemRoles::IconKeyRole);
     start->setEditable(false);
     tree.appendRow(start);
+    // Processing events may let another command empty the tree: the start node is checked after
+    // each wait.
+    const QPersistentModelIndex startIndex = start->index();
     QCoreApplication::processEvents();
+    if (!startIndex.isValid())
+        return false;
 
     // The selection as it is now: processing events below may let the list change.
     struct Chosen {
@@ -321,11 +334,11 @@ bool Deletes::CollectServerSelection()
         if (entry.folder) {
             ++m_report.FolderCount;
             const bool completed = m_remotePane.ExpandFtpTree(false, entry.name);
+            if (!startIndex.isValid() || startIndex.row() != 0 || startIndex.parent().isValid())
+                return false;
             // The walk adds the folder as a top-level node: it belongs under the start folder.
-            if (tree.rowCount() > 1 && tree.item(0) == start) {
-                while (tree.rowCount() > 1)
-                    start->appendRow(tree.takeRow(1));
-            }
+            while (tree.rowCount() > 1)
+                start->appendRow(tree.takeRow(1));
             if (!completed)
                 return false;
         } else {
@@ -337,14 +350,12 @@ bool Deletes::CollectServerSelection()
             ++m_report.FileCount;
         }
         m_report.ShowTransferCounts();
-        if (yieldAndCheckStop())
-            return false;
-        if (!m_remotePane.FtpHandle())
+        if (yieldAndCheckStop() || !startIndex.isValid() || !m_remotePane.FtpHandle())
             return false;
     }
     // The walk's search may call a link a folder too, further down.
     FtpConnection* connection = m_remotePane.FtpHandle();
-    return connection && dropWalkedLinks(*connection, start, [this] { return yieldAndCheckStop(); });
+    return connection && dropWalkedLinks(*connection, tree, startIndex, [this] { return yieldAndCheckStop(); });
 }
 
 void Deletes::deleteCollectedTree()

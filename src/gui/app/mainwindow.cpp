@@ -393,22 +393,25 @@ void MainWindow::createCentralArea()
     m_lstStates->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_lstStates->setSelectionMode(QAbstractItemView::SingleSelection);
     m_lstStates->setUniformItemSizes(true);
-    // Each selection change lays the whole list out again: a run of many small files adds a line
-    // per file, so the view follows the last line at most every 50 ms.
-    auto* followLines = new QTimer(m_lstStates);
-    followLines->setObjectName(QStringLiteral("LstStatesFollow"));
-    followLines->setSingleShot(true);
-    followLines->setInterval(50);
-    connect(followLines, &QTimer::timeout, m_lstStates, [this] {
+    // Each selection change lays the whole list out again. While a long run shows its report it
+    // adds a line per file, so then the view follows the last line at most every 50 ms.
+    auto followLastLine = [this] {
         const int rows = m_statusLines->rowCount();
         if (rows == 0)
             return;
         const QModelIndex index = m_statusLines->index(rows - 1);
         m_lstStates->setCurrentIndex(index);
         m_lstStates->scrollTo(index);
-    });
-    connect(m_statusLines.get(), &StatusLines::lineAdded, followLines, [followLines] {
-        if (!followLines->isActive())
+    };
+    auto* followLines = new QTimer(m_lstStates);
+    followLines->setObjectName(QStringLiteral("LstStatesFollow"));
+    followLines->setSingleShot(true);
+    followLines->setInterval(50);
+    connect(followLines, &QTimer::timeout, m_lstStates, followLastLine);
+    connect(m_statusLines.get(), &StatusLines::lineAdded, m_lstStates, [this, followLines, followLastLine] {
+        if (!m_statusReport->isShown())
+            followLastLine();
+        else if (!followLines->isActive())
             followLines->start();
     });
 
