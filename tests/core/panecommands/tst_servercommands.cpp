@@ -165,6 +165,23 @@ void TestServerCommands::moveByDragWithinTheFtpList()
     QVERIFY(QFileInfo(serverFile("pub/sub/a.txt")).isFile());
     QCOMPARE(rig.logText().count("<FTPサーバーファイの削除>"), 1);
 
+    // A server that refuses: the file went before the copy (it stays selected, the status list
+    // says so), or before its deletion (the copy arrived, the source is reported).
+    QVERIFY(rig.pane->ChangeFtpFolder("/pub"));
+    rig.pane->RefreshFtpPanes();
+    rig.selectFtp({ "b.html" });
+    QVERIFY(QFile::remove(serverFile("pub/b.html")));
+    QVERIFY(!rig.commands->CopyRemoteToTemp());
+    QVERIFY(rig.statusLines().last().endsWith("ファイルコピー失敗:" + rig.pane->TxtDir() + "/b.html"));
+    QVERIFY(rig.pane->ListView1Selection()->isRowSelected(rig.rowOf("b.html"), QModelIndex()));
+    QVERIFY(CommandsRig::writeFile(serverFile("pub/b.html"), "b\n"));
+    QVERIFY(rig.commands->CopyRemoteToTemp());
+    QVERIFY(QFile::remove(serverFile("pub/b.html")));
+    QVERIFY(rig.pane->ChangeFtpFolder("/pub/sub"));
+    rig.commands->MoveTempToServer();
+    QCOMPARE(CommandsRig::readFile(serverFile("pub/sub/b.html")), QByteArray("b\n"));
+    QVERIFY(rig.statusLines().last().endsWith("FTPサーバーファイの削除失敗:/pub/b.html"));
+
     // A drop on empty space does nothing.
     QVERIFY(rig.pane->ChangeFtpFolder("/pub/sub"));
     rig.pane->RefreshFtpPanes();

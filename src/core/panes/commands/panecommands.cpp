@@ -233,6 +233,8 @@ bool PaneCommands::CopyRemoteToTemp()
             TempCopies.append(local);
             TempCopySources.append(PanePaths::join(serverFolder, name));
             copied = true;
+        } else {
+            m_statusLines.AddStatusLine(QStringLiteral("ファイルコピー失敗:") + PanePaths::join(txtDir, name));
         }
         QCoreApplication::processEvents();
         if (honourStop() || !m_remotePane.FtpHandle())
@@ -348,6 +350,9 @@ void PaneCommands::MoveTempToServer()
             writeLog(QStringLiteral("<FTPサーバーファイの削除>"), TempCopySources[i],
                 QStringLiteral("</FTPサーバーファイの削除>"));
             m_statusLines.AddStatusLine(QStringLiteral("FTPサーバーファイの削除:") + TempCopySources[i]);
+        } else {
+            // The copy arrived, the source stays: the user has two files and is told so.
+            m_statusLines.AddStatusLine(QStringLiteral("FTPサーバーファイの削除失敗:") + TempCopySources[i]);
         }
         QCoreApplication::processEvents();
         if (honourStop())
