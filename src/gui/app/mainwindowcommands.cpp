@@ -13,7 +13,6 @@
 #include "core/panes/panelistmodel.h"
 #include "core/transfer/transfers.h"
 #include "gui/app/mainwindow.h"
-#include "gui/app/qtdialogs.h"
 #include "gui/panes/frmpic.h"
 #include "gui/panes/listrenamer.h"
 #include "gui/panes/localpanewidget.h"
@@ -22,17 +21,13 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QDesktopServices>
 #include <QFileInfo>
-#include <QItemSelectionModel>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QTextEdit>
-#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 
@@ -63,7 +58,7 @@ void MainWindow::createCommands()
     for (int i : MenuState::itemIndexes())
         connect(m_M1[i], &QAction::triggered, this, [this, i] { M1_Click(i); });
     for (const QString& key : MenuState::buttonKeys()) {
-        // Stop is the lead's own connection; the reservations come with the schedule.
+        // Stop is connected where the toolbar is made; the reservations come with the schedule.
         if (key == QLatin1String("Stop") || key == QLatin1String("Timer"))
             continue;
         connect(m_toolbarButtons[key], &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
