@@ -13,6 +13,7 @@
 #include "core/panes/panelistmodel.h"
 #include "core/transfer/transfers.h"
 #include "gui/app/mainwindow.h"
+#include "gui/app/qtdialogs.h"
 #include "gui/panes/frmpic.h"
 #include "gui/panes/listrenamer.h"
 #include "gui/panes/localpanewidget.h"
