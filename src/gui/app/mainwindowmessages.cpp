@@ -5,8 +5,8 @@
 #include "core/ftp/session/remotepane.h"
 #include "core/link/companionprotocol.h"
 #include "core/log/activitylog.h"
-#include "core/panes/panelistmodel.h"
 #include "core/panes/commands/viewertext.h"
+#include "core/panes/panelistmodel.h"
 #include "core/transfer/moderules.h"
 #include "core/transfer/transfers.h"
 #include "gui/app/mainwindow.h"
@@ -21,8 +21,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeView>
-#include <QVBoxLayout>
 #include <QUrl>
+#include <QVBoxLayout>
 
 void MainWindow::createMessages()
 {

@@ -245,7 +245,22 @@ void CompanionLink::Command45_Click(const QString& textViewText)
 
 void CompanionLink::RB4_Change()
 {
-    const QString text = m_rb4Value;
+    // A store keeps the window live while it runs; a message that comes meanwhile is handled
+    // after it, not in its middle.
+    if (m_rb4Busy) {
+        m_rb4Again = true;
+        return;
+    }
+    m_rb4Busy = true;
+    do {
+        m_rb4Again = false;
+        handleRB4(m_rb4Value);
+    } while (m_rb4Again);
+    m_rb4Busy = false;
+}
+
+void CompanionLink::handleRB4(const QString& text)
+{
     const QString mode = CompanionProtocol::GetValue(text, QStringLiteral("mode"));
     if (mode == QLatin1String("sendtext")) {
         Q_EMIT textViewRequested(CompanionProtocol::GetValue(text, QStringLiteral("contents")));
@@ -257,7 +272,11 @@ void CompanionLink::RB4_Change()
         RemotePane& remote = m_window.remotePane();
         remote.setTxtDir(path);
         remote.GoToFtpFolder();
-        Q_EMIT storeRequested(name, contents);
+        // Without a name there is nothing to store under, as with the viewer's own button.
+        if (name.trimmed().isEmpty())
+            Q_EMIT textViewRequested(contents);
+        else
+            Q_EMIT storeRequested(name, contents);
     } else if (mode == QLatin1String("end")) {
         endProgram();
     }

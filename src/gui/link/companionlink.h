@@ -96,6 +96,7 @@ private:
     int selectFtpRow(const QString& name);
     int selectLocalRow(const QString& name);
     void showInText15(const QString& text);
+    void handleRB4(const QString& text);
     void writeMainHandleFile();
     void removeMainHandleFile();
 
@@ -116,4 +117,6 @@ private:
     QString m_rb4Value;
     qint64 m_replyWindow = 0;
     bool m_interpreting = false;
+    bool m_rb4Busy = false;
+    bool m_rb4Again = false;
 };
