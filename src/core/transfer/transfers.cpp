@@ -178,7 +178,8 @@ private:
     bool m_stale = true;
 };
 
-// One run: refuses a second start while one runs; the outermost guard sets up and ends the run.
+// One run of a public procedure: refuses a start while a run goes or without a connection, sets
+// the run up and ends it.
 class Transfers::RunGuard {
 public:
     explicit RunGuard(Transfers& t)
@@ -206,7 +207,6 @@ public:
         // elsewhere meanwhile.
         if (!t.m_remotePane.FtpHandle()->getCurrentDirectory(&t.m_runFolder) || !t.m_runFolder.startsWith(u'/'))
             t.m_runFolder.clear();
-        t.m_localRefreshPending = false;
         t.m_sinceLocalRefresh.invalidate();
         if (FtpConnection* c = t.m_remotePane.FtpHandle())
             c->setProgress([&report = t.m_report](qint64 done, qint64 total) { report.setFileProgress(done, total); });
@@ -276,19 +276,16 @@ bool Transfers::cancelled() const
 
 void Transfers::refreshLocalSoon()
 {
-    if (m_sinceLocalRefresh.isValid() && m_sinceLocalRefresh.elapsed() < LocalRefreshIntervalMs) {
-        m_localRefreshPending = true;
+    // The run's end lists the folder once more in any case.
+    if (m_sinceLocalRefresh.isValid() && m_sinceLocalRefresh.elapsed() < LocalRefreshIntervalMs)
         return;
-    }
     m_localPane.RefreshLocalPanes();
-    m_localRefreshPending = false;
     m_sinceLocalRefresh.start();
 }
 
 void Transfers::flushLocalRefresh()
 {
     m_localPane.RefreshLocalPanes();
-    m_localRefreshPending = false;
     m_sinceLocalRefresh.start();
 }
 

@@ -143,12 +143,10 @@ private:
     bool m_running = false;
     bool m_ftpTreeFrameShown = false;
 
-    int m_runDepth = 0;
     qint64 m_runDone = 0;
     qint64 m_runTotal = 0;
 
     // Local pane refreshes coalesced during a run.
-    bool m_localRefreshPending = false;
     QElapsedTimer m_sinceLocalRefresh;
 
     // Name -> first row of the two lists, rebuilt when a list changes.
