@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <memory>
 
 // Every panel of the main window, found by its object name, so panels added later are dragged
@@ -182,13 +183,18 @@ void TestMovablePanel::burstOfMovesIsThrottled()
 {
     QFETCH(QString, panel);
     MovablePanel* p = placedPanel(panel);
+    // A loaded machine must not let the 1 ms throttle tick between the two moves.
+    QTimer* throttle = PanelDragState::instance().TimerMove;
+    throttle->setInterval(60000);
     QTest::mousePress(p->titleLabel(), Qt::LeftButton, {}, QPoint(30, 6));
     QTest::mouseMove(p->titleLabel(), QPoint(40, 6));
     QCOMPARE(p->pos(), QPoint(160, 120));
     // A second move before the throttle timer ticked is dropped ...
     QTest::mouseMove(p->titleLabel(), QPoint(50, 6));
+    throttle->setInterval(1);
     QCOMPARE(p->pos(), QPoint(160, 120));
     // ... and after it the offset from the press still applies to the moved label.
+    throttle->start();
     waitForThrottle();
     QTest::mouseMove(p->titleLabel(), QPoint(50, 6));
     QCOMPARE(p->pos(), QPoint(180, 120));
