@@ -28,6 +28,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <atomic>
 #include <thread>
 
@@ -160,17 +161,28 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
     QVERIFY(command45->isVisibleTo(&viewer));
     QVERIFY(w.statusLines().stringList().join(u'\n').contains(QStringLiteral("set text")));
 
+    // A double-click on a file row of the FTP list views it the same way.
+    viewer.RichTextBox2()->clear();
+    auto* listView1 = w.findChild<QTreeView*>(QStringLiteral("ListView1"));
+    QVERIFY(listView1);
+    const QModelIndexList pages = listView1->model()->match(
+        listView1->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("page.HTML"), 1, Qt::MatchExactly);
+    QCOMPARE(pages.size(), 1);
+    Q_EMIT listView1->doubleClicked(pages.first());
+    QCOMPARE(toEditor.size(), 3);
+    QCOMPARE(viewer.RichTextBox2()->toPlainText(), QStringLiteral("<h1>見出し</h1>\n"));
+
     // A picture goes to the picture view, not to the editor.
     w.ViewServerFile(QStringLiteral("photo.jpg"));
-    QCOMPARE(toEditor.size(), 2);
+    QCOMPARE(toEditor.size(), 3);
     QCOMPARE(viewer.tag(), QStringLiteral("FTP"));
     QCOMPARE(viewer.Text4()->text(), QStringLiteral("photo.jpg"));
     QVERIFY(viewer.Picture2()->isVisibleTo(&viewer));
     QVERIFY(QFile::exists(data.filePath(QStringLiteral("$temp$.jpg"))));
 
     QTest::mouseClick(command45, Qt::LeftButton);
-    QCOMPARE(toEditor.size(), 3);
-    QCOMPARE(textOf(toEditor, 2), QStringLiteral("<mode=gettext><handle=%1>").arg(rb4));
+    QCOMPARE(toEditor.size(), 4);
+    QCOMPARE(textOf(toEditor, 3), QStringLiteral("<mode=gettext><handle=%1>").arg(rb4));
 
     QVERIFY(setTextFromOutside(rb4, QStringLiteral("<mode=sendtext><contents=new <b>text</b> = 1>")));
     QTRY_COMPARE(viewer.RichTextBox2()->toPlainText(), QStringLiteral("new <b>text</b> = 1"));

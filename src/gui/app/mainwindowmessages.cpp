@@ -69,7 +69,8 @@ void MainWindow::ViewServerFile(const QString& name)
         return;
     const QString extension = name.mid(dot + 1);
     FtpConnection* connection = m_remotePane->FtpHandle();
-    if (!connection)
+    // The copy is named after the extension: it must stay a file of the data folder.
+    if (!connection || extension.contains(u'/'))
         return;
     m_modeRules->SetTransferMode(name);
     const QString copy = DataFolder::file(QStringLiteral("$temp$.") + extension);
