@@ -393,8 +393,9 @@ void MainWindow::createCentralArea()
     m_lstStates->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_lstStates->setSelectionMode(QAbstractItemView::SingleSelection);
     m_lstStates->setUniformItemSizes(true);
-    // Each selection change lays the whole list out again. While a long run shows its report it
-    // adds a line per file, so then the view follows the last line at most every 50 ms.
+    // Each selection change lays the whole list out again. A long run (a transfer, or one that
+    // shows the status report) adds a line per file, so then the view follows the last line at
+    // most every 50 ms.
     auto followLastLine = [this] {
         const int rows = m_statusLines->rowCount();
         if (rows == 0)
@@ -409,7 +410,7 @@ void MainWindow::createCentralArea()
     followLines->setInterval(50);
     connect(followLines, &QTimer::timeout, m_lstStates, followLastLine);
     connect(m_statusLines.get(), &StatusLines::lineAdded, m_lstStates, [this, followLines, followLastLine] {
-        if (!m_statusReport->isShown())
+        if (!m_statusReport->isShown() && !m_transfers->isRunning())
             followLastLine();
         else if (!followLines->isActive())
             followLines->start();
