@@ -18,6 +18,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -325,6 +326,7 @@ std::unique_ptr<FtpFind> FtpConnection::findFirstFile(const QString& search, Ftp
 bool FtpConnection::getFile(const QString& remote, const QString& local, bool failIfExists, int transferType)
 {
     Private& d = *m_d;
+    const qint64 expected = std::exchange(d.expectedSize, -1);
     Operation op(d, true);
     if (!op.ok())
         return false;
@@ -344,10 +346,10 @@ bool FtpConnection::getFile(const QString& remote, const QString& local, bool fa
     const char type = transferType == 1 ? 'A' : 'I';
     if (!d.syncFolder(isRelative(remote)) || !d.prepareTransfer(type))
         return false;
-    qint64 total = -1;
+    qint64 total = expected > 0 ? expected : -1;
     FtpReply reply;
     // One round trip less per file once the server has shown that its 150 reply tells the size.
-    if (d.sizeCommand && type == 'I' && !d.sizeIn150) {
+    if (d.sizeCommand && type == 'I' && !d.sizeIn150 && total < 0) {
         if (!d.exchange("SIZE " + *name, &reply))
             return false;
         if (const auto size = FtpReplyText::parseSize(reply.text))
@@ -603,6 +605,8 @@ QString FtpConnection::lastResponse() const
 }
 
 void FtpConnection::setProgress(Progress progress) { m_d->progress = std::move(progress); }
+
+void FtpConnection::setExpectedSize(qint64 size) { m_d->expectedSize = size > 0 ? size : -1; }
 
 bool FtpConnection::utf8Names() const { return m_d->utf8; }
 

@@ -61,6 +61,10 @@ public:
     // ASCII uploads send LF as CR LF and leave CR LF as it is.
     bool getFile(const QString& remote, const QString& local, bool failIfExists, int transferType);
     bool putFile(const QString& local, const QString& remote, int transferType, bool failIfExists = false);
+    // The size of the file the next getFile fetches, when a listing has just given it: that getFile
+    // then asks no SIZE (one round trip less per file) and holds the transfer to that size. Used
+    // by the next getFile only; 0 or less means unknown.
+    void setExpectedSize(qint64 size);
 
     bool deleteFile(const QString& name);
     bool removeDirectory(const QString& name);

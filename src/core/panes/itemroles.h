@@ -14,6 +14,8 @@ inline constexpr int NodeKeyRole = Qt::UserRole + 2;
 // A server tree node's last-write time (QDateTime, UTC; invalid when the listing gave none), as
 // the walk read it: the folder transfers compare stamps without asking the server again.
 inline constexpr int StampRole = Qt::UserRole + 3;
+// A server tree node's size in bytes (qint64, 0 when the listing gave none), from the same walk.
+inline constexpr int SizeRole = Qt::UserRole + 4;
 }
 
 namespace IconKeys {

@@ -751,8 +751,14 @@ bool Transfers::downloadTreePass(const QString& folder)
             const QString localStamp = FileStampText(localPath, QStringLiteral("DIR"));
             if (localStamp < ftpNodeStamp(node)) {
                 m_report.setText7(remotePath);
-                if (FtpGetFileConv(
-                        m_remotePane.FtpHandle(), remotePath, localPath, false, 32, m_state.TransferMode, 0)) {
+                // The walk's size spares the SIZE round trip of each file.
+                FtpConnection* c = m_remotePane.FtpHandle();
+                if (c)
+                    c->setExpectedSize(node->data(ItemRoles::SizeRole).toLongLong());
+                const bool ok = FtpGetFileConv(c, remotePath, localPath, false, 32, m_state.TransferMode, 0);
+                if (c)
+                    c->setExpectedSize(0);
+                if (ok) {
                     node->setData(IconKeys::Leaf2, ItemRoles::IconKeyRole);
                     ++m_report.FileCount;
                     m_report.ShowTransferCounts();

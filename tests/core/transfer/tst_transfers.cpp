@@ -223,6 +223,9 @@ void TestTransfers::downloadTree()
     QVERIFY(rig.statusTexts().contains(u"ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞﾞ:/site/a.txt→" + local + u"/site/a.txt"));
     QCOMPARE(rig.logCount(u"<ファイルダウンロード>"_qs), 3);
     QVERIFY(!rig.remoteSelected(u"site"_qs));
+    // The walk's sizes spare the SIZE before each binary file.
+    QVERIFY(server.logText().contains(u"RETR /site/sub/deep/c.bin"_qs));
+    QVERIFY(!server.logText().contains(u"SIZE /site"_qs));
     QCOMPARE(rig.report->runTotal(), 4);
     QCOMPARE(rig.report->runDone(), 4);
 

@@ -1,6 +1,7 @@
 // What goes wrong during transfers: Stop inside a file and between files, a connection that
 // drops mid-file, names from the server that would leave the target folder, a second run started
 // while one runs; and the time-stamp rules with the server round trips of the folder passes.
+#include "core/ftp/ftperrors.h"
 #include "support/scriptedftpserver.h"
 #include "transferrig.h"
 
@@ -65,6 +66,7 @@ private Q_SLOTS:
     void stopBetweenFiles();
     void droppedConnectionKeepsLocalFile();
     void uploadFailureEndsTheFilePass();
+    void listedSizeHoldsTheDownload();
     void hostileNames();
     void secondRunIsRefused();
     void movingThePaneDuringARun();
@@ -185,6 +187,25 @@ void TestTransfersFaults::droppedConnectionKeepsLocalFile()
     QVERIFY2(rig.statusTexts().last().startsWith(u"ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ失敗:big.bin"), qPrintable(rig.statusTexts().last()));
     QCOMPARE(rig.report->FileCount, 0);
     QCOMPARE(rig.logCount(u"ダウンロード>"_qs), 0);
+}
+
+void TestTransfersFaults::listedSizeHoldsTheDownload()
+{
+    // The server ends the data early and still says 226: with the listing's size the engine asks
+    // no SIZE and yet sees the short file.
+    ScriptedFtpServer server;
+    TransferRig rig;
+    QString error;
+    QVERIFY2(server.startScenario(u"short-download"_qs, &error), qPrintable(error));
+    rig.ftp.setProfile(server.hostField(), server.user(), server.password());
+    QVERIFY(rig.connectProfile());
+    QVERIFY(writeBytes(rig.localPath(u"big.bin"_qs), "the old copy"));
+    FtpConnection* c = rig.ftp.pane->FtpHandle();
+    c->setExpectedSize(1048576);
+    QVERIFY(!c->getFile(u"big.bin"_qs, rig.localPath(u"big.bin"_qs), false, 2));
+    QCOMPARE(c->lastError(), FtpError::FtpDropped);
+    QCOMPARE(readBytes(rig.localPath(u"big.bin"_qs)), QByteArray("the old copy"));
+    QCOMPARE(countCommands(server.commands(), { u"SIZE"_qs }), 0);
 }
 
 void TestTransfersFaults::uploadFailureEndsTheFilePass()
@@ -412,6 +433,8 @@ file /site/b/5.txt text 5
     // One listing per folder from the walk, none per file.
     QCOMPARE(countCommands(sent, listings), 3);
     QCOMPARE(countCommands(sent, { u"RETR"_qs }), 5);
+    // The sizes come from the walk too: no SIZE before each file.
+    QCOMPARE(countCommands(sent, { u"SIZE"_qs }), 0);
 
     for (const char* f : { "up/1.txt", "up/2.txt", "up/3.txt", "up/x/4.txt", "up/x/5.txt", "up/x/6.txt" })
         QVERIFY(writeBytes(rig.localPath(QLatin1String(f)), "u"));

@@ -39,6 +39,7 @@ struct FtpConnection::Private {
     bool closeRequested = false;
     EngineDataStream* stream = nullptr;
     Progress progress;
+    qint64 expectedSize = -1; // for the next getFile, from a listing
 
     HostField field;
     std::optional<ProxyConfig> proxy;

@@ -347,6 +347,7 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName)
                 QStandardItem* child = makeNode(
                     name, SessionRules::treeChildKey(key, name), isFolder ? IconKeys::Closed : IconKeys::Leaf);
                 child->setData(entry.lastWriteTime, ItemRoles::StampRole);
+                child->setData(entry.size, ItemRoles::SizeRole);
                 children.append(child);
                 ++(isFolder ? m_record.FolderCount : m_record.FileCount);
             }
