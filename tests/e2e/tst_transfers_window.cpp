@@ -127,6 +127,7 @@ private Q_SLOTS:
     void getButtonDownloads();
     void putButtonUploads();
     void optionButtonsChooseOverwrite();
+    void closingTheFtpTreeEndsAFolderDownload();
 
 private:
     MainWindow& connectedWindow();
@@ -335,6 +336,27 @@ void TestTransfersWindow::optionButtonsChooseOverwrite()
 
     QTest::mouseClick(update, Qt::LeftButton);
     QCOMPARE(w.transfers().Option1(), 0);
+}
+
+void TestTransfersWindow::closingTheFtpTreeEndsAFolderDownload()
+{
+    for (int i = 0; i < 6; ++i)
+        QVERIFY(writeFile(m_server->root() + QStringLiteral("/many/f%1.txt").arg(i), "x\n"));
+    MainWindow& w = connectedWindow();
+    showLocal(m_local->path());
+    showRemote(m_server->hostField());
+    selectRows(w.findChild<QTreeView*>(QStringLiteral("ListView1")), { QStringLiteral("many") });
+    // The user closes the tree as soon as the first file has arrived.
+    auto* frame20 = w.findChild<QWidget*>(QStringLiteral("Frame20"));
+    const QMetaObject::Connection closer = connect(&w.statusLines(), &StatusLines::lineAdded, frame20, [frame20] {
+        if (frame20->isVisible())
+            frame20->hide();
+    });
+    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdGet")), Qt::LeftButton);
+    QTRY_VERIFY(!w.transfers().isRunning());
+    disconnect(closer);
+    const int arrived = int(QDir(m_local->filePath(QStringLiteral("many"))).entryList(QDir::Files).size());
+    QVERIFY2(arrived >= 1 && arrived < 6, qPrintable(QString::number(arrived)));
 }
 
 QTEST_MAIN(TestTransfersWindow)

@@ -596,6 +596,12 @@ void MainWindow::mcom_Click()
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_frame20) {
+        // Closing the FTP tree ends a folder download.
+        if (event->type() == QEvent::Hide && !event->spontaneous())
+            m_transfers->setFtpTreeFrameShown(false);
+        return QMainWindow::eventFilter(watched, event);
+    }
     switch (event->type()) {
     case QEvent::Resize:
     case QEvent::Move:

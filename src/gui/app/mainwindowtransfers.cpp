@@ -70,6 +70,8 @@ void MainWindow::connectTransfers()
     });
     connect(
         transfers, &Transfers::ftpTreeFrameRequested, this, [this](bool shown) { showTreeFrame(m_frame20, shown); });
+    // The user closing the FTP tree is seen in eventFilter.
+    m_frame20->installEventFilter(this);
     connect(transfers, &Transfers::localTreeFrameRequested, this, [this](bool shown) {
         showTreeFrame(m_frame3, shown);
         // An upload shows the report right under the local tree.
