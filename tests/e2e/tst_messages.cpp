@@ -3,9 +3,8 @@
 // on both sides, and what comes back to the companion.
 #include "core/app/codepage.h"
 #include "core/link/messagebus.h"
-#include "core/settings/profiles.h"
-#include "core/settings/settingslines.h"
 #include "support/ftpserverfixture.h"
+#include "support/settingsfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,32 +15,13 @@
 
 namespace {
 
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+using SettingsFiles::readBytes;
+using SettingsFiles::writeBytes;
 
 // One profile "Site One" for the server, starting in its folder "pub".
 QByteArray settingsFor(const FtpServerFixture& server)
 {
-    const QStringList fields { QStringLiteral("Site One"), server.hostField(), server.user(),
-        Profiles::scramblePassword(server.password()), QStringLiteral("c:"), QStringLiteral("pub"),
-        QStringLiteral("-") };
-    QByteArray out;
-    for (int i = 0; i < Profiles::FieldCount; ++i) {
-        for (const QString& line :
-            { Profiles::fieldTag(i), fields[i], SettingsLines::closingTag(Profiles::fieldTag(i)) })
-            out += Cp932::encode(line) + "\r\n";
-    }
-    return out;
+    return SettingsFiles::profileSettings(server, QStringLiteral("Site One"), QStringLiteral("pub"));
 }
 
 // "rwxr-xr-x": the permission column as the FTP list shows it.

@@ -8,14 +8,13 @@
 #include "core/link/companionprotocol.h"
 #include "core/link/messagebus.h"
 #include "core/link/messagelistener.h"
-#include "core/settings/profiles.h"
-#include "core/settings/settingslines.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
 #include "gui/link/companionlink.h"
 #include "gui/panes/frmpic.h"
 #include "support/ftpserverfixture.h"
 #include "support/scripteddialogs.h"
+#include "support/settingsfiles.h"
 
 #include <QAction>
 #include <QDir>
@@ -34,31 +33,13 @@
 
 namespace {
 
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+using SettingsFiles::readBytes;
+using SettingsFiles::writeBytes;
 
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
+// One profile "Site One" for the server, starting in its folder "pub".
 QByteArray settingsFor(const FtpServerFixture& server)
 {
-    const QStringList fields { QStringLiteral("Site One"), server.hostField(), server.user(),
-        Profiles::scramblePassword(server.password()), QStringLiteral("c:"), QStringLiteral("pub"),
-        QStringLiteral("-") };
-    QByteArray out;
-    for (int i = 0; i < Profiles::FieldCount; ++i) {
-        for (const QString& line :
-            { Profiles::fieldTag(i), fields[i], SettingsLines::closingTag(Profiles::fieldTag(i)) })
-            out += Cp932::encode(line) + "\r\n";
-    }
-    return out;
+    return SettingsFiles::profileSettings(server, QStringLiteral("Site One"), QStringLiteral("pub"));
 }
 
 // The companion's WM_SETTEXT from another thread, so it travels through RB4's socket.

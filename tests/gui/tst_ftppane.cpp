@@ -8,12 +8,13 @@
 #include "core/panes/itemroles.h"
 #include "core/panes/panelistmodel.h"
 #include "core/settings/profiles.h"
-#include "core/settings/settingslines.h"
 #include "gui/app/connectionindicator.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
 #include "support/ftpserverfixture.h"
+#include "support/modeltexts.h"
 #include "support/scripteddialogs.h"
+#include "support/settingsfiles.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -31,38 +32,16 @@
 
 namespace {
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+using SettingsFiles::writeBytes;
 
 // ftpset.ini with one profile for the server, selected as the last profile.
 QByteArray settingsFor(const FtpServerFixture& server)
 {
-    const QStringList fields { QStringLiteral("テストサーバー"), server.hostField(), server.user(),
-        Profiles::scramblePassword(server.password()), QStringLiteral("c:"), QStringLiteral("-"), QStringLiteral("-") };
-    QByteArray out;
-    auto line = [&out](const QString& text) { out += Cp932::encode(text) + "\r\n"; };
-    for (int i = 0; i < Profiles::FieldCount; ++i) {
-        line(Profiles::fieldTag(i));
-        line(fields[i]);
-        line(SettingsLines::closingTag(Profiles::fieldTag(i)));
-    }
-    line(QStringLiteral("<最終 プロﾌｧｲﾙ>"));
-    line(fields[0]);
-    line(QStringLiteral("</最終 プロﾌｧｲﾙ>"));
-    return out;
+    const QString name = QStringLiteral("テストサーバー");
+    return SettingsFiles::profileSettings(server, name) + SettingsFiles::lastProfileSettings(name);
 }
 
-QStringList rowNames(QTreeView* view)
-{
-    QStringList names;
-    for (int r = 0; r < view->model()->rowCount(); ++r)
-        names.append(view->model()->index(r, 0).data().toString());
-    return names;
-}
+QStringList rowNames(QTreeView* view) { return ModelTexts::itemTexts(view->model()); }
 
 void doubleClickRow(QTreeView* view, const QString& name)
 {
@@ -109,7 +88,7 @@ void TestFtpPane::initTestCase()
     for (const char* folder : { "pub/sub", "フォルダ 1" })
         QVERIFY(root.mkpath(QString::fromUtf8(folder)));
     for (const char* file : { "index.html", "pub/readme.txt", "pub/photo.jpg", "pub/sub/deep.txt" })
-        QVERIFY(writeFile(root.filePath(QString::fromUtf8(file)), "data\n"));
+        QVERIFY(writeBytes(root.filePath(QString::fromUtf8(file)), "data\n"));
 }
 
 void TestFtpPane::cleanupTestCase() { m_server.reset(); }
@@ -122,7 +101,7 @@ void TestFtpPane::init()
     qputenv("FTPTARVO_HOME", m_data->path().toUtf8());
     qputenv("HOME", m_home->path().toUtf8());
     DataFolder::reset();
-    QVERIFY(writeFile(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server)));
+    QVERIFY(writeBytes(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server)));
     m_dialogs.clear();
 }
 
@@ -262,7 +241,7 @@ void TestFtpPane::failedConnectShowsTheMessage()
     const QByteArray ini
         = settingsFor(*m_server).replace(Cp932::encode(Profiles::scramblePassword(m_server->password())),
             Cp932::encode(Profiles::scramblePassword(QStringLiteral("wrong"))));
-    QVERIFY(writeFile(m_data->filePath(QStringLiteral("ftpset.ini")), ini));
+    QVERIFY(writeBytes(m_data->filePath(QStringLiteral("ftpset.ini")), ini));
     MainWindow& w = window();
     w.Form_Load(QString());
     QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdConnect")), Qt::LeftButton);

@@ -9,14 +9,14 @@
 #include "core/panes/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
-#include "core/settings/profiles.h"
-#include "core/settings/settingslines.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
 #include "gui/manage/frmcaution.h"
 #include "gui/manage/permissionpanel.h"
 #include "support/ftpserverfixture.h"
+#include "support/modeltexts.h"
 #include "support/scripteddialogs.h"
+#include "support/settingsfiles.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -33,37 +33,13 @@
 
 namespace {
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+using SettingsFiles::writeBytes;
 
+// ftpset.ini with one profile for the server, selected as the last profile.
 QByteArray settingsFor(const FtpServerFixture& server)
 {
-    const QStringList fields { QStringLiteral("テストサーバー"), server.hostField(), server.user(),
-        Profiles::scramblePassword(server.password()), QStringLiteral("c:"), QStringLiteral("-"), QStringLiteral("-") };
-    QByteArray out;
-    auto line = [&out](const QString& text) { out += Cp932::encode(text) + "\r\n"; };
-    for (int i = 0; i < Profiles::FieldCount; ++i) {
-        line(Profiles::fieldTag(i));
-        line(fields[i]);
-        line(SettingsLines::closingTag(Profiles::fieldTag(i)));
-    }
-    line(QStringLiteral("<最終 プロﾌｧｲﾙ>"));
-    line(fields[0]);
-    line(QStringLiteral("</最終 プロﾌｧｲﾙ>"));
-    return out;
-}
-
-void selectRows(QAbstractItemModel* model, QItemSelectionModel* selection, const QStringList& names)
-{
-    selection->clearSelection();
-    for (int r = 0; r < model->rowCount(); ++r) {
-        if (names.contains(model->index(r, 0).data().toString()))
-            selection->select(model->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
+    const QString name = QStringLiteral("テストサーバー");
+    return SettingsFiles::profileSettings(server, name) + SettingsFiles::lastProfileSettings(name);
 }
 
 // Presses a button of the confirmation panel as soon as it asks.
@@ -131,7 +107,7 @@ void TestManage::init()
     qputenv("HOME", m_home->path().toUtf8());
     qputenv("XDG_DATA_HOME", (m_home->path() + QStringLiteral("/.local/share")).toUtf8());
     DataFolder::reset();
-    QVERIFY(writeFile(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server)));
+    QVERIFY(writeBytes(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server)));
     m_dialogs.clear();
 }
 
@@ -227,7 +203,7 @@ void TestManage::serverDeletesAndModesThroughTheWindow()
     const QDir root(m_server->root());
     QVERIFY(root.mkpath(QStringLiteral("site/old/deeper")));
     for (const char* file : { "site/index.html", "site/old/a.html", "site/old/deeper/b.gif", "site/keep.cgi" })
-        QVERIFY(writeFile(root.filePath(QString::fromUtf8(file)), "data\n"));
+        QVERIFY(writeBytes(root.filePath(QString::fromUtf8(file)), "data\n"));
     connectWindow();
     MainWindow& w = window();
     RemotePane& pane = w.remotePane();
@@ -236,7 +212,7 @@ void TestManage::serverDeletesAndModesThroughTheWindow()
 
     // The FTP list: "実行" deletes the folder with its content.
     w.state().ActivePane = 2;
-    selectRows(pane.ListView1(), pane.ListView1Selection(), { QStringLiteral("old") });
+    ModelTexts::selectRowsByName(pane.ListView1Selection(), { QStringLiteral("old") });
     answerCautionWith(w.frmCaution(), QStringLiteral("Command1"));
     w.deleteInActivePane();
     QVERIFY(!root.exists(QStringLiteral("site/old")));
@@ -266,7 +242,7 @@ void TestManage::serverDeletesAndModesThroughTheWindow()
     // The permission panel: "実行" with the box to close it ticked.
     pane.setTxtDir(QStringLiteral("/site"));
     pane.RefreshFtpPanes();
-    selectRows(pane.ListView1(), pane.ListView1Selection(), { QStringLiteral("keep.cgi") });
+    ModelTexts::selectRowsByName(pane.ListView1Selection(), { QStringLiteral("keep.cgi") });
     w.permissions().ShowPermissionPanel();
     PermissionPanel* panel = w.frame17();
     QTest::mouseClick(panel->Check2(2), Qt::LeftButton);
@@ -290,14 +266,14 @@ void TestManage::serverDeletesAndModesThroughTheWindow()
 
 void TestManage::localDeleteGoesToTheTrash()
 {
-    QVERIFY(writeFile(m_home->filePath(QStringLiteral("old page.html")), "old\n"));
-    QVERIFY(writeFile(m_home->filePath(QStringLiteral("keep.html")), "keep\n"));
+    QVERIFY(writeBytes(m_home->filePath(QStringLiteral("old page.html")), "old\n"));
+    QVERIFY(writeBytes(m_home->filePath(QStringLiteral("keep.html")), "keep\n"));
     MainWindow& w = window();
     w.Form_Load(QString());
     LocalPane& local = w.localPane();
     QCOMPARE(local.TxtDir2(), m_home->path());
     w.state().ActivePane = 4;
-    selectRows(local.ListView2(), local.ListView2Selection(), { QStringLiteral("old page.html") });
+    ModelTexts::selectRowsByName(local.ListView2Selection(), { QStringLiteral("old page.html") });
     m_dialogs.queueAnswer(Dialogs::Answer::Yes);
 
     w.deleteInActivePane();

@@ -11,8 +11,6 @@
 #include "core/panes/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
-#include "core/settings/profiles.h"
-#include "core/settings/settingslines.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
 #include "gui/manage/frmcaution.h"
@@ -20,7 +18,9 @@
 #include "gui/panes/frmpic.h"
 #include "gui/panes/panemouse.h"
 #include "support/ftpserverfixture.h"
+#include "support/modeltexts.h"
 #include "support/scripteddialogs.h"
+#include "support/settingsfiles.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,34 +41,14 @@
 
 namespace {
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+using SettingsFiles::readBytes;
+using SettingsFiles::writeBytes;
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
+// ftpset.ini with one profile for the server, selected as the last profile.
 QByteArray settingsFor(const FtpServerFixture& server)
 {
-    const QStringList fields { QStringLiteral("テストサーバー"), server.hostField(), server.user(),
-        Profiles::scramblePassword(server.password()), QStringLiteral("c:"), QStringLiteral("-"), QStringLiteral("-") };
-    QByteArray out;
-    auto line = [&out](const QString& text) { out += Cp932::encode(text) + "\r\n"; };
-    for (int i = 0; i < Profiles::FieldCount; ++i) {
-        line(Profiles::fieldTag(i));
-        line(fields[i]);
-        line(SettingsLines::closingTag(Profiles::fieldTag(i)));
-    }
-    line(QStringLiteral("<最終 プロﾌｧｲﾙ>"));
-    line(fields[0]);
-    line(QStringLiteral("</最終 プロﾌｧｲﾙ>"));
-    return out;
+    const QString name = QStringLiteral("テストサーバー");
+    return SettingsFiles::profileSettings(server, name) + SettingsFiles::lastProfileSettings(name);
 }
 
 int rowOf(QAbstractItemModel* model, const QString& name)
@@ -91,12 +71,7 @@ QPoint rowCenter(QTreeView* view, const QString& name)
 
 void selectRows(QTreeView* view, const QStringList& names)
 {
-    view->selectionModel()->clearSelection();
-    for (const QString& name : names) {
-        const int row = rowOf(view->model(), name);
-        view->selectionModel()->select(
-            view->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
+    ModelTexts::selectRowsByName(view->selectionModel(), names);
 }
 
 // A label editor is open in the list.
@@ -165,16 +140,16 @@ void TestPaneCommands::init()
     QDir(m_server->root()).removeRecursively();
     QDir().mkpath(m_server->root());
     for (const char* file : { "index.html", "pub/a.txt", "pub/b.html", "pub/photo.jpg", "dst/keep.txt" })
-        QVERIFY(writeFile(serverFile(QLatin1String(file)), QByteArray("server ") + file + "\n"));
+        QVERIFY(writeBytes(serverFile(QLatin1String(file)), QByteArray("server ") + file + "\n"));
     m_data = std::make_unique<QTemporaryDir>();
     m_home = std::make_unique<QTemporaryDir>();
     QVERIFY(m_data->isValid() && m_home->isValid());
     qputenv("FTPTARVO_HOME", m_data->path().toUtf8());
     qputenv("HOME", m_home->path().toUtf8());
     DataFolder::reset();
-    QVERIFY(writeFile(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server)));
-    QVERIFY(writeFile(home() + "/local.txt", "local\n"));
-    QVERIFY(writeFile(home() + "/site/page.html", "<p>local</p>\n"));
+    QVERIFY(writeBytes(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server)));
+    QVERIFY(writeBytes(home() + "/local.txt", "local\n"));
+    QVERIFY(writeBytes(home() + "/site/page.html", "<p>local</p>\n"));
     m_dialogs.clear();
 }
 
@@ -361,7 +336,7 @@ void TestPaneCommands::copyAndPasteByFocus()
     openFtp("/dst");
     listView1->setFocus();
     w.M1(9)->trigger();
-    QCOMPARE(readFile(serverFile("dst/a.txt")), QByteArray("server pub/a.txt\n"));
+    QCOMPARE(readBytes(serverFile("dst/a.txt")), QByteArray("server pub/a.txt\n"));
 
     // Local to local: the paste goes where the local pane is.
     showLocal(home());
@@ -373,8 +348,8 @@ void TestPaneCommands::copyAndPasteByFocus()
     showLocal(home() + "/copy");
     listView2->setFocus();
     w.M1(9)->trigger();
-    QCOMPARE(readFile(home() + "/copy/local.txt"), QByteArray("local\n"));
-    QCOMPARE(readFile(home() + "/copy/site/page.html"), QByteArray("<p>local</p>\n"));
+    QCOMPARE(readBytes(home() + "/copy/local.txt"), QByteArray("local\n"));
+    QCOMPARE(readBytes(home() + "/copy/site/page.html"), QByteArray("<p>local</p>\n"));
     QCOMPARE(rowOf(listView2->model(), "site") >= 0, true);
     QVERIFY(m_dialogs.asked.isEmpty());
 }
@@ -392,25 +367,25 @@ void TestPaneCommands::dropsInFourDirections()
     // Local to server, dropped on the folder "pub".
     selectRows(listView2, { "local.txt" });
     mouse.ListView1_OLEDragDrop(&mime, rowCenter(listView1, "pub"), listView2->viewport());
-    QCOMPARE(readFile(serverFile("pub/local.txt")), QByteArray("local\n"));
+    QCOMPARE(readBytes(serverFile("pub/local.txt")), QByteArray("local\n"));
     QCOMPARE(w.remotePane().TxtDir(), QStringLiteral("/pub"));
 
     // Server to local, dropped on the folder "site".
     openFtp("/pub");
     selectRows(listView1, { "a.txt" });
     mouse.ListView2_OLEDragDrop(&mime, rowCenter(listView2, "site"), listView1->viewport());
-    QCOMPARE(readFile(home() + "/site/a.txt"), QByteArray("server pub/a.txt\n"));
+    QCOMPARE(readBytes(home() + "/site/a.txt"), QByteArray("server pub/a.txt\n"));
     QCOMPARE(w.localPane().TxtDir2(), home() + "/site");
 
     // Server within the list: "b.html" moved into "/dst" (the list of the root).
     openFtp(m_server->hostField());
     openFtp("/pub");
     selectRows(listView1, { "b.html" });
-    QVERIFY(writeFile(serverFile("pub/dst/x"), "")); // a folder "dst" below /pub to drop on
+    QVERIFY(writeBytes(serverFile("pub/dst/x"), "")); // a folder "dst" below /pub to drop on
     w.remotePane().RefreshFtpPanes();
     selectRows(listView1, { "b.html" });
     mouse.ListView1_OLEDragDrop(&mime, rowCenter(listView1, "dst"), listView1->viewport());
-    QCOMPARE(readFile(serverFile("pub/dst/b.html")), QByteArray("server pub/b.html\n"));
+    QCOMPARE(readBytes(serverFile("pub/dst/b.html")), QByteArray("server pub/b.html\n"));
     QVERIFY(!QFileInfo::exists(serverFile("pub/b.html")));
 
     // Local within the list: "page.html" moved into a folder beside it.
@@ -419,7 +394,7 @@ void TestPaneCommands::dropsInFourDirections()
     showLocal(home() + "/site");
     selectRows(listView2, { "page.html" });
     mouse.ListView2_OLEDragDrop(&mime, rowCenter(listView2, "old"), listView2->viewport());
-    QCOMPARE(readFile(home() + "/site/old/page.html"), QByteArray("<p>local</p>\n"));
+    QCOMPARE(readBytes(home() + "/site/old/page.html"), QByteArray("<p>local</p>\n"));
     QVERIFY(!QFileInfo::exists(home() + "/site/page.html"));
 
     // A drop on empty space of the local list from the local list moves nothing.
@@ -455,11 +430,11 @@ void TestPaneCommands::renameInPlace()
     // Locally: a taken name asks first.
     showLocal(home());
     QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "local.txt"));
-    QVERIFY(writeFile(home() + "/taken.txt", "taken\n"));
+    QVERIFY(writeBytes(home() + "/taken.txt", "taken\n"));
     m_dialogs.queueAnswer(Dialogs::Answer::Yes);
     w.M1(11)->trigger();
     editTo(listView2, QStringLiteral("taken.txt"));
-    QTRY_COMPARE(readFile(home() + "/taken.txt"), QByteArray("local\n"));
+    QTRY_COMPARE(readBytes(home() + "/taken.txt"), QByteArray("local\n"));
     QCOMPARE(m_dialogs.texts(), QStringList("taken.txt は既に有ります。上書きしますか?"));
     QTRY_COMPARE(rowOf(listView2->model(), "local.txt"), -1);
 
@@ -475,13 +450,13 @@ void TestPaneCommands::doubleClickOnLocalFiles()
 {
     MainWindow& w = connectedWindow();
     QTreeView* listView2 = view("ListView2");
-    QVERIFY(writeFile(home() + "/sjis.txt", Cp932::encode(u"一行目\r\n二行目\r\n")));
+    QVERIFY(writeBytes(home() + "/sjis.txt", Cp932::encode(u"一行目\r\n二行目\r\n")));
     QImage image(8, 6, QImage::Format_RGB32);
     image.fill(Qt::red);
     QVERIFY(image.save(home() + "/red.jpg"));
-    QVERIFY(writeFile(home() + "/doc.pdf", "%PDF-1.4\n"));
+    QVERIFY(writeBytes(home() + "/doc.pdf", "%PDF-1.4\n"));
     const QString marker = home() + "/ran";
-    QVERIFY(writeFile(home() + "/run.sh", ("#!/bin/sh\ntouch '" + marker + "'\n").toUtf8()));
+    QVERIFY(writeBytes(home() + "/run.sh", ("#!/bin/sh\ntouch '" + marker + "'\n").toUtf8()));
     QVERIFY(QFile::setPermissions(home() + "/run.sh", QFile::permissions(home() + "/run.sh") | QFile::ExeOwner));
     showLocal(home());
     FrmPic& viewer = w.frmPic();
@@ -494,7 +469,7 @@ void TestPaneCommands::doubleClickOnLocalFiles()
     QCOMPARE(viewer.RichTextBox2()->toPlainText(), QStringLiteral("一行目\n二行目\n"));
     viewer.RichTextBox2()->setPlainText(QStringLiteral("一行目\n三行目\n"));
     QTest::mouseClick(viewer.Command30(), Qt::LeftButton);
-    QCOMPARE(readFile(home() + "/sjis.txt"), Cp932::encode(u"一行目\r\n三行目\r\n"));
+    QCOMPARE(readBytes(home() + "/sjis.txt"), Cp932::encode(u"一行目\r\n三行目\r\n"));
 
     // A picture goes to the picture view.
     w.ListView2_DblClick(rowOf(listView2->model(), "red.jpg"));
@@ -532,7 +507,7 @@ void TestPaneCommands::viewerStoresOnTheServer()
     viewer.showServerText(QStringLiteral("<p>新しい</p>\n"), QStringLiteral("b.html"));
     QCOMPARE(viewer.tag(), QStringLiteral("FTP"));
     QTest::mouseClick(viewer.Command30(), Qt::LeftButton);
-    const QByteArray stored = readFile(serverFile("pub/b.html"));
+    const QByteArray stored = readBytes(serverFile("pub/b.html"));
     QVERIFY2(QString::fromUtf8(stored).contains(QStringLiteral("新しい"))
             || Cp932::decode(stored).contains(QStringLiteral("新しい")),
         stored.constData());
@@ -563,7 +538,7 @@ void TestPaneCommands::editMenu()
     showLocal(home() + "/pasted");
     view("ListView1")->setFocus();
     w.mh(5)->trigger();
-    QCOMPARE(readFile(home() + "/pasted/local.txt"), QByteArray("local\n"));
+    QCOMPARE(readBytes(home() + "/pasted/local.txt"), QByteArray("local\n"));
 }
 
 QTEST_MAIN(TestPaneCommands)

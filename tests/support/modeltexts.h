@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractItemModel>
+#include <QItemSelectionModel>
 #include <QStringList>
 
 namespace ModelTexts {
@@ -12,6 +13,17 @@ inline QStringList itemTexts(const QAbstractItemModel* model)
     for (int r = 0; r < model->rowCount(); ++r)
         out.append(model->index(r, 0).data().toString());
     return out;
+}
+
+// Selects exactly the rows whose first column reads one of `names`.
+inline void selectRowsByName(QItemSelectionModel* selection, const QStringList& names)
+{
+    const QAbstractItemModel* model = selection->model();
+    selection->clearSelection();
+    for (int r = 0; r < model->rowCount(); ++r) {
+        if (names.contains(model->index(r, 0).data().toString()))
+            selection->select(model->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
 }
 
 } // namespace ModelTexts

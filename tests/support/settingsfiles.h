@@ -1,8 +1,12 @@
 #pragma once
 
 #include "core/app/codepage.h"
+#include "core/settings/profiles.h"
+#include "core/settings/settingslines.h"
+#include "support/ftpserverfixture.h"
 
 #include <QByteArray>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QString>
@@ -17,6 +21,14 @@ inline QByteArray readBytes(const QString& path)
     if (!f.open(QIODevice::ReadOnly))
         return QByteArray("<missing>");
     return f.readAll();
+}
+
+// Makes the missing folders on the way.
+inline bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
 }
 
 inline QByteArray cp932Lines(const QStringList& lines)
@@ -34,6 +46,24 @@ inline bool ownerOnly(const QString& path)
     const QFileDevice::Permissions others
         = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther;
     return (QFileInfo(path).permissions() & others) == QFileDevice::Permissions();
+}
+
+// ftpset.ini lines of one profile for the server; "-" is no start folder.
+inline QByteArray profileSettings(
+    const FtpServerFixture& server, const QString& name, const QString& startFolder = QStringLiteral("-"))
+{
+    const QStringList fields { name, server.hostField(), server.user(), Profiles::scramblePassword(server.password()),
+        QStringLiteral("c:"), startFolder, QStringLiteral("-") };
+    QStringList lines;
+    for (int i = 0; i < Profiles::FieldCount; ++i)
+        lines << Profiles::fieldTag(i) << fields[i] << SettingsLines::closingTag(Profiles::fieldTag(i));
+    return cp932Lines(lines);
+}
+
+// The lines that make `name` the profile chosen at start.
+inline QByteArray lastProfileSettings(const QString& name)
+{
+    return cp932Lines({ QStringLiteral("<最終 プロﾌｧｲﾙ>"), name, QStringLiteral("</最終 プロﾌｧｲﾙ>") });
 }
 
 } // namespace SettingsFiles
