@@ -13,8 +13,8 @@
 #include "gui/app/qtdialogs.h"
 #include "support/ftpserverfixture.h"
 #include "support/modeltexts.h"
-#include "support/scripteddialogs.h"
 #include "support/settingsfiles.h"
+#include "windowtest.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -34,13 +34,6 @@ namespace {
 
 using SettingsFiles::writeBytes;
 
-// ftpset.ini with one profile for the server, selected as the last profile.
-QByteArray settingsFor(const FtpServerFixture& server)
-{
-    const QString name = QStringLiteral("テストサーバー");
-    return SettingsFiles::profileSettings(server, name) + SettingsFiles::lastProfileSettings(name);
-}
-
 QStringList rowNames(QTreeView* view) { return ModelTexts::itemTexts(view->model()); }
 
 void doubleClickRow(QTreeView* view, const QString& name)
@@ -57,7 +50,7 @@ void doubleClickRow(QTreeView* view, const QString& name)
 
 } // namespace
 
-class TestFtpPane : public QObject {
+class TestFtpPane : public WindowTest {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -68,22 +61,12 @@ private Q_SLOTS:
     void connectBrowseAndDisconnect();
     void pathBoxAndSorting();
     void failedConnectShowsTheMessage();
-
-private:
-    MainWindow& window();
-
-    std::unique_ptr<FtpServerFixture> m_server;
-    std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<MainWindow> m_window;
-    ScriptedDialogs m_dialogs;
 };
 
 void TestFtpPane::initTestCase()
 {
-    m_server = std::make_unique<FtpServerFixture>(FtpServerFixture::Kind::Pyftpdlib);
     QString error;
-    QVERIFY2(m_server->start(&error), qPrintable(error));
+    QVERIFY2(startServer(&error), qPrintable(error));
     const QDir root(m_server->root());
     for (const char* folder : { "pub/sub", "フォルダ 1" })
         QVERIFY(root.mkpath(QString::fromUtf8(folder)));
@@ -93,34 +76,9 @@ void TestFtpPane::initTestCase()
 
 void TestFtpPane::cleanupTestCase() { m_server.reset(); }
 
-void TestFtpPane::init()
-{
-    m_data = std::make_unique<QTemporaryDir>();
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_data->isValid() && m_home->isValid());
-    qputenv("FTPTARVO_HOME", m_data->path().toUtf8());
-    qputenv("HOME", m_home->path().toUtf8());
-    DataFolder::reset();
-    QVERIFY(writeBytes(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server)));
-    m_dialogs.clear();
-}
+void TestFtpPane::init() { QVERIFY(prepareFolders()); }
 
-void TestFtpPane::cleanup()
-{
-    m_window.reset();
-    m_data.reset();
-    m_home.reset();
-    DataFolder::reset();
-}
-
-MainWindow& TestFtpPane::window()
-{
-    if (!m_window) {
-        m_window = std::make_unique<MainWindow>();
-        m_window->dialogs().setOverride(&m_dialogs);
-    }
-    return *m_window;
-}
+void TestFtpPane::cleanup() { dropWindowAndFolders(); }
 
 void TestFtpPane::connectBrowseAndDisconnect()
 {

@@ -15,8 +15,7 @@
 #include "gui/manage/permissionpanel.h"
 #include "support/ftpserverfixture.h"
 #include "support/modeltexts.h"
-#include "support/scripteddialogs.h"
-#include "support/settingsfiles.h"
+#include "windowtest.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -34,13 +33,6 @@
 namespace {
 
 using SettingsFiles::writeBytes;
-
-// ftpset.ini with one profile for the server, selected as the last profile.
-QByteArray settingsFor(const FtpServerFixture& server)
-{
-    const QString name = QStringLiteral("テストサーバー");
-    return SettingsFiles::profileSettings(server, name) + SettingsFiles::lastProfileSettings(name);
-}
 
 // Presses a button of the confirmation panel as soon as it asks.
 void answerCautionWith(FrmCaution* caution, const QString& button)
@@ -65,7 +57,7 @@ int modeOf(const QString& path)
 
 } // namespace
 
-class TestManage : public QObject {
+class TestManage : public WindowTest {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -77,66 +69,24 @@ private Q_SLOTS:
     void permissionPanelShowsTheMode();
     void serverDeletesAndModesThroughTheWindow();
     void localDeleteGoesToTheTrash();
-
-private:
-    MainWindow& window();
-    void connectWindow();
-
-    std::unique_ptr<FtpServerFixture> m_server;
-    std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<MainWindow> m_window;
-    ScriptedDialogs m_dialogs;
 };
 
 void TestManage::initTestCase()
 {
-    m_server = std::make_unique<FtpServerFixture>(FtpServerFixture::Kind::Pyftpdlib);
     QString error;
-    QVERIFY2(m_server->start(&error), qPrintable(error));
+    QVERIFY2(startServer(&error), qPrintable(error));
 }
 
 void TestManage::cleanupTestCase() { m_server.reset(); }
 
 void TestManage::init()
 {
-    m_data = std::make_unique<QTemporaryDir>();
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_data->isValid() && m_home->isValid());
-    qputenv("FTPTARVO_HOME", m_data->path().toUtf8());
-    qputenv("HOME", m_home->path().toUtf8());
+    QVERIFY(prepareFolders());
+    // The local trash lives under the home folder of the test.
     qputenv("XDG_DATA_HOME", (m_home->path() + QStringLiteral("/.local/share")).toUtf8());
-    DataFolder::reset();
-    QVERIFY(writeBytes(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server)));
-    m_dialogs.clear();
 }
 
-void TestManage::cleanup()
-{
-    m_window.reset();
-    QDir::setCurrent(QDir::tempPath());
-    m_data.reset();
-    m_home.reset();
-    DataFolder::reset();
-}
-
-MainWindow& TestManage::window()
-{
-    if (!m_window) {
-        m_window = std::make_unique<MainWindow>();
-        m_window->dialogs().setOverride(&m_dialogs);
-    }
-    return *m_window;
-}
-
-void TestManage::connectWindow()
-{
-    MainWindow& w = window();
-    w.Form_Load(QString());
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdConnect")), Qt::LeftButton);
-    QVERIFY2(w.state().IsConnected, qPrintable(m_dialogs.texts().join(u'|')));
-}
+void TestManage::cleanup() { dropWindowAndFolders(); }
 
 void TestManage::cautionPanelWaitsForItsButtons()
 {
@@ -204,7 +154,8 @@ void TestManage::serverDeletesAndModesThroughTheWindow()
     QVERIFY(root.mkpath(QStringLiteral("site/old/deeper")));
     for (const char* file : { "site/index.html", "site/old/a.html", "site/old/deeper/b.gif", "site/keep.cgi" })
         QVERIFY(writeBytes(root.filePath(QString::fromUtf8(file)), "data\n"));
-    connectWindow();
+    QString messages;
+    QVERIFY2(connectWindow(&messages), qPrintable(messages));
     MainWindow& w = window();
     RemotePane& pane = w.remotePane();
     pane.setTxtDir(QStringLiteral("/site"));

@@ -19,8 +19,8 @@
 #include "gui/panes/panemouse.h"
 #include "support/ftpserverfixture.h"
 #include "support/modeltexts.h"
-#include "support/scripteddialogs.h"
 #include "support/settingsfiles.h"
+#include "windowtest.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,13 +43,6 @@ namespace {
 
 using SettingsFiles::readBytes;
 using SettingsFiles::writeBytes;
-
-// ftpset.ini with one profile for the server, selected as the last profile.
-QByteArray settingsFor(const FtpServerFixture& server)
-{
-    const QString name = QStringLiteral("テストサーバー");
-    return SettingsFiles::profileSettings(server, name) + SettingsFiles::lastProfileSettings(name);
-}
 
 int rowOf(QAbstractItemModel* model, const QString& name)
 {
@@ -92,7 +85,7 @@ public Q_SLOTS:
 
 } // namespace
 
-class TestPaneCommands : public QObject {
+class TestPaneCommands : public WindowTest {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -117,19 +110,12 @@ private:
     QString home() const { return m_home->path(); }
     void showLocal(const QString& folder);
     void openFtp(const QString& folder);
-
-    std::unique_ptr<FtpServerFixture> m_server;
-    std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<MainWindow> m_window;
-    ScriptedDialogs m_dialogs;
 };
 
 void TestPaneCommands::initTestCase()
 {
-    m_server = std::make_unique<FtpServerFixture>(FtpServerFixture::Kind::Pyftpdlib);
     QString error;
-    QVERIFY2(m_server->start(&error), qPrintable(error));
+    QVERIFY2(startServer(&error), qPrintable(error));
 }
 
 void TestPaneCommands::cleanupTestCase() { m_server.reset(); }
@@ -141,31 +127,17 @@ void TestPaneCommands::init()
     QDir().mkpath(m_server->root());
     for (const char* file : { "index.html", "pub/a.txt", "pub/b.html", "pub/photo.jpg", "dst/keep.txt" })
         QVERIFY(writeBytes(serverFile(QLatin1String(file)), QByteArray("server ") + file + "\n"));
-    m_data = std::make_unique<QTemporaryDir>();
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_data->isValid() && m_home->isValid());
-    qputenv("FTPTARVO_HOME", m_data->path().toUtf8());
-    qputenv("HOME", m_home->path().toUtf8());
-    DataFolder::reset();
-    QVERIFY(writeBytes(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server)));
+    QVERIFY(prepareFolders());
     QVERIFY(writeBytes(home() + "/local.txt", "local\n"));
     QVERIFY(writeBytes(home() + "/site/page.html", "<p>local</p>\n"));
-    m_dialogs.clear();
 }
 
-void TestPaneCommands::cleanup()
-{
-    m_window.reset();
-    QDir::setCurrent(QDir::tempPath());
-    m_data.reset();
-    m_home.reset();
-    DataFolder::reset();
-}
+void TestPaneCommands::cleanup() { dropWindowAndFolders(); }
 
 MainWindow& TestPaneCommands::connectedWindow()
 {
-    m_window = std::make_unique<MainWindow>();
-    m_window->dialogs().setOverride(&m_dialogs);
+    m_window.reset();
+    window();
     m_window->Form_Load(QString());
     m_window->activateWindow();
     if (!QTest::qWaitForWindowActive(m_window.get()))
