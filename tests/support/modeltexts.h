@@ -15,15 +15,19 @@ inline QStringList itemTexts(const QAbstractItemModel* model)
     return out;
 }
 
-// Selects exactly the rows whose first column reads one of `names`.
-inline void selectRowsByName(QItemSelectionModel* selection, const QStringList& names)
+// Selects exactly the rows whose first column reads one of `names`; false when one is missing.
+inline bool selectRowsByName(QItemSelectionModel* selection, const QStringList& names)
 {
     const QAbstractItemModel* model = selection->model();
     selection->clearSelection();
+    qsizetype found = 0;
     for (int r = 0; r < model->rowCount(); ++r) {
-        if (names.contains(model->index(r, 0).data().toString()))
+        if (names.contains(model->index(r, 0).data().toString())) {
             selection->select(model->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            ++found;
+        }
     }
+    return found == names.size();
 }
 
 } // namespace ModelTexts

@@ -14,6 +14,7 @@
 #include "core/settings/profiles.h"
 #include "core/settings/settingslines.h"
 #include "support/ftpserverfixture.h"
+#include "support/modeltexts.h"
 #include "support/scripteddialogs.h"
 
 #include <QAbstractItemModelTester>
@@ -95,13 +96,7 @@ struct PaneRig {
         return f.open(QIODevice::ReadOnly) ? Cp932::decode(f.readAll()) : QString();
     }
 
-    QStringList listNames() const
-    {
-        QStringList names;
-        for (int r = 0; r < pane->ListView1()->rowCount(); ++r)
-            names.append(pane->ListView1()->index(r, 0).data().toString());
-        return names;
-    }
+    QStringList listNames() const { return ModelTexts::itemTexts(pane->ListView1()); }
 
     int rowOf(const QString& name) const { return int(listNames().indexOf(name)); }
 

@@ -11,6 +11,8 @@
 #include "core/panes/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
+#include "support/modeltexts.h"
+#include "support/scriptedftpserver.h"
 
 #include <QDir>
 #include <QItemSelectionModel>
@@ -47,25 +49,25 @@ struct ManageRig : PaneRig {
         return state.IsConnected;
     }
 
+    // Starts the scripted server with `script` and connects to it.
+    bool connectTo(ScriptedFtpServer& server, const QString& script)
+    {
+        QString error;
+        if (!server.startScript(script, &error)) {
+            qWarning("%s", qPrintable(error));
+            return false;
+        }
+        setProfile(server.hostField(), server.user(), server.password());
+        pane->ConnectServer();
+        return state.IsConnected;
+    }
+
     // Goes to the server folder `folder` and selects the rows named `names` of the FTP list.
     bool showAndSelect(const QString& folder, const QStringList& names)
     {
         pane->setTxtDir(folder);
         pane->RefreshFtpPanes();
-        return selectRows(*pane->ListView1(), *pane->ListView1Selection(), names);
-    }
-
-    static bool selectRows(const PaneListModel& list, QItemSelectionModel& selection, const QStringList& names)
-    {
-        selection.clearSelection();
-        int found = 0;
-        for (int row = 0; row < list.rowCount(); ++row) {
-            if (names.contains(list.index(row, 0).data().toString())) {
-                selection.select(list.index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-                ++found;
-            }
-        }
-        return found == names.size();
+        return ModelTexts::selectRowsByName(pane->ListView1Selection(), names);
     }
 
     QStringList linesStartingWith(const QString& head) const

@@ -132,19 +132,14 @@ void TestFoldersAndModes::chmodNeedsASelection()
 void TestFoldersAndModes::refusingServer()
 {
     ScriptedFtpServer server;
-    QString error;
-    QVERIFY2(server.startScript(QStringLiteral("dir /www\n"
-                                               "file /www/a\\x20b.html text a\n"
-                                               "file /www/c.html text c\n"
-                                               "on MKD,SITE\n"
-                                               "  reply 550 Permission denied.\n"
-                                               "end\n"),
-                 &error),
-        qPrintable(error));
     ManageRig rig;
-    rig.setProfile(server.hostField(), server.user(), server.password());
-    rig.pane->ConnectServer();
-    QVERIFY(rig.state.IsConnected);
+    QVERIFY(rig.connectTo(server,
+        QStringLiteral("dir /www\n"
+                       "file /www/a\\x20b.html text a\n"
+                       "file /www/c.html text c\n"
+                       "on MKD,SITE\n"
+                       "  reply 550 Permission denied.\n"
+                       "end\n")));
     QVERIFY(rig.showAndSelect(QStringLiteral("/www"), { QStringLiteral("a b.html"), QStringLiteral("c.html") }));
     const QStringList before = rig.listNames();
     QSignalSpy text3(&rig.permissions, &Permissions::Text3Appended);

@@ -82,8 +82,8 @@ void TestLocalManage::recyclesSelectedRowsToTheTrash()
 {
     ManageRig rig;
     QVERIFY(showFolder(rig));
-    QVERIFY(ManageRig::selectRows(*rig.local.ListView2(), *rig.local.ListView2Selection(),
-        { QStringLiteral("a.txt"), QStringLiteral("b c.txt"), QStringLiteral("sub") }));
+    QVERIFY(ModelTexts::selectRowsByName(
+        rig.local.ListView2Selection(), { QStringLiteral("a.txt"), QStringLiteral("b c.txt"), QStringLiteral("sub") }));
     rig.dialogs.queueAnswer(Dialogs::Answer::Yes);
 
     rig.deletes.RecycleLocalSelection();
@@ -108,8 +108,7 @@ void TestLocalManage::noKeepsEverything()
 {
     ManageRig rig;
     QVERIFY(showFolder(rig));
-    QVERIFY(
-        ManageRig::selectRows(*rig.local.ListView2(), *rig.local.ListView2Selection(), { QStringLiteral("a.txt") }));
+    QVERIFY(ModelTexts::selectRowsByName(rig.local.ListView2Selection(), { QStringLiteral("a.txt") }));
     rig.dialogs.queueAnswer(Dialogs::Answer::No);
     rig.deletes.RecycleLocalSelection();
     QCOMPARE(entriesBelow(m_site->path()).size(), 5);
@@ -126,8 +125,8 @@ void TestLocalManage::untrashableFileStays()
     qputenv("XDG_DATA_HOME", blocker.fileName().toUtf8() + "/data");
     ManageRig rig;
     QVERIFY(showFolder(rig));
-    QVERIFY(ManageRig::selectRows(
-        *rig.local.ListView2(), *rig.local.ListView2Selection(), { QStringLiteral("a.txt"), QStringLiteral("sub") }));
+    QVERIFY(ModelTexts::selectRowsByName(
+        rig.local.ListView2Selection(), { QStringLiteral("a.txt"), QStringLiteral("sub") }));
     rig.dialogs.queueAnswer(Dialogs::Answer::Yes);
 
     QVERIFY(rig.deletes.RecycleLocalPath(m_site->path() + QStringLiteral("/keep.txt")) != 0);

@@ -206,20 +206,15 @@ void TestServerDeletes::deletesMarkedTreeNodes()
 void TestServerDeletes::refusingServerLeavesPanesConsistent()
 {
     ScriptedFtpServer server;
-    QString error;
-    QVERIFY2(server.startScript(QStringLiteral("dir /work\n"
-                                               "dir /work/sub\n"
-                                               "file /work/sub/b.txt text b\n"
-                                               "file /work/a.txt text a\n"
-                                               "on DELE,RMD,MKD,SITE\n"
-                                               "  reply 550 Permission denied.\n"
-                                               "end\n"),
-                 &error),
-        qPrintable(error));
     ManageRig rig;
-    rig.setProfile(server.hostField(), server.user(), server.password());
-    rig.pane->ConnectServer();
-    QVERIFY(rig.state.IsConnected);
+    QVERIFY(rig.connectTo(server,
+        QStringLiteral("dir /work\n"
+                       "dir /work/sub\n"
+                       "file /work/sub/b.txt text b\n"
+                       "file /work/a.txt text a\n"
+                       "on DELE,RMD,MKD,SITE\n"
+                       "  reply 550 Permission denied.\n"
+                       "end\n")));
     rig.answerCaution(true);
     QVERIFY(rig.showAndSelect(QStringLiteral("/work"), { QStringLiteral("sub"), QStringLiteral("a.txt") }));
     const QStringList before = rig.listNames();

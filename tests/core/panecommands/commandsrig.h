@@ -8,6 +8,8 @@
 #include "core/panes/localpane.h"
 #include "core/transfer/moderules.h"
 #include "core/transfer/transfers.h"
+#include "support/modeltexts.h"
+#include "support/settingsfiles.h"
 
 #include <QDir>
 #include <QItemSelectionModel>
@@ -48,41 +50,16 @@ struct CommandsRig : PaneRig {
         localPane->FillLocalList(folder);
     }
 
-    QStringList localNames() const
-    {
-        QStringList names;
-        for (int r = 0; r < localPane->ListView2()->rowCount(); ++r)
-            names.append(localPane->ListView2()->index(r, 0).data().toString());
-        return names;
-    }
+    QStringList localNames() const { return ModelTexts::itemTexts(localPane->ListView2()); }
 
     int localRow(const QString& name) const { return int(localNames().indexOf(name)); }
 
-    // Selects exactly the named rows of a list.
-    static void select(QStandardItemModel* list, QItemSelectionModel* selection, const QStringList& names)
-    {
-        selection->clearSelection();
-        for (int r = 0; r < list->rowCount(); ++r) {
-            if (names.contains(list->index(r, 0).data().toString()))
-                selection->select(list->index(r, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-        }
-    }
-    void selectLocal(const QStringList& names)
-    {
-        select(localPane->ListView2(), localPane->ListView2Selection(), names);
-    }
-    void selectFtp(const QStringList& names) { select(pane->ListView1(), pane->ListView1Selection(), names); }
+    void selectLocal(const QStringList& names) { ModelTexts::selectRowsByName(localPane->ListView2Selection(), names); }
+    void selectFtp(const QStringList& names) { ModelTexts::selectRowsByName(pane->ListView1Selection(), names); }
 
     static bool writeFile(const QString& path, const QByteArray& bytes)
     {
-        QDir().mkpath(QFileInfo(path).absolutePath());
-        QFile f(path);
-        return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+        return SettingsFiles::writeBytes(path, bytes);
     }
-
-    static QByteArray readFile(const QString& path)
-    {
-        QFile f(path);
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-    }
+    static QByteArray readFile(const QString& path) { return SettingsFiles::readBytes(path); }
 };
