@@ -42,6 +42,22 @@ QByteArray settingsFor(const FtpServerFixture& server)
     return SettingsFiles::profileSettings(server, QStringLiteral("Site One"), QStringLiteral("pub"));
 }
 
+// The data, home and message bus folders of one test, set in the environment.
+struct TestFolders {
+    QTemporaryDir data, home, runtime;
+
+    bool use()
+    {
+        if (!data.isValid() || !home.isValid() || !runtime.isValid())
+            return false;
+        qputenv("FTPTARVO_HOME", QFile::encodeName(data.path()));
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
+        DataFolder::reset();
+        return true;
+    }
+};
+
 // The companion's WM_SETTEXT from another thread, so it travels through RB4's socket.
 bool setTextFromOutside(qint64 handle, const QString& text)
 {
@@ -84,12 +100,10 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
     picture.fill(Qt::red);
     QVERIFY(picture.save(root + QStringLiteral("/pub/photo.jpg")));
 
-    QTemporaryDir data, home, runtime;
-    QVERIFY(data.isValid() && home.isValid() && runtime.isValid());
-    qputenv("FTPTARVO_HOME", QFile::encodeName(data.path()));
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    DataFolder::reset();
+    TestFolders folders;
+    QVERIFY(folders.use());
+    const QTemporaryDir& data = folders.data;
+    const QTemporaryDir& home = folders.home;
     QVERIFY(writeBytes(data.filePath(QStringLiteral("ftpset.ini")), settingsFor(server)));
     QVERIFY(writeBytes(home.filePath(QStringLiteral("site/index.html")), "<p>top</p>"));
 
@@ -192,12 +206,8 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
 
 void TestMessagesEditor::commandChannelOfAVisibleStart()
 {
-    QTemporaryDir data, home, runtime;
-    QVERIFY(data.isValid() && home.isValid() && runtime.isValid());
-    qputenv("FTPTARVO_HOME", QFile::encodeName(data.path()));
-    qputenv("HOME", QFile::encodeName(home.path()));
-    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime.path()));
-    DataFolder::reset();
+    TestFolders folders;
+    QVERIFY(folders.use());
 
     ScriptedDialogs dialogs;
     MainWindow w;
