@@ -1,9 +1,8 @@
 // The real program started with a profile name on its command line: it connects to the profile's
 // server, lists the start folder, logs the connection, and logs the end of it when it is ended.
 #include "core/app/codepage.h"
-#include "core/settings/profiles.h"
-#include "core/settings/settingslines.h"
 #include "support/ftpserverfixture.h"
+#include "support/settingsfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -14,12 +13,7 @@
 
 namespace {
 
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+using SettingsFiles::writeBytes;
 
 QString readLog(const QString& path)
 {
@@ -30,22 +24,9 @@ QString readLog(const QString& path)
 // Two profiles; the second one is the test server with the start folder "pub".
 QByteArray settingsFor(const FtpServerFixture& server)
 {
-    const QList<QStringList> profiles {
-        { QStringLiteral("他のサーバー"), QStringLiteral("127.0.0.1:1"), QStringLiteral("x"), QString(),
-            QStringLiteral("c:"), QStringLiteral("-"), QStringLiteral("-") },
-        { QStringLiteral("Site One"), server.hostField(), server.user(), Profiles::scramblePassword(server.password()),
-            QStringLiteral("c:"), QStringLiteral("pub"), QStringLiteral("-") },
-    };
-    QByteArray out;
-    auto line = [&out](const QString& text) { out += Cp932::encode(text) + "\r\n"; };
-    for (const QStringList& fields : profiles) {
-        for (int i = 0; i < Profiles::FieldCount; ++i) {
-            line(Profiles::fieldTag(i));
-            line(fields[i]);
-            line(SettingsLines::closingTag(Profiles::fieldTag(i)));
-        }
-    }
-    return out;
+    return SettingsFiles::profileLines({ QStringLiteral("他のサーバー"), QStringLiteral("127.0.0.1:1"),
+               QStringLiteral("x"), QString(), QStringLiteral("c:"), QStringLiteral("-"), QStringLiteral("-") })
+        + SettingsFiles::profileSettings(server, QStringLiteral("Site One"), QStringLiteral("pub"));
 }
 
 } // namespace

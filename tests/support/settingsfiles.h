@@ -48,16 +48,21 @@ inline bool ownerOnly(const QString& path)
     return (QFileInfo(path).permissions() & others) == QFileDevice::Permissions();
 }
 
+// ftpset.ini lines of one profile, its fields in the order of Profiles::fieldTag.
+inline QByteArray profileLines(const QStringList& fields)
+{
+    QStringList lines;
+    for (int i = 0; i < Profiles::FieldCount; ++i)
+        lines << Profiles::fieldTag(i) << fields.value(i) << SettingsLines::closingTag(Profiles::fieldTag(i));
+    return cp932Lines(lines);
+}
+
 // ftpset.ini lines of one profile for the server; "-" is no start folder.
 inline QByteArray profileSettings(
     const FtpServerFixture& server, const QString& name, const QString& startFolder = QStringLiteral("-"))
 {
-    const QStringList fields { name, server.hostField(), server.user(), Profiles::scramblePassword(server.password()),
-        QStringLiteral("c:"), startFolder, QStringLiteral("-") };
-    QStringList lines;
-    for (int i = 0; i < Profiles::FieldCount; ++i)
-        lines << Profiles::fieldTag(i) << fields[i] << SettingsLines::closingTag(Profiles::fieldTag(i));
-    return cp932Lines(lines);
+    return profileLines({ name, server.hostField(), server.user(), Profiles::scramblePassword(server.password()),
+        QStringLiteral("c:"), startFolder, QStringLiteral("-") });
 }
 
 // The lines that make `name` the profile chosen at start.
