@@ -34,6 +34,9 @@ namespace {
 // listing per file would make a run of n files cost n² work.
 constexpr qint64 LocalRefreshIntervalMs = 300;
 
+// A run yields to the event loop at most this often (a repaint of the window).
+constexpr qint64 YieldIntervalMs = 25;
+
 // A name from the server that is used as a local path must stay one plain entry of the target
 // folder.
 bool isSafeLocalName(const QString& name)
@@ -261,7 +264,14 @@ void Transfers::setOption1(int index) { m_option1 = index == 1 ? 1 : 0; }
 
 bool Transfers::yieldAndCheckStop()
 {
-    QCoreApplication::processEvents();
+    // The window repaints at most every 25 ms: a repaint after each of thousands of small files
+    // cost more than fetching them. The engine keeps the window live and sees Stop within each
+    // transfer; the flag is still looked at after every file.
+    static QElapsedTimer sinceYield;
+    if (!sinceYield.isValid() || sinceYield.elapsed() >= YieldIntervalMs) {
+        QCoreApplication::processEvents();
+        sinceYield.start();
+    }
     if (!m_state.StopRequested)
         return false;
     m_state.StopRequested = false;
