@@ -193,6 +193,8 @@ void RemotePane::RefreshFtpPanes()
     ShowFtpFolder(m_txtDir.trimmed());
     setTxtDir(m_txtDir.trimmed());
     FillFtpList();
+    // After a transfer or a delete the list must look as it did, colours included.
+    ColourFtpList();
 }
 
 void RemotePane::cmdUp_Click()
