@@ -802,6 +802,8 @@ void Transfers::UploadSelection()
     RunGuard run(*this);
     if (!run.ok())
         return;
+    // The report sits under the local tree, for a drop or a companion's upload too.
+    Q_EMIT localTreeFrameRequested(true);
     m_report.show();
     m_report.resetCounts();
     m_report.setText7(QStringLiteral("ファイルアップロード中"));
