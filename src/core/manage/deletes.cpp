@@ -39,7 +39,6 @@ namespace {
 const QString CannotRecycle = QStringLiteral("ファイルの消去ができません。使用していませんか?");
 
 // Every "leaf" kind is a file; "closed" and "open" are folders.
-bool isFileKey(const QString& key) { return key.startsWith(IconKeys::Leaf); }
 
 QString iconKey(const QStandardItem* node) { return node->data(ItemRoles::IconKeyRole).toString(); }
 
@@ -120,7 +119,7 @@ bool dropWalkedLinks(FtpConnection& connection, QStandardItemModel& tree, const 
         std::vector<QPersistentModelIndex> folders;
         for (int r = 0; r < model->rowCount(parent); ++r) {
             const QModelIndex child = model->index(r, 0, parent);
-            if (!isFileKey(child.data(ItemRoles::IconKeyRole).toString()))
+            if (!IconKeys::isFile(child.data(ItemRoles::IconKeyRole).toString()))
                 folders.emplace_back(child);
         }
         if (folders.empty())
@@ -266,7 +265,7 @@ void Deletes::DeleteServerSelection()
     qint32 files = 0;
     const std::vector<QPersistentModelIndex> nodes = nodesInOrder(*m_remotePane.TreeView3());
     for (std::size_t i = 1; i < nodes.size(); ++i)
-        ++(isFileKey(nodes[i].data(ItemRoles::IconKeyRole).toString()) ? files : folders);
+        ++(IconKeys::isFile(nodes[i].data(ItemRoles::IconKeyRole).toString()) ? files : folders);
     if (!confirm(ManageRules::cautionCounts(folders, files))) {
         Q_EMIT ftpTreeFrameRequested(false);
         return;
@@ -314,7 +313,7 @@ bool Deletes::CollectServerSelection()
             continue;
         const QStandardItem* item = list.item(row, 0);
         if (item && !item->text().isEmpty())
-            chosen.push_back({ item->text(), !isFileKey(iconKey(item)) });
+            chosen.push_back({ item->text(), !IconKeys::isFile(iconKey(item)) });
     }
     // The list shows a link to a folder as a folder; walking it would delete the content of the
     // folder it points to. A folder is walked only when the server's listing of the start folder
@@ -371,7 +370,7 @@ void Deletes::deleteCollectedTree()
         FtpConnection* connection = m_remotePane.FtpHandle();
         if (!connection)
             return;
-        if (index.isValid() && isFileKey(index.data(ItemRoles::IconKeyRole).toString())) {
+        if (index.isValid() && IconKeys::isFile(index.data(ItemRoles::IconKeyRole).toString())) {
             const QString key = index.data(ItemRoles::NodeKeyRole).toString();
             if (connection->deleteFile(key)) {
                 removeNode(tree, index);
@@ -443,7 +442,7 @@ void Deletes::DeleteServerMarked()
         if (!index.isValid())
             return false;
         const QStandardItem* node = tree.itemFromIndex(index);
-        return isFileKey(iconKey(node)) && isMarked(node);
+        return IconKeys::isFile(iconKey(node)) && isMarked(node);
     };
     qint32 files = 0;
     for (const QPersistentModelIndex& index : nodes)
@@ -558,7 +557,7 @@ void Deletes::RecycleLocalSelection()
         if (!item || item->text().isEmpty())
             continue;
         const QString path = ManageRules::joinPath(folder, item->text());
-        const bool isFile = isFileKey(iconKey(item));
+        const bool isFile = IconKeys::isFile(iconKey(item));
         m_report.setText7(path + QStringLiteral("の削除実行中"));
         if (RecycleLocalPath(path) == 0) {
             writeLog(
@@ -607,7 +606,7 @@ void Deletes::RecycleLocalMarked()
         if (!selection.isSelected(index) && !isMarked(node))
             continue;
         const QString key = nodeKey(node);
-        const bool isFile = isFileKey(iconKey(node));
+        const bool isFile = IconKeys::isFile(iconKey(node));
         if (RecycleLocalPath(key) == 0) {
             m_report.setText7(key);
             removeNode(tree, index);

@@ -23,6 +23,9 @@ inline const QString Closed = QStringLiteral("closed"); // a folder (a tree node
 inline const QString Open = QStringLiteral("open"); // a tree folder node that was walked
 inline const QString Leaf = QStringLiteral("leaf"); // a file
 inline const QString Leaf2 = QStringLiteral("leaf2"); // handled by a transfer
-inline const QString Leaf3 = QStringLiteral("leaf3"); // handled by the link checker
+inline const QString Leaf3 = QStringLiteral("leaf3"); // skipped by a transfer, or by the link checker
 inline const QString LeafKill = QStringLiteral("leafkill"); // moved away by the clean-up
+
+// A file row or node, whatever a transfer, the link checker or the clean-up marked it with.
+inline bool isFile(const QString& key) { return key.startsWith(Leaf); }
 }

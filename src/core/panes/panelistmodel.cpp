@@ -63,8 +63,7 @@ void PaneListModel::reorderRows(const std::vector<int>& newOrder)
 bool PaneListModel::isFolderRow(int row) const
 {
     const QStandardItem* cell = item(row, 0);
-    // "leaf2", "leaf3" and "leafkill" are files marked by a transfer, the link checker or the clean-up.
-    return cell && !cell->data(ItemRoles::IconKeyRole).toString().startsWith(IconKeys::Leaf);
+    return cell && !IconKeys::isFile(cell->data(ItemRoles::IconKeyRole).toString());
 }
 
 void PaneListModel::orderFoldersFirst()

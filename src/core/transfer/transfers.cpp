@@ -853,7 +853,7 @@ bool Transfers::uploadFilesPass()
     const int rows = list->rowCount();
     auto isFileRow = [list](int i) {
         const QString key = iconKey(list, i);
-        return key == IconKeys::Leaf || key == IconKeys::Leaf2 || key == IconKeys::Leaf3;
+        return IconKeys::isFile(key) && key != IconKeys::LeafKill;
     };
     int candidates = 0;
     for (int i = 0; i < rows; ++i)

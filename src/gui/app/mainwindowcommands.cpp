@@ -34,8 +34,6 @@
 
 namespace {
 
-bool isFileKey(const QString& key) { return key.startsWith(IconKeys::Leaf); }
-
 } // namespace
 
 void MainWindow::createCommands()
@@ -237,7 +235,7 @@ void MainWindow::ListView2_DblClick(int row)
     const PaneListModel* list = m_localPane->ListView2();
     if (row < 0 || row >= list->rowCount())
         return;
-    if (!isFileKey(list->index(row, 0).data(ItemRoles::IconKeyRole).toString()))
+    if (!IconKeys::isFile(list->index(row, 0).data(ItemRoles::IconKeyRole).toString()))
         return;
     const QString name = list->index(row, 0).data().toString().trimmed();
     if (!PanePaths::isPlainName(name))

@@ -27,8 +27,8 @@ QString iconKey(const QStandardItemModel* model, int row)
     return model->index(row, 0).data(ItemRoles::IconKeyRole).toString();
 }
 
-// "leaf2" and "leaf3" are files marked by a transfer or the link checker.
-bool isFileKey(const QString& key) { return key.startsWith(IconKeys::Leaf) && key != IconKeys::LeafKill; }
+// A file the clean-up moved away is no longer there to work on.
+bool isFileKey(const QString& key) { return IconKeys::isFile(key) && key != IconKeys::LeafKill; }
 
 QString firstSelectedName(const QStandardItemModel* model, const QItemSelectionModel* selection)
 {
