@@ -415,6 +415,7 @@ bool FtpConnection::getFile(const QString& remote, const QString& local, bool fa
     }
     if (const int e = file.commit())
         return d.fail(e);
+    d.askPassiveAhead();
     report.finish();
     return true;
 }
@@ -501,6 +502,7 @@ bool FtpConnection::putFile(const QString& local, const QString& remote, int tra
         return false;
     if (reply.isError())
         return d.fail(FtpError::ExtendedError);
+    d.askPassiveAhead();
     report.finish();
     return true;
 }
@@ -605,6 +607,8 @@ QString FtpConnection::lastResponse() const
 }
 
 void FtpConnection::setProgress(Progress progress) { m_d->progress = std::move(progress); }
+
+void FtpConnection::setPassiveAhead(bool on) { m_d->passiveAhead = on; }
 
 void FtpConnection::setExpectedSize(qint64 size) { m_d->expectedSize = size > 0 ? size : -1; }
 

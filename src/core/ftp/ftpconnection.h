@@ -65,6 +65,10 @@ public:
     // then asks no SIZE (one round trip less per file) and holds the transfer to that size. Used
     // by the next getFile only; 0 or less means unknown.
     void setExpectedSize(qint64 size);
+    // For a run of many transfers: after each one the next passive port is asked for at once,
+    // so the server opens it while the caller finishes the file. The port is used by the next
+    // data command that comes within a few seconds; any other command lets it go.
+    void setPassiveAhead(bool on);
 
     bool deleteFile(const QString& name);
     bool removeDirectory(const QString& name);

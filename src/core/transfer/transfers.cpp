@@ -211,16 +211,20 @@ public:
         if (!t.m_remotePane.FtpHandle()->getCurrentDirectory(&t.m_runFolder) || !t.m_runFolder.startsWith(u'/'))
             t.m_runFolder.clear();
         t.m_sinceLocalRefresh.invalidate();
-        if (FtpConnection* c = t.m_remotePane.FtpHandle())
+        if (FtpConnection* c = t.m_remotePane.FtpHandle()) {
             c->setProgress([&report = t.m_report](qint64 done, qint64 total) { report.setFileProgress(done, total); });
+            c->setPassiveAhead(true);
+        }
         Q_EMIT t.busyChanged(true);
     }
     ~RunGuard()
     {
         if (!m_ok)
             return;
-        if (FtpConnection* c = m_t.m_remotePane.FtpHandle())
+        if (FtpConnection* c = m_t.m_remotePane.FtpHandle()) {
             c->setProgress(nullptr);
+            c->setPassiveAhead(false);
+        }
         m_t.m_serverFolders.clear();
         m_t.m_cacheServerFolders = false;
         m_t.m_runFolder.clear();

@@ -62,6 +62,8 @@ void FtpConnection::Private::lose()
     if (control)
         control->close();
     parser.reset();
+    passiveAsked = false;
+    passivePort.reset();
     if (state == State::Open)
         state = State::Lost;
 }
@@ -89,6 +91,8 @@ void FtpConnection::Private::closeNow()
         control->close();
     control.reset();
     parser.reset();
+    passiveAsked = false;
+    passivePort.reset();
     state = State::Closed;
 }
 
@@ -105,6 +109,13 @@ bool FtpConnection::Private::requireOpen()
 
 bool FtpConnection::Private::sendLine(const QByteArray& line)
 {
+    if (passiveAsked && !settlePassiveAhead())
+        return false;
+    // Commands that leave a passive port open on every server we know; anything else may
+    // close it or change what the data connection must be.
+    static const QByteArrayList keepPort { "TYPE", "SIZE", "CWD", "MDTM" };
+    if (passivePort && !keepPort.contains(line.left(line.indexOf(' '))))
+        passivePort.reset();
     if (!control || !control->isOpen()) {
         lose();
         return fail(FtpError::ConnectionAborted);
@@ -116,6 +127,32 @@ bool FtpConnection::Private::sendLine(const QByteArray& line)
     const int e = control->error();
     lose();
     return fail(e == FtpError::Timeout || e == FtpError::OperationCancelled ? e : FtpError::ConnectionAborted);
+}
+
+void FtpConnection::Private::askPassiveAhead()
+{
+    if (!passiveAhead || !passive || proxy || !epsv || state != State::Open)
+        return;
+    if (sendLine("EPSV")) {
+        passiveAsked = true;
+        passiveAskedAt.start();
+    }
+}
+
+bool FtpConnection::Private::settlePassiveAhead()
+{
+    passiveAsked = false;
+    passivePort.reset();
+    FtpReply reply;
+    if (!readFinalReply(&reply))
+        return false;
+    if (reply.code == 229) {
+        if (const auto hp = FtpReplyText::parseEpsv(reply.text))
+            passivePort = hp->port;
+    } else if (reply.code >= 500) {
+        epsv = false;
+    }
+    return true;
 }
 
 bool FtpConnection::Private::readReply(FtpReply* reply, int timeoutMs)
@@ -376,7 +413,13 @@ bool FtpConnection::Private::startData(const QByteArray& command, DataStart* sta
     FtpReply reply;
     if (usePassive) {
         quint16 port = 0;
-        if (epsv) {
+        if (passiveAsked && !settlePassiveAhead())
+            return false;
+        // A port asked for long ago may have been closed by the server meanwhile.
+        if (passivePort && passiveAskedAt.elapsed() < 5000)
+            port = *passivePort;
+        passivePort.reset();
+        if (!port && epsv) {
             if (!exchange("EPSV", &reply))
                 return false;
             if (reply.code == 229) {
@@ -550,6 +593,7 @@ bool FtpConnection::Private::listFolder(const QByteArray& folder, QList<ListingE
                 return false;
             if (reply.isError())
                 return fail(FtpError::ExtendedError);
+            askPassiveAhead();
         }
         const QDate today = QDateTime::currentDateTimeUtc().date();
         qsizetype pos = 0;
