@@ -327,6 +327,20 @@ QString Transfers::failureNote() const
     return why.isEmpty() ? QString() : QStringLiteral("（") + why + QStringLiteral("）");
 }
 
+bool Transfers::connectionOpen() const
+{
+    FtpConnection* c = m_remotePane.FtpHandle();
+    return c && c->isOpen();
+}
+
+bool Transfers::connectionLost()
+{
+    if (connectionOpen())
+        return false;
+    addStatus(QStringLiteral("FTPサーバーとの接続が切れたため、転送を中止しました。"));
+    return true;
+}
+
 QString Transfers::stampText(QDateTime time) const
 {
     const QDate today = m_clock().date();
@@ -593,7 +607,7 @@ void Transfers::DownloadSelection()
             folderRows.append(QPersistentModelIndex(list->index(i, 0)));
         }
     }
-    for (qsizetype f = 0; f < folders.size(); ++f) {
+    for (qsizetype f = 0; f < folders.size() && connectionOpen(); ++f) {
         const bool treeStopped = downloadTreePass(folders[f]);
         if (folderRows[f].isValid())
             deselectRow(selection, folderRows[f].row());
@@ -662,6 +676,10 @@ bool Transfers::downloadFilesPass()
             // Not fetched: neither marked nor counted as if it had been.
             setIconKey(list, i, IconKeys::Leaf3);
             addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ失敗:") + name + failureNote());
+            if (connectionLost()) {
+                stopped = true;
+                break;
+            }
         }
         m_report.ShowTransferCounts();
         stepRun(0, 1);
@@ -781,10 +799,15 @@ bool Transfers::downloadTreePass(const QString& folder)
                     addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞﾞ:") + remotePath + QStringLiteral("→") + localPath);
                 } else {
                     node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
-                    if (cancelled())
+                    if (cancelled()) {
                         addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ中止:") + remotePath);
-                    else
+                    } else {
                         addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ失敗:") + remotePath + failureNote());
+                        if (connectionLost()) {
+                            stopped = true;
+                            break;
+                        }
+                    }
                 }
             }
         }
@@ -903,7 +926,9 @@ bool Transfers::uploadFilesPass()
                                                : QStringLiteral("<ファイルアップロード失敗>"),
                                 details, QStringLiteral("</ファイルアップロード失敗>"));
                             addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄ失敗ﾞ:") + name);
-                            return false;
+                            // The folders still come after a refused file, not after a lost
+                            // connection.
+                            return connectionLost();
                         }
                     }
                 }
@@ -1038,7 +1063,7 @@ bool Transfers::uploadTreePass()
         bool ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, onServer(ftpPath), m_state.TransferMode, 0);
         m_state.SuppressWinInetErrors = false;
         // Once more, now with the error message.
-        if (!ok && !cancelled())
+        if (!ok && !cancelled() && connectionOpen())
             ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, onServer(ftpPath), m_state.TransferMode, 0);
         if (ok) {
             node->setData(IconKeys::Leaf2, ItemRoles::IconKeyRole);
@@ -1058,6 +1083,10 @@ bool Transfers::uploadTreePass()
             m_report.setText7(QStringLiteral("ﾌｧｲﾙUP失敗:") + ftpPath);
             m_report.setText9(uploadCounts(true));
             ++m_report.FileCount;
+            if (connectionLost()) {
+                stopped = true;
+                break;
+            }
         }
         stepRun(0, 1);
         if (yieldAndCheckStop()) {

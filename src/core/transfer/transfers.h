@@ -117,6 +117,10 @@ private:
     void writeLog(const QString& openTag, const QString& details, const QString& closeTag);
     void addStatus(const QString& text);
     QString failureNote() const;
+    // After a failed file: true, with a status line, when the connection is gone. Every later file
+    // would fail the same way (and an upload would ask the user about each), so the run ends.
+    bool connectionLost();
+    bool connectionOpen() const;
     QString stampText(QDateTime time) const;
     QString ftpNodeStamp(const QStandardItem* node) const;
     std::optional<FtpFindData> serverEntry(const QString& ftpPath);

@@ -65,6 +65,7 @@ private Q_SLOTS:
     void stopInsideFile();
     void stopBetweenFiles();
     void droppedConnectionKeepsLocalFile();
+    void droppedConnectionEndsTheUpload();
     void uploadFailureEndsTheFilePass();
     void listedSizeHoldsTheDownload();
     void hostileNames();
@@ -176,17 +177,44 @@ void TestTransfersFaults::droppedConnectionKeepsLocalFile()
     QVERIFY(writeBytes(rig.localPath(u"big.bin"_qs), "the old copy"));
     QVERIFY(rig.connectProfile());
     rig.transfers->setOption1(1);
-    rig.selectRemote({ u"big.bin"_qs });
+    rig.selectRemote({ u"big.bin"_qs, u"hello.txt"_qs, u"pub"_qs });
 
-    rig.transfers->DownloadFiles();
+    rig.transfers->DownloadSelection();
 
     QCOMPARE(readBytes(rig.localPath(u"big.bin"_qs)), QByteArray("the old copy"));
     QCOMPARE(entries(rig.localDir.path()), QStringList({ u"big.bin"_qs }));
     QCOMPARE(rig.remoteIcon(u"big.bin"_qs), IconKeys::Leaf3);
     QVERIFY(rig.remoteSelected(u"big.bin"_qs));
-    QVERIFY2(rig.statusTexts().last().startsWith(u"ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ失敗:big.bin"), qPrintable(rig.statusTexts().last()));
+    // The lost connection ends the run: the other file and the folder are not tried one by one
+    // (each would fail again, the folder walk with a message box).
+    const QStringList texts = rig.statusTexts();
+    QCOMPARE(texts.filter(u"失敗"_qs).size(), 1);
+    QVERIFY2(texts.filter(u"失敗"_qs).first().startsWith(u"ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ失敗:big.bin"), qPrintable(texts.join(u'|')));
+    QVERIFY(texts.contains(u"FTPサーバーとの接続が切れたため、転送を中止しました。"_qs));
+    QCOMPARE(rig.remoteIcon(u"hello.txt"_qs), IconKeys::Leaf);
+    QVERIFY2(rig.ftp.dialogs.asked.isEmpty(), qPrintable(rig.ftp.dialogs.texts().join(u'|')));
     QCOMPARE(rig.report->FileCount, 0);
     QCOMPARE(rig.logCount(u"ダウンロード>"_qs), 0);
+}
+
+void TestTransfersFaults::droppedConnectionEndsTheUpload()
+{
+    // The second file of a folder upload loses the connection.
+    ScriptedFtpServer server;
+    TransferRig rig;
+    for (const char* f : { "site/a.html", "site/b.html", "site/c.html", "site/d.html" })
+        QVERIFY(writeBytes(rig.localPath(QLatin1String(f)), "<p>\n"));
+    QVERIFY(connectScripted(rig, server, u"on STOR 2\n  reset\nend\n"_qs));
+    rig.transfers->setOption1(1);
+    rig.selectLocal({ u"site"_qs });
+
+    rig.transfers->UploadSelection();
+
+    // One file sent, one failed and logged once, no retry and no message box for each of the rest.
+    QCOMPARE(countCommands(server.commands(), { u"STOR"_qs }), 2);
+    QCOMPARE(rig.logCount(u"<ファイル書込失敗>"_qs), 1);
+    QVERIFY(rig.statusTexts().contains(u"FTPサーバーとの接続が切れたため、転送を中止しました。"_qs));
+    QVERIFY2(rig.ftp.dialogs.asked.isEmpty(), qPrintable(rig.ftp.dialogs.texts().join(u'|')));
 }
 
 void TestTransfersFaults::listedSizeHoldsTheDownload()
