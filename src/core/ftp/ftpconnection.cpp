@@ -360,8 +360,9 @@ bool FtpConnection::getFile(const QString& remote, const QString& local, bool fa
         return false;
     if (const auto announced = FtpReplyText::parseTransferSize(start.preliminary.text)) {
         d.sizeIn150 = type == 'I';
-        if (total < 0)
-            total = *announced;
+        // The server's word at the time of the transfer beats a listing made earlier: the file
+        // may have changed since.
+        total = *announced;
     }
     ProgressReport report(d.progress, total);
     qint64 done = 0;

@@ -234,6 +234,17 @@ void TestTransfersFaults::listedSizeHoldsTheDownload()
     QCOMPARE(c->lastError(), FtpError::FtpDropped);
     QCOMPARE(readBytes(rig.localPath(u"big.bin"_qs)), QByteArray("the old copy"));
     QCOMPARE(countCommands(server.commands(), { u"SIZE"_qs }), 0);
+
+    // A file that shrank since the listing, as the server says when it sends it, is whole.
+    ScriptedFtpServer changed;
+    TransferRig again;
+    QVERIFY(connectScripted(again, changed,
+        u"file /big.bin 300000\non RETR\n  reply 150 Opening BINARY mode data connection for big.bin (300000 bytes).\n"
+        "  data-file\n  data-close\n  reply 226 Transfer complete.\nend\n"_qs));
+    c = again.ftp.pane->FtpHandle();
+    c->setExpectedSize(1048576);
+    QVERIFY2(c->getFile(u"big.bin"_qs, again.localPath(u"big.bin"_qs), false, 2), qPrintable(c->lastResponse()));
+    QCOMPARE(QFileInfo(again.localPath(u"big.bin"_qs)).size(), 300000);
 }
 
 void TestTransfersFaults::uploadFailureEndsTheFilePass()
