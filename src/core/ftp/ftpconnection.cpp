@@ -599,6 +599,16 @@ bool FtpConnection::command(
     return true;
 }
 
+bool FtpConnection::nameCommand(const QString& text)
+{
+    Private& d = *m_d;
+    Operation op(d, true);
+    if (!op.ok())
+        return false;
+    const auto bytes = wireName(d, text);
+    return bytes && d.syncFolder(true) && d.expectSuccess(*bytes);
+}
+
 int FtpConnection::lastError() const { return m_d->lastError; }
 
 QString FtpConnection::lastResponse() const

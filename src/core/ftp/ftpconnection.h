@@ -80,6 +80,10 @@ public:
     // `data` receives the stream of the command's output (LIST, NLST, RETR x, ...).
     bool command(
         const QString& text, bool expectResponse, int transferType, std::unique_ptr<FtpDataStream>* data = nullptr);
+    // A command that ends in a name relative to the current folder ("SITE CHMOD 644 name"): sent
+    // exactly as given, since blanks at either end belong to the name (command() trims what the
+    // user typed), after the server is taken back to the current folder. Only the reply is read.
+    bool nameCommand(const QString& text);
 
     int lastError() const;
     QString lastResponse() const; // the server's last reply, every line, lines ended by CR LF
