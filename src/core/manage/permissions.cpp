@@ -123,7 +123,7 @@ bool Permissions::ChangeServerPermissions()
         FtpConnection* connection = m_remotePane.FtpHandle();
         if (!connection)
             break;
-        const bool ok = connection->command(ManageRules::chmodCommand(mode, name), false, 1);
+        const bool ok = connection->nameCommand(ManageRules::chmodCommand(mode, name));
         QCoreApplication::processEvents();
         const QString details = name + u' ' + mode;
         if (ok) {

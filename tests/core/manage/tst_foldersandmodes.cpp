@@ -1,5 +1,7 @@
 // Making a server folder and changing permissions with SITE CHMOD against pyftpdlib, and what a
 // server that refuses both leaves behind.
+#include "core/ftp/ftpconnection.h"
+#include "core/manage/managerules.h"
 #include "managerig.h"
 #include "support/scriptedftpserver.h"
 
@@ -24,6 +26,8 @@ class TestFoldersAndModes : public QObject {
 private Q_SLOTS:
     void makesServerFolderAndGoesIntoIt();
     void chmodsSelectedFilesInListOrder();
+    void chmodKeepsBlanksAroundTheName_data();
+    void chmodKeepsBlanksAroundTheName();
     void chmodNeedsASelection();
     void refusingServer();
 };
@@ -99,6 +103,60 @@ void TestFoldersAndModes::chmodsSelectedFilesInListOrder()
     QCOMPARE(rig.permissions.Label11(), QStringLiteral("664"));
     QVERIFY(rig.permissions.ChangeServerPermissions());
     QCOMPARE(modeOf(server.root() + QStringLiteral("/www/my page.html")), 0664);
+}
+
+void TestFoldersAndModes::chmodKeepsBlanksAroundTheName_data()
+{
+    QTest::addColumn<FtpServerFixture::Kind>("kind");
+    QTest::newRow("pyftpdlib") << FtpServerFixture::Kind::Pyftpdlib;
+    QTest::newRow("vsftpd") << FtpServerFixture::Kind::Vsftpd;
+}
+
+// Blanks at either end belong to the name: a trimmed command line changes the mode of another
+// file, or of none.
+void TestFoldersAndModes::chmodKeepsBlanksAroundTheName()
+{
+    QFETCH(FtpServerFixture::Kind, kind);
+    FtpServerFixture server(kind);
+    ManageRig rig;
+    QVERIFY(rig.connectTo(server));
+    // The listing keeps one blank at the end of a name (a blank in front is lost in its columns).
+    const QString trailing = QStringLiteral("trail .html ");
+    const QString both = QStringLiteral(" lead and trail .html ");
+    QVERIFY(makeEntries(server.root(),
+        { QStringLiteral("www/"), QStringLiteral("www/") + trailing, QStringLiteral("www/trail .html"),
+            QStringLiteral("www/") + both, QStringLiteral("www/lead and trail .html") }));
+    const QString www = server.root() + QStringLiteral("/www/");
+    for (const QString& name :
+        { trailing, QStringLiteral("trail .html"), both, QStringLiteral("lead and trail .html") })
+        QVERIFY(::chmod(QFile::encodeName(www + name).constData(), 0600) == 0);
+    QVERIFY(rig.showAndSelect(QStringLiteral("/www"), { trailing }));
+    rig.permissions.setCheck2(2, true);
+    rig.permissions.setCheck2(5, true);
+    QCOMPARE(rig.permissions.Label11(), QStringLiteral("754"));
+
+    QVERIFY(rig.permissions.ChangeServerPermissions());
+
+    QCOMPARE(modeOf(www + trailing), 0754);
+    QCOMPARE(modeOf(www + QStringLiteral("trail .html")), 0600);
+    QCOMPARE(rig.linesStartingWith(trailing), QStringList { QStringLiteral(" パーミッション変更") });
+
+    // The user moved the server elsewhere in the console: the name is still the pane's, and it
+    // goes to the server exactly, blanks in front included.
+    QVERIFY(rig.pane->FtpHandle()->command(QStringLiteral("CWD /"), false, 1));
+    FtpConnection& connection = *rig.pane->FtpHandle();
+    QVERIFY2(connection.nameCommand(ManageRules::chmodCommand(QStringLiteral("640"), both)),
+        qPrintable(connection.lastResponse()));
+    QCOMPARE(modeOf(www + both), 0640);
+    QCOMPARE(modeOf(www + QStringLiteral("lead and trail .html")), 0600);
+    QVERIFY(connection.lastResponse().startsWith(QStringLiteral("200")));
+
+    // Line ends and NUL never reach the server, not even inside a name.
+    const QStringList bad = { QStringLiteral("a\r\nDELE b"), QStringLiteral("a\nb"), QStringLiteral("a") + QChar(0) };
+    for (const QString& name : bad)
+        QVERIFY(!connection.nameCommand(ManageRules::chmodCommand(QStringLiteral("777"), name)));
+    QVERIFY(connection.nameCommand(ManageRules::chmodCommand(QStringLiteral("644"), trailing)));
+    QCOMPARE(modeOf(www + trailing), 0644);
 }
 
 void TestFoldersAndModes::chmodNeedsASelection()
