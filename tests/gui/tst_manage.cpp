@@ -49,6 +49,32 @@ void answerCautionWith(FrmCaution* caution, const QString& button)
     poll->start();
 }
 
+// Types `keys` one after the other where the confirmation panel has its focus, as soon as it
+// asks; `stillAsking` gets whether it was still waiting after each key. "中止" ends a question
+// the keys left open.
+void typeOnCaution(FrmCaution* caution, const QList<Qt::Key>& keys, QList<bool>* stillAsking)
+{
+    auto* poll = new QTimer(caution);
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, caution, [caution, poll, keys, stillAsking] {
+        if (!caution->isAsking())
+            return;
+        poll->deleteLater();
+        poll->stop();
+        for (Qt::Key key : keys) {
+            QWidget* focus = caution->focusWidget();
+            QTest::keyClick(focus ? focus : caution, key);
+            QCoreApplication::processEvents();
+            // Answered, it is hidden at once; its event loop ends after this handler.
+            stillAsking->append(caution->isVisible());
+        }
+        // Keys that left it waiting fail the test rather than hang it.
+        if (caution->isVisible())
+            caution->cancelButton()->click();
+    });
+    poll->start();
+}
+
 int modeOf(const QString& path)
 {
     struct stat st { };
@@ -69,6 +95,7 @@ private Q_SLOTS:
     void permissionPanelShowsTheMode();
     void serverDeletesAndModesThroughTheWindow();
     void localDeleteGoesToTheTrash();
+    void cautionPanelKeys();
 };
 
 void TestManage::initTestCase()
@@ -238,6 +265,45 @@ void TestManage::localDeleteGoesToTheTrash()
     m_dialogs.queueInput(m_home->path() + QStringLiteral("/new"));
     w.makeFolderInActivePane();
     QVERIFY(QFileInfo(m_home->filePath(QStringLiteral("new"))).isDir());
+}
+
+// Esc answers "中止" wherever the panel's focus is, and Enter never deletes unless the user
+// moved the focus to "実行".
+void TestManage::cautionPanelKeys()
+{
+    const QDir root(m_server->root());
+    QVERIFY(root.mkpath(QStringLiteral("site/old")));
+    QVERIFY(writeBytes(root.filePath(QStringLiteral("site/old/a.html")), "a\n"));
+    QVERIFY(writeBytes(root.filePath(QStringLiteral("site/b.html")), "b\n"));
+    QString messages;
+    QVERIFY2(connectWindow(&messages), qPrintable(messages));
+    MainWindow& w = window();
+    w.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+    RemotePane& pane = w.remotePane();
+    pane.setTxtDir(QStringLiteral("/site"));
+    pane.RefreshFtpPanes();
+    FrmCaution* caution = w.frmCaution();
+    const QStringList before = ModelTexts::itemTexts(pane.ListView1());
+
+    w.state().ActivePane = 2;
+    ModelTexts::selectRowsByName(pane.ListView1Selection(), { QStringLiteral("old"), QStringLiteral("b.html") });
+    QList<bool> asking;
+    typeOnCaution(caution, { Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape }, &asking);
+    w.deleteInActivePane();
+    QCOMPARE(asking, (QList<bool> { true, true, false }));
+    QVERIFY(!caution->isVisible());
+    QVERIFY(root.exists(QStringLiteral("site/old/a.html")));
+    QVERIFY(root.exists(QStringLiteral("site/b.html")));
+    QVERIFY(!w.state().StopRequested);
+    QCOMPARE(ModelTexts::itemTexts(pane.ListView1()), before);
+
+    // The direct question: Esc is "中止", which the caller honours.
+    asking.clear();
+    typeOnCaution(caution, { Qt::Key_Escape }, &asking);
+    QVERIFY(!caution->ask(QString()));
+    QCOMPARE(asking, QList<bool> { false });
+    QVERIFY(w.state().StopRequested);
 }
 
 QTEST_MAIN(TestManage)

@@ -6,6 +6,7 @@
 
 #include <QEventLoop>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QPointer>
 
 using namespace PanelControls;
@@ -68,6 +69,15 @@ bool FrmCaution::ask(const QString& counts)
         return false;
     m_loop = nullptr;
     return m_answer;
+}
+
+void FrmCaution::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape && isAsking()) {
+        m_cancel->click();
+        return;
+    }
+    MovablePanel::keyPressEvent(event);
 }
 
 void FrmCaution::hideEvent(QHideEvent* event)

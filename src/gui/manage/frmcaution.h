@@ -26,6 +26,9 @@ public:
 
 protected:
     void hideEvent(QHideEvent* event) override;
+    // Esc answers "中止", as in any dialog. Enter is left to the focused button's own handling,
+    // which in a panel (no dialog) clicks nothing, so a stray Enter never deletes.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     AppState& m_state;
