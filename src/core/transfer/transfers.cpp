@@ -341,6 +341,19 @@ bool Transfers::connectionLost()
     return true;
 }
 
+QString Transfers::uploadKey(const QString& serverPath) const
+{
+    return m_remotePane.hostName() + u'\n' + QDir::cleanPath(serverPath);
+}
+
+void Transfers::noteUpload(const QString& serverPath, bool finished)
+{
+    if (finished)
+        m_unfinishedUploads.remove(uploadKey(serverPath));
+    else
+        m_unfinishedUploads.insert(uploadKey(serverPath));
+}
+
 QString Transfers::stampText(QDateTime time) const
 {
     const QDate today = m_clock().date();
@@ -897,14 +910,16 @@ bool Transfers::uploadFilesPass()
                 const QString name = cellText(list, i, 0);
                 if (m_modeRules.IsSendable(name)) {
                     m_modeRules.SetTransferMode(name);
-                    const int r = CompareWithServer(i);
+                    const QString ftpName = uploadName(name);
+                    const bool unfinished = m_unfinishedUploads.contains(uploadKey(onServer(ftpName)));
+                    const int r = unfinished ? 1 : CompareWithServer(i);
                     if (!overwrite && r != 1 && r != 3) {
                         setIconKey(list, i, IconKeys::Leaf3);
                     } else {
-                        const QString ftpName = uploadName(name);
                         m_report.setText7(name);
                         const bool ok = FtpPutFileConv(
                             m_remotePane.FtpHandle(), folder + u'/' + name, onServer(ftpName), m_state.TransferMode, 0);
+                        noteUpload(onServer(ftpName), ok);
                         const QString details = name + QStringLiteral("→") + name;
                         if (ok) {
                             writeLog(QStringLiteral("<ファイルアップロード>"), overwrite ? details + u' ' : details,
@@ -1048,8 +1063,10 @@ bool Transfers::uploadTreePass()
         }
         m_modeRules.SetTransferMode(key);
         const QString localPath = (node->parent() ? nodeKey(node->parent()) : localDir) + u'/' + node->text();
-        const int r = CompareTreeStamps(key, ftpPath);
+        int r = CompareTreeStamps(key, ftpPath);
         ftpPath = uploadName(ftpPath);
+        if (m_unfinishedUploads.contains(uploadKey(onServer(ftpPath))))
+            r = 1;
         if (!overwrite && r != 1 && r != 3) {
             node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
             stepRun(0, 1);
@@ -1065,6 +1082,7 @@ bool Transfers::uploadTreePass()
         // Once more, now with the error message.
         if (!ok && !cancelled() && connectionOpen())
             ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, onServer(ftpPath), m_state.TransferMode, 0);
+        noteUpload(onServer(ftpPath), ok);
         if (ok) {
             node->setData(IconKeys::Leaf2, ItemRoles::IconKeyRole);
             writeLog(QStringLiteral("<ファイル書込>"), localPath + QStringLiteral("→") + ftpPath + u' ',

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -120,6 +121,8 @@ private:
     // After a failed file: true, with a status line, when the connection is gone. Every later file
     // would fail the same way (and an upload would ask the user about each), so the run ends.
     bool connectionLost();
+    QString uploadKey(const QString& serverPath) const;
+    void noteUpload(const QString& serverPath, bool finished);
     bool connectionOpen() const;
     QString stampText(QDateTime time) const;
     QString ftpNodeStamp(const QStandardItem* node) const;
@@ -161,4 +164,7 @@ private:
     bool m_cacheServerFolders = false;
     QHash<QString, QHash<QString, FtpFindData>> m_serverFolders;
     QString m_runFolder; // the server's folder when the run began; empty when unknown
+    // Server files whose upload began and did not end: what is there is a piece, newer than the
+    // local file, and would be passed over by the next update run.
+    QSet<QString> m_unfinishedUploads;
 };

@@ -118,6 +118,17 @@ void TestTransfersFaults::stopInsideFile()
     QVERIFY(!rig.ftp.state.StopRequested);
     QString folder;
     QVERIFY(rig.ftp.pane->FtpHandle()->getCurrentDirectory(&folder));
+
+    // The piece left on the server is newer than the local file, yet the next update run sends
+    // the file again.
+    QVERIFY(QFileInfo(server.root() + u"/up.bin").size() > 0);
+    QVERIFY(writeBytes(rig.localPath(u"up.bin"_qs), "whole", QDateTime(QDate(2020, 1, 1), QTime(0, 0))));
+    rig.transfers->setOption1(0);
+    rig.showBoth();
+    rig.selectLocal({ u"up.bin"_qs });
+    rig.transfers->UploadFiles();
+    QCOMPARE(readBytes(server.root() + u"/up.bin"), QByteArray("whole"));
+    QCOMPARE(rig.localIcon(u"up.bin"_qs), IconKeys::Leaf2);
 }
 
 void TestTransfersFaults::stopBetweenFiles()
