@@ -1,4 +1,5 @@
-// The text rules of deleting, folders and permissions, table-driven.
+// The rules of deleting and permissions with branches of their own, table-driven: the root a
+// server delete starts from, and the mode between the nine boxes, digits and letters.
 #include "core/manage/managerules.h"
 
 #include <QTest>
@@ -12,8 +13,6 @@ private Q_SLOTS:
     void mode();
     void modeText_data();
     void modeText();
-    void texts_data();
-    void texts();
 };
 
 void TestManageRules::deletionRoot_data()
@@ -24,9 +23,6 @@ void TestManageRules::deletionRoot_data()
     QTest::newRow("host name is the root") << " ftp.example.jp "
                                            << "ftp.example.jp"
                                            << "/";
-    QTest::newRow("host name and a path") << "ftp.example.jp/pub/www"
-                                          << "ftp.example.jp"
-                                          << "/pub/www";
     QTest::newRow("host name with a port and a path") << "127.0.0.1:2121/a b"
                                                       << "127.0.0.1:2121"
                                                       << "/a b";
@@ -68,9 +64,6 @@ void TestManageRules::mode_data()
     QTest::newRow("first mode of the panel") << "110100100"
                                              << "644"
                                              << "rw-r--r--";
-    QTest::newRow("scripts") << "111101101"
-                             << "755"
-                             << "rwxr-xr-x";
     QTest::newRow("write only for others") << "000000010"
                                            << "002"
                                            << "-------w-";
@@ -129,25 +122,6 @@ void TestManageRules::modeText()
     QCOMPARE(boxes.has_value(), !digits.isEmpty());
     if (boxes)
         QCOMPARE(ManageRules::modeDigits(*boxes), digits);
-}
-
-void TestManageRules::texts_data()
-{
-    QTest::addColumn<QString>("got");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("counts") << ManageRules::cautionCounts(3, 12) << "フォルダー数:3　ファイル数:12";
-    QTest::newRow("chmod") << ManageRules::chmodCommand("755", "index.html") << "SITE CHMOD 755 index.html";
-    QTest::newRow("chmod of a name with blanks")
-        << ManageRules::chmodCommand("644", "my  page.html") << "SITE CHMOD 644 my  page.html";
-    QTest::newRow("local proposal") << ManageRules::localFolderProposal(" /home/u/site ") << "/home/u/site/";
-    QTest::newRow("local proposal with a slash") << ManageRules::localFolderProposal("/") << "/";
-}
-
-void TestManageRules::texts()
-{
-    QFETCH(QString, got);
-    QFETCH(QString, expected);
-    QCOMPARE(got, expected);
 }
 
 QTEST_GUILESS_MAIN(TestManageRules)
