@@ -20,7 +20,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QGroupBox>
 #include <QInputMethodEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -35,20 +34,10 @@
 
 namespace {
 
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
-
 using ModelTexts::itemTexts;
 using SettingsFiles::cp932Lines;
+using SettingsFiles::readBytes;
+using SettingsFiles::writeBytes;
 
 QStringList itemTexts(const QListWidget* list)
 {
@@ -106,7 +95,6 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void controlsCarryTheirNames();
     void registerAndSelectThroughThePanel();
     void updateAndDeleteThroughThePanel();
     void clearAnonymousAndClose();
@@ -189,53 +177,13 @@ void TestProfilePanel::loadProfilesFile()
     m_profiles->selectLastProfile();
 }
 
-void TestProfilePanel::controlsCarryTheirNames()
-{
-    QCOMPARE(m_panel->objectName(), QStringLiteral("Frame1"));
-    QCOMPARE(m_panel->titleLabel()->objectName(), QStringLiteral("Label5"));
-    QCOMPARE(m_panel->titleLabel()->text(), QStringLiteral("サーバーの設定"));
-    QCOMPARE(find<QListView>("List1")->model(), m_options->List1());
-    for (int i = 0; i < Profiles::FieldCount; ++i) {
-        auto* frame = find<QGroupBox>(QStringLiteral("Frame22_%1").arg(i));
-        QVERIFY(frame);
-        // The tags of the file are the frames' captions.
-        QCOMPARE(u'<' + frame->title() + u'>', Profiles::fieldTag(i));
-        QCOMPARE(field(i)->parentWidget(), frame);
-        QCOMPARE(field(i)->echoMode(), i == 3 ? QLineEdit::Password : QLineEdit::Normal);
-    }
-    QCOMPARE(find<QGroupBox>("Frame22_3")->title(), QStringLiteral("FTP\u3000パスワード"));
-    const std::pair<const char*, const char16_t*> buttons[] = {
-        { "Command2_0", u"新規/再　登録" },
-        { "Command2_1", u"登録抹消" },
-        { "Command6", u"項目クリアー" },
-        { "Command14_0", u"OK" },
-        { "Command14_1", u"anony" },
-        { "Command23", u"DIR" },
-        { "Command32", u"設定のﾊﾞｯｸｱｯﾌﾟ" },
-        { "Command35", nullptr },
-    };
-    for (const auto& [name, caption] : buttons) {
-        QPushButton* b = button(name);
-        QVERIFY2(b && b->isVisible(), name);
-        if (caption)
-            QCOMPARE(b->text(), QString::fromUtf16(caption));
-    }
-    QCOMPARE(find<QCheckBox>("Check9")->text(), QStringLiteral("FTPサーバーの時間をローカルの時間に変更する。"));
-    QCOMPARE(find<QCheckBox>("Check9")->parentWidget(), m_panel);
-
-    auto* chooser = find<FolderChooserPanel>("Frame6");
-    QVERIFY(chooser && chooser->isHidden());
-    QCOMPARE(chooser->parentWidget(), m_host.get());
-    QCOMPARE(chooser->titleLabel()->objectName(), QStringLiteral("Label6"));
-    QVERIFY(chooser->findChild<QPushButton*>(QStringLiteral("Command24")));
-}
-
 void TestProfilePanel::registerAndSelectThroughThePanel()
 {
     loadProfilesFile();
     // The last profile shows, its password masked but whole.
     QCOMPARE(field(0)->text(), QStringLiteral("ホームページ①"));
     QCOMPARE(field(3)->text(), QStringLiteral("パス①ワード"));
+    QCOMPARE(field(3)->echoMode(), QLineEdit::Password);
     QCOMPARE(field(4)->text(), QStringLiteral("c:/web/表示"));
     auto* list1 = find<QListView>("List1");
     QCOMPARE(list1->currentIndex().row(), 2);
