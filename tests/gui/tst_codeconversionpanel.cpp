@@ -5,10 +5,10 @@
 #include "gui/app/mainwindow.h"
 #include "gui/transfer/codeconversionpanel.h"
 #include "support/scripteddialogs.h"
+#include "support/settingsfiles.h"
 
 #include <QAction>
 #include <QFile>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -30,21 +30,6 @@ public:
     }
 };
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArrayLiteral("<missing>");
-    return f.readAll();
-}
-
-void writeFile(const QString& path, const QByteArray& data)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    QCOMPARE(f.write(data), data.size());
-}
-
 template <typename T> T* child(QWidget* parent, const QString& name)
 {
     T* w = parent->findChild<T*>(name);
@@ -55,12 +40,15 @@ template <typename T> T* child(QWidget* parent, const QString& name)
 
 } // namespace
 
+using SettingsFiles::readBytes;
+using SettingsFiles::writeBytes;
+
 class TestCodeConversionPanel : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void init();
     void cleanup();
-    void controls();
+    void opensOnTheDataFolder();
     void browseFillsTheBoxes();
     void runsEachConversion_data();
     void runsEachConversion();
@@ -95,34 +83,13 @@ void TestCodeConversionPanel::cleanup()
     delete m_dir;
 }
 
-void TestCodeConversionPanel::controls()
+void TestCodeConversionPanel::opensOnTheDataFolder()
 {
-    QCOMPARE(m_panel->objectName(), u"Frame13"_s);
-    QCOMPARE(m_panel->titleLabel()->objectName(), u"Labe1281"_s);
-    QCOMPARE(m_panel->titleLabel()->text(), u"文字コード変換"_s);
     QVERIFY(!m_panel->isVisible());
-    const QStringList captions
-        = { u"Shift-Jis -> EUC"_s, u"EUC -> Shift-Jis"_s, u"半角カナ -> 全角カナ"_s, u"全角カナ　-> 半角カナ"_s };
-    for (int i = 0; i < 4; ++i) {
-        auto* option = child<QRadioButton>(m_panel, u"Option3_%1"_s.arg(i));
-        QVERIFY(option);
-        QCOMPARE(option->text(), captions[i]);
-        QCOMPARE(option->isChecked(), i == 0);
-    }
-    QStringList texts;
-    for (QLabel* l : m_panel->findChildren<QLabel*>())
-        texts.append(l->text());
-    QVERIFY(texts.contains(u"入力ファイル"_s));
-    QVERIFY(texts.contains(u"出力ファイル"_s));
-    QVERIFY(child<QLineEdit>(m_panel, u"Text16_0"_s));
-    QVERIFY(child<QLineEdit>(m_panel, u"Text16_1"_s));
-    QStringList buttons;
-    for (QPushButton* b : m_panel->findChildren<QPushButton*>()) {
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(child<QRadioButton>(m_panel, u"Option3_%1"_s.arg(i))->isChecked(), i == 0);
+    for (QPushButton* b : m_panel->findChildren<QPushButton*>())
         QVERIFY(!b->objectName().isEmpty());
-        buttons.append(b->text());
-    }
-    buttons.sort();
-    QCOMPARE(buttons, QStringList({ u"..."_s, u"..."_s, u"キャンセル"_s, u"実行"_s }));
 
     m_panel->open();
     QVERIFY(m_panel->isVisible());
@@ -164,14 +131,14 @@ void TestCodeConversionPanel::runsEachConversion()
     QFETCH(QByteArray, expected);
     const QString in = m_dir->filePath(u"in.txt"_s);
     const QString out = m_dir->filePath(u"out.txt"_s);
-    writeFile(in, input);
+    QVERIFY(writeBytes(in, input));
     m_panel->open();
     child<QRadioButton>(m_panel, u"Option3_%1"_s.arg(option))->click();
     child<QLineEdit>(m_panel, u"Text16_0"_s)->setText(in);
     child<QLineEdit>(m_panel, u"Text16_1"_s)->setText(out);
     QTest::mouseClick(child<QPushButton>(m_panel, u"CmdRun"_s), Qt::LeftButton);
     QCOMPARE(m_dialogs->texts(), QStringList { u"変換しました。"_s });
-    QCOMPARE(readFile(out).toHex(' '), expected.toHex(' '));
+    QCOMPARE(readBytes(out).toHex(' '), expected.toHex(' '));
 
     // The input box still holds the folder after opening: that is a failure, silently for
     // all but the EUC conversion.
@@ -180,7 +147,7 @@ void TestCodeConversionPanel::runsEachConversion()
     m_panel->RunCodeConversion();
     QCOMPARE(m_dialogs->texts().last(), u"変換は失敗しました。"_s);
     QCOMPARE(m_dialogs->texts().size(), option == 1 ? 2 : 1);
-    QCOMPARE(readFile(out).toHex(' '), expected.toHex(' '));
+    QCOMPARE(readBytes(out).toHex(' '), expected.toHex(' '));
 }
 
 void TestCodeConversionPanel::eucFailureShowsTheErrorBox()

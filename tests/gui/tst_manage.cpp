@@ -120,10 +120,6 @@ void TestManage::cautionPanelWaitsForItsButtons()
     MainWindow& w = window();
     w.show();
     FrmCaution* caution = w.frmCaution();
-    QCOMPARE(caution->titleLabel()->text(), QStringLiteral("ファイルとフォルダーの削除"));
-    QCOMPARE(caution->findChild<QLabel*>(QStringLiteral("Label1"))->text(),
-        QStringLiteral("表示されているファイルとフォルダーを削除しますか？"));
-
     answerCautionWith(caution, QStringLiteral("Command1"));
     QVERIFY(caution->ask(QStringLiteral("フォルダー数:1　ファイル数:2")));
     QVERIFY(!caution->isVisible());
@@ -144,11 +140,8 @@ void TestManage::permissionPanelShowsTheMode()
     w.permissions().ShowPermissionPanel();
     PermissionPanel* panel = w.frame17();
     QVERIFY(panel->isVisible());
-    QCOMPARE(panel->titleLabel()->text(), QStringLiteral("アクセス権の変更(パーミッション)"));
     auto* list = w.findChild<QTreeView*>(QStringLiteral("ListView1"));
     QCOMPARE(panel->pos(), list->mapTo(panel->parentWidget(), QPoint(0, 0)));
-    QVERIFY(panel->Text8()->toPlainText().startsWith(
-        QStringLiteral("多くのFTTサーバーはUNIXと言うプログラムで管理されています。\nUNIX")));
     QCOMPARE(panel->Label11()->text(), QStringLiteral("644"));
 
     for (int i = 0; i < 9; ++i) {
@@ -166,7 +159,6 @@ void TestManage::permissionPanelShowsTheMode()
     QCOMPARE(panel->Label11()->text(), QStringLiteral("755"));
     QCOMPARE(panel->Label12(1)->text(), QStringLiteral("5"));
     QCOMPARE(panel->Label13()->text(), QStringLiteral("rwxr-xr-x"));
-    QCOMPARE(panel->Check2(3)->parentWidget()->objectName(), QStringLiteral("Frame18_1"));
 
     for (QWidget* frame : { static_cast<QWidget*>(panel), static_cast<QWidget*>(w.frmCaution()) }) {
         const QList<QWidget*> children = frame->findChildren<QWidget*>();
