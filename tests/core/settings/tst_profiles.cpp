@@ -41,7 +41,7 @@ private Q_SLOTS:
     void init();
     void cleanup();
 
-    void captionsAreTheTags();
+    void captionsOutsideTheFieldsAreEmpty();
     void scramble_data();
     void scramble();
     void unscramble_data();
@@ -144,17 +144,10 @@ QStringList TestProfiles::fields() const
     return out;
 }
 
-void TestProfiles::captionsAreTheTags()
+void TestProfiles::captionsOutsideTheFieldsAreEmpty()
 {
-    const QStringList captions { QStringLiteral("管理用の名前（任意の名前）"),
-        QStringLiteral("FTPサーバー名（ホストアドレス）"), QStringLiteral("FTPアカウント（ユーザーID）"),
-        QStringLiteral("FTP\u3000パスワード"), QStringLiteral("ローカルマシン初期フォルダー"),
-        QStringLiteral("サーバー初期フォルダー"), QStringLiteral("ホームページアドレス") };
-    for (int i = 0; i < Profiles::FieldCount; ++i) {
-        QCOMPARE(Profiles::Frame22(i), captions.at(i));
-        QCOMPARE(Profiles::fieldTag(i), u'<' + captions.at(i) + u'>');
-    }
-    QVERIFY(Profiles::Frame22(7).isEmpty());
+    // The tags themselves are checked by loading files the first platform wrote.
+    QVERIFY(Profiles::Frame22(Profiles::FieldCount).isEmpty());
     QVERIFY(Profiles::Frame22(-1).isEmpty());
 }
 
@@ -657,8 +650,6 @@ void TestProfiles::backupName_data()
     QTest::newRow("afternoon") << QDateTime(QDate(2004, 8, 12), QTime(13, 12, 52)) << "FTPSet120040812131252.txt";
     QTest::newRow("morning, leading zeros")
         << QDateTime(QDate(2010, 1, 2), QTime(9, 5, 3)) << "FTPSet120100102090503.txt";
-    QTest::newRow("last second of a year")
-        << QDateTime(QDate(1999, 12, 31), QTime(23, 59, 59)) << "FTPSet119991231235959.txt";
 }
 
 void TestProfiles::backupName()
