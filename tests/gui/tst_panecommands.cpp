@@ -27,6 +27,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDrag>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -98,6 +99,7 @@ private Q_SLOTS:
     void clicksSetTheMenu();
     void copyAndPasteByFocus();
     void dropsInFourDirections();
+    void dragMarksTheDropTarget();
     void renameInPlace();
     void doubleClickOnLocalFiles();
     void viewerStoresOnTheServer();
@@ -374,6 +376,70 @@ void TestPaneCommands::dropsInFourDirections()
     mouse.ListView2_OLEDragDrop(&mime, QPoint(5, listView2->viewport()->height() - 2), listView2->viewport());
     QVERIFY(QFileInfo::exists(home() + "/site/a.txt"));
     QVERIFY(m_dialogs.asked.isEmpty());
+}
+
+// The offscreen platform runs no real drag (its drag returns at once) and Qt delivers no drag
+// event to a widget outside one, so the drag's moves are played through PaneMouse::dragOver with
+// a list as the source, as the drag events pass it, and the leave, the drop and a drag from
+// outside the window go straight to the lists' event filter, as Qt hands them over.
+void TestPaneCommands::dragMarksTheDropTarget()
+{
+    MainWindow& w = connectedWindow();
+    QTreeView* listView1 = view("ListView1");
+    QTreeView* listView2 = view("ListView2");
+    PaneMouse& mouse = w.paneMouse();
+    showLocal(home());
+    selectRows(listView2, { "local.txt" });
+    listView1->selectionModel()->clearSelection();
+    const QPoint pub = rowCenter(listView1, "pub");
+    const QPoint site = rowCenter(listView2, "site");
+    QVERIFY(pub.y() >= 0 && site.y() >= 0);
+    const QRect pubRow = listView1->visualRect(listView1->indexAt(pub)).adjusted(0, 0, 200, 0);
+    const QImage plain = listView1->viewport()->grab(pubRow).toImage();
+
+    auto marked = [&mouse](const QTreeView* list) {
+        const QModelIndex index = mouse.markedDropTarget(list);
+        return index.isValid() ? index.data().toString() : QStringLiteral("-");
+    };
+    QStringList seen;
+    auto over = [&](QTreeView* list, const QPoint& at, const QObject* source) {
+        mouse.dragOver(list, at, source);
+        seen.append(marked(listView1) + u'|' + marked(listView2));
+    };
+    over(listView1, pub, listView2);
+    const QImage highlighted = listView1->viewport()->grab(pubRow).toImage();
+    over(listView1, rowCenter(listView1, "index.html"), listView2);
+    over(listView1, QPoint(5, listView1->viewport()->height() - 2), listView2);
+    over(listView1, pub, listView1);
+    over(listView2, site, listView1);
+    over(listView2, rowCenter(listView2, "local.txt"), listView2);
+    over(listView2, site, listView2);
+    QCOMPARE(seen, QStringList({ "pub|-", "-|-", "-|-", "pub|-", "pub|site", "pub|-", "pub|site" }));
+    QVERIFY(highlighted != plain);
+
+    // Leaving a list takes its mark away; so does the end of the drag over it (a drop, here one
+    // from outside the window, which is refused).
+    QObject& filter = mouse;
+    QDragLeaveEvent leave;
+    filter.eventFilter(listView1->viewport(), &leave);
+    QCOMPARE(marked(listView1), QStringLiteral("-"));
+    QCOMPARE(listView1->viewport()->grab(pubRow).toImage(), plain);
+    QMimeData mime;
+    mime.setText(QStringLiteral("rows"));
+    QDropEvent drop(QPointF(site), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QVERIFY(filter.eventFilter(listView2->viewport(), &drop));
+    QVERIFY(!drop.isAccepted());
+    QCOMPARE(marked(listView2), QStringLiteral("-"));
+
+    // A drag from outside the window (it has no source here) is refused and marks nothing.
+    over(listView1, pub, listView2);
+    QDragMoveEvent foreign(pub, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QVERIFY(filter.eventFilter(listView1->viewport(), &foreign));
+    QVERIFY(!foreign.isAccepted());
+    QCOMPARE(marked(listView1), QStringLiteral("-"));
+    QCoreApplication::processEvents();
+    QVERIFY(!QFileInfo::exists(serverFile("pub/local.txt")));
+    QVERIFY(!QFileInfo::exists(home() + "/site/local.txt"));
 }
 
 void TestPaneCommands::renameInPlace()

@@ -1,6 +1,8 @@
 #include "gui/panes/panemouse.h"
 
 #include "core/panes/commands/panecommands.h"
+#include "core/panes/itemroles.h"
+#include "gui/panes/iconkeydelegate.h"
 
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -40,6 +42,39 @@ QString PaneMouse::listName(const QObject* widget) const
     if (widget == m_listView2 || widget == m_listView2->viewport())
         return QStringLiteral("ListView2");
     return QString();
+}
+
+QModelIndex PaneMouse::dropTargetAt(const QTreeView* list, const QPoint& pos, const QObject* source) const
+{
+    if ((list != m_listView1 && list != m_listView2) || listName(source).isEmpty())
+        return QModelIndex();
+    const QModelIndex at = list->indexAt(pos);
+    if (!at.isValid())
+        return QModelIndex();
+    const QModelIndex row = at.siblingAtColumn(0);
+    // The drop handlers go into a row only when it is a folder; anything else lands in the
+    // list's own folder.
+    return row.data(ItemRoles::IconKeyRole).toString() == IconKeys::Closed ? row : QModelIndex();
+}
+
+QModelIndex PaneMouse::markedDropTarget(const QTreeView* list) const
+{
+    const auto* delegate = list ? qobject_cast<const IconKeyDelegate*>(list->itemDelegate()) : nullptr;
+    return delegate ? delegate->dropTarget() : QModelIndex();
+}
+
+void PaneMouse::dragOver(QTreeView* list, const QPoint& pos, const QObject* source)
+{
+    markDropTarget(list, dropTargetAt(list, pos, source));
+}
+
+void PaneMouse::markDropTarget(QTreeView* list, const QModelIndex& index)
+{
+    auto* delegate = qobject_cast<IconKeyDelegate*>(list->itemDelegate());
+    if (!delegate || delegate->dropTarget() == index)
+        return;
+    delegate->setDropTarget(index);
+    list->viewport()->update();
 }
 
 void PaneMouse::ListView1_OLEDragDrop(const QMimeData* data, const QPoint& pos, QObject* source)
@@ -91,6 +126,8 @@ bool PaneMouse::eventFilter(QObject* watched, QEvent* event)
         const bool isList = watched == m_listView1->viewport() || watched == m_listView2->viewport();
         if (!isList)
             break;
+        QTreeView* list = watched == m_listView1->viewport() ? m_listView1 : m_listView2;
+        dragOver(list, drag->position().toPoint(), drag->source());
         if (listName(drag->source()).isEmpty()) {
             drag->ignore();
             return true;
@@ -99,11 +136,18 @@ bool PaneMouse::eventFilter(QObject* watched, QEvent* event)
         drag->accept();
         return true;
     }
+    case QEvent::DragLeave:
+        if (watched == m_listView1->viewport())
+            markDropTarget(m_listView1, QModelIndex());
+        else if (watched == m_listView2->viewport())
+            markDropTarget(m_listView2, QModelIndex());
+        break;
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
         const QPoint pos = drop->position().toPoint();
         if (watched != m_listView1->viewport() && watched != m_listView2->viewport())
             break;
+        markDropTarget(watched == m_listView1->viewport() ? m_listView1 : m_listView2, QModelIndex());
         if (listName(drop->source()).isEmpty()) {
             drop->ignore();
             return true;
