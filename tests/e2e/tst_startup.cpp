@@ -1,4 +1,5 @@
 #include "core/app/codepage.h"
+#include "support/settingsfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,12 +10,7 @@
 
 namespace {
 
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+using SettingsFiles::writeBytes;
 
 } // namespace
 

@@ -4,6 +4,7 @@
 #include "support/proxyfixture.h"
 #include "support/rawftpclient.h"
 #include "support/scriptedftpserver.h"
+#include "support/settingsfiles.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,19 +19,10 @@ Q_DECLARE_METATYPE(ProxyFixture::Kind)
 
 namespace {
 
+using SettingsFiles::readBytes;
+using SettingsFiles::writeBytes;
+
 constexpr int Wait = 10000;
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 // Runs lftp with `commands` against the fixture; returns its output, or "lftp failed ..." text.
 bool runLftp(const FtpServerFixture& fx, const QString& commands, QString* output)
@@ -118,19 +110,19 @@ void TestFixtures::servesFiles()
 
     QTemporaryDir local;
     const QByteArray content = QByteArray("fixture \x82\xa0 bytes\r\n\n", 19).repeated(1000);
-    QVERIFY(writeFile(fx.root() + QStringLiteral("/down.bin"), content));
-    QVERIFY(writeFile(local.filePath(QStringLiteral("up.bin")), content + "tail"));
+    QVERIFY(writeBytes(fx.root() + QStringLiteral("/down.bin"), content));
+    QVERIFY(writeBytes(local.filePath(QStringLiteral("up.bin")), content + "tail"));
     // A file the test owns, replaced over FTP: the session may overwrite what the test wrote.
-    QVERIFY(writeFile(fx.root() + QStringLiteral("/replace.txt"), "old"));
+    QVERIFY(writeBytes(fx.root() + QStringLiteral("/replace.txt"), "old"));
 
     QString out;
     const QString commands
         = QStringLiteral("get /down.bin -o %1; put %2 -o /up.bin; put %2 -o replace.txt; mkdir sub")
               .arg(local.filePath(QStringLiteral("got.bin")), local.filePath(QStringLiteral("up.bin")));
     QVERIFY2(runLftp(fx, commands, &out), qPrintable(out));
-    QCOMPARE(readFile(local.filePath(QStringLiteral("got.bin"))), content);
-    QCOMPARE(readFile(fx.root() + QStringLiteral("/up.bin")), content + "tail");
-    QCOMPARE(readFile(fx.root() + QStringLiteral("/replace.txt")), content + "tail");
+    QCOMPARE(readBytes(local.filePath(QStringLiteral("got.bin"))), content);
+    QCOMPARE(readBytes(fx.root() + QStringLiteral("/up.bin")), content + "tail");
+    QCOMPARE(readBytes(fx.root() + QStringLiteral("/replace.txt")), content + "tail");
     QVERIFY(QFileInfo(fx.root() + QStringLiteral("/sub")).isDir());
     QVERIFY2(fx.logText().contains(QStringLiteral("up.bin")), "the protocol log records the session");
     if (ipv6)
@@ -234,7 +226,7 @@ void TestFixtures::asciiConversion()
     FtpServerFixture fx(o);
     QString error;
     QVERIFY2(fx.start(&error), qPrintable(error));
-    QVERIFY(writeFile(fx.root() + QStringLiteral("/t.txt"), "a\nb\n\nc"));
+    QVERIFY(writeBytes(fx.root() + QStringLiteral("/t.txt"), "a\nb\n\nc"));
     RawFtpClient c;
     QVERIFY(rawLogin(fx, &c));
     QCOMPARE(c.command("TYPE A", Wait), 200);
@@ -357,7 +349,7 @@ void TestFixtures::parallelServersGetSeparatePorts()
 void TestFixtures::existingRootIsServed()
 {
     QTemporaryDir dir;
-    QVERIFY(writeFile(dir.filePath(QStringLiteral("mine.txt")), "mine"));
+    QVERIFY(writeBytes(dir.filePath(QStringLiteral("mine.txt")), "mine"));
     for (Kind k : { Kind::Pyftpdlib, Kind::Vsftpd }) {
         FtpServerFixture::Options o;
         o.kind = k;

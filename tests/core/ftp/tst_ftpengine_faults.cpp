@@ -5,6 +5,7 @@
 #include "core/ftp/ftperrors.h"
 #include "core/ftp/ftpsession.h"
 #include "support/scriptedftpserver.h"
+#include "support/settingsfiles.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,22 +17,13 @@
 
 namespace {
 
+using SettingsFiles::readBytes;
+using SettingsFiles::writeBytes;
+
 // Short time-outs: every wait of these tests ends in about a second.
 constexpr int ControlTimeout = 1000;
 constexpr int DataTimeout = 1000;
 const QByteArray OldContent = "the local copy that must survive\n";
-
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 QByteArray pattern(int size)
 {
@@ -77,7 +69,7 @@ void TestFtpEngineFaults::initTestCase()
 {
     QVERIFY(m_tmp.isValid());
     m_upload = m_tmp.filePath(QStringLiteral("upload.bin"));
-    QVERIFY(writeFile(m_upload, pattern(8 * 1024 * 1024)));
+    QVERIFY(writeBytes(m_upload, pattern(8 * 1024 * 1024)));
     QVERIFY(m_session.open(FtpSession::Direct));
     m_session.setOption(FtpSession::ConnectTimeout, 3000);
     m_session.setOption(FtpSession::ControlReceiveTimeout, ControlTimeout);
@@ -216,7 +208,7 @@ void TestFtpEngineFaults::failures()
     QVERIFY(startServer(server, scenario));
     FtpConnection c(m_session);
     const QString target = m_local + u"/target.bin";
-    QVERIFY(writeFile(target, OldContent));
+    QVERIFY(writeBytes(target, OldContent));
 
     QElapsedTimer t;
     bool ok = false;
@@ -248,7 +240,7 @@ void TestFtpEngineFaults::failures()
     QVERIFY2(elapsed <= maxMs, qPrintable(QStringLiteral("took %1 ms").arg(elapsed)));
 
     // The file a download was to replace is untouched, and nothing is left beside it.
-    QCOMPARE(readFile(target), OldContent);
+    QCOMPARE(readBytes(target), OldContent);
     QCOMPARE(QDir(m_local).entryList(QDir::Files | QDir::Hidden | QDir::System), QStringList { u"target.bin"_qs });
 
     QString cwd;
@@ -295,7 +287,7 @@ void TestFtpEngineFaults::oddMultilineReplies()
     QCOMPARE(cwd, u"/pub"_qs);
     const QString target = m_local + u"/readme.txt";
     QVERIFY2(c->getFile(u"readme.txt"_qs, target, false, 2), qPrintable(describe(*c)));
-    QCOMPARE(readFile(target), QByteArray("readme\n"));
+    QCOMPARE(readBytes(target), QByteArray("readme\n"));
 }
 
 void TestFtpEngineFaults::longReplyLineWithinLimit()
@@ -414,7 +406,7 @@ void TestFtpEngineFaults::serverWithoutFeat()
 
     const QString target = m_local + u"/テスト.txt";
     QVERIFY2(c->getFile(u"テスト.txt"_qs, target, false, 2), qPrintable(describe(*c)));
-    QCOMPARE(readFile(target), QByteArray("sjis name"));
+    QCOMPARE(readBytes(target), QByteArray("sjis name"));
     QVERIFY2(c->putFile(target, u"戻り.txt"_qs, 2), qPrintable(describe(*c)));
     QVERIFY2(
         server.commands().contains(u"STOR \\x96\\xdf\\x82\\xe8.txt"_qs), qPrintable(server.commands().join(u", ")));
@@ -431,7 +423,7 @@ void TestFtpEngineFaults::pasvAddressIgnored()
     QVERIFY(c);
     const QString target = m_local + u"/hello.txt";
     QVERIFY2(c->getFile(u"hello.txt"_qs, target, false, 2), qPrintable(describe(*c)));
-    QCOMPARE(readFile(target), QByteArray("Hello, world!\n"));
+    QCOMPARE(readBytes(target), QByteArray("Hello, world!\n"));
     QVERIFY(server.commands().contains(u"PASV"_qs));
 }
 
@@ -444,7 +436,7 @@ void TestFtpEngineFaults::preliminaryReplies()
     QVERIFY(c);
     const QString target = m_local + u"/big.bin";
     QVERIFY2(c->getFile(u"big.bin"_qs, target, false, 2), qPrintable(describe(*c)));
-    QCOMPARE(readFile(target), pattern(1048576));
+    QCOMPARE(readBytes(target), pattern(1048576));
     QString cwd;
     QVERIFY(c->getCurrentDirectory(&cwd));
 }

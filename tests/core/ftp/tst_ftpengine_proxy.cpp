@@ -6,6 +6,7 @@
 #include "core/ftp/ftpsession.h"
 #include "support/ftpserverfixture.h"
 #include "support/proxyfixture.h"
+#include "support/settingsfiles.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -21,17 +22,8 @@ Q_DECLARE_METATYPE(FtpServerFixture::Kind)
 
 namespace {
 
-QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
-
-bool writeFile(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+using SettingsFiles::readBytes;
+using SettingsFiles::writeBytes;
 
 QString describe(const FtpConnection& c) { return QString::number(c.lastError()) + u' ' + c.lastResponse(); }
 
@@ -96,7 +88,7 @@ FtpServerFixture& TestFtpEngineProxy::server(ServerKind kind, bool ipv6)
         QString error;
         if (!slot->start(&error))
             qFatal("%s", qPrintable(error));
-        writeFile(slot->root() + u"/down.bin", m_content);
+        writeBytes(slot->root() + u"/down.bin", m_content);
     }
     return *slot;
 }
@@ -151,9 +143,9 @@ void TestFtpEngineProxy::throughProxy()
 
     const QString down = m_local.filePath(u"down.bin"_qs);
     QVERIFY2(c.getFile(u"/down.bin"_qs, down, false, 2), qPrintable(describe(c)));
-    QCOMPARE(readFile(down), m_content);
+    QCOMPARE(readBytes(down), m_content);
     QVERIFY2(c.putFile(down, u"/up-through-proxy.bin"_qs, 2), qPrintable(describe(c)));
-    QCOMPARE(readFile(fx.root() + u"/up-through-proxy.bin"), m_content);
+    QCOMPARE(readBytes(fx.root() + u"/up-through-proxy.bin"), m_content);
     FtpFindData data;
     QVERIFY2(c.findFirstFile(u"/"_qs, &data), qPrintable(describe(c)));
     c.close();
@@ -240,7 +232,7 @@ void TestFtpEngineProxy::localBypass()
     QVERIFY2(c.connect(host, 0, fx.user(), fx.password(), true), qPrintable(describe(c)));
     const QString down = m_local.filePath(u"bypass.bin"_qs);
     QVERIFY2(c.getFile(u"/down.bin"_qs, down, false, 2), qPrintable(describe(c)));
-    QCOMPARE(readFile(down), m_content);
+    QCOMPARE(readBytes(down), m_content);
     c.close();
     if (bypassed) {
         QCOMPARE(proxy.connectionCount(), 0);

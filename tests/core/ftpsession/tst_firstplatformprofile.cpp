@@ -3,20 +3,17 @@
 // must reach the server as the same CP932 bytes the first platform sent.
 #include "panerig.h"
 #include "support/scriptedftpserver.h"
+#include "support/settingsfiles.h"
 
 #include <QFile>
 #include <QTest>
 
 namespace {
 
+using SettingsFiles::readBytes;
+
 // "パス①ワード" as the first platform sent it; "①" is one of the NEC row 13 characters.
 const QByteArray PasswordBytes("\x83p\x83X\x87@\x83\x8f\x81[\x83h");
-
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 } // namespace
 

@@ -1,6 +1,7 @@
 #include "core/app/codepage.h"
 #include "core/app/datafolder.h"
 #include "core/log/activitylog.h"
+#include "support/settingsfiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -10,21 +11,10 @@
 
 namespace {
 
+using SettingsFiles::readBytes;
+using SettingsFiles::writeBytes;
+
 const QDateTime Fixed(QDate(2004, 8, 12), QTime(13, 12, 52));
-
-QByteArray readBytes(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return QByteArray("<missing>");
-    return f.readAll();
-}
-
-bool writeBytes(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
 
 QString numbered(int i)
 {
