@@ -65,10 +65,11 @@ void IconKeyDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     // A frame round the whole row, seen also when the row is selected: each cell draws its part.
     painter->save();
     painter->setPen(QPen(option.palette.color(QPalette::Highlight), 2));
-    const QRect r = option.rect.adjusted(1, 1, -1, -1);
+    const auto [first, last] = outerColumns(option, index);
+    // Inset by the pen's half width at the row's ends only, so the cells' lines meet.
+    const QRect r = option.rect.adjusted(index.column() == first ? 1 : 0, 1, index.column() == last ? -1 : 0, -1);
     painter->drawLine(r.topLeft(), r.topRight());
     painter->drawLine(r.bottomLeft(), r.bottomRight());
-    const auto [first, last] = outerColumns(option, index);
     if (index.column() == first)
         painter->drawLine(r.topLeft(), r.bottomLeft());
     if (index.column() == last)
