@@ -42,8 +42,6 @@ void TestCommandLine::forms_data()
     row("message invisible", QStringLiteral("<message invisible>"), Kind::MessageInvisible);
     row("message with a blank more", QStringLiteral("<message  visible>"), Kind::ShowOnly);
     row("message quoted is no message", QStringLiteral("\"<message visible>\""), Kind::ShowOnly);
-    row("path of five parts", QStringLiteral("/home/u/site/index.html"), Kind::OpenPath, -1, false, false, 0,
-        QStringLiteral("/home/u/site"), QStringLiteral("index.html"));
     row("path in quotes", QStringLiteral("\"/home/u/site/index.html\""), Kind::OpenPath, -1, false, false, 0,
         QStringLiteral("/home/u/site"), QStringLiteral("index.html"));
     row("path with a blank", QStringLiteral("\"/home/u/my site/a b.html\""), Kind::OpenPath, -1, false, false, 0,

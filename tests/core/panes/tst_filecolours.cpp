@@ -17,33 +17,20 @@ private Q_SLOTS:
         QTest::addColumn<QColor>("ftp");
         const QColor black(0, 0, 0), blue(0, 0, 255), teal(0, 150, 150), cyan(0, 250, 250), purple(150, 0, 200),
             grey(150, 150, 150), red(255, 0, 0);
+        // One extension of each colour; the rows are the rules around the extension table.
         QTest::newRow("page") << QStringLiteral("about.html") << blue << blue;
-        QTest::newRow("short page") << QStringLiteral("index.htm") << blue << blue;
-        QTest::newRow("text") << QStringLiteral("readme.TXT") << blue << blue;
         QTest::newRow("start page") << QStringLiteral("index.html") << red << red;
         QTest::newRow("start page in capitals") << QStringLiteral("INDEX.HTML") << red << red;
-        QTest::newRow("start page mixed case") << QStringLiteral("Index.Html") << red << red;
         QTest::newRow("start page in a longer name") << QStringLiteral("old_index.html") << blue << blue;
         QTest::newRow("jpeg") << QStringLiteral("photo.jpg") << teal << teal;
-        QTest::newRow("gif") << QStringLiteral("a.gif") << teal << teal;
-        QTest::newRow("tiff") << QStringLiteral("scan.tif") << teal << teal;
-        QTest::newRow("png") << QStringLiteral("logo.PNG") << teal << teal;
-        QTest::newRow("bitmap") << QStringLiteral("x.bmp") << teal << teal;
         QTest::newRow("program in capitals") << QStringLiteral("setup.EXE") << cyan << cyan;
-        QTest::newRow("pdf") << QStringLiteral("manual.pdf") << purple << purple;
-        QTest::newRow("zip") << QStringLiteral("site.zip") << purple << purple;
-        QTest::newRow("lzh") << QStringLiteral("old.lzh") << purple << purple;
         QTest::newRow("several dots take the last") << QStringLiteral("archive.tar.zip") << purple << purple;
         QTest::newRow("system file local only") << QStringLiteral("driver.sys") << grey << black;
-        QTest::newRow("bin") << QStringLiteral("image.bin") << grey << black;
-        QTest::newRow("com") << QStringLiteral("command.com") << grey << black;
-        QTest::newRow("cnt") << QStringLiteral("help.cnt") << grey << black;
         QTest::newRow("no dot") << QStringLiteral("Makefile") << black << black;
         QTest::newRow("dot at the end") << QStringLiteral("name.") << black << black;
         QTest::newRow("hidden name is an extension") << QStringLiteral(".html") << blue << blue;
         QTest::newRow("unknown extension") << QStringLiteral("style.css") << black << black;
         QTest::newRow("extension only as a prefix") << QStringLiteral("a.htmlx") << black << black;
-        QTest::newRow("japanese name") << QStringLiteral("写真.JPG") << teal << teal;
         QTest::newRow("empty") << QString() << black << black;
     }
     void colour()
