@@ -1,5 +1,7 @@
 #include "core/manage/managerules.h"
 
+#include "core/ftp/session/sessionrules.h"
+
 namespace ManageRules {
 
 namespace {
@@ -20,10 +22,8 @@ QString deletionRoot(const QString& txtDir, const QString& hostName)
     QString root;
     if (!host.isEmpty() && text == host)
         root = QStringLiteral("/");
-    else if (!host.isEmpty() && text.contains(host))
-        root = text.mid(text.indexOf(host) + host.size());
     else
-        root = text;
+        root = SessionRules::withoutHostName(text, host);
     root = withoutDoubledSlashes(root);
     // The host name alone with a "/" after it, or an empty box, is the root as well.
     return root.isEmpty() ? QStringLiteral("/") : root;

@@ -174,6 +174,8 @@ void TestSessionRules::folderTargets_data()
     QTest::newRow("no host name") << "/pub/x"
                                   << ""
                                   << "/pub/x";
+    QTest::newRow("host name inside a server path")
+        << "/home/ftp.example.jp/public_html" << host << "/home/ftp.example.jp/public_html";
 }
 
 void TestSessionRules::folderTargets()
@@ -215,6 +217,11 @@ void TestSessionRules::treeKeys_data()
                                           << "/pub/a b"
                                           << "/pub/a b/x"
                                           << "/pub/a b/*.*";
+    QTest::newRow("host name as a folder of the path") << "/home/ftp.example.jp"
+                                                       << "www"
+                                                       << "/home/ftp.example.jp/www"
+                                                       << "/home/ftp.example.jp/www/x"
+                                                       << "/home/ftp.example.jp/www/*.*";
 }
 
 void TestSessionRules::treeKeys()

@@ -38,6 +38,13 @@ void TestManageRules::deletionRoot_data()
     QTest::newRow("no host name") << "/pub"
                                   << ""
                                   << "/pub";
+    // Hosting layouts name the site's folder after the host: that is a path, not the root.
+    QTest::newRow("host name inside a server path") << "/home/ftp.example.jp/public_html"
+                                                    << "ftp.example.jp"
+                                                    << "/home/ftp.example.jp/public_html";
+    QTest::newRow("host name as the start of a longer name") << "ftp.example.jp.old/x"
+                                                             << "ftp.example.jp"
+                                                             << "ftp.example.jp.old/x";
 }
 
 void TestManageRules::deletionRoot()

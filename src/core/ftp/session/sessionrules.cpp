@@ -131,14 +131,22 @@ int responseCode(const QString& lastResponse)
     return m.hasMatch() ? m.captured(1).toInt() : 0;
 }
 
+QString withoutHostName(const QString& text, const QString& hostName)
+{
+    if (hostName.isEmpty() || !text.startsWith(hostName))
+        return text;
+    if (text.size() > hostName.size() && text[hostName.size()] != u'/')
+        return text;
+    return text.mid(hostName.size());
+}
+
 QString changeFolderTarget(const QString& path, const QString& hostName)
 {
     QString target = path.trimmed();
     const QString host = hostName.trimmed();
     if (!host.isEmpty() && target == host)
         return QStringLiteral("/");
-    if (!host.isEmpty() && target.contains(host))
-        target = target.mid(host.size());
+    target = withoutHostName(target, host);
     if (target.trimmed().isEmpty())
         return QString();
     if (target == u"/")
@@ -155,10 +163,7 @@ QString lastPathPart(const QString& target) { return target.mid(target.lastIndex
 
 QString treeRootKey(const QString& txtDir, const QString& hostName, const QString& folderName)
 {
-    QString key = txtDir.trimmed();
-    const QString host = hostName.trimmed();
-    if (!host.isEmpty() && key.startsWith(host))
-        key.remove(0, host.size());
+    QString key = withoutHostName(txtDir.trimmed(), hostName.trimmed());
     if (!key.endsWith(u'/'))
         key += u'/';
     return key + folderName;

@@ -31,9 +31,15 @@ QString systemErrorText(int code);
 // The reply code of the last line of a server response ("550" of "550 No such file.\r\n"), or 0.
 int responseCode(const QString& lastResponse);
 
+// The path box text without the host name that stands for the root in front of it ("ftp.example.jp"
+// and "ftp.example.jp/pub" give "" and "/pub"). Only a host name at the start, followed by "/" or
+// by nothing, is taken off: a server path such as "/home/ftp.example.jp/public_html" holds the
+// name as a folder. Neither text is trimmed.
+QString withoutHostName(const QString& text, const QString& hostName);
+
 // What a folder change tries first, from the path given and the host name (the root shown in the
-// path box): the trimmed path; "/" when it equals the trimmed host name; the path with its first
-// characters removed, as many as the host name has, when it contains the host name. A target other
+// path box): the trimmed path; "/" when it equals the trimmed host name; the path without the host
+// name in front of it (withoutHostName). A target other
 // than "/" with exactly one "/" at its start loses it (it is taken relative to the current
 // folder); one that holds a "/" but does not begin with one gets one in front. Empty when the
 // trimmed path is empty.

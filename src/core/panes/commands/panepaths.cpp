@@ -1,5 +1,7 @@
 #include "core/panes/commands/panepaths.h"
 
+#include "core/ftp/session/sessionrules.h"
+
 QString PanePaths::collapseSlashes(const QString& path)
 {
     QString out = path;
@@ -27,11 +29,7 @@ QString PanePaths::serverFolder(const QString& txtDir, const QString& hostName)
     const QString host = hostName.trimmed();
     if (!host.isEmpty() && text == host)
         return QStringLiteral("/");
-    if (!host.isEmpty() && text.startsWith(host)) {
-        const QString rest = collapseSlashes(text.mid(host.size()));
-        return rest.startsWith(u'/') ? rest : QLatin1Char('/') + rest;
-    }
-    return collapseSlashes(text);
+    return collapseSlashes(SessionRules::withoutHostName(text, host));
 }
 
 PanePaths::RenameCheck PanePaths::checkRename(const QString& oldName, const QString& newName)
