@@ -7,7 +7,7 @@
 // Captions and enabled states of the file-operation menu `Mm1` (items of `M1` by index) and of
 // the toolbar buttons (by key), as the pane clicks and the commands leave them. The window only
 // mirrors this state onto its actions. The buttons "paste", "link1", "link2", "linkcut" and
-// "imageshow" go with items 9, 15, 16, 17 and 19. Rules: tests/core/panecommands/tst_menustate.cpp.
+// "imageshow" go with items 9, 15, 16, 17 and 19.
 class MenuState : public QObject {
     Q_OBJECT
 public:
