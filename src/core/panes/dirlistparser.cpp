@@ -29,56 +29,41 @@ int monthAt(QStringView text, qsizetype i)
     return 0;
 }
 
-// The month names, the runs of blanks and the "/" of one line, in one pass. The abbreviations
-// hold no blank, slash or line end and cannot overlap each other, so a pass per line does what
-// replacing each name in the whole text, then collapsing blanks, then turning "/" into blanks
-// did, without the cost of twelve passes over the whole listing.
-void normaliseLine(QStringView line, QString& out)
-{
-    out.truncate(0);
-    bool afterBlank = false;
-    for (qsizetype i = 0; i < line.size();) {
-        const QChar c = line[i];
-        if (c == u' ') {
-            if (!afterBlank)
-                out += c;
-            afterBlank = true;
-            ++i;
-            continue;
-        }
-        // A blank made from "/" is not collapsed with a blank next to it.
-        afterBlank = false;
-        if (c == u'/') {
-            out += u' ';
-            ++i;
-        } else if (const int m = monthAt(line, i)) {
-            out += QLatin1Char(char('0' + m / 10));
-            out += QLatin1Char(char('0' + m % 10));
-            i += 3;
-        } else {
-            out += c;
-            ++i;
-        }
-    }
-}
-
-// Fields of a normalised line: where each starts in the line and the field itself.
+// Fields of a line: where each starts in the line and the field itself.
 struct Field {
     qsizetype start;
     QStringView text;
 };
 
+// The fields of a line split at runs of blanks. Names are taken from the line itself, not from
+// the fields, so the blanks inside a name stay as they are.
 void splitFields(QStringView line, std::vector<Field>& fields)
 {
     fields.clear();
-    qsizetype start = 0;
-    for (qsizetype i = 0; i <= line.size(); ++i) {
-        if (i == line.size() || line[i] == u' ') {
+    qsizetype i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && line[i] == u' ')
+            ++i;
+        const qsizetype start = i;
+        while (i < line.size() && line[i] != u' ')
+            ++i;
+        if (i > start)
             fields.push_back({ start, line.sliced(start, i - start) });
-            start = i + 1;
-        }
     }
 }
+
+// A listing's month: "Aug" or "08".
+qint64 monthValue(QStringView text)
+{
+    if (text.size() == 3)
+        return monthAt(text, 0);
+    return text.size() == 2 && text[0].isDigit() && text[1].isDigit()
+        ? (text[0].unicode() - u'0') * 10 + (text[1].unicode() - u'0')
+        : -1;
+}
+
+// No name holds "/": a server that lists one is not sent it back as a path.
+QString nameText(QStringView name) { return name.toString().replace(u'/', u' '); }
 
 // The value of a text of minDigits to maxDigits ASCII digits, or -1.
 qint64 digitsValue(QStringView text, int minDigits, int maxDigits)
@@ -106,13 +91,13 @@ void gmtToJapan(qint64& hour, qint64& day)
     }
 }
 
-// "-rw-r--r-- 1 owner group 1234 08 5 2003 name" (months already numbers).
+// "-rw-r--r-- 1 owner group 1234 Aug 5 2003 name".
 bool parseUnixLine(
     const std::vector<Field>& f, QStringView line, bool Check9, QDate today, RemoteEntry& entry, qint64& totalKB)
 {
     const QStringView permissions = f[0].text;
     const qint64 size = digitsValue(f[4].text, 1, 18);
-    const qint64 month = digitsValue(f[5].text, 2, 2);
+    const qint64 month = monthValue(f[5].text);
     qint64 day = digitsValue(f[6].text, 1, 2);
     if (permissions.isEmpty() || size < 0 || !inRange(month, 1, 12) || !inRange(day, 1, 31))
         return false;
@@ -135,13 +120,14 @@ bool parseUnixLine(
         entry.date = ftpDateText(int(year), int(month), int(day));
     }
 
-    QStringView name = line.sliced(f[8].start);
+    // One blank parts the time or year from the name; any further blank belongs to the name.
+    QStringView name = line.sliced(qMin(line.size(), f[7].start + f[7].text.size() + 1));
     if (permissions.startsWith(u'l')) {
         const qsizetype arrow = name.indexOf(u" -> ");
         if (arrow >= 0)
             name.truncate(arrow);
     }
-    entry.name = name.toString();
+    entry.name = nameText(name);
     entry.kind = permissions.startsWith(u'-') ? 32 : 16;
     entry.size = size;
     entry.permissions = permissions.sliced(1).toString();
@@ -197,7 +183,7 @@ bool parseDosLine(const std::vector<Field>& f, QStringView line, bool Check9, Re
         entry.size = size;
     }
     entry.date = ftpDateText(int(year), int(month), int(day), int(hour), int(minute));
-    entry.name = line.sliced(f[3].start).toString();
+    entry.name = nameText(line.sliced(f[3].start));
     entry.permissions.clear();
     entry.owner.clear();
     return true;
@@ -214,7 +200,6 @@ bool isListableName(const QString& name)
 
 void ParseDirList(QStringView text, bool Check9, QDate today, ListingRecord& record)
 {
-    QString line;
     std::vector<Field> fields;
     qsizetype pos = 0;
     while (pos < text.size()) {
@@ -227,17 +212,14 @@ void ParseDirList(QStringView text, bool Check9, QDate today, ListingRecord& rec
             raw.chop(1);
         if (raw.size() > MaxLineLength)
             continue;
-        normaliseLine(raw, line);
-        if (line.isEmpty())
-            continue;
-        splitFields(line, fields);
+        splitFields(raw, fields);
         const qsizetype u = qsizetype(fields.size()) - 1;
         if (u < 3)
             continue;
         RemoteEntry entry;
         qint64 totalKB = 0;
-        const bool parsed = u < 8 ? parseDosLine(fields, line, Check9, entry)
-                                  : parseUnixLine(fields, line, Check9, today, entry, totalKB);
+        const bool parsed = u < 8 ? parseDosLine(fields, raw, Check9, entry)
+                                  : parseUnixLine(fields, raw, Check9, today, entry, totalKB);
         if (!parsed || !isListableName(entry.name))
             continue;
         record.Remote.push_back(std::move(entry));

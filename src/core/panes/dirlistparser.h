@@ -7,12 +7,9 @@
 struct ListingRecord;
 
 // The parser of the text a raw "LIST" returns, filling the server side of the listing record.
-// Its rules are the program's own, quirks included, and users rely on them:
+// Its rules are the program's own:
 //
-// - English month abbreviations ("Jan" to "Dec", case-sensitive) become "01" to "12" in the
-//   whole text, names included: "Janet.txt" is listed as "01et.txt".
-// - In every other line runs of blanks become one blank, then every "/" becomes a blank, and the
-//   line is split at blanks into fields 0..u.
+// - A line is split at runs of blanks into fields 0..u.
 // - 3 <= u < 8: DOS style ("08-05-04  09:30PM  <DIR>  images"); u >= 8: Unix style
 //   ("-rw-r--r-- 1 owner group 1234 Aug  5  2003 index.html"); shorter lines are skipped.
 // - Unix entries whose permissions do not begin with "-" (folders and links) are folders.
@@ -23,6 +20,11 @@ struct ListingRecord;
 // - RemoteTotalKB adds size / 1024 of every Unix-style entry only.
 //
 // Where the old rules gave wrong or unsafe results this parser differs (tests name each case):
+// - The month abbreviations ("Jan" to "Dec") are read in the month field only. The old rule
+//   replaced them in the whole text, so "Jan.html" was listed as "01.html" and the owner
+//   "Mayumi" as "05umi": files that could then not be fetched or deleted by that name.
+// - Names are taken from the line as they stand: one blank after the time or year parts them
+//   from it, and blanks inside a name stay ("my  page.html" is not "my page.html").
 // - The first line is parsed like the others. The old rule never read it, taking it for the
 //   "total n" line, but most servers send none and their first entry vanished; a total line
 //   has too few fields to be an entry anyway.
@@ -31,7 +33,7 @@ struct ListingRecord;
 //   field too. Lines longer than 64 KiB are skipped.
 // - Entries whose name, trimmed, is "", "." or ".." are skipped: they are not files of the
 //   folder, and a download or delete of them would reach the folder itself or its parent. No
-//   name holds "/" (every "/" became a blank).
+//   name holds "/" (every "/" becomes a blank).
 // - A link lists "name -> target"; only the name is kept.
 // - A DOS-style name keeps its blanks ("my page.htm", not "my"); "12:15PM" is 12:15 and
 //   "12:15AM" 00:15; a four-digit DOS year is taken as it is.

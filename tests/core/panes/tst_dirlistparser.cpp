@@ -91,12 +91,15 @@ private Q_SLOTS:
         QTest::newRow("proftpd, name with one blank")
             << listing({ u"-rw-r--r--   1 owner    group          10 Aug  5  2003 my page.html"_qs }) << false << March
             << QStringList { u"my page.html|32|10|2003-08-05|rw-r--r--|owner/group"_qs };
-        QTest::newRow("proftpd, name with two blanks in a row: one is kept")
-            << listing({ u"-rw-r--r--   1 owner    group          10 Aug  5  2003 my  page.html"_qs }) << false << March
-            << QStringList { u"my page.html|32|10|2003-08-05|rw-r--r--|owner/group"_qs };
-        QTest::newRow("month names in the whole text: Janet.txt, owner Mayumi")
-            << listing({ u"-rw-r--r--   1 Mayumi   group          10 Aug  5  2003 Janet.txt"_qs }) << false << March
-            << QStringList { u"01et.txt|32|10|2003-08-05|rw-r--r--|05umi/group"_qs };
+        QTest::newRow("proftpd, name with two blanks in a row and one in front: all kept")
+            << listing({ u"-rw-r--r--   1 owner    group          10 Aug  5  2003  my  page.html"_qs }) << false
+            << March << QStringList { u" my  page.html|32|10|2003-08-05|rw-r--r--|owner/group"_qs };
+        QTest::newRow("month names only in the month field: Jan.html, owner Mayumi")
+            << listing({ u"-rw-r--r--   1 Mayumi   group          10 Aug  5  2003 Jan.html"_qs,
+                   u"-rw-r--r--   1 owner    group          10 Dec 24 09:30 Decoration Mar.gif"_qs })
+            << false << March
+            << QStringList { u"Jan.html|32|10|2003-08-05|rw-r--r--|Mayumi/group"_qs,
+                   u"Decoration Mar.gif|32|10|2023-12-24 09:30|rw-r--r--|owner/group"_qs };
         QTest::newRow("month names are case-sensitive")
             << listing({ u"-rw-r--r--   1 owner    group          10 Aug  5  2003 JAN jan.txt"_qs }) << false << March
             << QStringList { u"JAN jan.txt|32|10|2003-08-05|rw-r--r--|owner/group"_qs };
@@ -163,7 +166,7 @@ private Q_SLOTS:
             << QStringList {};
         QTest::newRow("IIS, Japanese name, month name inside")
             << listing({ u"03-01-24  10:02AM                 2048 日本語 Mayday.txt"_qs }) << false << March
-            << QStringList { u"日本語 05day.txt|32|2048|2024-03-01 10:02||"_qs };
+            << QStringList { u"日本語 Mayday.txt|32|2048|2024-03-01 10:02||"_qs };
     }
     void dosLines() { check(); }
 
@@ -248,8 +251,8 @@ private Q_SLOTS:
                    u"08-05-04  09:30PM       <dir>          e"_qs, u"08-05-04  09:30PM       -12          f"_qs,
                    u"13-05-04  09:30PM       <DIR>          g"_qs, u"08-05  09:30PM       <DIR>          h"_qs })
             << false << March << QStringList {};
-        QTest::newRow("DOS date with slashes splits into more fields: skipped")
-            << listing({ u"08/05/04  09:30PM       <DIR>          images"_qs }) << false << March << QStringList {};
+        QTest::newRow("DOS date with slashes") << listing({ u"08/05/04  09:30PM       <DIR>          images"_qs })
+                                               << false << March << QStringList { u"images|16||2004-08-05 21:30||"_qs };
         QTest::newRow("too few fields") << listing({ u"-rw-r--r--"_qs, u"a b c"_qs, u"08-05-04  09:30PM  <DIR>"_qs })
                                         << false << March << QStringList {};
         QTest::newRow("a line of 70,000 characters is skipped") << listing(
