@@ -5,6 +5,7 @@
 #include "core/ftp/engine/connectionprivate.h"
 #include "core/ftp/engine/enginedatastream.h"
 #include "core/ftp/engine/enginefind.h"
+#include "core/ftp/engine/listingparsers.h"
 #include "core/ftp/engine/localtempfile.h"
 #include "core/ftp/engine/sessionprivate.h"
 #include "core/ftp/ftperrors.h"
@@ -135,7 +136,7 @@ bool FtpConnection::connect(
     d.proxy = d.session.d().proxyFor(d.field.host);
     d.passive = passive;
     d.tls = d.field.security != HostField::Security::Plain;
-    d.utf8 = d.mlsd = d.sizeCommand = false;
+    d.utf8 = d.mlsd = d.uniqueFacts = d.sizeCommand = false;
     d.epsv = d.eprt = true;
     d.sizeIn150 = false;
     d.type = 0;
@@ -308,6 +309,8 @@ std::unique_ptr<FtpFind> FtpConnection::findFirstFile(const QString& search, Ftp
         if (!pattern.isEmpty() && !match.match(data.name).hasMatch())
             continue;
         data.attributes = entry.isFolder ? 16 : 32;
+        data.isLink = entry.isLink;
+        data.unique = entry.unique;
         data.size = entry.size;
         data.lastWriteTime = entry.time;
         entries.append(data);
@@ -321,6 +324,46 @@ std::unique_ptr<FtpFind> FtpConnection::findFirstFile(const QString& search, Ftp
     else
         entries.removeFirst();
     return std::make_unique<EngineFind>(std::move(entries));
+}
+
+bool FtpConnection::getUniqueFact(const QString& path, QByteArray* unique)
+{
+    Private& d = *m_d;
+    if (unique)
+        unique->clear();
+    Operation op(d, true);
+    if (!op.ok())
+        return false;
+    if (!d.uniqueFacts)
+        return d.fail(FtpError::ExtendedError);
+    const auto name = d.encode(path);
+    if (!name) {
+        d.fail(FtpError::InvalidName);
+        return false;
+    }
+    if (!d.syncFolder(isRelative(path)))
+        return false;
+    FtpReply reply;
+    if (!d.exchange(name->isEmpty() ? QByteArray("MLST") : "MLST " + *name, &reply))
+        return false;
+    if (reply.code != 250)
+        return d.fail(FtpError::ExtendedError);
+    // The facts come on the lines between the first and the last, each after one blank.
+    const QList<QByteArray> lines = reply.text.split('\n');
+    for (qsizetype i = 1; i + 1 < lines.size(); ++i) {
+        QByteArrayView line = lines[i];
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!line.startsWith(' '))
+            continue;
+        const auto entry = ListingParsers::parseMlstLine(line.sliced(1));
+        if (entry && !entry->unique.isEmpty()) {
+            if (unique)
+                *unique = entry->unique;
+            return true;
+        }
+    }
+    return d.fail(FtpError::InvalidServerResponse);
 }
 
 bool FtpConnection::getFile(const QString& remote, const QString& local, bool failIfExists, int transferType)
@@ -626,3 +669,5 @@ void FtpConnection::setExpectedSize(qint64 size) { m_d->expectedSize = size > 0 
 bool FtpConnection::utf8Names() const { return m_d->utf8; }
 
 bool FtpConnection::hasMlsd() const { return m_d->mlsd; }
+
+bool FtpConnection::hasUniqueFacts() const { return m_d->mlsd && m_d->uniqueFacts; }

@@ -13,6 +13,12 @@ struct FtpFindData {
     quint32 attributes = 0; // 16 folder, 32 file
     qint64 size = 0;
     QDateTime lastWriteTime; // UTC; invalid when the server gave none
+    // A symbolic link: "l" in LIST, type OS.unix=slink or symlink in MLSD. Servers that follow
+    // links in MLSD give the target's type instead and leave this false.
+    bool isLink = false;
+    // The MLSD "unique" fact: entries with the same value are the same folder or file, however
+    // they were reached. Empty when the server gave none (see hasUniqueFacts()).
+    QByteArray unique;
     bool isFolder() const { return attributes & 16; }
 };
 
@@ -55,6 +61,9 @@ public:
     // NoMoreFiles) or on failure; else the first entry is in `first`. Names holding "/" and
     // the entries "." and ".." are never returned.
     std::unique_ptr<FtpFind> findFirstFile(const QString& search, FtpFindData* first);
+    // The "unique" fact of one folder or file by MLST (hasUniqueFacts() must hold): `path` is
+    // absolute or relative to the current folder. False when the server gives none.
+    bool getUniqueFact(const QString& path, QByteArray* unique);
 
     // transferType: 1 ASCII, 2 binary. A download goes to a temporary file beside `local`,
     // renamed over it only on success. ASCII downloads turn CR LF into LF (a lone CR stays);
@@ -95,6 +104,8 @@ public:
     // What FEAT said.
     bool utf8Names() const;
     bool hasMlsd() const;
+    // Listings carry the "unique" fact (FEAT offered it and OPTS MLST asked for it).
+    bool hasUniqueFacts() const;
 
     struct Private;
     Private& d() const { return *m_d; }

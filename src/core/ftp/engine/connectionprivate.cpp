@@ -354,15 +354,27 @@ bool FtpConnection::Private::login(const QString& user, const QString& password)
 
 void FtpConnection::Private::learnFeatures()
 {
+    uniqueFacts = false;
     FtpReply reply;
     if (!exchange("FEAT", &reply) || reply.code != 211)
         return;
     const QList<QByteArray> features = FtpReplyText::parseFeatures(reply.text);
+    const QList<QByteArray> facts = FtpReplyText::parseMlstFacts(reply.text);
     utf8 = features.contains("UTF8");
     mlsd = features.contains("MLST") || features.contains("MLSD");
     sizeCommand = features.contains("SIZE");
     if (utf8)
         exchange("OPTS UTF8 ON", &reply); // "always on" answers and refusals change nothing
+    // A server that follows links in MLSD calls a link to a folder a folder; only the unique
+    // fact then shows that two entries are one folder. Servers send it only when asked.
+    if (mlsd && facts.contains("unique") && facts.contains("type")) {
+        QByteArray wanted = "OPTS MLST ";
+        for (const char* fact : { "type", "size", "modify", "perm", "unique" })
+            if (facts.contains(fact))
+                wanted += QByteArray(fact) + ';';
+        FtpReply optsReply;
+        uniqueFacts = exchange(wanted, &optsReply) && optsReply.code == 200;
+    }
 }
 
 bool FtpConnection::Private::syncFolder(bool relative)

@@ -51,6 +51,7 @@ struct FtpConnection::Private {
     // What the server offers, learnt at login and while working.
     bool utf8 = false;
     bool mlsd = false;
+    bool uniqueFacts = false; // MLSD and MLST give the "unique" fact (asked for with OPTS MLST)
     bool sizeCommand = false;
     bool epsv = true;
     bool eprt = true;

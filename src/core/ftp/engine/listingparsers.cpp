@@ -241,21 +241,20 @@ std::optional<ListingEntry> parseDos(QByteArrayView line)
     return finish(entry);
 }
 
-} // namespace
-
-namespace ListingParsers {
-
-bool isAcceptableName(QByteArrayView name)
+// A unique fact is short printable text; anything else is ignored rather than trusted as identity.
+bool isUniqueValue(QByteArrayView value)
 {
-    if (name.isEmpty() || name == "." || name == "..")
+    if (value.isEmpty() || value.size() > 128)
         return false;
-    for (char c : name)
-        if (c == '/' || c == '\0' || c == '\r' || c == '\n')
+    for (char c : value)
+        if (c <= ' ' || c > '~')
             return false;
     return true;
 }
 
-std::optional<ListingEntry> parseMlsdLine(QByteArrayView line)
+// "fact=value;...; name" of MLSD and MLST. `type` gets the type fact in lower case; a line
+// without one is no entry.
+std::optional<ListingEntry> parseFacts(QByteArrayView line, QByteArray* type)
 {
     if (line.size() > 64 * 1024)
         return std::nullopt;
@@ -279,15 +278,16 @@ std::optional<ListingEntry> parseMlsdLine(QByteArrayView line)
         const QByteArray key = fact.first(eq).toByteArray().toLower();
         const QByteArrayView value = fact.sliced(eq + 1);
         if (key == "type") {
-            const QByteArray type = value.toByteArray().toLower();
-            if (type == "cdir" || type == "pdir")
-                return std::nullopt;
+            *type = value.toByteArray().toLower();
             haveType = true;
-            entry.isFolder = type == "dir";
-            entry.isLink = type.startsWith("os.unix=slink") || type.startsWith("os.unix=symlink");
+            entry.isFolder = *type == "dir";
+            entry.isLink = type->startsWith("os.unix=slink") || type->startsWith("os.unix=symlink");
         } else if (key == "size" || (key == "sizd" && entry.size == 0)) {
             if (const auto size = toNumber(value))
                 entry.size = *size;
+        } else if (key == "unique") {
+            if (isUniqueValue(value))
+                entry.unique = value.toByteArray();
         } else if (key == "modify") {
             // YYYYMMDDHHMMSS[.sss], always UTC.
             if (value.size() >= 14 && allDigits(value.first(14))) {
@@ -305,7 +305,39 @@ std::optional<ListingEntry> parseMlsdLine(QByteArrayView line)
         return std::nullopt;
     if (entry.isFolder)
         entry.size = 0;
-    return finish(entry);
+    return entry;
+}
+
+} // namespace
+
+namespace ListingParsers {
+
+bool isAcceptableName(QByteArrayView name)
+{
+    if (name.isEmpty() || name == "." || name == "..")
+        return false;
+    for (char c : name)
+        if (c == '/' || c == '\0' || c == '\r' || c == '\n')
+            return false;
+    return true;
+}
+
+std::optional<ListingEntry> parseMlsdLine(QByteArrayView line)
+{
+    QByteArray type;
+    std::optional<ListingEntry> entry = parseFacts(line, &type);
+    if (!entry || type == "cdir" || type == "pdir")
+        return std::nullopt;
+    return finish(*entry);
+}
+
+std::optional<ListingEntry> parseMlstLine(QByteArrayView line)
+{
+    QByteArray type;
+    std::optional<ListingEntry> entry = parseFacts(line, &type);
+    if (entry && (type == "cdir" || type == "pdir"))
+        entry->isFolder = true;
+    return entry;
 }
 
 std::optional<ListingEntry> parseListLine(QByteArrayView line, QDate today)

@@ -12,6 +12,9 @@ struct ListingEntry {
     bool isFolder = false;
     bool isLink = false;
     qint64 size = 0;
+    // The MLSD "unique" fact: the same value names the same folder or file on that server, also
+    // when reached through a link. Empty when the server gave none.
+    QByteArray unique;
     QDateTime time; // UTC for MLSD; the server's clock, taken as UTC, for LIST; invalid when none
 };
 
@@ -23,6 +26,10 @@ namespace ListingParsers {
 
 // RFC 3659 "fact=value;fact=value; name". Entries of type cdir and pdir are dropped.
 std::optional<ListingEntry> parseMlsdLine(QByteArrayView line);
+
+// The facts line of an MLST reply (without its leading blank) for a path: any type (cdir and
+// pdir are folders), and the name is the path the server gave, unchecked.
+std::optional<ListingEntry> parseMlstLine(QByteArrayView line);
 
 // A LIST line in the Unix long style ("-rw-r--r-- 1 owner group 1234 Aug  5  2003 name", also
 // without the group, with numeric or ISO dates) or the DOS style of Windows servers

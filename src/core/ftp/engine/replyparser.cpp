@@ -262,4 +262,27 @@ QList<QByteArray> parseFeatures(QByteArrayView text)
     return features;
 }
 
+QList<QByteArray> parseMlstFacts(QByteArrayView text)
+{
+    QList<QByteArray> facts;
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        qsizetype end = text.indexOf('\n', pos);
+        if (end < 0)
+            end = text.size();
+        const QByteArrayView line = text.sliced(pos, end - pos).trimmed();
+        pos = end + 1;
+        if (line.size() < 5 || line.first(5).compare("MLST ", Qt::CaseInsensitive) != 0)
+            continue;
+        for (const QByteArray& fact : line.sliced(5).trimmed().toByteArray().split(';')) {
+            QByteArray name = fact.trimmed().toLower();
+            if (name.endsWith('*'))
+                name.chop(1);
+            if (!name.isEmpty() && facts.size() < 64 && !facts.contains(name))
+                facts.append(name);
+        }
+    }
+    return facts;
+}
+
 } // namespace FtpReplyText

@@ -70,5 +70,8 @@ std::optional<qint64> parseTransferSize(QByteArrayView text);
 std::optional<qint64> parseSize(QByteArrayView text);
 // The feature lines of a 211 FEAT reply, upper-cased first word each ("UTF8", "MLST", ...).
 QList<QByteArray> parseFeatures(QByteArrayView text);
+// The facts of the MLST line of a 211 FEAT reply, lower-cased, without the "*" that marks the
+// ones the server sends unasked ("type", "size", "unique", ...). Empty when there is none.
+QList<QByteArray> parseMlstFacts(QByteArrayView text);
 
 } // namespace FtpReplyText
