@@ -21,6 +21,7 @@
 
 #include <QCoreApplication>
 #include <QItemSelectionModel>
+#include <QSet>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <deque>
@@ -320,6 +321,33 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName)
     };
     std::deque<Pending> walk { { root, 0 } };
     bool stopped = false;
+    // The folders reached so far, by the server's unique fact. A server that follows links in
+    // its listings shows "www -> ." as a folder holding the folder itself: without this the walk
+    // would list the site again at every level, and with two such links without end. The start
+    // folder's ancestors count as reached too ("up -> ..").
+    QSet<QByteArray> reached;
+    if (m_connection.hasUniqueFacts()) {
+        QString prefix = rootKey.startsWith(u'/') ? QStringLiteral("/") : QString();
+        QStringList paths;
+        if (!prefix.isEmpty())
+            paths.append(prefix);
+        for (const QString& part : rootKey.split(u'/', Qt::SkipEmptyParts)) {
+            prefix = prefix.isEmpty() ? part : SessionRules::treeChildKey(prefix, part);
+            paths.append(prefix);
+        }
+        for (const QString& path : std::as_const(paths)) {
+            QByteArray unique;
+            if (m_connection.getUniqueFact(path, &unique)) {
+                reached.insert(unique);
+            } else if (m_connection.lastError() == FtpError::OperationCancelled) {
+                m_state.StopRequested = false;
+                stopped = true;
+                break;
+            }
+            if (disconnectedSince(generation) || !m_ftpHandle)
+                break;
+        }
+    }
     while (!walk.empty() && !stopped) {
         const Pending current = walk.front();
         walk.pop_front();
@@ -334,6 +362,7 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName)
             break;
 
         QList<QStandardItem*> children;
+        QList<QStandardItem*> descending;
         FtpFindData entry;
         std::unique_ptr<FtpFind> find = m_connection.findFirstFile(SessionRules::treeSearchText(key), &entry);
         if (!find && m_connection.lastError() == FtpError::OperationCancelled) {
@@ -352,6 +381,14 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName)
                 child->setData(entry.size, ItemRoles::SizeRole);
                 children.append(child);
                 ++(isFolder ? m_record.FolderCount : m_record.FileCount);
+                // A link to a folder, or a folder reached before, stays a folder without content.
+                bool descend = isFolder && !entry.isLink;
+                if (descend && !entry.unique.isEmpty()) {
+                    descend = !reached.contains(entry.unique);
+                    reached.insert(entry.unique);
+                }
+                if (descend)
+                    descending.append(child);
             }
             if (m_state.StopRequested) {
                 m_state.StopRequested = false;
@@ -368,7 +405,7 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName)
                 node->setColumnCount(1);
             node->appendRows(children);
         }
-        for (QStandardItem* child : std::as_const(children))
+        for (QStandardItem* child : std::as_const(descending))
             walk.push_back({ child, current.depth + 1 });
         if (!stopped)
             node->setData(IconKeys::Open, ItemRoles::IconKeyRole);
