@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QStandardItemModel>
 #include <QTreeView>
+#include <algorithm>
 #include <memory>
 
 void MainWindow::createManage()
@@ -37,8 +38,12 @@ void MainWindow::createManage()
     m_frame17 = new PermissionPanel(*m_permissions, m_central);
 
     connect(m_permissions.get(), &Permissions::panelRequested, this, [this] {
-        // Over the FTP list, where the files it works on are chosen.
-        m_frame17->setGeometry(QRect(m_listView1->mapTo(m_central, QPoint(0, 0)), m_listView1->size()));
+        // Over the FTP list, where the files it works on are chosen; never smaller than its
+        // boxes need, or a short list squeezes the nine check boxes out of sight.
+        const QSize size = m_listView1->size().expandedTo(m_frame17->minimumSizeHint());
+        QPoint topLeft = m_listView1->mapTo(m_central, QPoint(0, 0));
+        topLeft.setY(std::max(0, std::min(topLeft.y(), m_central->height() - size.height())));
+        m_frame17->setGeometry(QRect(topLeft, size));
         m_frame17->showInFront();
     });
     connect(m_permissions.get(), &Permissions::Text3Appended, m_frame16, &ConsolePanel::appendText3);
