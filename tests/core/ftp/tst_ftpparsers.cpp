@@ -22,6 +22,10 @@ private Q_SLOTS:
     void mlsdLines();
     void listLines_data();
     void listLines();
+    void linksAndUniqueFacts_data();
+    void linksAndUniqueFacts();
+    void mlstFeatureFacts_data();
+    void mlstFeatureFacts();
     void listYearOfRecentDates_data();
     void listYearOfRecentDates();
     void hostFields_data();
@@ -579,6 +583,85 @@ void TestFtpParsers::messagesForEveryCode()
         QVERIFY(std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() > 0x7f; }));
     }
     QVERIFY(messageText(424242).isEmpty());
+}
+
+void TestFtpParsers::linksAndUniqueFacts_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<QByteArray>("parser"); // "mlsd", "mlst" or "list"
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<bool>("folder");
+    QTest::addColumn<bool>("link");
+    QTest::addColumn<QByteArray>("unique");
+    QTest::newRow("proftpd slink with target")
+        << QByteArray("type=OS.unix=slink:/home/u/site;unique=FD00U2; www") << QByteArray("mlsd") << QByteArray("www")
+        << false << true << QByteArray("FD00U2");
+    QTest::newRow("symlink type") << QByteArray("type=OS.unix=symlink;size=7; up") << QByteArray("mlsd")
+                                  << QByteArray("up") << false << true << QByteArray();
+    QTest::newRow("pyftpdlib followed link")
+        << QByteArray("type=dir;size=4096;unique=803g1a2; www") << QByteArray("mlsd") << QByteArray("www") << true
+        << false << QByteArray("803g1a2");
+    QTest::newRow("unique with a control byte") << QByteArray("type=dir;unique=80\x01g; x") << QByteArray("mlsd")
+                                                << QByteArray("x") << true << false << QByteArray();
+    QTest::newRow("empty unique") << QByteArray("type=dir;unique=; x") << QByteArray("mlsd") << QByteArray("x") << true
+                                  << false << QByteArray();
+    QTest::newRow("overlong unique") << QByteArray("type=dir;unique=" + QByteArray(129, 'a') + "; x")
+                                     << QByteArray("mlsd") << QByteArray("x") << true << false << QByteArray();
+    QTest::newRow("MLST of a folder path")
+        << QByteArray("type=dir;size=0;unique=803g5; /home/site") << QByteArray("mlst") << QByteArray("/home/site")
+        << true << false << QByteArray("803g5");
+    QTest::newRow("MLST answered with cdir") << QByteArray("type=cdir;unique=803g6; /") << QByteArray("mlst")
+                                             << QByteArray("/") << true << false << QByteArray("803g6");
+    QTest::newRow("vsftpd link to a folder")
+        << QByteArray("lrwxrwxrwx    1 1000     1000            1 Dec 06 20:35 www -> .") << QByteArray("list")
+        << QByteArray("www") << false << true << QByteArray();
+    QTest::newRow("link to a parent with blanks")
+        << QByteArray("lrwxrwxrwx 1 u g 9 Aug 5 2003 my up -> ../a b") << QByteArray("list") << QByteArray("my up")
+        << false << true << QByteArray();
+    QTest::newRow("arrow inside a file name")
+        << QByteArray("-rw-r--r-- 1 u g 9 Aug 5 2003 a -> b") << QByteArray("list") << QByteArray("a -> b") << false
+        << false << QByteArray();
+}
+
+void TestFtpParsers::linksAndUniqueFacts()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(QByteArray, parser);
+    QFETCH(QByteArray, name);
+    QFETCH(bool, folder);
+    QFETCH(bool, link);
+    QFETCH(QByteArray, unique);
+    const std::optional<ListingEntry> entry = parser == "mlsd" ? ListingParsers::parseMlsdLine(line)
+        : parser == "mlst"                                     ? ListingParsers::parseMlstLine(line)
+                           : ListingParsers::parseListLine(line, QDate(2024, 3, 10));
+    QVERIFY(entry);
+    QCOMPARE(entry->name, name);
+    QCOMPARE(entry->isFolder, folder);
+    QCOMPARE(entry->isLink, link);
+    QCOMPARE(entry->unique, unique);
+}
+
+void TestFtpParsers::mlstFeatureFacts_data()
+{
+    QTest::addColumn<QByteArray>("feat");
+    QTest::addColumn<QByteArrayList>("facts");
+    QTest::newRow("pyftpdlib") << QByteArray("211-Features supported:\r\n EPRT\r\n MLST type*;perm*;size*;modify*;"
+                                             "unique;unix.mode;unix.uid;unix.gid;\r\n UTF8\r\n211 End FEAT.")
+                               << QByteArrayList { "type", "perm", "size", "modify", "unique", "unix.mode", "unix.uid",
+                                      "unix.gid" };
+    QTest::newRow("proftpd upper case") << QByteArray("211-Features:\r\n MLST modify*;perm*;size*;type*;unique*;"
+                                                      "UNIX.group*;UNIX.mode*;\r\n211 End")
+                                        << QByteArrayList { "modify", "perm", "size", "type", "unique", "unix.group",
+                                               "unix.mode" };
+    QTest::newRow("no MLST line") << QByteArray("211-Features:\r\n SIZE\r\n UTF8\r\n211 End") << QByteArrayList {};
+    QTest::newRow("MLSD is no fact list") << QByteArray("211-Features:\r\n MLSD\r\n211 End") << QByteArrayList {};
+}
+
+void TestFtpParsers::mlstFeatureFacts()
+{
+    QFETCH(QByteArray, feat);
+    QFETCH(QByteArrayList, facts);
+    QCOMPARE(FtpReplyText::parseMlstFacts(feat), facts);
 }
 
 QTEST_GUILESS_MAIN(TestFtpParsers)
