@@ -104,6 +104,7 @@ private Q_SLOTS:
     void doubleClickOnLocalFiles();
     void viewerStoresOnTheServer();
     void editMenu();
+    void keysOnTheLists();
 
 private:
     MainWindow& connectedWindow();
@@ -577,6 +578,52 @@ void TestPaneCommands::editMenu()
     view("ListView1")->setFocus();
     w.mh(5)->trigger();
     QCOMPARE(readBytes(home() + "/pasted/local.txt"), QByteArray("local\n"));
+}
+
+// Tab makes a list the active pane as a click does; Enter opens the current row, Delete and F2
+// ask for the menu's delete and rename of that pane.
+void TestPaneCommands::keysOnTheLists()
+{
+    MainWindow& w = connectedWindow();
+    QTreeView* listView1 = view("ListView1");
+    QTreeView* listView2 = view("ListView2");
+    showLocal(home());
+
+    w.state().ActivePane = 2;
+    listView2->setFocus(Qt::TabFocusReason);
+    QCOMPARE(w.state().ActivePane, 4);
+    listView1->setFocus(Qt::TabFocusReason);
+    QCOMPARE(w.state().ActivePane, 2);
+
+    // Enter on a server folder opens it; on a local folder likewise.
+    listView1->setCurrentIndex(listView1->model()->index(rowOf(listView1->model(), "pub"), 0));
+    QTest::keyClick(listView1, Qt::Key_Return);
+    QTRY_VERIFY(w.remotePane().TxtDir().endsWith(QStringLiteral("/pub")));
+    QVERIFY(rowOf(listView1->model(), "a.txt") >= 0);
+    listView2->setFocus(Qt::TabFocusReason);
+    listView2->setCurrentIndex(listView2->model()->index(rowOf(listView2->model(), "site"), 0));
+    QTest::keyClick(listView2, Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(w.localPane().TxtDir2(), home() + QStringLiteral("/site"));
+
+    // F2 edits the current local row; Esc leaves it as it was.
+    listView2->setCurrentIndex(listView2->model()->index(rowOf(listView2->model(), "page.html"), 0));
+    QTest::keyClick(listView2, Qt::Key_F2);
+    QTRY_VERIFY(isEditing(listView2));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!isEditing(listView2));
+    QVERIFY(QFileInfo::exists(home() + "/site/page.html"));
+
+    // Delete asks before the local file goes to the trash, even after the FTP list was clicked.
+    QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "a.txt"));
+    QCOMPARE(w.state().ActivePane, 2);
+    listView2->setFocus(Qt::TabFocusReason);
+    selectRows(listView2, { QStringLiteral("page.html") });
+    qputenv("XDG_DATA_HOME", (home() + QStringLiteral("/.local/share")).toUtf8());
+    m_dialogs.queueAnswer(Dialogs::Answer::No);
+    QTest::keyClick(listView2, Qt::Key_Delete);
+    QVERIFY(m_dialogs.texts().contains(QStringLiteral("選択されているローカルマシン上のﾌｧｲﾙをごみ箱に移動しますか?")));
+    QVERIFY(QFileInfo::exists(home() + "/site/page.html"));
+    QVERIFY(QFileInfo::exists(serverFile("pub/a.txt")));
 }
 
 QTEST_MAIN(TestPaneCommands)

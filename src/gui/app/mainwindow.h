@@ -30,6 +30,7 @@ class PermissionPanel;
 class Permissions;
 class PaneCommands;
 class PaneListModel;
+class PaneKeys;
 class PaneMouse;
 class Profiles;
 class ProxyPanel;
@@ -236,6 +237,7 @@ private:
     std::unique_ptr<Permissions> m_permissions;
     std::unique_ptr<PaneCommands> m_paneCommands;
     PaneMouse* m_paneMouse = nullptr;
+    PaneKeys* m_paneKeys = nullptr;
     ListRenamer* m_renamer = nullptr;
     FrmPic* m_frmPic = nullptr;
 

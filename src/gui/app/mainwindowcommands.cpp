@@ -18,6 +18,7 @@
 #include "gui/panes/listrenamer.h"
 #include "gui/panes/localpanewidget.h"
 #include "gui/panes/localtreepanel.h"
+#include "gui/panes/panekeys.h"
 #include "gui/panes/panemouse.h"
 
 #include <QAction>
@@ -53,6 +54,16 @@ void MainWindow::createCommands()
 
     QTreeView* listView2 = m_localPaneWidget->ListView2();
     m_paneMouse = new PaneMouse(*m_paneCommands, m_listView1, listView2, m_frame3->TreeView1(), m_treeView3, this);
+    m_paneKeys = new PaneKeys(*m_paneCommands, m_listView1, listView2, m_frame3->TreeView1(), m_treeView3, this);
+    // The keys do what the menu offers for the pane, nothing more.
+    connect(m_paneKeys, &PaneKeys::deleteRequested, this, [this] {
+        if (m_M1[6]->isEnabled())
+            M1_Click(6);
+    });
+    connect(m_paneKeys, &PaneKeys::renameRequested, this, [this] {
+        if (m_M1[11]->isEnabled())
+            M1_Click(11);
+    });
 
     for (int i : MenuState::itemIndexes())
         connect(m_M1[i], &QAction::triggered, this, [this, i] { M1_Click(i); });

@@ -1,0 +1,78 @@
+#include "gui/panes/panekeys.h"
+
+#include "core/panes/commands/panecommands.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QTreeView>
+
+PaneKeys::PaneKeys(PaneCommands& commands, QTreeView* listView1, QTreeView* listView2, QTreeView* treeView1,
+    QTreeView* treeView3, QObject* parent)
+    : QObject(parent)
+    , m_commands(commands)
+    , m_listView1(listView1)
+    , m_listView2(listView2)
+    , m_treeView1(treeView1)
+    , m_treeView3(treeView3)
+{
+    setObjectName(QStringLiteral("PaneKeys"));
+    for (QTreeView* view : { listView1, listView2, treeView1, treeView3 })
+        view->installEventFilter(this);
+}
+
+void PaneKeys::activate(QTreeView* view)
+{
+    const QModelIndex current = view->currentIndex();
+    const int row = current.isValid() && view->selectionModel()->isSelected(current) ? current.row() : -1;
+    if (view == m_listView1)
+        m_commands.ListView1_Click(row);
+    else if (view == m_listView2)
+        m_commands.ListView2_Click(row);
+    else if (view == m_treeView1)
+        m_commands.TreeView1_Click();
+    else if (view == m_treeView3)
+        m_commands.TreeView3_Click();
+}
+
+bool PaneKeys::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* view = qobject_cast<QTreeView*>(watched);
+    if (!view)
+        return QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::FocusIn) {
+        // A mouse press has already made its own click, on the row under the pointer.
+        if (static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason)
+            activate(view);
+        return QObject::eventFilter(watched, event);
+    }
+    if (event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->modifiers() & ~Qt::KeypadModifier)
+        return QObject::eventFilter(watched, event);
+    const bool isList = view == m_listView1 || view == m_listView2;
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        const QModelIndex current = view->currentIndex();
+        if (!isList || !current.isValid())
+            break;
+        activate(view);
+        Q_EMIT view->doubleClicked(current);
+        return true;
+    }
+    case Qt::Key_Delete:
+        activate(view);
+        Q_EMIT deleteRequested();
+        return true;
+    case Qt::Key_F2:
+        if (!isList)
+            break;
+        activate(view);
+        Q_EMIT renameRequested();
+        return true;
+    default:
+        break;
+    }
+    return QObject::eventFilter(watched, event);
+}
