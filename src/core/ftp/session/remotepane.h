@@ -152,7 +152,9 @@ public:
 
     // Walks the server's folders under the folder `folderName` of `TxtDir` into `TreeView3`
     // (emptied first when `clearTree`), parents before children. False when the user stopped it;
-    // the nodes added so far stay.
+    // the nodes added so far stay. A link to a folder, and a folder the server's unique fact shows
+    // to be the start folder, one of its ancestors or one reached before, stays a folder node
+    // without children: links back up ("www -> .") would otherwise repeat the site at every level.
     bool ExpandFtpTree(bool clearTree, const QString& folderName);
     // The keys of the tree's nodes in the order they were added.
     QStringList treeNodeKeys() const;
