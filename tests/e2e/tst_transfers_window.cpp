@@ -184,7 +184,8 @@ void TestTransfersWindow::getButtonDownloads()
     QVERIFY(watch.busyPointer);
     QVERIFY(watch.ftpTreeShown);
     QVERIFY(w.findChild<QWidget*>(QStringLiteral("Frame27"))->isHidden());
-    QVERIFY(w.findChild<QWidget*>(QStringLiteral("Frame20"))->isHidden());
+    // The tree was open before the download and stays so: no hole where it stood.
+    QVERIFY(w.findChild<QWidget*>(QStringLiteral("Frame20"))->isVisible());
     QVERIFY(QApplication::overrideCursor() == nullptr);
     QTRY_COMPARE(w.findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->text(), QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ終了"));
     QCOMPARE(w.findChild<QLabel*>(QStringLiteral("Label22"))->text(), QStringLiteral("状況報告"));
@@ -231,6 +232,7 @@ void TestTransfersWindow::putButtonUploads()
     QVERIFY(watch.busyPointer);
     QVERIFY(watch.localTreeShown);
     QVERIFY(w.findChild<QWidget*>(QStringLiteral("Frame27"))->isHidden());
+    QVERIFY(w.findChild<QWidget*>(QStringLiteral("Frame3"))->isVisible());
     QVERIFY(QApplication::overrideCursor() == nullptr);
     QTRY_COMPARE(w.findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->text(), QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄ終了"));
     QVERIFY2(m_dialogs.asked.isEmpty(), qPrintable(m_dialogs.texts().join(u'|')));
@@ -295,6 +297,8 @@ void TestTransfersWindow::closingTheFtpTreeEndsAFolderDownload()
     QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdGet")), Qt::LeftButton);
     QTRY_VERIFY(!w.transfers().isRunning());
     disconnect(closer);
+    // Closed by the user, it stays closed.
+    QVERIFY(frame20->isHidden());
     const int arrived = int(QDir(m_local->filePath(QStringLiteral("many"))).entryList(QDir::Files).size());
     QVERIFY2(arrived >= 1 && arrived < 6, qPrintable(QString::number(arrived)));
 }

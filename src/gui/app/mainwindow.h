@@ -4,6 +4,7 @@
 
 #include <QMainWindow>
 #include <QMap>
+#include <QSet>
 #include <memory>
 
 class ActivityLog;
@@ -283,6 +284,8 @@ private:
     QTimer* m_reportPanelTimer = nullptr;
     // A run asked for the local tree: the status window goes under it.
     bool m_statusUnderLocalTree = false;
+    // Tree panels that were closed when a transfer brought them up.
+    QSet<const MovablePanel*> m_treesHiddenBeforeTransfer;
 
     // Panels.
     LocalTreePanel* m_frame3 = nullptr;

@@ -128,10 +128,15 @@ void MainWindow::placeStatusWindow()
 
 void MainWindow::showTreeFrame(MovablePanel* frame, bool shown)
 {
+    // A transfer takes the tree back down only if the user had it closed: hiding a tree that
+    // was open before leaves an empty hole where it stood, with no way to bring it back.
     if (!shown) {
-        frame->hide();
+        if (m_treesHiddenBeforeTransfer.remove(frame))
+            frame->hide();
         return;
     }
+    if (!frame->isVisibleTo(m_central))
+        m_treesHiddenBeforeTransfer.insert(frame);
     placeDockedTrees();
     frame->showInFront();
     // The status window stays in front of the tree it reports on.
