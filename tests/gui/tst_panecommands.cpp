@@ -105,6 +105,7 @@ private Q_SLOTS:
     void viewerStoresOnTheServer();
     void editMenu();
     void keysOnTheLists();
+    void doubleClickOnAFolderOnlyOpensIt();
 
 private:
     MainWindow& connectedWindow();
@@ -612,18 +613,56 @@ void TestPaneCommands::keysOnTheLists()
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QTRY_VERIFY(!isEditing(listView2));
     QVERIFY(QFileInfo::exists(home() + "/site/page.html"));
+    // Enter ends the edit and renames; it does not reach the list and open the file too.
+    QTest::keyClick(listView2, Qt::Key_F2);
+    QTRY_VERIFY(isEditing(listView2));
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(editor);
+    editor->selectAll();
+    editor->insert(QStringLiteral("ページ.html"));
+    QTest::keyClick(editor, Qt::Key_Return);
+    QTRY_VERIFY(QFileInfo::exists(home() + "/site/ページ.html"));
+    QVERIFY(!m_window->findChild<QWidget*>(QStringLiteral("FrmPic"))->isVisible());
 
     // Delete asks before the local file goes to the trash, even after the FTP list was clicked.
     QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "a.txt"));
     QCOMPARE(w.state().ActivePane, 2);
     listView2->setFocus(Qt::TabFocusReason);
-    selectRows(listView2, { QStringLiteral("page.html") });
+    selectRows(listView2, { QStringLiteral("ページ.html") });
     qputenv("XDG_DATA_HOME", (home() + QStringLiteral("/.local/share")).toUtf8());
     m_dialogs.queueAnswer(Dialogs::Answer::No);
     QTest::keyClick(listView2, Qt::Key_Delete);
     QVERIFY(m_dialogs.texts().contains(QStringLiteral("選択されているローカルマシン上のﾌｧｲﾙをごみ箱に移動しますか?")));
-    QVERIFY(QFileInfo::exists(home() + "/site/page.html"));
+    QVERIFY(QFileInfo::exists(home() + "/site/ページ.html"));
     QVERIFY(QFileInfo::exists(serverFile("pub/a.txt")));
+}
+
+// The folder's new rows take the old row numbers: the row under the double-click must not be
+// read again after the folder opened, or the file now in its place is opened as well.
+void TestPaneCommands::doubleClickOnAFolderOnlyOpensIt()
+{
+    for (const char* file : { "a.html", "b.html", "c.html" })
+        QVERIFY(writeBytes(home() + "/site/" + file, "<p>x</p>\n"));
+    MainWindow& w = connectedWindow();
+    showLocal(home());
+    auto* frmPic = m_window->findChild<QWidget*>(QStringLiteral("FrmPic"));
+    QTreeView* listView1 = view("ListView1");
+    QTreeView* listView2 = view("ListView2");
+
+    QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
+    QTest::mouseDClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
+    QCOMPARE(w.localPane().TxtDir2(), home() + QStringLiteral("/site"));
+    QVERIFY(!frmPic->isVisible());
+
+    QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "pub"));
+    QTest::mouseDClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "pub"));
+    QTRY_VERIFY(w.remotePane().TxtDir().endsWith(QStringLiteral("/pub")));
+    QVERIFY(!frmPic->isVisible());
+
+    // A file row still opens in the viewer.
+    QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "a.txt"));
+    QTest::mouseDClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "a.txt"));
+    QTRY_VERIFY(frmPic->isVisible());
 }
 
 QTEST_MAIN(TestPaneCommands)

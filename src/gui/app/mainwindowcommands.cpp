@@ -81,10 +81,7 @@ void MainWindow::createCommands()
     connect(m_Mm1, &QMenu::aboutToHide, m_listView1, [this] { m_listView1->viewport()->update(); });
 
     // Double-clicks on folders are the local pane's own; files come here.
-    connect(listView2, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (index.isValid())
-            ListView2_DblClick(index.row());
-    });
+    connect(m_localPaneWidget, &LocalPaneWidget::fileRowDoubleClicked, this, &MainWindow::ListView2_DblClick);
 
     m_frmPic = new FrmPic(*m_dialogs, m_central);
     m_frmPic->setStoreOnServer(

@@ -10,6 +10,7 @@
 #include "core/transfer/moderules.h"
 #include "core/transfer/transfers.h"
 #include "gui/app/mainwindow.h"
+#include "gui/ftp/ftppane.h"
 #include "gui/link/companionlink.h"
 #include "gui/panes/frmpic.h"
 
@@ -48,10 +49,8 @@ void MainWindow::createMessages()
     });
 
     // A file row of the FTP list opens in the viewer (folders are the pane's own).
-    connect(m_listView1, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (index.isValid() && !m_remotePane->ListView1()->isFolderRow(index.row()))
-            ViewServerFile(m_remotePane->ListView1()->index(index.row(), 0).data().toString());
-    });
+    connect(m_ftpPane, &FtpPane::fileRowDoubleClicked, this,
+        [this](int row) { ViewServerFile(m_remotePane->ListView1()->index(row, 0).data().toString()); });
 }
 
 void MainWindow::HookMessages() { m_companionLink->HookMessages(); }

@@ -79,8 +79,12 @@ FtpPane::FtpPane(RemotePane& pane, QWidget* parent)
     });
     connect(&pane, &RemotePane::sortIndicatorChanged, this, &FtpPane::showSortIndicator);
     connect(m_listView1, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (index.isValid())
+        if (!index.isValid())
+            return;
+        if (m_pane.ListView1()->isFolderRow(index.row()))
             m_pane.openFtpFolderRow(index.row());
+        else
+            Q_EMIT fileRowDoubleClicked(index.row());
     });
 }
 

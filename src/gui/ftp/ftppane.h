@@ -20,6 +20,11 @@ public:
     QLineEdit* TxtDir() const { return m_txtDir; }
     QTreeView* ListView1() const { return m_listView1; }
 
+Q_SIGNALS:
+    // A double-click on a file row (folders open here). Decided before a folder is opened: the
+    // new folder's rows take the old row numbers.
+    void fileRowDoubleClicked(int row);
+
 private:
     void showSortIndicator(int column, Qt::SortOrder order);
 

@@ -81,8 +81,12 @@ LocalPaneWidget::LocalPaneWidget(LocalPane& pane, QWidget* parent)
     });
     connect(&pane, &LocalPane::sortIndicatorChanged, this, &LocalPaneWidget::showSortIndicator);
     connect(m_listView2, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
-        if (index.isValid())
+        if (!index.isValid())
+            return;
+        if (m_pane.ListView2()->isFolderRow(index.row()))
             m_pane.openLocalFolderRow(index.row());
+        else
+            Q_EMIT fileRowDoubleClicked(index.row());
     });
     connect(&pane, &LocalPane::busyChanged, this, [](bool busy) {
         if (busy)

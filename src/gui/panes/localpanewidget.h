@@ -22,6 +22,11 @@ public:
     QLineEdit* TxtDir2() const { return m_txtDir2; }
     QTreeView* ListView2() const { return m_listView2; }
 
+Q_SIGNALS:
+    // A double-click on a file row (folders open here). Decided before a folder is opened: the
+    // new folder's rows take the old row numbers.
+    void fileRowDoubleClicked(int row);
+
 private:
     void showSortIndicator(int column, Qt::SortOrder order);
 

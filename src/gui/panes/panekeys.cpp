@@ -2,6 +2,7 @@
 
 #include "core/panes/commands/panecommands.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QTreeView>
@@ -45,7 +46,8 @@ bool PaneKeys::eventFilter(QObject* watched, QEvent* event)
             activate(view);
         return QObject::eventFilter(watched, event);
     }
-    if (event->type() != QEvent::KeyPress)
+    // Keys a label editor let through (its Enter ends the edit) are not the list's.
+    if (event->type() != QEvent::KeyPress || QApplication::focusWidget() != view)
         return QObject::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->modifiers() & ~Qt::KeypadModifier)
