@@ -42,6 +42,7 @@ void MainWindow::createManage()
         // boxes need, or a short list squeezes the nine check boxes out of sight.
         const QSize size = m_listView1->size().expandedTo(m_frame17->minimumSizeHint());
         QPoint topLeft = m_listView1->mapTo(m_central, QPoint(0, 0));
+        topLeft.setX(std::max(0, std::min(topLeft.x(), m_central->width() - size.width())));
         topLeft.setY(std::max(0, std::min(topLeft.y(), m_central->height() - size.height())));
         m_frame17->setGeometry(QRect(topLeft, size));
         m_frame17->showInFront();
