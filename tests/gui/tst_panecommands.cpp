@@ -595,6 +595,11 @@ void TestPaneCommands::keysOnTheLists()
     QCOMPARE(w.state().ActivePane, 4);
     listView1->setFocus(Qt::TabFocusReason);
     QCOMPARE(w.state().ActivePane, 2);
+    // Focus that comes back with the window is no click.
+    m_window->findChild<QLineEdit*>(QStringLiteral("TxtDir"))->setFocus(Qt::TabFocusReason);
+    listView2->setFocus(Qt::ActiveWindowFocusReason);
+    QCOMPARE(w.state().ActivePane, 2);
+    listView1->setFocus(Qt::TabFocusReason);
 
     // Enter on a server folder opens it; on a local folder likewise.
     listView1->setCurrentIndex(listView1->model()->index(rowOf(listView1->model(), "pub"), 0));

@@ -41,8 +41,10 @@ bool PaneKeys::eventFilter(QObject* watched, QEvent* event)
     if (!view)
         return QObject::eventFilter(watched, event);
     if (event->type() == QEvent::FocusIn) {
-        // A mouse press has already made its own click, on the row under the pointer.
-        if (static_cast<QFocusEvent*>(event)->reason() != Qt::MouseFocusReason)
+        // Only the keyboard: a mouse press makes its own click, and focus coming back with the
+        // window must not count as one (a click also clears the transfer marks of the FTP list).
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason)
             activate(view);
         return QObject::eventFilter(watched, event);
     }
