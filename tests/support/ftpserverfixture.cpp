@@ -226,6 +226,8 @@ bool FtpServerFixture::startPyftpdlib(QString* error)
         args << QStringLiteral("--reply-delay-ms") << QString::number(m_options.replyDelayMs);
     if (m_options.idleTimeoutSeconds > 0)
         args << QStringLiteral("--timeout") << QString::number(m_options.idleTimeoutSeconds);
+    if (m_options.passiveTimeoutSeconds > 0)
+        args << QStringLiteral("--passive-timeout") << QString::number(m_options.passiveTimeoutSeconds);
     if (m_options.utf8 == false)
         args << QStringLiteral("--no-utf8");
     return m_process.start(Python, args, m_work->filePath(QStringLiteral("server.out")), error);

@@ -37,6 +37,8 @@ public:
         int replyDelayMs = 0; // pyftpdlib only: a pause before every reply
         bool asciiConversion = true; // vsftpd: ascii_upload_enable and ascii_download_enable
         int idleTimeoutSeconds = 0; // 0: the server's default (300 s); after it the server sends 421
+        // pyftpdlib only; 0: its default (30 s). An unused passive port then gets an unasked 421.
+        int passiveTimeoutSeconds = 0;
         QString root; // an existing folder to serve; empty: a new temporary folder
         std::optional<bool> utf8; // UTF8 in FEAT; unset: the server's default (pyftpdlib yes, vsftpd no)
     };

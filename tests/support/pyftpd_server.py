@@ -88,6 +88,8 @@ def main():
     p.add_argument("--cert", help="PEM file with the key and the certificate")
     p.add_argument("--reply-delay-ms", type=int, default=0)
     p.add_argument("--timeout", type=int, default=0, help="idle seconds before 421 (0: 300)")
+    p.add_argument("--passive-timeout", type=int, default=0,
+                   help="seconds an unused passive port waits before its 421 (0: 30)")
     p.add_argument("--no-utf8", action="store_true")
     p.add_argument("--log", help="protocol log file")
     args = p.parse_args()
@@ -111,6 +113,13 @@ def main():
     handler.banner = "pyftpdlib test server ready."
     if args.timeout > 0:
         handler.timeout = args.timeout
+    if args.passive_timeout > 0:
+        from pyftpdlib.handlers import PassiveDTP
+
+        class ShortPassiveDTP(PassiveDTP):
+            timeout = args.passive_timeout
+
+        handler.passive_dtp = ShortPassiveDTP
     # Large buffers so the benchmarks measure the client, not the server's 64 KiB default.
     handler.dtp_handler.ac_in_buffer_size = 262144
     handler.dtp_handler.ac_out_buffer_size = 262144

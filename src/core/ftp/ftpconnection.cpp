@@ -662,7 +662,16 @@ QString FtpConnection::lastResponse() const
 
 void FtpConnection::setProgress(Progress progress) { m_d->progress = std::move(progress); }
 
-void FtpConnection::setPassiveAhead(bool on) { m_d->passiveAhead = on; }
+void FtpConnection::setPassiveAhead(bool on)
+{
+    Private& d = *m_d;
+    d.passiveAhead = on;
+    if (on || (!d.passiveAsked && !d.passivePort))
+        return;
+    Operation op(d, true);
+    if (op.ok())
+        d.releasePassiveAhead();
+}
 
 void FtpConnection::setExpectedSize(qint64 size) { m_d->expectedSize = size > 0 ? size : -1; }
 

@@ -76,7 +76,8 @@ public:
     void setExpectedSize(qint64 size);
     // For a run of many transfers: after each one the next passive port is asked for at once,
     // so the server opens it while the caller finishes the file. The port is used by the next
-    // data command that comes within a few seconds; any other command lets it go.
+    // data command that comes within a few seconds; any other command, and switching this off,
+    // closes it (ABOR). Switch it off before the user may keep the connection idle.
     void setPassiveAhead(bool on);
 
     bool deleteFile(const QString& name);

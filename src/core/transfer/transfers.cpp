@@ -476,9 +476,13 @@ bool Transfers::FtpGetFileConv(FtpConnection* connection, const QString& remote,
         // The conversion writes through its own temporary file: the local copy survives a failure.
         TextConvert::Error error;
         ok = TextConvert::EucFileToSjis(temp, local, &error);
-        if (!ok)
+        if (!ok) {
+            // The user may take long to answer: no port asked ahead may wait meanwhile.
+            connection->setPassiveAhead(false);
             m_dialogs.message(
                 error.messageText(), Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, TextConvert::eucErrorTitle());
+            connection->setPassiveAhead(m_running);
+        }
     }
     QFile::remove(temp);
     return ok;

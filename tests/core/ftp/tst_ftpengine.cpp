@@ -89,6 +89,7 @@ private Q_SLOTS:
     void asciiRoundTrip();
     void passiveAhead_data();
     void passiveAhead();
+    void passiveAheadLeavesNoPortOpen();
     void fileOperations_data();
     void fileOperations();
     void rawCommands_data();
@@ -495,9 +496,43 @@ void TestFtpEngine::passiveAhead()
     QCOMPARE(readFile(folder + u"/again"), contents[0]);
     QCOMPARE(readFile(folder + u"/last2"), contents[2]);
     QVERIFY(!QFile::exists(folder + u"/gone"));
-    // 13 data commands, each with a port of its own, and one port asked ahead that the DELE let
-    // go. Asking again for ports asked ahead would make 23.
-    QTRY_COMPARE(portsAsked() - before, passive ? 14 : 0);
+    // 13 data commands, each with a port of its own, one port asked ahead that the DELE let go
+    // and one that switching the wish off let go. Asking again for ports asked ahead would make 24.
+    QTRY_COMPARE(portsAsked() - before, passive ? 15 : 0);
+}
+
+// A port asked ahead and not used must not stay open: pyftpdlib answers an unused passive port
+// after its time-out with an unasked 421, which ended the connection at the next command.
+void TestFtpEngine::passiveAheadLeavesNoPortOpen()
+{
+    FtpServerFixture::Options options;
+    options.passiveTimeoutSeconds = 1;
+    FtpServerFixture fixture(options);
+    QString error;
+    QVERIFY2(fixture.start(&error), qPrintable(error));
+    QVERIFY(writeFile(fixture.root() + u"/a.txt", "a"));
+    FtpSession session;
+    auto c = open(session, fixture);
+    QVERIFY(c);
+    const QString local = m_local.path() + u"/ahead-idle.txt";
+    QString folder;
+
+    // The run ends with a port asked ahead; the user then leaves the connection idle.
+    c->setPassiveAhead(true);
+    VERIFY_OP(c, c->getFile(u"a.txt"_qs, local, false, 2));
+    c->setPassiveAhead(false);
+    QTest::qWait(1600);
+    VERIFY_OP(c, c->getCurrentDirectory(&folder));
+
+    // A command other than a transfer lets the port go, in the middle of a run as well.
+    c->setPassiveAhead(true);
+    VERIFY_OP(c, c->getFile(u"a.txt"_qs, local, false, 2));
+    VERIFY_OP(c, c->createDirectory(u"made"_qs));
+    QTest::qWait(1600);
+    VERIFY_OP(c, c->getCurrentDirectory(&folder));
+    VERIFY_OP(c, c->getFile(u"a.txt"_qs, local, false, 2));
+    c->setPassiveAhead(false);
+    QCOMPARE(readFile(local), QByteArray("a"));
 }
 
 void TestFtpEngine::fileOperations_data() { addKindRows(); }

@@ -113,9 +113,9 @@ bool FtpConnection::Private::sendLine(const QByteArray& line)
         return false;
     // Commands that leave a passive port open on every server we know; anything else may
     // close it or change what the data connection must be.
-    static const QByteArrayList keepPort { "TYPE", "SIZE", "CWD", "MDTM" };
+    static const QByteArrayList keepPort { "TYPE", "SIZE", "CWD", "MDTM", "ABOR", "NOOP" };
     if (passivePort && !keepPort.contains(line.left(line.indexOf(' '))))
-        passivePort.reset();
+        releasePassiveAhead();
     if (!control || !control->isOpen()) {
         lose();
         return fail(FtpError::ConnectionAborted);
@@ -153,6 +153,18 @@ bool FtpConnection::Private::settlePassiveAhead()
         epsv = false;
     }
     return true;
+}
+
+void FtpConnection::Private::releasePassiveAhead()
+{
+    if (passiveAsked && !settlePassiveAhead())
+        return;
+    if (!passivePort)
+        return;
+    passivePort.reset();
+    const QByteArray keep = lastReply;
+    abortAndResync();
+    lastReply = keep;
 }
 
 bool FtpConnection::Private::readReply(FtpReply* reply, int timeoutMs)
@@ -542,6 +554,13 @@ void FtpConnection::Private::abortTransfer(std::unique_ptr<Channel>& data)
         return;
     const QByteArray keep = lastReply;
     const int keepError = lastError;
+    abortAndResync();
+    lastReply = keep;
+    lastError = keepError;
+}
+
+void FtpConnection::Private::abortAndResync()
+{
     // ABOR, then NOOP: whatever the server answers to the transfer and to ABOR (426 and 226, 226
     // and 225, one of them or both), the NOOP's 200 marks the end of what is still due.
     if (sendLine("ABOR") && sendLine("NOOP")) {
@@ -557,8 +576,6 @@ void FtpConnection::Private::abortTransfer(std::unique_ptr<Channel>& data)
                 lose();
         }
     }
-    lastReply = keep;
-    lastError = keepError;
 }
 
 bool FtpConnection::Private::listFolder(const QByteArray& folder, QList<ListingEntry>* entries)

@@ -95,6 +95,11 @@ struct FtpConnection::Private {
     void askPassiveAhead();
     // Reads the reply to an EPSV sent ahead; false only when the connection failed.
     bool settlePassiveAhead();
+    // Closes a port asked ahead that no data command will use: some servers (pyftpdlib) send an
+    // unasked "421" when a passive port waits 30 s, which would end the connection later.
+    void releasePassiveAhead();
+    // ABOR, then NOOP, reading whatever comes until the NOOP's 200.
+    void abortAndResync();
     bool readReply(FtpReply* reply, int timeoutMs = -1);
     bool readFinalReply(FtpReply* reply, int timeoutMs = -1);
     // Sends a command and reads its final reply; false only when the connection failed.
