@@ -243,8 +243,11 @@ public:
     void showRemote(const QString& folder)
     {
         RemotePane& remote = w->remotePane();
-        if (!remote.ChangeFtpFolder(folder))
-            die(QStringLiteral("cannot enter ") + folder);
+        if (!remote.ChangeFtpFolder(folder)) {
+            FtpConnection* c = remote.FtpHandle();
+            die(QStringLiteral("cannot enter ") + folder
+                + (c ? QStringLiteral(" (%1 %2)").arg(c->lastError()).arg(c->lastResponse().trimmed()) : QString()));
+        }
         remote.RefreshFtpPanes();
     }
     static void selectRow(PaneListModel* model, QItemSelectionModel* selection, const QString& name)

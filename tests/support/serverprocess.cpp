@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QThread>
 #include <csignal>
@@ -65,6 +66,9 @@ bool ServerProcess::start(
     m_process.setStandardOutputFile(outputFile);
     m_process.setStandardErrorFile(outputFile, QIODevice::Append);
     m_process.setStandardInputFile(QProcess::nullDevice());
+    // Not the caller's folder, which a test may remove while the server runs: pyftpdlib reads its
+    // own current folder at every CWD and drops the session when that folder is gone.
+    m_process.setWorkingDirectory(QFileInfo(outputFile).absolutePath());
     m_process.setChildProcessModifier([] {
         ::setsid();
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
