@@ -354,6 +354,11 @@ void Transfers::noteUpload(const QString& serverPath, bool finished)
         m_unfinishedUploads.insert(uploadKey(serverPath));
 }
 
+bool Transfers::uploadUnfinished(const QString& serverPath) const
+{
+    return m_unfinishedUploads.contains(uploadKey(serverPath));
+}
+
 QString Transfers::stampText(QDateTime time) const
 {
     const QDate today = m_clock().date();
@@ -915,8 +920,7 @@ bool Transfers::uploadFilesPass()
                 if (m_modeRules.IsSendable(name)) {
                     m_modeRules.SetTransferMode(name);
                     const QString ftpName = uploadName(name);
-                    const bool unfinished = m_unfinishedUploads.contains(uploadKey(onServer(ftpName)));
-                    const int r = unfinished ? 1 : CompareWithServer(i);
+                    const int r = uploadUnfinished(onServer(ftpName)) ? 1 : CompareWithServer(i);
                     if (!overwrite && r != 1 && r != 3) {
                         setIconKey(list, i, IconKeys::Leaf3);
                     } else {
@@ -1069,7 +1073,7 @@ bool Transfers::uploadTreePass()
         const QString localPath = (node->parent() ? nodeKey(node->parent()) : localDir) + u'/' + node->text();
         int r = CompareTreeStamps(key, ftpPath);
         ftpPath = uploadName(ftpPath);
-        if (m_unfinishedUploads.contains(uploadKey(onServer(ftpPath))))
+        if (uploadUnfinished(onServer(ftpPath)))
             r = 1;
         if (!overwrite && r != 1 && r != 3) {
             node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);

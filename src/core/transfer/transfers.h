@@ -123,6 +123,7 @@ private:
     bool connectionLost();
     QString uploadKey(const QString& serverPath) const;
     void noteUpload(const QString& serverPath, bool finished);
+    bool uploadUnfinished(const QString& serverPath) const;
     bool connectionOpen() const;
     QString stampText(QDateTime time) const;
     QString ftpNodeStamp(const QStandardItem* node) const;
