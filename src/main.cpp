@@ -21,18 +21,22 @@ int main(int argc, char* argv[])
     SignalWatcher signalWatcher;
     MainWindow window;
     QApplication::setWindowIcon(window.windowIcon());
-    // SIGTERM and SIGINT end the program as closing the window does. A signal that arrives while
-    // start-up still runs (it processes events) is honoured once start-up is over, since quitting
-    // before the event loop runs would be lost.
+    // SIGTERM and SIGINT end the program as closing the window does, also while a message box, an
+    // input box or the delete confirmation waits: exit() ends every event loop, so each of them
+    // returns as if cancelled, and the Stop flag ends a running transfer. The exit steps run once
+    // the stack has unwound, not in the middle of the operation that was interrupted.
     bool terminated = false;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, [&window, &terminated] {
         terminated = true;
-        window.Form_Unload();
-        QApplication::quit();
+        window.state().StopRequested = true;
+        QCoreApplication::exit(0);
     });
     QObject::connect(&app, &QApplication::aboutToQuit, &window, &MainWindow::Form_Unload);
     window.Form_Load(commandLine);
-    if (terminated)
+    // A signal during start-up: the main event loop never ran, and nothing is left to wait for.
+    if (terminated) {
+        window.Form_Unload();
         return 0;
+    }
     return QApplication::exec();
 }

@@ -22,11 +22,16 @@ QString readLog(const QString& path)
 }
 
 // Two profiles; the second one is the test server with the start folder "pub".
-QByteArray settingsFor(const FtpServerFixture& server)
+QByteArray settingsFor(const FtpServerFixture& server, bool wrongPassword)
 {
+    QByteArray site = SettingsFiles::profileSettings(server, QStringLiteral("Site One"), QStringLiteral("pub"));
+    if (wrongPassword)
+        site = SettingsFiles::profileLines({ QStringLiteral("Site One"), server.hostField(), server.user(),
+            Profiles::scramblePassword(QStringLiteral("wrong")), QStringLiteral("c:"), QStringLiteral("pub"),
+            QStringLiteral("-") });
     return SettingsFiles::profileLines({ QStringLiteral("他のサーバー"), QStringLiteral("127.0.0.1:1"),
                QStringLiteral("x"), QString(), QStringLiteral("c:"), QStringLiteral("-"), QStringLiteral("-") })
-        + SettingsFiles::profileSettings(server, QStringLiteral("Site One"), QStringLiteral("pub"));
+        + site;
 }
 
 } // namespace
@@ -41,13 +46,17 @@ private Q_SLOTS:
 void TestConnectProfile::connectsAndLogs_data()
 {
     QTest::addColumn<int>("signalNumber");
-    QTest::newRow("ended with SIGTERM") << int(SIGTERM);
-    QTest::newRow("ended with SIGINT") << int(SIGINT);
+    QTest::addColumn<bool>("wrongPassword");
+    QTest::newRow("ended with SIGTERM") << int(SIGTERM) << false;
+    QTest::newRow("ended with SIGINT") << int(SIGINT) << false;
+    // A desktop log-out while the error box waits for an answer.
+    QTest::newRow("SIGTERM while the wrong-password box is up") << int(SIGTERM) << true;
 }
 
 void TestConnectProfile::connectsAndLogs()
 {
     QFETCH(int, signalNumber);
+    QFETCH(bool, wrongPassword);
     FtpServerFixture server(FtpServerFixture::Kind::Pyftpdlib);
     QString error;
     QVERIFY2(server.start(&error), qPrintable(error));
@@ -56,7 +65,7 @@ void TestConnectProfile::connectsAndLogs()
     QTemporaryDir data;
     QTemporaryDir home;
     QVERIFY(data.isValid() && home.isValid());
-    QVERIFY(writeBytes(data.filePath(QStringLiteral("ftpset.ini")), settingsFor(server)));
+    QVERIFY(writeBytes(data.filePath(QStringLiteral("ftpset.ini")), settingsFor(server, wrongPassword)));
 
     QProcess program;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -72,6 +81,21 @@ void TestConnectProfile::connectsAndLogs()
 
     const QString logPath = data.filePath(QStringLiteral("ftptarvo.log"));
     const QString host = server.hostField();
+    if (wrongPassword) {
+        // The refusal is in the server's log; the box that reports it then waits for the user.
+        QTRY_VERIFY_WITH_TIMEOUT(server.logText().contains(QStringLiteral("-> 530")), 30000);
+        QTest::qWait(1000);
+        QVERIFY(program.state() == QProcess::Running);
+        QCOMPARE(::kill(pid_t(program.processId()), signalNumber), 0);
+        QVERIFY2(program.waitForFinished(15000), "the program hangs on a signal while a box is open");
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        // The box was answered as cancelled: the connect went on to log its failure.
+        QVERIFY2(readLog(logPath).contains(QStringLiteral("<FTP接続失敗>")), qPrintable(readLog(logPath)));
+        QVERIFY(SettingsFiles::readBytes(data.filePath(QStringLiteral("ftpset.ini")))
+                    .endsWith(QByteArray(Cp932::encode(QStringLiteral("</最終 プロﾌｧｲﾙ>")) + "\r\n")));
+        return;
+    }
     const QRegularExpression started(QStringLiteral("<Ftp接続開始>\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d ")
         + QRegularExpression::escape(host) + QStringLiteral("</FTP接続開始>"));
     QTRY_VERIFY2_WITH_TIMEOUT(started.match(readLog(logPath)).hasMatch(), qPrintable(readLog(logPath)), 30000);
