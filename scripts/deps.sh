@@ -32,10 +32,18 @@ ensure_packages() {
   fi
 }
 
+# Usage: configure_and_build DIR [CMAKE_ARGS...] [-- TARGET...]; without targets, everything.
 configure_and_build() {
   local dir="$1"; shift
+  local args=() targets=()
+  while [ $# -gt 0 ] && [ "$1" != "--" ]; do args+=("$1"); shift; done
+  [ $# -gt 0 ] && shift && targets=("$@")
   local launcher=()
   command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  cmake -S "$ROOT" -B "$dir" -G Ninja "${launcher[@]}" "$@" >/dev/null
-  cmake --build "$dir" -j"$(nproc)"
+  cmake -S "$ROOT" -B "$dir" -G Ninja "${launcher[@]}" "${args[@]}" >/dev/null
+  if [ ${#targets[@]} -gt 0 ]; then
+    cmake --build "$dir" -j"$(nproc)" --target "${targets[@]}"
+  else
+    cmake --build "$dir" -j"$(nproc)"
+  fi
 }
