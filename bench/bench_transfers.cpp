@@ -16,7 +16,7 @@
 #include "core/app/codepage.h"
 #include "core/app/datafolder.h"
 #include "core/ftp/ftpconnection.h"
-#include "core/ftp/session/remotepane.h"
+#include "core/ftpsession/remotepane.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 #include "core/settings/options.h"

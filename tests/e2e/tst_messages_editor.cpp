@@ -4,7 +4,7 @@
 #include "core/app/codepage.h"
 #include "core/app/datafolder.h"
 #include "core/app/statuslines.h"
-#include "core/ftp/session/remotepane.h"
+#include "core/ftpsession/remotepane.h"
 #include "core/link/companionprotocol.h"
 #include "core/link/messagebus.h"
 #include "core/link/messagelistener.h"

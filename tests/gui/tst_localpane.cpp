@@ -1,5 +1,5 @@
 #include "core/app/appstate.h"
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 #include "core/panes/listingrecord.h"
 #include "core/panes/localpane.h"
 #include "gui/panes/localpanewidget.h"

@@ -3,10 +3,10 @@
 // permission panel's boxes and texts, the console's reply box, and the local trash.
 #include "core/app/codepage.h"
 #include "core/app/datafolder.h"
-#include "core/ftp/session/remotepane.h"
+#include "core/ftpsession/remotepane.h"
 #include "core/manage/deletes.h"
 #include "core/manage/permissions.h"
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 #include "gui/app/mainwindow.h"

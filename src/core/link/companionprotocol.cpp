@@ -1,7 +1,7 @@
 #include "core/link/companionprotocol.h"
 
 #include "core/app/codepage.h"
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 
 namespace CompanionProtocol {
 

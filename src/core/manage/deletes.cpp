@@ -8,10 +8,10 @@
 #include "core/ftp/engine/listingparsers.h"
 #include "core/ftp/ftpconnection.h"
 #include "core/ftp/ftperrors.h"
-#include "core/ftp/session/remotepane.h"
+#include "core/ftpsession/remotepane.h"
 #include "core/log/activitylog.h"
 #include "core/manage/managerules.h"
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 

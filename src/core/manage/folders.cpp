@@ -5,7 +5,7 @@
 #include "core/app/statuslines.h"
 #include "core/ftp/ftpconnection.h"
 #include "core/ftp/ftperrors.h"
-#include "core/ftp/session/remotepane.h"
+#include "core/ftpsession/remotepane.h"
 #include "core/log/activitylog.h"
 #include "core/manage/managerules.h"
 #include "core/panes/localpane.h"

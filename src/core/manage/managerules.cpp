@@ -1,6 +1,6 @@
 #include "core/manage/managerules.h"
 
-#include "core/ftp/session/sessionrules.h"
+#include "core/ftpsession/sessionrules.h"
 
 namespace ManageRules {
 

@@ -1,7 +1,7 @@
 #include "core/panes/ftplist.h"
 
 #include "core/panes/entrytexts.h"
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 #include "core/panes/listingrecord.h"
 #include "core/panes/panelistmodel.h"
 

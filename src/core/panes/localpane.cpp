@@ -4,7 +4,7 @@
 #include "core/app/dialogs.h"
 #include "core/panes/entrytexts.h"
 #include "core/panes/filecolours.h"
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 #include "core/panes/listheaders.h"
 #include "core/panes/listingrecord.h"
 #include "core/panes/localfolderscan.h"

@@ -1,6 +1,6 @@
 #include "core/panes/panelistmodel.h"
 
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 
 #include <QSignalBlocker>
 #include <algorithm>

@@ -2,10 +2,10 @@
 // interpreter's timer, the replies, and viewing server files for the editor.
 #include "core/app/datafolder.h"
 #include "core/app/dialogs.h"
-#include "core/ftp/session/remotepane.h"
+#include "core/ftpsession/remotepane.h"
 #include "core/link/companionprotocol.h"
 #include "core/log/activitylog.h"
-#include "core/panes/commands/viewertext.h"
+#include "core/panecommands/viewertext.h"
 #include "core/panes/panelistmodel.h"
 #include "core/transfer/moderules.h"
 #include "core/transfer/transfers.h"

@@ -1,6 +1,6 @@
 #include "gui/ftp/ftppane.h"
 
-#include "core/ftp/session/remotepane.h"
+#include "core/ftpsession/remotepane.h"
 #include "core/panes/panelistmodel.h"
 #include "gui/panes/iconkeydelegate.h"
 

@@ -1,6 +1,6 @@
 #include "gui/ftp/ftptreepanel.h"
 
-#include "core/ftp/session/remotepane.h"
+#include "core/ftpsession/remotepane.h"
 #include "gui/panes/iconkeydelegate.h"
 
 #include <QShowEvent>

@@ -1,7 +1,7 @@
 #include "gui/panes/frmpic.h"
 
 #include "core/app/dialogs.h"
-#include "core/panes/commands/panepaths.h"
+#include "core/panecommands/panepaths.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/panes/commands/viewertext.h"
+#include "core/panecommands/viewertext.h"
 #include "gui/ui/movablepanel.h"
 
 #include <QPixmap>

@@ -1,6 +1,6 @@
 #include "gui/panes/iconkeydelegate.h"
 
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 #include "gui/panes/paneicons.h"
 
 #include <QHeaderView>

@@ -1,6 +1,6 @@
 #include "gui/panes/listrenamer.h"
 
-#include "core/panes/commands/panecommands.h"
+#include "core/panecommands/panecommands.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 

@@ -1,6 +1,6 @@
 #include "gui/panes/paneicons.h"
 
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 
 #include <QApplication>
 #include <QHash>

@@ -1,6 +1,6 @@
 #include "gui/panes/panekeys.h"
 
-#include "core/panes/commands/panecommands.h"
+#include "core/panecommands/panecommands.h"
 
 #include <QApplication>
 #include <QFocusEvent>

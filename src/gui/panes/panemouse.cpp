@@ -1,7 +1,7 @@
 #include "gui/panes/panemouse.h"
 
-#include "core/panes/commands/panecommands.h"
-#include "core/panes/itemroles.h"
+#include "core/panecommands/panecommands.h"
+#include "core/app/itemroles.h"
 #include "gui/panes/iconkeydelegate.h"
 
 #include <QDragMoveEvent>

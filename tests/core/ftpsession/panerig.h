@@ -6,7 +6,7 @@
 #include "core/app/codepage.h"
 #include "core/app/datafolder.h"
 #include "core/app/statuslines.h"
-#include "core/ftp/session/remotepane.h"
+#include "core/ftpsession/remotepane.h"
 #include "core/log/activitylog.h"
 #include "core/panes/listingrecord.h"
 #include "core/panes/panelistmodel.h"

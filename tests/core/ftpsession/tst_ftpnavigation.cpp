@@ -1,7 +1,7 @@
 // Moving between server folders against pyftpdlib (UTF-8 names) and vsftpd (CP932 names): the
 // folder change with its fallbacks, the move up, the list's double-click, the tree walk with its
 // Stop and the tree's node click.
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 #include "panerig.h"
 #include "support/removetree.h"
 

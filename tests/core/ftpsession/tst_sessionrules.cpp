@@ -1,6 +1,6 @@
 // The text rules of the session and the navigation, row by row.
 #include "core/ftp/ftperrors.h"
-#include "core/ftp/session/sessionrules.h"
+#include "core/ftpsession/sessionrules.h"
 
 #include <QTest>
 #include <cerrno>

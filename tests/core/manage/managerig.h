@@ -3,12 +3,12 @@
 // The FTP pane rig with the local pane, the status window's state and the three procedures of
 // deleting, making folders and changing permissions on top.
 #include "core/app/statusreport.h"
-#include "core/ftp/session/remotepane.h"
+#include "core/ftpsession/remotepane.h"
 #include "core/ftpsession/panerig.h"
 #include "core/manage/deletes.h"
 #include "core/manage/folders.h"
 #include "core/manage/permissions.h"
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 #include "support/modeltexts.h"

@@ -4,7 +4,7 @@
 // pane, the mode rules, the transfers and a status report, in a temporary data folder.
 #include "../ftpsession/panerig.h"
 #include "core/app/statusreport.h"
-#include "core/panes/commands/panecommands.h"
+#include "core/panecommands/panecommands.h"
 #include "core/panes/localpane.h"
 #include "core/transfer/moderules.h"
 #include "core/transfer/transfers.h"

@@ -2,8 +2,8 @@
 // a drag within the list, renaming, the file calls under them, and the viewer's text round trip.
 #include "commandsrig.h"
 #include "core/app/codepage.h"
-#include "core/panes/commands/localfileops.h"
-#include "core/panes/commands/viewertext.h"
+#include "core/panecommands/localfileops.h"
+#include "core/panecommands/viewertext.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 // The file-operation menu and the toolbar after the clicks and commands a user makes.
-#include "core/panes/commands/menustate.h"
+#include "core/panecommands/menustate.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 // The path and name rules of copy, paste, move and rename.
-#include "core/panes/commands/panepaths.h"
+#include "core/panecommands/panepaths.h"
 
 #include <QSet>
 #include <QTest>

@@ -2,7 +2,7 @@
 // the move by a drag within the FTP list (and the move that must not delete), drops between the
 // lists in both directions, and renaming on the server.
 #include "commandsrig.h"
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 
 #include <QTest>
 

@@ -1,5 +1,5 @@
 #include "core/panes/ftplist.h"
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 #include "core/panes/listheaders.h"
 #include "core/panes/listingrecord.h"
 #include "core/panes/panelistmodel.h"

@@ -4,7 +4,7 @@
 // pane on a temporary folder, the mode rules from the defaults, the status window's state.
 #include "core/app/statusreport.h"
 #include "core/ftpsession/panerig.h"
-#include "core/panes/itemroles.h"
+#include "core/app/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/transfer/moderules.h"
 #include "core/transfer/transfers.h"

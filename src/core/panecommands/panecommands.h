@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/panes/commands/menustate.h"
+#include "core/panecommands/menustate.h"
 
 #include <QObject>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "core/panes/commands/viewertext.h"
+#include "core/panecommands/viewertext.h"
 
 #include "core/app/codepage.h"
 

@@ -2,7 +2,7 @@
 
 // The scope guards the procedures of RemotePane share (its two source files).
 #include "core/app/appstate.h"
-#include "core/ftp/session/remotepane.h"
+#include "core/ftpsession/remotepane.h"
 
 #include <QTimer>
 

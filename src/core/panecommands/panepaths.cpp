@@ -1,6 +1,6 @@
-#include "core/panes/commands/panepaths.h"
+#include "core/panecommands/panepaths.h"
 
-#include "core/ftp/session/sessionrules.h"
+#include "core/ftpsession/sessionrules.h"
 
 QString PanePaths::collapseSlashes(const QString& path)
 {

@@ -1,4 +1,4 @@
-#include "core/panes/commands/menustate.h"
+#include "core/panecommands/menustate.h"
 
 namespace {
 

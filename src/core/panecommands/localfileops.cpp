@@ -1,6 +1,6 @@
-#include "core/panes/commands/localfileops.h"
+#include "core/panecommands/localfileops.h"
 
-#include "core/panes/commands/panepaths.h"
+#include "core/panecommands/panepaths.h"
 
 #include <QDir>
 #include <QDirIterator>

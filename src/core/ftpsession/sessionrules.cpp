@@ -1,4 +1,4 @@
-#include "core/ftp/session/sessionrules.h"
+#include "core/ftpsession/sessionrules.h"
 
 #include "core/ftp/ftperrors.h"
 
