@@ -64,9 +64,9 @@ double bestOf(int runs, LocalPane& pane, const ListingRecord& record, const QStr
         pane.ListLocalFolder(folder);
         pane.FillLocalList(folder);
         const double ms = double(timer.nsecsElapsed()) / 1e6;
-        if (pane.ListView2()->rowCount() != expectedRows || int(record.Local.size()) != expectedRows) {
+        if (pane.fileList()->rowCount() != expectedRows || int(record.Local.size()) != expectedRows) {
             std::fprintf(
-                stderr, "bench_local_list: %d rows listed, %d expected\n", pane.ListView2()->rowCount(), expectedRows);
+                stderr, "bench_local_list: %d rows listed, %d expected\n", pane.fileList()->rowCount(), expectedRows);
             return -1;
         }
         best = std::min(best, ms);

@@ -6,7 +6,7 @@
 //   tree_up_vs_lftp              the same tree up: Transfers::UploadTree against "mirror -R"
 //   tree_*_vs_lftp_delay20ms     both again with a server that waits 20 ms before every reply,
 //                                as round trips on a real network do
-//   download_selection_vs_engine one 1 GiB file selected in ListView1 through DownloadSelection
+//   download_selection_vs_engine one 1 GiB file selected in fileList through DownloadSelection
 //                                against the engine's own getFile on the same connection, vsftpd
 //   upload_selection_vs_engine   the same file up through UploadSelection against putFile
 // lftp's own start and login (measured alone as "lftp_login_s") is taken off its times, so the
@@ -220,8 +220,8 @@ public:
         w->Form_Load(QString());
         w->show();
         // Passive data connections, as lftp uses them.
-        w->options().setChkPassive(true);
-        w->remotePane().cmdConnect_Click();
+        w->options().setPassiveMode(true);
+        w->remotePane().onConnectClicked();
         if (!w->state().IsConnected)
             die(QStringLiteral("the window did not connect"));
     }
@@ -235,7 +235,7 @@ public:
     void showLocal(const QString& folder)
     {
         LocalPane& local = w->localPane();
-        local.setTxtDir2(folder);
+        local.setFolderText(folder);
         if (!local.ListLocalFolder(folder))
             die(QStringLiteral("cannot list ") + folder);
         local.FillLocalList(folder);
@@ -345,7 +345,7 @@ void treeBenchmarks(int replyDelayMs, int runs, const QString& suffix)
             window.showRemote(QStringLiteral("/up-ours"));
             window.showLocal(source);
             LocalPane& pane = window.w->localPane();
-            Window::selectRow(pane.ListView2(), pane.ListView2Selection(), QStringLiteral("up"));
+            Window::selectRow(pane.fileList(), pane.fileSelection(), QStringLiteral("up"));
             qsizetype mark = server.logText().size();
             best[0] = qMin(best[0], seconds([&] { transfers.UploadTree(); }));
             commands[0] = commandsSince(server, mark);
@@ -401,7 +401,7 @@ void selectionBenchmarks(int runs)
     Transfers& transfers = window.w->transfers();
     RemotePane& remote = window.w->remotePane();
     // Every selected file is sent, whatever the stamps say.
-    transfers.setOption1(1);
+    transfers.setTransferRule(1);
     auto engine = [&remote]() -> FtpConnection& {
         FtpConnection* c = remote.FtpHandle();
         if (!c)
@@ -424,7 +424,7 @@ void selectionBenchmarks(int runs)
             QFile::remove(engineCopy);
             window.showLocal(oursDir);
             window.showRemote(QStringLiteral("/"));
-            Window::selectRow(remote.ListView1(), remote.ListView1Selection(), QStringLiteral("big.bin"));
+            Window::selectRow(remote.fileList(), remote.fileSelection(), QStringLiteral("big.bin"));
             auto ours = [&] {
                 best[0] = qMin(best[0], seconds([&] { transfers.DownloadSelection(); }));
                 if (QFileInfo(oursDir + u"/big.bin").size() != BigSize)
@@ -460,7 +460,7 @@ void selectionBenchmarks(int runs)
             window.showRemote(QStringLiteral("/up"));
             window.showLocal(oursDir);
             LocalPane& pane = window.w->localPane();
-            Window::selectRow(pane.ListView2(), pane.ListView2Selection(), QStringLiteral("big.bin"));
+            Window::selectRow(pane.fileList(), pane.fileSelection(), QStringLiteral("big.bin"));
             auto ours = [&] {
                 best[0] = qMin(best[0], seconds([&] { transfers.UploadSelection(); }));
                 if (QFileInfo(remoteOurs).size() != BigSize)

@@ -125,7 +125,7 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
     // A companion start of the editor channel does not install the command channel.
     QCOMPARE(MessageBus::readMainHandle(), qint64(0));
 
-    w.profiles().List1_Click(0);
+    w.profiles().selectProfileRow(0);
     w.remotePane().ConnectServer();
     QVERIFY2(w.state().IsConnected, qPrintable(dialogs.texts().join(u'|')));
 
@@ -142,22 +142,22 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
     QCOMPARE(toEditor.size(), 1);
     QVERIFY(!command45->isVisibleTo(&viewer));
     QVERIFY(QFile::exists(data.filePath(QStringLiteral("$temp$.HTML"))));
-    QCOMPARE(viewer.RichTextBox2()->toPlainText(), QStringLiteral("<h1>見出し</h1>\n"));
+    QCOMPARE(viewer.textView()->toPlainText(), QStringLiteral("<h1>見出し</h1>\n"));
     w.state().CompanionWindow = editor.handle();
 
-    viewer.RichTextBox2()->clear();
+    viewer.textView()->clear();
     w.ViewServerFile(QStringLiteral("page.HTML"));
     QCOMPARE(toEditor.size(), 2);
     QCOMPARE(textOf(toEditor, 1),
         QStringLiteral("<mode=settext><name=page.HTML><local=FTP><path=/pub><handle=%1><contents=<h1>見出し</h1>\n>")
             .arg(rb4));
     QCOMPARE(viewer.tag(), QStringLiteral("FTP"));
-    QCOMPARE(viewer.Text4()->text(), QStringLiteral("page.HTML"));
+    QCOMPARE(viewer.nameBox()->text(), QStringLiteral("page.HTML"));
     QVERIFY(command45->isVisibleTo(&viewer));
     QVERIFY(w.statusLines().stringList().join(u'\n').contains(QStringLiteral("set text")));
 
     // A double-click on a file row of the FTP list views it the same way.
-    viewer.RichTextBox2()->clear();
+    viewer.textView()->clear();
     auto* listView1 = w.findChild<QTreeView*>(QStringLiteral("ListView1"));
     QVERIFY(listView1);
     const QModelIndexList pages = listView1->model()->match(
@@ -165,14 +165,14 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
     QCOMPARE(pages.size(), 1);
     Q_EMIT listView1->doubleClicked(pages.first());
     QCOMPARE(toEditor.size(), 3);
-    QCOMPARE(viewer.RichTextBox2()->toPlainText(), QStringLiteral("<h1>見出し</h1>\n"));
+    QCOMPARE(viewer.textView()->toPlainText(), QStringLiteral("<h1>見出し</h1>\n"));
 
     // A picture goes to the picture view, not to the editor.
     w.ViewServerFile(QStringLiteral("photo.jpg"));
     QCOMPARE(toEditor.size(), 3);
     QCOMPARE(viewer.tag(), QStringLiteral("FTP"));
-    QCOMPARE(viewer.Text4()->text(), QStringLiteral("photo.jpg"));
-    QVERIFY(viewer.Picture2()->isVisibleTo(&viewer));
+    QCOMPARE(viewer.nameBox()->text(), QStringLiteral("photo.jpg"));
+    QVERIFY(viewer.pictureView()->isVisibleTo(&viewer));
     QVERIFY(QFile::exists(data.filePath(QStringLiteral("$temp$.jpg"))));
 
     QTest::mouseClick(command45, Qt::LeftButton);
@@ -180,9 +180,9 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
     QCOMPARE(textOf(toEditor, 3), QStringLiteral("<mode=gettext><handle=%1>").arg(rb4));
 
     QVERIFY(setTextFromOutside(rb4, QStringLiteral("<mode=sendtext><contents=new <b>text</b> = 1>")));
-    QTRY_COMPARE(viewer.RichTextBox2()->toPlainText(), QStringLiteral("new <b>text</b> = 1"));
+    QTRY_COMPARE(viewer.textView()->toPlainText(), QStringLiteral("new <b>text</b> = 1"));
     QVERIFY(setTextFromOutside(rb4, QStringLiteral("<mode=sendtext>")));
-    QTRY_COMPARE(viewer.RichTextBox2()->toPlainText(), QString());
+    QTRY_COMPARE(viewer.textView()->toPlainText(), QString());
 
     // The contents run to the last character but one: "<" and ">" reach the server unchanged.
     const QString stored = QStringLiteral("<p>a > b & c < d</p>\n<br>");
@@ -193,7 +193,7 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
                      .replace(QStringLiteral("\r\n"), QStringLiteral("\n"))
                      .trimmed(),
         stored);
-    QCOMPARE(viewer.Text4()->text(), QStringLiteral("stored.htm"));
+    QCOMPARE(viewer.nameBox()->text(), QStringLiteral("stored.htm"));
 
     QVERIFY(setTextFromOutside(rb4, QStringLiteral("<mode=unknown><contents=x>")));
     QVERIFY(!w.isUnloaded());

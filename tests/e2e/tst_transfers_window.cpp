@@ -133,7 +133,7 @@ void TestTransfersWindow::showLocal(const QString& folder)
     txtDir2->clear();
     txtDir2->insert(folder);
     QTest::keyClick(txtDir2, Qt::Key_Return);
-    QCOMPARE(m_window->localPane().TxtDir2(), folder);
+    QCOMPARE(m_window->localPane().folderText(), folder);
 }
 
 void TestTransfersWindow::showRemote(const QString& folder)
@@ -143,7 +143,7 @@ void TestTransfersWindow::showRemote(const QString& folder)
     txtDir->clear();
     txtDir->insert(folder);
     QTest::keyClick(txtDir, Qt::Key_Return);
-    QCOMPARE(m_window->remotePane().TxtDir(), folder);
+    QCOMPARE(m_window->remotePane().folderText(), folder);
 }
 
 void TestTransfersWindow::getButtonDownloads()
@@ -171,14 +171,14 @@ void TestTransfersWindow::getButtonDownloads()
     QVERIFY2(
         readBytes(local.filePath(QStringLiteral("sub/deep/c.txt"))) == "gamma\n", qPrintable(filesBelow(local.path())));
     QVERIFY(!local.exists(QStringLiteral("not-chosen.dat")));
-    PaneListModel* ftpList = w.remotePane().ListView1();
+    PaneListModel* ftpList = w.remotePane().fileList();
     QCOMPARE(iconKeyOf(ftpList, QStringLiteral("a.txt")), QStringLiteral("leaf2"));
     QCOMPARE(iconKeyOf(ftpList, QStringLiteral("b.html")), QStringLiteral("leaf2"));
     QCOMPARE(iconKeyOf(ftpList, QStringLiteral("not-chosen.dat")), QStringLiteral("leaf"));
     QVERIFY(listView1->selectionModel()->selectedRows().isEmpty());
     // The local list shows what arrived.
-    QCOMPARE(iconKeyOf(w.localPane().ListView2(), QStringLiteral("a.txt")), QStringLiteral("leaf"));
-    QCOMPARE(iconKeyOf(w.localPane().ListView2(), QStringLiteral("sub")), QStringLiteral("closed"));
+    QCOMPARE(iconKeyOf(w.localPane().fileList(), QStringLiteral("a.txt")), QStringLiteral("leaf"));
+    QCOMPARE(iconKeyOf(w.localPane().fileList(), QStringLiteral("sub")), QStringLiteral("closed"));
 
     QVERIFY(watch.statusShown);
     QVERIFY(watch.busyPointer);
@@ -220,13 +220,13 @@ void TestTransfersWindow::putButtonUploads()
     QVERIFY2(readBytes(remote.filePath(QStringLiteral("site/img/z.txt"))) == "zed\n",
         qPrintable(filesBelow(m_server->root()) + u'|' + w.statusLines().stringList().join(u'|')));
     QVERIFY(!remote.exists(QStringLiteral("stay.txt")));
-    PaneListModel* localList = w.localPane().ListView2();
+    PaneListModel* localList = w.localPane().fileList();
     QCOMPARE(iconKeyOf(localList, QStringLiteral("x.txt")), QStringLiteral("leaf2"));
     QCOMPARE(iconKeyOf(localList, QStringLiteral("y.html")), QStringLiteral("leaf2"));
     QCOMPARE(iconKeyOf(localList, QStringLiteral("stay.txt")), QStringLiteral("leaf"));
     // The FTP list shows what arrived.
-    QCOMPARE(iconKeyOf(w.remotePane().ListView1(), QStringLiteral("x.txt")), QStringLiteral("leaf"));
-    QCOMPARE(iconKeyOf(w.remotePane().ListView1(), QStringLiteral("site")), QStringLiteral("closed"));
+    QCOMPARE(iconKeyOf(w.remotePane().fileList(), QStringLiteral("x.txt")), QStringLiteral("leaf"));
+    QCOMPARE(iconKeyOf(w.remotePane().fileList(), QStringLiteral("site")), QStringLiteral("closed"));
 
     QVERIFY(watch.statusShown);
     QVERIFY(watch.busyPointer);
@@ -254,7 +254,7 @@ void TestTransfersWindow::optionButtonsChooseOverwrite()
     auto* overwrite = w.findChild<QRadioButton*>(QStringLiteral("Option1_1"));
     QVERIFY(update && overwrite);
     QVERIFY(update->isChecked());
-    QCOMPARE(w.transfers().Option1(), 0);
+    QCOMPARE(w.transfers().transferRule(), 0);
 
     showLocal(m_local->path());
     showRemote(QStringLiteral("/opt"));
@@ -264,11 +264,11 @@ void TestTransfersWindow::optionButtonsChooseOverwrite()
     QTest::mouseClick(cmdGet, Qt::LeftButton);
     QTRY_VERIFY(!w.transfers().isRunning());
     QCOMPARE(readBytes(localPage), QByteArray("local, newer\n"));
-    QCOMPARE(iconKeyOf(w.remotePane().ListView1(), QStringLiteral("page.html")), QStringLiteral("leaf3"));
+    QCOMPARE(iconKeyOf(w.remotePane().fileList(), QStringLiteral("page.html")), QStringLiteral("leaf3"));
 
     QTest::mouseClick(overwrite, Qt::LeftButton);
     QVERIFY(overwrite->isChecked() && !update->isChecked());
-    QCOMPARE(w.transfers().Option1(), 1);
+    QCOMPARE(w.transfers().transferRule(), 1);
     // A fresh listing: rows marked by the last run are not taken again.
     showRemote(QStringLiteral("/opt"));
     selectRows(listView1, { QStringLiteral("page.html") });
@@ -277,7 +277,7 @@ void TestTransfersWindow::optionButtonsChooseOverwrite()
     QCOMPARE(readBytes(localPage), QByteArray("server\n"));
 
     QTest::mouseClick(update, Qt::LeftButton);
-    QCOMPARE(w.transfers().Option1(), 0);
+    QCOMPARE(w.transfers().transferRule(), 0);
 }
 
 void TestTransfersWindow::closingTheFtpTreeEndsAFolderDownload()

@@ -190,8 +190,8 @@ void TestCodeConversionPanel::menuOpensThePanel()
         auto* panel = w.findChild<CodeConversionPanel*>(u"Frame13"_s);
         QVERIFY(panel && panel->isVisible());
         QCOMPARE(panel->parentWidget()->children().last(), panel);
-        QCOMPARE(child<QLineEdit>(panel, u"Text16_0"_s)->text(), w.localPane().TxtDir2());
-        QVERIFY(!w.localPane().TxtDir2().isEmpty());
+        QCOMPARE(child<QLineEdit>(panel, u"Text16_0"_s)->text(), w.localPane().folderText());
+        QVERIFY(!w.localPane().folderText().isEmpty());
         // Opened again: the same panel, not a second one.
         panel->hide();
         item->trigger();

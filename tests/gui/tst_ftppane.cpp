@@ -139,7 +139,7 @@ void TestFtpPane::connectBrowseAndDisconnect()
     // The tree: walked by the tree commands, a click on a walked folder lists it.
     QVERIFY(w.remotePane().ExpandFtpTree(true, QString()));
     treeView3->expandAll();
-    QStandardItemModel* tree = w.remotePane().TreeView3();
+    QStandardItemModel* tree = w.remotePane().folderTree();
     const QModelIndexList sub = tree->match(tree->index(0, 0), ItemRoles::NodeKeyRole, QStringLiteral("/pub/sub"), 1,
         Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(sub.size(), 1);
@@ -173,7 +173,7 @@ void TestFtpPane::pathBoxAndSorting()
     // As typed through an input method: keyClicks knows only ASCII.
     txtDir->insert(m_server->hostField() + QStringLiteral("/フォルダ 1"));
     QTest::keyClick(txtDir, Qt::Key_Return);
-    QCOMPARE(w.remotePane().TxtDir(), m_server->hostField() + QStringLiteral("/フォルダ 1"));
+    QCOMPARE(w.remotePane().folderText(), m_server->hostField() + QStringLiteral("/フォルダ 1"));
     QCOMPARE(listView1->model()->rowCount(), 0);
     txtDir->clear();
     QTest::keyClicks(txtDir, QStringLiteral("/pub"));

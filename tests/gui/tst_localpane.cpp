@@ -47,11 +47,11 @@ private:
         QWidget window;
         LocalPaneWidget* widget = new LocalPaneWidget(pane, &window);
         LocalTreePanel* tree = new LocalTreePanel(pane, &window);
-        QAbstractItemModelTester listTester { pane.ListView2(),
+        QAbstractItemModelTester listTester { pane.fileList(),
             QAbstractItemModelTester::FailureReportingMode::QtTest };
-        QAbstractItemModelTester treeTester { pane.TreeView1(),
+        QAbstractItemModelTester treeTester { pane.folderTree(),
             QAbstractItemModelTester::FailureReportingMode::QtTest };
-        QAbstractItemModelTester driveTester { pane.Drive2(), QAbstractItemModelTester::FailureReportingMode::QtTest };
+        QAbstractItemModelTester driveTester { pane.driveList(), QAbstractItemModelTester::FailureReportingMode::QtTest };
         Fixture()
         {
             pane.setOptionCheck([](int) { return false; });
@@ -64,8 +64,8 @@ private:
         QStringList names() const
         {
             QStringList out;
-            for (int r = 0; r < pane.ListView2()->rowCount(); ++r)
-                out.append(pane.ListView2()->item(r)->text());
+            for (int r = 0; r < pane.fileList()->rowCount(); ++r)
+                out.append(pane.fileList()->item(r)->text());
             return out;
         }
         // A user's double-click: a click, then the second press that the system reports as a
@@ -73,7 +73,7 @@ private:
         void doubleClick(const QString& name) const
         {
             const int r = names().indexOf(name);
-            const QPoint at = list()->visualRect(pane.ListView2()->index(r, 0)).center();
+            const QPoint at = list()->visualRect(pane.fileList()->index(r, 0)).center();
             QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
             QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, at);
         }
@@ -117,7 +117,7 @@ private Q_SLOTS:
         auto* path = f.window.findChild<QLineEdit*>(QStringLiteral("TxtDir2"));
         path->clear();
         QTest::keyClicks(path, m_root.filePath(QStringLiteral("site")));
-        QCOMPARE(f.pane.TxtDir2(), m_root.filePath(QStringLiteral("site")));
+        QCOMPARE(f.pane.folderText(), m_root.filePath(QStringLiteral("site")));
         QTest::keyClick(path, Qt::Key_Return);
         QCOMPARE(f.names(),
             (QStringList { QStringLiteral("css"), QStringLiteral("画像"), QStringLiteral("a.txt"),
@@ -145,31 +145,31 @@ private Q_SLOTS:
     {
         Fixture f;
         const QString site = m_root.filePath(QStringLiteral("site"));
-        f.pane.setTxtDir2(site);
+        f.pane.setFolderText(site);
         f.pane.RefreshLocalPanes();
         QTest::qWait(0);
 
         // A file row is left for the later double-click rules.
         f.doubleClick(QStringLiteral("a.txt"));
-        QCOMPARE(f.pane.TxtDir2(), site);
+        QCOMPARE(f.pane.folderText(), site);
 
         f.doubleClick(QStringLiteral("画像"));
-        QCOMPARE(f.pane.TxtDir2(), site + QStringLiteral("/画像"));
+        QCOMPARE(f.pane.folderText(), site + QStringLiteral("/画像"));
         QCOMPARE(f.window.findChild<QLineEdit*>(QStringLiteral("TxtDir2"))->text(), site + QStringLiteral("/画像"));
         QCOMPARE(f.names(), QStringList { QStringLiteral("photo.jpg") });
         // Opening a folder colours its list.
-        QCOMPARE(f.pane.ListView2()->item(0)->foreground().color(), QColor(0, 150, 150));
+        QCOMPARE(f.pane.fileList()->item(0)->foreground().color(), QColor(0, 150, 150));
 
         QTest::mouseClick(f.window.findChild<QToolButton*>(QStringLiteral("cmdUp2")), Qt::LeftButton);
-        QCOMPARE(f.pane.TxtDir2(), site);
+        QCOMPARE(f.pane.folderText(), site);
         QCOMPARE(f.names().size(), 4);
-        QCOMPARE(f.pane.ListView2()->item(3)->foreground().color(), QColor(255, 0, 0)); // index.html
+        QCOMPARE(f.pane.fileList()->item(3)->foreground().color(), QColor(255, 0, 0)); // index.html
     }
 
     void treePanelShowsTheWalk()
     {
         Fixture f;
-        f.pane.setTxtDir2(m_root.path());
+        f.pane.setFolderText(m_root.path());
         f.tree->showInFront();
         QVERIFY(f.pane.WalkLocalTree(QString(), QStringLiteral("site")));
         auto* view = f.tree->findChild<QTreeView*>(QStringLiteral("TreeView1"));
@@ -178,10 +178,10 @@ private Q_SLOTS:
         QCOMPARE(view->model()->rowCount(view->model()->index(0, 0)), 4);
 
         // The up button empties the tree while its panel is shown.
-        f.pane.setTxtDir2(m_root.filePath(QStringLiteral("site")));
+        f.pane.setFolderText(m_root.filePath(QStringLiteral("site")));
         QTest::mouseClick(f.window.findChild<QToolButton*>(QStringLiteral("cmdUp2")), Qt::LeftButton);
         QCOMPARE(view->model()->rowCount(), 0);
-        QCOMPARE(f.pane.TxtDir2(), m_root.path());
+        QCOMPARE(f.pane.folderText(), m_root.path());
     }
 };
 

@@ -54,7 +54,7 @@ void TestLogPanel::viewShowsTheNewestLines()
         log += "line " + QByteArray::number(i) + "\r\n\r\n";
     QVERIFY(writeBytes(m_dir->filePath(QStringLiteral("ftptarvo.log")), log));
     QVERIFY(!m_panel->isVisible());
-    m_panel->Mrog1_Click();
+    m_panel->showLog();
     QVERIFY(m_panel->isVisible());
     auto* box = m_panel->findChild<QPlainTextEdit*>(QStringLiteral("RichTextBox1"));
     QVERIFY(box->isReadOnly());
@@ -63,7 +63,7 @@ void TestLogPanel::viewShowsTheNewestLines()
     QVERIFY(m_dialogs.asked.isEmpty());
 
     // A second view of the trimmed log shows the same and moves nothing.
-    m_panel->Mrog1_Click();
+    m_panel->showLog();
     QCOMPARE(box->toPlainText(), QStringLiteral("line 501\nline 502"));
 }
 
@@ -74,7 +74,7 @@ void TestLogPanel::failedBackupIsTold()
     for (int i = 0; i < 501; ++i)
         log += "x\r\n";
     QVERIFY(writeBytes(m_dir->filePath(QStringLiteral("ftptarvo.log")), log));
-    m_panel->Mrog1_Click();
+    m_panel->showLog();
     QCOMPARE(m_dialogs.asked.size(), 1);
     QVERIFY(m_dialogs.asked.first().text.contains(QStringLiteral("バックアップ")));
 }

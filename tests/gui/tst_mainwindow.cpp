@@ -202,7 +202,7 @@ void TestMainWindow::startWithEmptyDataFolder()
     QVERIFY(!w.m2(7));
 
     QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir2"))->text(), m_home->path());
-    QVERIFY(itemTexts(w.localPane().ListView2()).contains(QStringLiteral("notes.txt")));
+    QVERIFY(itemTexts(w.localPane().fileList()).contains(QStringLiteral("notes.txt")));
     QVERIFY(w.statusBar()->findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->isVisible());
 
     // ftpset.ini now holds the defaults, the extension blocks and the last profile at the end,
@@ -241,7 +241,7 @@ void TestMainWindow::startWithSettingsFile()
     QCOMPARE(itemTexts(list1->model()), QStringList({ QStringLiteral("Alpha"), QStringLiteral("Beta") }));
     QCOMPARE(list1->currentIndex(), 1);
     QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir"))->text(), QStringLiteral("Beta"));
-    QVERIFY(w.options().chkPassive());
+    QVERIFY(w.options().passiveMode());
 
     // Both old blocks are gone and one block naming Beta stands last.
     const QStringList saved = w.settingsLines().lines();
@@ -486,7 +486,7 @@ void TestMainWindow::connectionWatch()
     timer1->start();
     ScriptedDialogs answers;
     w.dialogs().setOverride(&answers);
-    w.profiles().setTxtftp(1, QString());
+    w.profiles().setField(1, QString());
     w.watchTick(false);
     w.dialogs().setOverride(nullptr);
     QVERIFY(!timer1->isActive());

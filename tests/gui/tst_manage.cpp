@@ -144,11 +144,11 @@ void TestManage::permissionPanelShowsTheMode()
     const QPoint listTopLeft = list->mapTo(panel->parentWidget(), QPoint(0, 0));
     QVERIFY(panel->x() <= listTopLeft.x());
     QVERIFY(panel->y() <= listTopLeft.y());
-    QCOMPARE(panel->Label11()->text(), QStringLiteral("644"));
+    QCOMPARE(panel->modeLabel()->text(), QStringLiteral("644"));
     // The window's first size leaves the FTP list short: the boxes must still be whole and inside.
     QVERIFY(panel->geometry().bottom() <= panel->parentWidget()->rect().bottom());
     for (int i = 0; i < 9; ++i)
-        QVERIFY2(panel->Check2(i)->height() >= panel->Check2(i)->sizeHint().height(), qPrintable(QString::number(i)));
+        QVERIFY2(panel->modeBox(i)->height() >= panel->modeBox(i)->sizeHint().height(), qPrintable(QString::number(i)));
     // In a small window it moves left rather than lose its right edge.
     w.resize(700, 500);
     QTest::qWait(10);
@@ -158,20 +158,20 @@ void TestManage::permissionPanelShowsTheMode()
     QCOMPARE(panel->size(), panel->size().expandedTo(panel->minimumSizeHint()));
 
     for (int i = 0; i < 9; ++i) {
-        if (panel->Check2(i)->isChecked())
-            QTest::mouseClick(panel->Check2(i), Qt::LeftButton);
+        if (panel->modeBox(i)->isChecked())
+            QTest::mouseClick(panel->modeBox(i), Qt::LeftButton);
     }
-    QCOMPARE(panel->Label11()->text(), QStringLiteral("000"));
-    QCOMPARE(panel->Label13()->text(), QStringLiteral("---------"));
+    QCOMPARE(panel->modeLabel()->text(), QStringLiteral("000"));
+    QCOMPARE(panel->lettersLabel()->text(), QStringLiteral("---------"));
     for (int i = 0; i < 9; ++i)
-        QTest::mouseClick(panel->Check2(i), Qt::LeftButton);
-    QCOMPARE(panel->Label11()->text(), QStringLiteral("777"));
-    QCOMPARE(panel->Label13()->text(), QStringLiteral("rwxrwxrwx"));
-    QTest::mouseClick(panel->Check2(4), Qt::LeftButton);
-    QTest::mouseClick(panel->Check2(7), Qt::LeftButton);
-    QCOMPARE(panel->Label11()->text(), QStringLiteral("755"));
-    QCOMPARE(panel->Label12(1)->text(), QStringLiteral("5"));
-    QCOMPARE(panel->Label13()->text(), QStringLiteral("rwxr-xr-x"));
+        QTest::mouseClick(panel->modeBox(i), Qt::LeftButton);
+    QCOMPARE(panel->modeLabel()->text(), QStringLiteral("777"));
+    QCOMPARE(panel->lettersLabel()->text(), QStringLiteral("rwxrwxrwx"));
+    QTest::mouseClick(panel->modeBox(4), Qt::LeftButton);
+    QTest::mouseClick(panel->modeBox(7), Qt::LeftButton);
+    QCOMPARE(panel->modeLabel()->text(), QStringLiteral("755"));
+    QCOMPARE(panel->digitLabel(1)->text(), QStringLiteral("5"));
+    QCOMPARE(panel->lettersLabel()->text(), QStringLiteral("rwxr-xr-x"));
 
     for (QWidget* frame : { static_cast<QWidget*>(panel), static_cast<QWidget*>(w.frmCaution()) }) {
         const QList<QWidget*> children = frame->findChildren<QWidget*>();
@@ -190,12 +190,12 @@ void TestManage::serverDeletesAndModesThroughTheWindow()
     QVERIFY2(connectWindow(&messages), qPrintable(messages));
     MainWindow& w = window();
     RemotePane& pane = w.remotePane();
-    pane.setTxtDir(QStringLiteral("/site"));
+    pane.setFolderText(QStringLiteral("/site"));
     pane.RefreshFtpPanes();
 
     // The FTP list: "実行" deletes the folder with its content.
     w.state().ActivePane = 2;
-    ModelTexts::selectRowsByName(pane.ListView1Selection(), { QStringLiteral("old") });
+    ModelTexts::selectRowsByName(pane.fileSelection(), { QStringLiteral("old") });
     answerCautionWith(w.frmCaution(), QStringLiteral("Command1"));
     w.deleteInActivePane();
     QVERIFY(!root.exists(QStringLiteral("site/old")));
@@ -207,12 +207,12 @@ void TestManage::serverDeletesAndModesThroughTheWindow()
     QVERIFY(pane.ExpandFtpTree(true, QString()));
     auto* treeView3 = w.findChild<QTreeView*>(QStringLiteral("TreeView3"));
     treeView3->expandAll();
-    const QModelIndexList found = pane.TreeView3()->match(pane.TreeView3()->index(0, 0), ItemRoles::NodeKeyRole,
+    const QModelIndexList found = pane.folderTree()->match(pane.folderTree()->index(0, 0), ItemRoles::NodeKeyRole,
         QStringLiteral("/site/index.html"), 1, Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(found.size(), 1);
     treeView3->scrollTo(found.first());
     QTest::mouseClick(treeView3->viewport(), Qt::LeftButton, {}, treeView3->visualRect(found.first()).center());
-    QVERIFY(w.deletes().isMarked(pane.TreeView3()->itemFromIndex(found.first())));
+    QVERIFY(w.deletes().isMarked(pane.folderTree()->itemFromIndex(found.first())));
     w.state().ActivePane = 1;
     answerCautionWith(w.frmCaution(), QStringLiteral("Command2"));
     w.deleteInActivePane();
@@ -223,15 +223,15 @@ void TestManage::serverDeletesAndModesThroughTheWindow()
     QVERIFY(!root.exists(QStringLiteral("site/index.html")));
 
     // The permission panel: "実行" with the box to close it ticked.
-    pane.setTxtDir(QStringLiteral("/site"));
+    pane.setFolderText(QStringLiteral("/site"));
     pane.RefreshFtpPanes();
-    ModelTexts::selectRowsByName(pane.ListView1Selection(), { QStringLiteral("keep.cgi") });
+    ModelTexts::selectRowsByName(pane.fileSelection(), { QStringLiteral("keep.cgi") });
     w.permissions().ShowPermissionPanel();
     PermissionPanel* panel = w.frame17();
-    QTest::mouseClick(panel->Check2(2), Qt::LeftButton);
-    QTest::mouseClick(panel->Check4(), Qt::LeftButton);
-    QCOMPARE(panel->Label11()->text(), QStringLiteral("744"));
-    QTest::mouseClick(panel->Command27(), Qt::LeftButton);
+    QTest::mouseClick(panel->modeBox(2), Qt::LeftButton);
+    QTest::mouseClick(panel->closeAfterBox(), Qt::LeftButton);
+    QCOMPARE(panel->modeLabel()->text(), QStringLiteral("744"));
+    QTest::mouseClick(panel->runButton(), Qt::LeftButton);
     QCOMPARE(modeOf(root.filePath(QStringLiteral("site/keep.cgi"))), 0744);
     QVERIFY(!panel->isVisible());
     auto* text3 = w.findChild<QPlainTextEdit*>(QStringLiteral("Text3"));
@@ -243,7 +243,7 @@ void TestManage::serverDeletesAndModesThroughTheWindow()
     m_dialogs.queueInput(QStringLiteral("made"));
     w.makeFolderInActivePane();
     QVERIFY(root.exists(QStringLiteral("site/made")));
-    QCOMPARE(pane.TxtDir(), QStringLiteral("/site/made"));
+    QCOMPARE(pane.folderText(), QStringLiteral("/site/made"));
     QVERIFY(m_dialogs.texts().contains(QStringLiteral("Ftpサーバー上で作成するフォルダーの名前を入れてください")));
 }
 
@@ -254,9 +254,9 @@ void TestManage::localDeleteGoesToTheTrash()
     MainWindow& w = window();
     w.Form_Load(QString());
     LocalPane& local = w.localPane();
-    QCOMPARE(local.TxtDir2(), m_home->path());
+    QCOMPARE(local.folderText(), m_home->path());
     w.state().ActivePane = 4;
-    ModelTexts::selectRowsByName(local.ListView2Selection(), { QStringLiteral("old page.html") });
+    ModelTexts::selectRowsByName(local.fileSelection(), { QStringLiteral("old page.html") });
     m_dialogs.queueAnswer(Dialogs::Answer::Yes);
 
     w.deleteInActivePane();
@@ -286,13 +286,13 @@ void TestManage::cautionPanelKeys()
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
     RemotePane& pane = w.remotePane();
-    pane.setTxtDir(QStringLiteral("/site"));
+    pane.setFolderText(QStringLiteral("/site"));
     pane.RefreshFtpPanes();
     FrmCaution* caution = w.frmCaution();
-    const QStringList before = ModelTexts::itemTexts(pane.ListView1());
+    const QStringList before = ModelTexts::itemTexts(pane.fileList());
 
     w.state().ActivePane = 2;
-    ModelTexts::selectRowsByName(pane.ListView1Selection(), { QStringLiteral("old"), QStringLiteral("b.html") });
+    ModelTexts::selectRowsByName(pane.fileSelection(), { QStringLiteral("old"), QStringLiteral("b.html") });
     QList<bool> asking;
     typeOnCaution(caution, { Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape }, &asking);
     w.deleteInActivePane();
@@ -301,7 +301,7 @@ void TestManage::cautionPanelKeys()
     QVERIFY(root.exists(QStringLiteral("site/old/a.html")));
     QVERIFY(root.exists(QStringLiteral("site/b.html")));
     QVERIFY(!w.state().StopRequested);
-    QCOMPARE(ModelTexts::itemTexts(pane.ListView1()), before);
+    QCOMPARE(ModelTexts::itemTexts(pane.fileList()), before);
 
     // The direct question: Esc is "中止", which the caller honours.
     asking.clear();

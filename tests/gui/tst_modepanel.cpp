@@ -116,8 +116,8 @@ void TestModePanel::select(const QString& list, const QList<int>& rows)
 
 void TestModePanel::listsShowTheRulesAndEveryControlHasAName()
 {
-    QCOMPARE(find<QListView>("List3")->model(), m_rules->List3());
-    QCOMPARE(find<QListView>("List4")->model(), m_rules->List4());
+    QCOMPARE(find<QListView>("List3")->model(), m_rules->textExtensionModel());
+    QCOMPARE(find<QListView>("List4")->model(), m_rules->neverSendExtensionModel());
     QVERIFY(find<QLineEdit>("Text1_0") && find<QLineEdit>("Text1_1"));
     const QList<QWidget*> children = m_panel->findChildren<QWidget*>();
     for (QWidget* w : children) {
@@ -226,7 +226,7 @@ void TestModePanel::conversionSwitchesStoreOnFocusLoss()
     auto* check11 = find<QAbstractButton>("Check11_0");
     check11->setFocus(Qt::MouseFocusReason);
     clickIndicator(check11);
-    QCOMPARE(m_options->Check11(0), 1);
+    QCOMPARE(m_options->codeConversion(0), 1);
     QVERIFY(!QFile::exists(iniPath()));
     find<QLineEdit>("Text1_0")->setFocus(Qt::MouseFocusReason);
     QVERIFY(fileLines(iniPath()).join(u'|').endsWith(QStringLiteral("<SJIS-EUC>|1|</SJIS-EUC>")));

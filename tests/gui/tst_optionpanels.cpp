@@ -178,11 +178,11 @@ void TestOptionPanels::proxyPanelRoundTrip()
     SettingsLines lines;
     Options options(lines);
     options.loadAtStartUp(nullptr);
-    QVERIFY(options.Check1() && options.Check3() && options.chkPassive());
-    QCOMPARE(options.txtProxy(), QStringLiteral("proxy.example.jp"));
-    QCOMPARE(options.TxtPport(), QStringLiteral("8080"));
-    QCOMPARE(options.Txtpro(0), QStringLiteral("ユーザー"));
-    QCOMPARE(options.Txtpro(1), QStringLiteral("secret"));
+    QVERIFY(options.useProxy() && options.bypassProxyForLocal() && options.passiveMode());
+    QCOMPARE(options.proxyHost(), QStringLiteral("proxy.example.jp"));
+    QCOMPARE(options.proxyPort(), QStringLiteral("8080"));
+    QCOMPARE(options.proxyCredential(0), QStringLiteral("ユーザー"));
+    QCOMPARE(options.proxyCredential(1), QStringLiteral("secret"));
 
     // Unchecking disables the five proxy controls again.
     clickIndicator(find<QAbstractButton>("Check1"));
@@ -206,7 +206,7 @@ void TestOptionPanels::otherSettingsRoundTrip()
 {
     QVERIFY(find<QAbstractButton>("Option5_0")->isChecked());
     QVERIFY(find<QAbstractButton>("Check10_0")->isChecked());
-    QSignalSpy check10(m_options.get(), &Options::Check10Changed);
+    QSignalSpy check10(m_options.get(), &Options::viewOptionChanged);
 
     clickIndicator(find<QAbstractButton>("Option5_1"));
     QVERIFY(!find<QAbstractButton>("Option5_0")->isChecked());
@@ -219,8 +219,8 @@ void TestOptionPanels::otherSettingsRoundTrip()
 
     QCOMPARE(check10.size(), 3);
     QCOMPARE(check10.first(), (QVariantList { 0, false }));
-    QVERIFY(!m_options->Check10(0));
-    QVERIFY(m_options->Check10(1));
+    QVERIFY(!m_options->viewOption(0));
+    QVERIFY(m_options->viewOption(1));
 
     // The next start shows the same.
     const QByteArray saved = file();
@@ -229,10 +229,10 @@ void TestOptionPanels::otherSettingsRoundTrip()
         SettingsLines lines;
         Options options(lines);
         options.loadAtStartUp(nullptr);
-        QCOMPARE(options.Option5(), 2);
-        QVERIFY(options.Check8());
-        QCOMPARE(options.Text13(), QStringLiteral("hanako@example.jp"));
-        QVERIFY(!options.Check10(0) && options.Check10(1) && options.Check10(2));
+        QCOMPARE(options.uploadNameCase(), 2);
+        QVERIFY(options.skipExternalLinks());
+        QCOMPARE(options.mailAddress(), QStringLiteral("hanako@example.jp"));
+        QVERIFY(!options.viewOption(0) && options.viewOption(1) && options.viewOption(2));
     }
 
     // An emptied mail box is not stored: the address stays.

@@ -156,7 +156,7 @@ MainWindow& TestPaneCommands::connectedWindow()
 void TestPaneCommands::showLocal(const QString& folder)
 {
     LocalPane& pane = m_window->localPane();
-    pane.setTxtDir2(folder);
+    pane.setFolderText(folder);
     QVERIFY(pane.ListLocalFolder(folder));
     pane.FillLocalList(folder);
 }
@@ -342,16 +342,16 @@ void TestPaneCommands::dropsInFourDirections()
 
     // Local to server, dropped on the folder "pub".
     selectRows(listView2, { "local.txt" });
-    mouse.ListView1_OLEDragDrop(&mime, rowCenter(listView1, "pub"), listView2->viewport());
+    mouse.dropMimeOnFtpList(&mime, rowCenter(listView1, "pub"), listView2->viewport());
     QCOMPARE(readBytes(serverFile("pub/local.txt")), QByteArray("local\n"));
-    QCOMPARE(w.remotePane().TxtDir(), QStringLiteral("/pub"));
+    QCOMPARE(w.remotePane().folderText(), QStringLiteral("/pub"));
 
     // Server to local, dropped on the folder "site".
     openFtp("/pub");
     selectRows(listView1, { "a.txt" });
-    mouse.ListView2_OLEDragDrop(&mime, rowCenter(listView2, "site"), listView1->viewport());
+    mouse.dropMimeOnLocalList(&mime, rowCenter(listView2, "site"), listView1->viewport());
     QCOMPARE(readBytes(home() + "/site/a.txt"), QByteArray("server pub/a.txt\n"));
-    QCOMPARE(w.localPane().TxtDir2(), home() + "/site");
+    QCOMPARE(w.localPane().folderText(), home() + "/site");
 
     // Server within the list: "b.html" moved into "/dst" (the list of the root).
     openFtp(m_server->hostField());
@@ -360,7 +360,7 @@ void TestPaneCommands::dropsInFourDirections()
     QVERIFY(writeBytes(serverFile("pub/dst/x"), "")); // a folder "dst" below /pub to drop on
     w.remotePane().RefreshFtpPanes();
     selectRows(listView1, { "b.html" });
-    mouse.ListView1_OLEDragDrop(&mime, rowCenter(listView1, "dst"), listView1->viewport());
+    mouse.dropMimeOnFtpList(&mime, rowCenter(listView1, "dst"), listView1->viewport());
     QCOMPARE(readBytes(serverFile("pub/dst/b.html")), QByteArray("server pub/b.html\n"));
     QVERIFY(!QFileInfo::exists(serverFile("pub/b.html")));
 
@@ -369,13 +369,13 @@ void TestPaneCommands::dropsInFourDirections()
     QVERIFY(QDir().mkpath(home() + "/site/old"));
     showLocal(home() + "/site");
     selectRows(listView2, { "page.html" });
-    mouse.ListView2_OLEDragDrop(&mime, rowCenter(listView2, "old"), listView2->viewport());
+    mouse.dropMimeOnLocalList(&mime, rowCenter(listView2, "old"), listView2->viewport());
     QCOMPARE(readBytes(home() + "/site/old/page.html"), QByteArray("<p>local</p>\n"));
     QVERIFY(!QFileInfo::exists(home() + "/site/page.html"));
 
     // A drop on empty space of the local list from the local list moves nothing.
     selectRows(listView2, { "a.txt" });
-    mouse.ListView2_OLEDragDrop(&mime, QPoint(5, listView2->viewport()->height() - 2), listView2->viewport());
+    mouse.dropMimeOnLocalList(&mime, QPoint(5, listView2->viewport()->height() - 2), listView2->viewport());
     QVERIFY(QFileInfo::exists(home() + "/site/a.txt"));
     QVERIFY(m_dialogs.asked.isEmpty());
 }
@@ -505,17 +505,17 @@ void TestPaneCommands::doubleClickOnLocalFiles()
     w.ListView2_DblClick(rowOf(listView2->model(), "sjis.txt"));
     QVERIFY(viewer.isVisible());
     QCOMPARE(viewer.tag(), QStringLiteral("LOCAL"));
-    QCOMPARE(viewer.Text4()->text(), QStringLiteral("sjis.txt"));
-    QCOMPARE(viewer.RichTextBox2()->toPlainText(), QStringLiteral("一行目\n二行目\n"));
-    viewer.RichTextBox2()->setPlainText(QStringLiteral("一行目\n三行目\n"));
-    QTest::mouseClick(viewer.Command30(), Qt::LeftButton);
+    QCOMPARE(viewer.nameBox()->text(), QStringLiteral("sjis.txt"));
+    QCOMPARE(viewer.textView()->toPlainText(), QStringLiteral("一行目\n二行目\n"));
+    viewer.textView()->setPlainText(QStringLiteral("一行目\n三行目\n"));
+    QTest::mouseClick(viewer.storeButton(), Qt::LeftButton);
     QCOMPARE(readBytes(home() + "/sjis.txt"), Cp932::encode(u"一行目\r\n三行目\r\n"));
 
     // A picture goes to the picture view.
     w.ListView2_DblClick(rowOf(listView2->model(), "red.jpg"));
-    QVERIFY(viewer.Picture2()->isVisible());
-    QVERIFY(!viewer.RichTextBox2()->isVisible());
-    QVERIFY(!viewer.Picture2()->pixmap().isNull());
+    QVERIFY(viewer.pictureView()->isVisible());
+    QVERIFY(!viewer.textView()->isVisible());
+    QVERIFY(!viewer.pictureView()->pixmap().isNull());
 
     // A PDF goes to the desktop.
     UrlCatcher catcher;
@@ -536,7 +536,7 @@ void TestPaneCommands::doubleClickOnLocalFiles()
     // A folder's double-click stays the pane's own: it opens the folder.
     QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
     QTest::mouseDClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
-    QCOMPARE(w.localPane().TxtDir2(), home() + "/site");
+    QCOMPARE(w.localPane().folderText(), home() + "/site");
 }
 
 void TestPaneCommands::viewerStoresOnTheServer()
@@ -546,7 +546,7 @@ void TestPaneCommands::viewerStoresOnTheServer()
     FrmPic& viewer = w.frmPic();
     viewer.showServerText(QStringLiteral("<p>新しい</p>\n"), QStringLiteral("b.html"));
     QCOMPARE(viewer.tag(), QStringLiteral("FTP"));
-    QTest::mouseClick(viewer.Command30(), Qt::LeftButton);
+    QTest::mouseClick(viewer.storeButton(), Qt::LeftButton);
     const QByteArray stored = readBytes(serverFile("pub/b.html"));
     QVERIFY2(QString::fromUtf8(stored).contains(QStringLiteral("新しい"))
             || Cp932::decode(stored).contains(QStringLiteral("新しい")),
@@ -604,12 +604,12 @@ void TestPaneCommands::keysOnTheLists()
     // Enter on a server folder opens it; on a local folder likewise.
     listView1->setCurrentIndex(listView1->model()->index(rowOf(listView1->model(), "pub"), 0));
     QTest::keyClick(listView1, Qt::Key_Return);
-    QTRY_VERIFY(w.remotePane().TxtDir().endsWith(QStringLiteral("/pub")));
+    QTRY_VERIFY(w.remotePane().folderText().endsWith(QStringLiteral("/pub")));
     QVERIFY(rowOf(listView1->model(), "a.txt") >= 0);
     listView2->setFocus(Qt::TabFocusReason);
     listView2->setCurrentIndex(listView2->model()->index(rowOf(listView2->model(), "site"), 0));
     QTest::keyClick(listView2, Qt::Key_Enter, Qt::KeypadModifier);
-    QCOMPARE(w.localPane().TxtDir2(), home() + QStringLiteral("/site"));
+    QCOMPARE(w.localPane().folderText(), home() + QStringLiteral("/site"));
 
     // F2 edits the current local row; Esc leaves it as it was.
     listView2->setCurrentIndex(listView2->model()->index(rowOf(listView2->model(), "page.html"), 0));
@@ -656,12 +656,12 @@ void TestPaneCommands::doubleClickOnAFolderOnlyOpensIt()
 
     QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
     QTest::mouseDClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
-    QCOMPARE(w.localPane().TxtDir2(), home() + QStringLiteral("/site"));
+    QCOMPARE(w.localPane().folderText(), home() + QStringLiteral("/site"));
     QVERIFY(!frmPic->isVisible());
 
     QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "pub"));
     QTest::mouseDClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "pub"));
-    QTRY_VERIFY(w.remotePane().TxtDir().endsWith(QStringLiteral("/pub")));
+    QTRY_VERIFY(w.remotePane().folderText().endsWith(QStringLiteral("/pub")));
     QVERIFY(!frmPic->isVisible());
 
     // A file row still opens in the viewer.

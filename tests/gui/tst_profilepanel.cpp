@@ -199,7 +199,7 @@ void TestProfilePanel::registerAndSelectThroughThePanel()
     typeText(field(6), QString());
     QTest::keyClick(field(6), Qt::Key_Delete);
     QTest::mouseClick(find<QCheckBox>("Check9"), Qt::LeftButton, {}, QPoint(6, 6));
-    QVERIFY(m_options->Check9());
+    QVERIFY(m_options->serverTimesAsLocal());
     QTest::mouseClick(button("Command2_0"), Qt::LeftButton);
 
     QVERIFY(m_dialogs.asked.isEmpty());
@@ -216,7 +216,7 @@ void TestProfilePanel::registerAndSelectThroughThePanel()
     QCOMPARE(field(0)->text(), QStringLiteral("会社"));
     QCOMPARE(field(1)->text(), QStringLiteral("ftp.company.example.co.jp"));
     QCOMPARE(field(3)->text(), QStringLiteral("表ｶﾅ7"));
-    QCOMPARE(m_profiles->List1Index(), 4);
+    QCOMPARE(m_profiles->selectedProfileRow(), 4);
     QVERIFY(readBytes(iniPath()).endsWith(cp932Lines({ "<最終 プロﾌｧｲﾙ>", "会社", "</最終 プロﾌｧｲﾙ>" })));
 }
 
@@ -256,7 +256,7 @@ void TestProfilePanel::clearAnonymousAndClose()
     QCOMPARE(field(2)->text(), QStringLiteral("anonymous"));
     QCOMPARE(field(3)->text(), QStringLiteral("hanako@example.ne.jp"));
 
-    m_panel->Command23_Click();
+    m_panel->chooseLocalStartFolder();
     QVERIFY(find<FolderChooserPanel>("Frame6")->isVisible());
     QTest::mouseClick(button("Command14_0"), Qt::LeftButton);
     QVERIFY(m_panel->isHidden());
@@ -269,7 +269,7 @@ void TestProfilePanel::keysSelectLikeClicks()
     auto* list1 = find<QListView>("List1");
     list1->setFocus();
     QTest::keyClick(list1, Qt::Key_Down);
-    QCOMPARE(m_profiles->List1Index(), 3);
+    QCOMPARE(m_profiles->selectedProfileRow(), 3);
     QCOMPARE(field(0)->text(), QStringLiteral("ｶﾅのサーバー"));
     QCOMPARE(field(2)->text(), QStringLiteral("-"));
     QTest::keyClick(list1, Qt::Key_Home);
@@ -301,7 +301,7 @@ void TestProfilePanel::folderChooserFillsTheLocalFolder()
     QTest::mouseClick(find<QPushButton>("Command24"), Qt::LeftButton);
     QVERIFY(chooser->isHidden());
     QCOMPARE(field(4)->text(), m_home->filePath(QStringLiteral("site")));
-    QCOMPARE(m_profiles->txtftp(4), m_home->filePath(QStringLiteral("site")));
+    QCOMPARE(m_profiles->field(4), m_home->filePath(QStringLiteral("site")));
     // Nothing is stored until the register button.
     QCOMPARE(readBytes(iniPath()), readBytes(QStringLiteral(FTPTARVO_TEST_DATA_DIR "/settings/profiles.ini")));
 }
@@ -372,8 +372,8 @@ void TestProfilePanel::mainWindowOpensThePanelAndFollowsTheProfiles()
     QCOMPARE(txtftp0->text(), QStringLiteral("ホームページ①"));
 
     // Registering adds a menu item; the combo box follows the selection.
-    w.profiles().setTxtftp(0, QStringLiteral("新規"));
-    w.profiles().setTxtftp(1, QStringLiteral("new.example"));
+    w.profiles().setField(0, QStringLiteral("新規"));
+    w.profiles().setField(1, QStringLiteral("new.example"));
     QTest::mouseClick(frame1->findChild<QPushButton*>(QStringLiteral("Command2_0")), Qt::LeftButton);
     QVERIFY(w.m2(10));
     QCOMPARE(w.m2(10)->text(), QStringLiteral(" 5:新規"));
@@ -410,7 +410,7 @@ void TestProfilePanel::mainWindowOpensThePanelAndFollowsTheProfiles()
     // question about the console's connection entry keeps that connect off the network.
     ScriptedDialogs answers;
     answers.queueAnswer(Dialogs::Answer::No);
-    w.options().setCheck7(0, true);
+    w.options().setUseConsoleConnection(0, true);
     w.dialogs().setOverride(&answers);
     w.m2(8)->trigger();
     w.dialogs().setOverride(nullptr);
@@ -437,15 +437,15 @@ void TestProfilePanel::mainWindowListsTheProfilesLocalFolder()
     QVERIFY(writeBytes(iniPath(), cp932Lines(lines)));
     MainWindow w;
     w.Form_Load(QString());
-    QCOMPARE(w.profiles().txtftp(3), QStringLiteral("abc"));
-    QCOMPARE(w.localPane().TxtDir2(), site);
-    QVERIFY(itemTexts(w.localPane().ListView2()).contains(QStringLiteral("index.html")));
+    QCOMPARE(w.profiles().field(3), QStringLiteral("abc"));
+    QCOMPARE(w.localPane().folderText(), site);
+    QVERIFY(itemTexts(w.localPane().fileList()).contains(QStringLiteral("index.html")));
 
     // "c:" is the home folder.
     w.findChild<QComboBox*>(QStringLiteral("List1Combo"))->activated(1);
-    QCOMPARE(w.profiles().txtftp(4), QStringLiteral("c:"));
-    QCOMPARE(w.localPane().TxtDir2(), m_home->path());
-    QVERIFY(itemTexts(w.localPane().ListView2()).contains(QStringLiteral("site")));
+    QCOMPARE(w.profiles().field(4), QStringLiteral("c:"));
+    QCOMPARE(w.localPane().folderText(), m_home->path());
+    QVERIFY(itemTexts(w.localPane().fileList()).contains(QStringLiteral("site")));
 }
 
 QTEST_MAIN(TestProfilePanel)

@@ -67,18 +67,18 @@ void TestStatusWindow::followsShownState()
 void TestStatusWindow::showsTextsAndCounts()
 {
     m_report->show();
-    m_report->setLabel22(QStringLiteral("ファイルダウンロード実行中"));
-    m_report->setText7(QStringLiteral("ﾌｧｲﾙUP:/pub/index.html"));
+    m_report->setCaption(QStringLiteral("ファイルダウンロード実行中"));
+    m_report->setCurrentFile(QStringLiteral("ﾌｧｲﾙUP:/pub/index.html"));
     m_report->FolderCount = 2;
     m_report->FileCount = 17;
     m_report->ShowTransferCounts();
-    auto* text7 = m_window->Text7();
-    auto* text9 = m_window->Text9();
+    auto* text7 = m_window->currentFileBox();
+    auto* text9 = m_window->countsBox();
     QTRY_COMPARE(text7->text(), QStringLiteral("ﾌｧｲﾙUP:/pub/index.html"));
     QCOMPARE(text9->text(), QStringLiteral("フォルダ数: 2    ファイル数: 17"));
     QCOMPARE(m_window->titleLabel()->text(), QStringLiteral("ファイルダウンロード実行中"));
 
-    m_report->setLabel22(StatusReport::defaultCaption());
+    m_report->setCaption(StatusReport::defaultCaption());
     m_report->hide();
     QTRY_COMPARE(m_window->titleLabel()->text(), QStringLiteral("状況報告"));
 }
@@ -86,10 +86,10 @@ void TestStatusWindow::showsTextsAndCounts()
 void TestStatusWindow::burstEndsOnTheLastState()
 {
     m_report->show();
-    auto* text7 = m_window->Text7();
+    auto* text7 = m_window->currentFileBox();
     // A run of small files: thousands of changes between two yields.
     for (int i = 0; i < 5000; ++i) {
-        m_report->setText7(QStringLiteral("file%1").arg(i));
+        m_report->setCurrentFile(QStringLiteral("file%1").arg(i));
         m_report->setFileProgress(i, 5000);
         if (i % 500 == 0)
             QCoreApplication::processEvents();
@@ -167,12 +167,12 @@ void TestStatusWindow::closeHidesUntilTheNextRun()
     QVERIFY(!m_report->isShown());
     QVERIFY(!m_state.StopRequested);
     // The run goes on writing; the window stays away until a run shows it again.
-    m_report->setText7(QStringLiteral("next"));
+    m_report->setCurrentFile(QStringLiteral("next"));
     QTest::qWait(StatusWindow::RefreshIntervalMs * 2);
     QVERIFY(m_window->isHidden());
     m_report->show();
     QVERIFY(m_window->isVisible());
-    QCOMPARE(m_window->Text7()->text(), QStringLiteral("next"));
+    QCOMPARE(m_window->currentFileBox()->text(), QStringLiteral("next"));
 }
 
 QTEST_MAIN(TestStatusWindow)

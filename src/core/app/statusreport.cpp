@@ -24,21 +24,21 @@ void StatusReport::hide()
     Q_EMIT shownChanged(false);
 }
 
-void StatusReport::setLabel22(const QString& text)
+void StatusReport::setCaption(const QString& text)
 {
-    m_label22 = text;
+    m_caption = text;
     Q_EMIT changed();
 }
 
-void StatusReport::setText7(const QString& text)
+void StatusReport::setCurrentFile(const QString& text)
 {
-    m_text7 = text;
+    m_currentFile = text;
     Q_EMIT changed();
 }
 
-void StatusReport::setText9(const QString& text)
+void StatusReport::setCountsText(const QString& text)
 {
-    m_text9 = text;
+    m_countsText = text;
     Q_EMIT changed();
 }
 
@@ -54,7 +54,7 @@ void StatusReport::setStatusPanel(int index, const QString& text)
 
 void StatusReport::ShowTransferCounts()
 {
-    m_text9 = QStringLiteral("フォルダ数: %1    ファイル数: %2").arg(FolderCount).arg(FileCount);
+    m_countsText = QStringLiteral("フォルダ数: %1    ファイル数: %2").arg(FolderCount).arg(FileCount);
     m_panels[1] = QStringLiteral("ﾌｫﾙﾀﾞ数:%1").arg(FolderCount);
     m_panels[2] = QStringLiteral("ﾌｧｲﾙ数:%1").arg(FileCount);
     Q_EMIT changed();

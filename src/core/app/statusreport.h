@@ -5,8 +5,8 @@
 
 struct AppState;
 
-// The status window "状況報告" (`Frame27`) as state: its caption label `Label22`, the title or
-// current path box `Text7`, the counts box `Text9`, the run's counts and two progress figures
+// The status window "状況報告" (`Frame27`) as state: its caption label `caption`, the title or
+// current path box `currentFile`, the counts box `countsText`, the run's counts and two progress figures
 // (the file in flight and the whole run), and the main window's status bar panels 1 to 3.
 // Transfers, deletes and tree walks write here; the window only shows it. `requestStop` is the
 // window's "中止" button.
@@ -21,12 +21,12 @@ public:
     void show();
     void hide();
 
-    QString Label22() const { return m_label22; }
-    void setLabel22(const QString& text);
-    QString Text7() const { return m_text7; }
-    void setText7(const QString& text);
-    QString Text9() const { return m_text9; }
-    void setText9(const QString& text);
+    QString caption() const { return m_caption; }
+    void setCaption(const QString& text);
+    QString currentFile() const { return m_currentFile; }
+    void setCurrentFile(const QString& text);
+    QString countsText() const { return m_countsText; }
+    void setCountsText(const QString& text);
 
     // Status bar panels 1 to 3 (index 0 to 2).
     QString statusPanel(int index) const;
@@ -37,7 +37,7 @@ public:
     qint32 FileTotal = 0;
     void resetCounts() { FolderCount = FileCount = FileTotal = 0; }
 
-    // `Text9` = "フォルダ数: " + FolderCount + "    " + "ファイル数: " + FileCount; panel 2
+    // `countsText` = "フォルダ数: " + FolderCount + "    " + "ファイル数: " + FileCount; panel 2
     // "ﾌｫﾙﾀﾞ数:" + FolderCount, panel 3 "ﾌｧｲﾙ数:" + FileCount.
     void ShowTransferCounts();
 
@@ -60,9 +60,9 @@ Q_SIGNALS:
 private:
     AppState& m_state;
     bool m_shown = false;
-    QString m_label22 = defaultCaption();
-    QString m_text7;
-    QString m_text9;
+    QString m_caption = defaultCaption();
+    QString m_currentFile;
+    QString m_countsText;
     QString m_panels[3];
     qint64 m_fileDone = 0;
     qint64 m_fileTotal = -1;

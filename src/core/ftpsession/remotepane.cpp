@@ -54,13 +54,13 @@ RemotePane::RemotePane(AppState& state, ListingRecord& record, Options& options,
     , m_log(log)
     , m_dialogs(dialogs)
     , m_connection(m_session)
-    , m_listView1(std::make_unique<PaneListModel>(ftpListHeaders()))
-    , m_treeView3(std::make_unique<QStandardItemModel>())
-    , m_listView1Selection(std::make_unique<QItemSelectionModel>(m_listView1.get()))
-    , m_treeView3Selection(std::make_unique<QItemSelectionModel>(m_treeView3.get()))
+    , m_fileList(std::make_unique<PaneListModel>(ftpListHeaders()))
+    , m_folderTree(std::make_unique<QStandardItemModel>())
+    , m_fileSelection(std::make_unique<QItemSelectionModel>(m_fileList.get()))
+    , m_folderTreeSelection(std::make_unique<QItemSelectionModel>(m_folderTree.get()))
 {
-    m_listView1->setObjectName(QStringLiteral("ListView1Model"));
-    m_treeView3->setObjectName(QStringLiteral("TreeView3Model"));
+    m_fileList->setObjectName(QStringLiteral("ListView1Model"));
+    m_folderTree->setObjectName(QStringLiteral("TreeView3Model"));
     m_session.setIdleHook([this] {
         QCoreApplication::processEvents();
         // The watch's probe is no command of the user's: a stop is not meant for it.
@@ -76,19 +76,19 @@ RemotePane::~RemotePane() = default;
 
 void RemotePane::setTimers(QTimer* timer1, QTimer* timer4)
 {
-    m_timer1 = timer1;
-    m_timer4 = timer4;
+    m_connectionWatch = timer1;
+    m_moveUpTimer = timer4;
 }
 
-void RemotePane::setTxtDir(const QString& text)
+void RemotePane::setFolderText(const QString& text)
 {
-    if (m_txtDir == text)
+    if (m_folderText == text)
         return;
-    m_txtDir = text;
-    Q_EMIT TxtDirChanged(text);
+    m_folderText = text;
+    Q_EMIT folderTextChanged(text);
 }
 
-QString RemotePane::hostName() const { return m_profiles.txtftp(1); }
+QString RemotePane::hostName() const { return m_profiles.field(1); }
 
 void RemotePane::beginUserCommand() { m_state.StopRequested = false; }
 
@@ -110,7 +110,7 @@ QString RemotePane::GetCurrentFtpFolder()
     QString folder;
     if (!m_ftpHandle || !m_connection.getCurrentDirectory(&folder)) {
         clearHonouredStop();
-        return m_txtDir;
+        return m_folderText;
     }
     if (folder == u"/")
         return hostName();
@@ -139,7 +139,7 @@ bool RemotePane::ChangeFtpFolder(const QString& path)
     }
     if (!ok)
         clearHonouredStop();
-    setTxtDir(path == u"/" ? hostName() : path);
+    setFolderText(path == u"/" ? hostName() : path);
     return ok;
 }
 
@@ -150,7 +150,7 @@ bool RemotePane::ListFtpFolder()
         m_record.RemoteTotalKB = 0;
         return false;
     }
-    const bool ok = ::ListFtpFolder(m_connection, m_record, m_options.Check9(), m_clock);
+    const bool ok = ::ListFtpFolder(m_connection, m_record, m_options.serverTimesAsLocal(), m_clock);
     if (!ok)
         clearHonouredStop();
     return ok;
@@ -158,27 +158,27 @@ bool RemotePane::ListFtpFolder()
 
 void RemotePane::FillFtpList()
 {
-    if (const std::optional<FtpListSummary> summary = ::FillFtpList(m_record, *m_listView1, m_txtDir))
+    if (const std::optional<FtpListSummary> summary = ::FillFtpList(m_record, *m_fileList, m_folderText))
         Q_EMIT statusPanelsChanged(summary->folders, summary->files, summary->size);
 }
 
-void RemotePane::ColourFtpList() { ::ColourFtpList(*m_listView1, m_options.Check10(1)); }
+void RemotePane::ColourFtpList() { ::ColourFtpList(*m_fileList, m_options.viewOption(1)); }
 
 void RemotePane::GoToFtpFolder()
 {
-    const QString path = m_txtDir;
+    const QString path = m_folderText;
     ChangeFtpFolder(path);
     ListFtpFolder();
     FillFtpList();
 }
 
-void RemotePane::TxtDir_KeyPress()
+void RemotePane::goToTypedFolder()
 {
     if (commandRunning())
         return;
     BusyPointer busy(*this);
     beginUserCommand();
-    Timer1Pause pause(*this);
+    WatchPause pause(*this);
     GoToFtpFolder();
 }
 
@@ -191,14 +191,14 @@ void RemotePane::ShowFtpFolder(const QString& path)
 
 void RemotePane::RefreshFtpPanes()
 {
-    ShowFtpFolder(m_txtDir.trimmed());
-    setTxtDir(m_txtDir.trimmed());
+    ShowFtpFolder(m_folderText.trimmed());
+    setFolderText(m_folderText.trimmed());
     FillFtpList();
     // After a transfer or a delete the list must look as it did, colours included.
     ColourFtpList();
 }
 
-void RemotePane::cmdUp_Click()
+void RemotePane::onUpClicked()
 {
     if (commandRunning())
         return;
@@ -213,7 +213,7 @@ void RemotePane::moveUpCommand()
     m_upWrapperBusy = true;
     beginUserCommand();
     {
-        Timer1Pause pause(*this);
+        WatchPause pause(*this);
         MoveUpFtpFolder();
     }
     ColourFtpList();
@@ -226,15 +226,15 @@ void RemotePane::MoveUpFtpFolder()
         return;
     m_moveUpBusy = true;
     const quint64 generation = m_generation;
-    const QString path = m_txtDir;
+    const QString path = m_folderText;
     // The tree shows the folders under the old place; a shown tree is emptied rather than kept wrong.
     if (m_treeFrameShown)
-        m_treeView3->clear();
+        m_folderTree->clear();
     const QString parent = parentFolderText(path);
     const QString host = hostName();
 
-    if (m_timer4)
-        m_timer4->start();
+    if (m_moveUpTimer)
+        m_moveUpTimer->start();
     bool changed = trySetFolder(QStringLiteral(".."));
     if (!changed && m_connection.lastError() != FtpError::OperationCancelled)
         changed = trySetFolder(QStringLiteral(".."));
@@ -247,50 +247,50 @@ void RemotePane::MoveUpFtpFolder()
     }
 
     if (!m_moveUpFlag) {
-        setTxtDir(host);
+        setFolderText(host);
         m_moveUpFlag = trySetFolder(host);
         ListFtpFolder();
     }
-    setTxtDir(parent.isEmpty() ? QStringLiteral("/") : parent);
+    setFolderText(parent.isEmpty() ? QStringLiteral("/") : parent);
     if (m_moveUpFlag) {
         ListFtpFolder();
-        setTxtDir(parent.isEmpty() ? host : parent);
+        setFolderText(parent.isEmpty() ? host : parent);
         FillFtpList();
-        setTxtDir(GetCurrentFtpFolder());
+        setFolderText(GetCurrentFtpFolder());
         m_moveUpBusy = false;
-        Q_EMIT statusPanel1Changed(m_txtDir);
+        Q_EMIT firstStatusPanelChanged(m_folderText);
     } else {
-        setTxtDir(QStringLiteral("/"));
+        setFolderText(QStringLiteral("/"));
         GoToFtpFolder();
         m_moveUpBusy = false;
     }
     clearHonouredStop();
 }
 
-void RemotePane::ListView1_ColumnClick(const QString& headerText)
+void RemotePane::sortByHeader(const QString& headerText)
 {
     const int column = sortColumnForHeader(headerText);
     if (column < 0)
         return;
     m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     m_sortColumn = column;
-    m_listView1->sortByColumnText(column, m_sortOrder);
+    m_fileList->sortByColumnText(column, m_sortOrder);
     Q_EMIT sortIndicatorChanged(m_sortColumn, m_sortOrder);
 }
 
 bool RemotePane::openFtpFolderRow(int row)
 {
-    if (commandRunning() || row < 0 || row >= m_listView1->rowCount() || !m_listView1->isFolderRow(row))
+    if (commandRunning() || row < 0 || row >= m_fileList->rowCount() || !m_fileList->isFolderRow(row))
         return false;
     BusyPointer busy(*this);
     beginUserCommand();
-    Timer1Pause pause(*this);
-    const QString name = m_listView1->index(row, 0).data().toString();
-    const bool changed = ChangeFtpFolder(SessionRules::joinFtpPath(m_txtDir, name));
+    WatchPause pause(*this);
+    const QString name = m_fileList->index(row, 0).data().toString();
+    const bool changed = ChangeFtpFolder(SessionRules::joinFtpPath(m_folderText, name));
     ListFtpFolder();
     FillFtpList();
     // The path box shows where the server is, also when the folder could not be entered.
-    setTxtDir(GetCurrentFtpFolder());
+    setFolderText(GetCurrentFtpFolder());
     ColourFtpList();
     return changed;
 }
@@ -309,10 +309,10 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName)
     QCoreApplication::processEvents();
 
     if (clearTree)
-        m_treeView3->clear();
-    const QString rootKey = SessionRules::treeRootKey(m_txtDir, hostName(), folderName);
-    QStandardItem* root = makeNode(folderName.isEmpty() ? m_txtDir.trimmed() : folderName, rootKey, IconKeys::Closed);
-    m_treeView3->appendRow(root);
+        m_folderTree->clear();
+    const QString rootKey = SessionRules::treeRootKey(m_folderText, hostName(), folderName);
+    QStandardItem* root = makeNode(folderName.isEmpty() ? m_folderText.trimmed() : folderName, rootKey, IconKeys::Closed);
+    m_folderTree->appendRow(root);
     m_statusLines.addRawLine(QString());
 
     struct Pending {
@@ -420,8 +420,8 @@ QStringList RemotePane::treeNodeKeys() const
     // Parents are walked before their children, level by level: the order the walk added them.
     QStringList keys;
     std::deque<QStandardItem*> queue;
-    for (int r = 0; r < m_treeView3->rowCount(); ++r)
-        queue.push_back(m_treeView3->item(r));
+    for (int r = 0; r < m_folderTree->rowCount(); ++r)
+        queue.push_back(m_folderTree->item(r));
     while (!queue.empty()) {
         QStandardItem* node = queue.front();
         queue.pop_front();
@@ -432,18 +432,18 @@ QStringList RemotePane::treeNodeKeys() const
     return keys;
 }
 
-void RemotePane::TreeView3_NodeClick(QStandardItem* node)
+void RemotePane::onFolderTreeNodeClicked(QStandardItem* node)
 {
     if (!node || commandRunning())
         return;
     BusyPointer busy(*this);
     beginUserCommand();
-    Timer1Pause pause(*this);
+    WatchPause pause(*this);
     if (node->data(ItemRoles::IconKeyRole).toString() != IconKeys::Open)
         return;
     const QString key = node->data(ItemRoles::NodeKeyRole).toString();
     trySetFolder(key);
     ListFtpFolder();
     FillFtpList();
-    setTxtDir(GetCurrentFtpFolder());
+    setFolderText(GetCurrentFtpFolder());
 }

@@ -23,8 +23,8 @@ struct AppState;
 struct ListingRecord;
 
 // The FTP pane: the one connection of the program (`InternetHandle`, `FtpHandle`) with its
-// states, and the server side's path box `TxtDir`, file list `ListView1` and folder tree
-// `TreeView3`, with the procedures that connect, disconnect, reconnect, report engine errors and
+// states, and the server side's path box `folderText`, file list `fileList` and folder tree
+// `folderTree`, with the procedures that connect, disconnect, reconnect, report engine errors and
 // move between server folders. The widgets only show this state and forward the user's actions.
 //
 // The engine objects live as long as the pane: a handle of 0 is a closed session or connection,
@@ -38,7 +38,7 @@ struct ListingRecord;
 // while nothing ran is dropped when a user's command begins.
 class RemotePane : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QString TxtDir READ TxtDir WRITE setTxtDir NOTIFY TxtDirChanged)
+    Q_PROPERTY(QString folderText READ folderText WRITE setFolderText NOTIFY folderTextChanged)
 public:
     RemotePane(AppState& state, ListingRecord& record, Options& options, Profiles& profiles, StatusLines& statusLines,
         ActivityLog& log, Dialogs& dialogs, QObject* parent = nullptr);
@@ -62,27 +62,27 @@ public:
     quint32 internetHandleNumber() const { return m_internetHandle; }
     quint32 ftpHandleNumber() const { return m_ftpHandle; }
 
-    QString TxtDir() const { return m_txtDir; }
-    void setTxtDir(const QString& text);
-    PaneListModel* ListView1() const { return m_listView1.get(); }
-    QStandardItemModel* TreeView3() const { return m_treeView3.get(); }
+    QString folderText() const { return m_folderText; }
+    void setFolderText(const QString& text);
+    PaneListModel* fileList() const { return m_fileList.get(); }
+    QStandardItemModel* folderTree() const { return m_folderTree.get(); }
     // The selections of the list and the tree: the procedures read and change them, the views
     // show them.
-    QItemSelectionModel* ListView1Selection() const { return m_listView1Selection.get(); }
-    QItemSelectionModel* TreeView3Selection() const { return m_treeView3Selection.get(); }
-    // The host name of the selected profile (`txtftp(1)`), which stands for the root in `TxtDir`.
+    QItemSelectionModel* fileSelection() const { return m_fileSelection.get(); }
+    QItemSelectionModel* folderTreeSelection() const { return m_folderTreeSelection.get(); }
+    // The host name of the selected profile (`field(1)`), which stands for the root in `folderText`.
     QString hostName() const;
 
     // Enabled states of the connection's controls.
-    bool cmdConnectEnabled() const { return m_cmdConnectEnabled; }
+    bool connectEnabled() const { return m_connectEnabled; }
     // Put, get and disconnect.
     bool connectedCommandsEnabled() const { return m_connectedCommandsEnabled; }
-    bool List1Enabled() const { return m_list1Enabled; }
+    bool profileChoiceEnabled() const { return m_profileChoiceEnabled; }
 
     // Session ----------------------------------------------------------------------------------
 
-    void cmdConnect_Click();
-    void cmdDisconnect_Click();
+    void onConnectClicked();
+    void onDisconnectClicked();
     // Opens the session and the connection of the selected profile and shows its start folder.
     void ConnectServer();
     // Safe in any state.
@@ -107,7 +107,7 @@ public:
 
     // The connection watch (`Timer1`): asks the server for its folder. A connection busy with an
     // operation is alive.
-    void Timer1_Timer();
+    void onConnectionWatchTick();
     // One tick with the probe's outcome: the indicator steps on, or the watch stops, the status
     // list gets hh:mm:ss + "接続終了" and the connection is made again.
     void watchTick(bool probeSucceeded);
@@ -117,23 +117,23 @@ public:
     // The server's current folder, the host name for "/". When it cannot be read, the path box
     // text as it is.
     QString GetCurrentFtpFolder();
-    // Changes the server's folder to `path` with the fallbacks of the path rules; `TxtDir` becomes
+    // Changes the server's folder to `path` with the fallbacks of the path rules; `folderText` becomes
     // the path given (the host name for "/"). True when the last attempt succeeded.
     bool ChangeFtpFolder(const QString& path);
     void GoToFtpFolder();
-    // Enter in `TxtDir`: GoToFtpFolder as the user's command.
-    void TxtDir_KeyPress();
+    // Enter in `folderText`: GoToFtpFolder as the user's command.
+    void goToTypedFolder();
     void ShowFtpFolder(const QString& path);
-    // Lists the trimmed `TxtDir` again and fills the list (after a folder's content changed).
+    // Lists the trimmed `folderText` again and fills the list (after a folder's content changed).
     void RefreshFtpPanes();
     // Lists the server's current folder into the record. False when nothing could be listed.
     bool ListFtpFolder();
-    // Fills `ListView1` from the record and updates the status bar panels 2 to 4.
+    // Fills `fileList` from the record and updates the status bar panels 2 to 4.
     void FillFtpList();
     void ColourFtpList();
 
     // The up button `cmdUp`: the move up, with the watch paused, then the colours.
-    void cmdUp_Click();
+    void onUpClicked();
     void MoveUpFtpFolder();
     bool moveUpFlag() const { return m_moveUpFlag; }
     // The tick of `Timer4`.
@@ -141,16 +141,16 @@ public:
 
     // A click on the header with this text: sorts by that column's texts, the order flipping with
     // each click (the first sorts ascending). The permission and owner columns do not sort.
-    void ListView1_ColumnClick(const QString& headerText);
+    void sortByHeader(const QString& headerText);
     // The last column-click sort, for the header's indicator (-1: the list is in listing order).
     int sortColumn() const { return m_sortColumn; }
     Qt::SortOrder sortOrder() const { return m_sortOrder; }
 
-    // A double-click on a row of `ListView1`: a folder row is opened as the current folder and
+    // A double-click on a row of `fileList`: a folder row is opened as the current folder and
     // the list coloured. False for a file row or when the folder could not be entered.
     bool openFtpFolderRow(int row);
 
-    // Walks the server's folders under the folder `folderName` of `TxtDir` into `TreeView3`
+    // Walks the server's folders under the folder `folderName` of `folderText` into `folderTree`
     // (emptied first when `clearTree`), parents before children. False when the user stopped it;
     // the nodes added so far stay. A link to a folder, and a folder the server's unique fact shows
     // to be the start folder, one of its ancestors or one reached before, stays a folder node
@@ -159,11 +159,11 @@ public:
     // The keys of the tree's nodes in the order they were added.
     QStringList treeNodeKeys() const;
     // A click on a node: a walked folder ("open") becomes the current folder and is listed.
-    void TreeView3_NodeClick(QStandardItem* node);
+    void onFolderTreeNodeClicked(QStandardItem* node);
 
 Q_SIGNALS:
-    void TxtDirChanged(const QString& text);
-    // The enabled states of connect, disconnect, put, get and `List1` changed.
+    void folderTextChanged(const QString& text);
+    // The enabled states of connect, disconnect, put, get and `profileNameModel` changed.
     void controlsChanged();
     // The connection indicator: show one picture, or move on one step.
     void pictureRequested(int index);
@@ -172,15 +172,15 @@ Q_SIGNALS:
     void busyChanged(bool busy);
     // Status bar panels 2 to 4 after a fill, and panel 1 after a move up.
     void statusPanelsChanged(const QString& folders, const QString& files, const QString& size);
-    void statusPanel1Changed(const QString& text);
-    // The status window's title (`Label22`) and its text box (`Text7`) during a tree walk.
+    void firstStatusPanelChanged(const QString& text);
+    // The status window's title (`caption`) and its text box (`currentFile`) during a tree walk.
     void statusTitleChanged(const QString& title);
     void statusTextChanged(const QString& text);
     void sortIndicatorChanged(int column, Qt::SortOrder order);
 
 private:
     class BusyPointer;
-    class Timer1Pause;
+    class WatchPause;
 
     // A command of the user's that arrives (from the event loop) while another one waits for the
     // server is dropped: both would work on the one connection.
@@ -188,7 +188,7 @@ private:
     // The up button's command without that check (the connect runs it).
     void moveUpCommand();
     void setControls(bool connected);
-    void setList1Enabled(bool enabled);
+    void setProfileChoiceEnabled(bool enabled);
     void writeLog(QString text);
     // Drops a stop that was pressed while nothing ran.
     void beginUserCommand();
@@ -220,21 +220,21 @@ private:
     bool m_probing = false;
     bool m_startLogged = false;
 
-    QString m_txtDir;
-    std::unique_ptr<PaneListModel> m_listView1;
-    std::unique_ptr<QStandardItemModel> m_treeView3;
-    std::unique_ptr<QItemSelectionModel> m_listView1Selection;
-    std::unique_ptr<QItemSelectionModel> m_treeView3Selection;
+    QString m_folderText;
+    std::unique_ptr<PaneListModel> m_fileList;
+    std::unique_ptr<QStandardItemModel> m_folderTree;
+    std::unique_ptr<QItemSelectionModel> m_fileSelection;
+    std::unique_ptr<QItemSelectionModel> m_folderTreeSelection;
     bool m_treeFrameShown = false;
     int m_sortColumn = -1;
     Qt::SortOrder m_sortOrder = Qt::DescendingOrder; // flipped before each sort
 
-    bool m_cmdConnectEnabled = true;
+    bool m_connectEnabled = true;
     bool m_connectedCommandsEnabled = false;
-    bool m_list1Enabled = true;
+    bool m_profileChoiceEnabled = true;
 
-    QTimer* m_timer1 = nullptr;
-    QTimer* m_timer4 = nullptr;
+    QTimer* m_connectionWatch = nullptr;
+    QTimer* m_moveUpTimer = nullptr;
     bool m_moveUpFlag = false;
     bool m_moveUpBusy = false;
     bool m_upWrapperBusy = false;

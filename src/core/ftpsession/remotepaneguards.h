@@ -29,21 +29,21 @@ private:
 
 // The watch is switched off while a command works on the connection and on again afterwards, but
 // only while connected: switched on for a pane that never connected it would start a connect.
-class RemotePane::Timer1Pause {
+class RemotePane::WatchPause {
 public:
-    explicit Timer1Pause(RemotePane& pane)
+    explicit WatchPause(RemotePane& pane)
         : m_pane(pane)
     {
-        if (m_pane.m_timer1)
-            m_pane.m_timer1->stop();
+        if (m_pane.m_connectionWatch)
+            m_pane.m_connectionWatch->stop();
     }
-    ~Timer1Pause()
+    ~WatchPause()
     {
-        if (m_pane.m_timer1 && m_pane.m_state.IsConnected && m_pane.m_ftpHandle)
-            m_pane.m_timer1->start();
+        if (m_pane.m_connectionWatch && m_pane.m_state.IsConnected && m_pane.m_ftpHandle)
+            m_pane.m_connectionWatch->start();
     }
-    Timer1Pause(const Timer1Pause&) = delete;
-    Timer1Pause& operator=(const Timer1Pause&) = delete;
+    WatchPause(const WatchPause&) = delete;
+    WatchPause& operator=(const WatchPause&) = delete;
 
 private:
     RemotePane& m_pane;

@@ -30,26 +30,26 @@ QString dateText(const QDateTime& when)
 
 void RemotePane::setControls(bool connected)
 {
-    m_cmdConnectEnabled = !connected;
+    m_connectEnabled = !connected;
     m_connectedCommandsEnabled = connected;
     Q_EMIT controlsChanged();
 }
 
-void RemotePane::setList1Enabled(bool enabled)
+void RemotePane::setProfileChoiceEnabled(bool enabled)
 {
-    m_list1Enabled = enabled;
+    m_profileChoiceEnabled = enabled;
     Q_EMIT controlsChanged();
 }
 
 void RemotePane::writeLog(QString text) { m_log.WriteLog(text); }
 
-void RemotePane::cmdConnect_Click()
+void RemotePane::onConnectClicked()
 {
     beginUserCommand();
     ConnectServer();
 }
 
-void RemotePane::cmdDisconnect_Click() { DisconnectServer(); }
+void RemotePane::onDisconnectClicked() { DisconnectServer(); }
 
 void RemotePane::ConnectServer()
 {
@@ -67,27 +67,27 @@ void RemotePane::ConnectServer()
     bool attempt = true;
     FtpSession::Access access = FtpSession::Direct;
     QString proxy;
-    const QString bypass = m_options.Check3() ? QStringLiteral("<local>") : QString();
-    if (m_options.Check7(0)) {
+    const QString bypass = m_options.bypassProxyForLocal() ? QStringLiteral("<local>") : QString();
+    if (m_options.useConsoleConnection(0)) {
         const Dialogs::Answer answer
             = m_dialogs.message(QStringLiteral("メニュー　FTP->FTPcommandのネットワークコネクション時に使用に")
                     + QStringLiteral("\r\n") + QStringLiteral("チェックが入っています、これを使いますか?"),
                 Dialogs::Buttons::YesNo, Dialogs::Icon::Question);
         if (answer == Dialogs::Answer::Yes) {
             access = FtpSession::Proxy;
-            proxy = m_options.Text5(0);
+            proxy = m_options.consoleProxyText(0);
         } else {
             attempt = false;
         }
-    } else if (m_options.Check1() && !m_options.txtProxy().isEmpty()) {
+    } else if (m_options.useProxy() && !m_options.proxyHost().isEmpty()) {
         access = FtpSession::Proxy;
-        proxy = SessionRules::proxyText(m_options.txtProxy(), m_options.TxtPport());
+        proxy = SessionRules::proxyText(m_options.proxyHost(), m_options.proxyPort());
     }
     m_internetHandle = 0;
     if (attempt) {
         if (m_session.open(access, proxy, access == FtpSession::Proxy ? bypass : QString()))
             m_internetHandle = ++m_lastHandle;
-        m_options.setText5(0, proxy);
+        m_options.setConsoleProxyText(0, proxy);
     }
 
     // 2.
@@ -117,10 +117,10 @@ void RemotePane::ConnectServer()
     m_session.setOption(FtpSession::ControlReceiveTimeout, 0);
     m_session.setOption(FtpSession::DataSendTimeout, 5000);
     m_session.setOption(FtpSession::DataReceiveTimeout, 5000);
-    const QString proxyUser = m_options.Txtpro(0).trimmed();
-    const QString proxyPassword = m_options.Txtpro(1).trimmed();
-    m_session.setProxyUserName(proxyUser.isEmpty() ? QString() : m_options.Txtpro(0));
-    m_session.setProxyPassword(proxyPassword.isEmpty() ? QString() : m_options.Txtpro(1));
+    const QString proxyUser = m_options.proxyCredential(0).trimmed();
+    const QString proxyPassword = m_options.proxyCredential(1).trimmed();
+    m_session.setProxyUserName(proxyUser.isEmpty() ? QString() : m_options.proxyCredential(0));
+    m_session.setProxyPassword(proxyPassword.isEmpty() ? QString() : m_options.proxyCredential(1));
     m_session.setKnownCertificatesFile(
         m_knownCertificatesFile.isEmpty() ? DataFolder::file(KnownCertificatesName) : m_knownCertificatesFile);
 
@@ -134,12 +134,12 @@ void RemotePane::ConnectServer()
         }
 
         // 7.
-        const bool passive = m_options.chkPassive();
-        const QString user = m_profiles.txtftp(2);
+        const bool passive = m_options.passiveMode();
+        const QString user = m_profiles.field(2);
         m_statusLines.AddStatusLine(QStringLiteral(" Ftp接続要求 ") + host + QStringLiteral(":ID=") + user);
 
         // 8. The hourglass comes after the question, so the box is not covered by it.
-        QString password = m_profiles.txtftp(3);
+        QString password = m_profiles.field(3);
         if (password.trimmed().isEmpty())
             password = m_dialogs.input(QStringLiteral("パスワードを入力してください。")).value_or(QString());
         QCoreApplication::processEvents();
@@ -172,7 +172,7 @@ void RemotePane::ConnectServer()
         // 11.1
         m_ftpHandle = ++m_lastHandle;
         m_state.IsConnected = true;
-        setTxtDir(host);
+        setFolderText(host);
         ListFtpFolder();
         FillFtpList();
         if (disconnectedSince(generation))
@@ -185,20 +185,20 @@ void RemotePane::ConnectServer()
         m_startLogged = true;
 
         // 11.3
-        if (m_timer1)
-            m_timer1->start();
-        setList1Enabled(false);
+        if (m_connectionWatch)
+            m_connectionWatch->start();
+        setProfileChoiceEnabled(false);
         Q_EMIT pictureRequested(0);
 
         // 11.4
-        setTxtDir(GetCurrentFtpFolder());
+        setFolderText(GetCurrentFtpFolder());
 
         // 11.5 The start folder. Without one the pane moves up one folder, as the up button does;
         //      the server stays in the folder the list shows, so that every later command works
         //      where the user looks.
-        const QString startFolder = m_profiles.txtftp(5).trimmed();
+        const QString startFolder = m_profiles.field(5).trimmed();
         if (!startFolder.isEmpty()) {
-            setTxtDir(SessionRules::startFolderPath(m_txtDir, startFolder));
+            setFolderText(SessionRules::startFolderPath(m_folderText, startFolder));
             GoToFtpFolder();
         } else {
             moveUpCommand();
@@ -208,7 +208,7 @@ void RemotePane::ConnectServer()
 
         // 11.6
         m_statusLines.AddStatusLine(QStringLiteral(" サーバーの初期フォルダー表示"));
-        m_state.CurrentFtpPath = m_txtDir;
+        m_state.CurrentFtpPath = m_folderText;
         setControls(true);
     }
 
@@ -228,11 +228,11 @@ void RemotePane::DisconnectServer()
     m_record.ClearListings();
 
     // 2.
-    if (m_timer1)
-        m_timer1->stop();
+    if (m_connectionWatch)
+        m_connectionWatch->stop();
     m_state.IsConnected = false;
     Q_EMIT pictureRequested(1);
-    m_listView1->replaceRows({});
+    m_fileList->replaceRows({});
 
     // 3.
     if (m_internetHandle)
@@ -244,27 +244,27 @@ void RemotePane::DisconnectServer()
     // 4.
     Q_EMIT pictureRequested(2);
     // A start that was logged gets its end, also when the exit came before the start folder.
-    const bool wasConnected = !m_cmdConnectEnabled || m_startLogged;
+    const bool wasConnected = !m_connectEnabled || m_startLogged;
     m_startLogged = false;
     m_connectedCommandsEnabled = false;
 
     // 5.
     if (wasConnected) {
-        m_cmdConnectEnabled = true;
+        m_connectEnabled = true;
         writeLog(m_log.disconnectEntry(host));
     }
     Q_EMIT controlsChanged();
 
     // 6.
     m_statusLines.AddStatusLine(host + QStringLiteral(":FTP接続終了"));
-    setList1Enabled(true);
+    setProfileChoiceEnabled(true);
 }
 
 void RemotePane::Reconnect(QString folder)
 {
     DisconnectServer();
     ConnectServer();
-    setTxtDir(folder);
+    setFolderText(folder);
     // A failed connect is no start: nothing is listed and nothing logged as one.
     if (!m_state.IsConnected || !m_ftpHandle)
         return;
@@ -272,7 +272,7 @@ void RemotePane::Reconnect(QString folder)
     RefreshFtpPanes();
     if (disconnectedSince(generation))
         return;
-    setTxtDir(GetCurrentFtpFolder());
+    setFolderText(GetCurrentFtpFolder());
     const QString host = hostName();
     m_statusLines.AddStatusLine(host + QStringLiteral(": Ftp開始"));
     SetSessionTimeouts();
@@ -340,7 +340,7 @@ void RemotePane::ErrorOut(int dError, const QString& szCallFunction)
     m_state.AccessDenied = true;
 }
 
-void RemotePane::Timer1_Timer()
+void RemotePane::onConnectionWatchTick()
 {
     QString folder;
     bool alive = false;
@@ -362,11 +362,11 @@ void RemotePane::watchTick(bool probeSucceeded)
         QCoreApplication::processEvents();
         return;
     }
-    if (m_timer1)
-        m_timer1->stop();
+    if (m_connectionWatch)
+        m_connectionWatch->stop();
     Q_EMIT pictureRequested(1);
     m_statusLines.addRawLine(m_clock().toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("接続終了"));
-    Reconnect(m_txtDir);
+    Reconnect(m_folderText);
 }
 
 QString RemotePane::certificateQuestion(const FtpSession::CertificateInfo& info) const

@@ -19,7 +19,7 @@ public:
     virtual void SendToCompanion(const QString& text) = 0;
     virtual QString localListReply() = 0;
     virtual QString ftpListReply() = 0;
-    // `Label11` gets the mode; the FTP row whose text equals `name` is selected and changed.
+    // `modeText` gets the mode; the FTP row whose text equals `name` is selected and changed.
     virtual void changePermissions(const QString& mode, const QString& name) = 0;
     virtual void openLocalFolder(const QString& parameter) = 0;
     virtual void openFtpFolder(const QString& parameter) = 0;

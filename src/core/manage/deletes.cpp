@@ -149,18 +149,18 @@ class Deletes::RunGuard {
 public:
     explicit RunGuard(Deletes& deletes)
         : m_deletes(deletes)
-        , m_timerWasActive(deletes.m_timer1 && deletes.m_timer1->isActive())
+        , m_timerWasActive(deletes.m_connectionWatch && deletes.m_connectionWatch->isActive())
     {
         m_deletes.m_running = true;
-        if (m_deletes.m_timer1)
-            m_deletes.m_timer1->stop();
+        if (m_deletes.m_connectionWatch)
+            m_deletes.m_connectionWatch->stop();
         // A stop pressed while nothing ran is not meant for this run.
         m_deletes.m_state.StopRequested = false;
     }
     ~RunGuard()
     {
-        if (m_timerWasActive && m_deletes.m_timer1 && m_deletes.m_state.IsConnected)
-            m_deletes.m_timer1->start();
+        if (m_timerWasActive && m_deletes.m_connectionWatch && m_deletes.m_state.IsConnected)
+            m_deletes.m_connectionWatch->start();
         m_deletes.m_running = false;
         if (m_busy)
             Q_EMIT m_deletes.busyChanged(false);
@@ -253,7 +253,7 @@ void Deletes::DeleteServerSelection()
     if (m_running || !m_remotePane.FtpHandle())
         return;
     RunGuard guard(*this);
-    const QString folder = m_remotePane.TxtDir();
+    const QString folder = m_remotePane.folderText();
 
     if (!CollectServerSelection()) {
         // A stop while collecting: the tree is incomplete, and deleting part of a selection is
@@ -263,7 +263,7 @@ void Deletes::DeleteServerSelection()
     }
     qint32 folders = 0;
     qint32 files = 0;
-    const std::vector<QPersistentModelIndex> nodes = nodesInOrder(*m_remotePane.TreeView3());
+    const std::vector<QPersistentModelIndex> nodes = nodesInOrder(*m_remotePane.folderTree());
     for (std::size_t i = 1; i < nodes.size(); ++i)
         ++(IconKeys::isFile(nodes[i].data(ItemRoles::IconKeyRole).toString()) ? files : folders);
     if (!confirm(ManageRules::cautionCounts(folders, files))) {
@@ -284,10 +284,10 @@ bool Deletes::CollectServerSelection()
 {
     Q_EMIT ftpTreeFrameRequested(true);
     m_report.hide();
-    QStandardItemModel& tree = *m_remotePane.TreeView3();
+    QStandardItemModel& tree = *m_remotePane.folderTree();
     tree.clear();
 
-    const QString root = ManageRules::deletionRoot(m_remotePane.TxtDir(), m_remotePane.hostName());
+    const QString root = ManageRules::deletionRoot(m_remotePane.folderText(), m_remotePane.hostName());
     auto* start = new QStandardItem(root);
     start->setData(root, ItemRoles::NodeKeyRole);
     start->setData(IconKeys::Open, ItemRoles::IconKeyRole);
@@ -306,8 +306,8 @@ bool Deletes::CollectServerSelection()
         bool folder;
     };
     std::vector<Chosen> chosen;
-    const PaneListModel& list = *m_remotePane.ListView1();
-    const QItemSelectionModel& selection = *m_remotePane.ListView1Selection();
+    const PaneListModel& list = *m_remotePane.fileList();
+    const QItemSelectionModel& selection = *m_remotePane.fileSelection();
     for (int row = 0; row < list.rowCount(); ++row) {
         if (!selection.isRowSelected(row))
             continue;
@@ -359,7 +359,7 @@ bool Deletes::CollectServerSelection()
 
 void Deletes::deleteCollectedTree()
 {
-    QStandardItemModel& tree = *m_remotePane.TreeView3();
+    QStandardItemModel& tree = *m_remotePane.folderTree();
     const std::vector<QPersistentModelIndex> nodes = nodesInOrder(tree);
     // A user's Stop during a server call ends the call; it is a stop, not a failure.
     auto cancelled = [](FtpConnection* c) { return c->lastError() == FtpError::OperationCancelled; };
@@ -374,7 +374,7 @@ void Deletes::deleteCollectedTree()
             const QString key = index.data(ItemRoles::NodeKeyRole).toString();
             if (connection->deleteFile(key)) {
                 removeNode(tree, index);
-                m_report.setText7(key);
+                m_report.setCurrentFile(key);
                 ++m_report.FileCount;
                 m_report.ShowTransferCounts();
                 writeLog(QStringLiteral("<FTPファイル削除>"), key, QStringLiteral("</FTPファイル削除>"));
@@ -402,7 +402,7 @@ void Deletes::deleteCollectedTree()
             if (connection->removeDirectory(key)) {
                 removeNode(tree, index);
                 ++m_report.FolderCount;
-                m_report.setText7(key);
+                m_report.setCurrentFile(key);
                 writeLog(QStringLiteral("<FTPフォルダ削除>"), key, QStringLiteral("</FTPフォルダ削除>"));
                 m_statusLines.AddStatusLine(QStringLiteral("ﾌｫﾙﾀﾞ削除:") + key);
                 m_report.ShowTransferCounts();
@@ -425,10 +425,10 @@ void Deletes::finishServerSelection(const QString& folder)
     if (!m_remotePane.FtpHandle())
         return;
     // Also after a stop: the list must show what is left on the server.
-    m_remotePane.setTxtDir(folder);
+    m_remotePane.setFolderText(folder);
     m_remotePane.RefreshFtpPanes();
-    if (m_remotePane.ListView1()->rowCount() > 0)
-        m_remotePane.ListView1Selection()->clearSelection();
+    if (m_remotePane.fileList()->rowCount() > 0)
+        m_remotePane.fileSelection()->clearSelection();
 }
 
 void Deletes::DeleteServerMarked()
@@ -436,7 +436,7 @@ void Deletes::DeleteServerMarked()
     if (m_running || !m_remotePane.FtpHandle())
         return;
     RunGuard guard(*this);
-    QStandardItemModel& tree = *m_remotePane.TreeView3();
+    QStandardItemModel& tree = *m_remotePane.folderTree();
     const std::vector<QPersistentModelIndex> nodes = nodesInOrder(tree);
     auto marked = [this, &tree](const QPersistentModelIndex& index) {
         if (!index.isValid())
@@ -455,7 +455,7 @@ void Deletes::DeleteServerMarked()
     guard.busy();
     m_report.FolderCount = 0;
     m_report.FileCount = 0;
-    m_report.setLabel22(QStringLiteral("ファイル消去中"));
+    m_report.setCaption(QStringLiteral("ファイル消去中"));
     Q_EMIT ftpTreeFrameRequested(true);
     m_report.show();
     qint32 deleted = 0;
@@ -466,14 +466,14 @@ void Deletes::DeleteServerMarked()
             break;
         if (marked(index)) {
             const QString key = index.data(ItemRoles::NodeKeyRole).toString();
-            m_report.setText7(key);
+            m_report.setCurrentFile(key);
             if (connection->deleteFile(key)) {
                 removeNode(tree, index);
                 ++deleted;
                 ++m_report.FileCount;
                 writeLog(QStringLiteral("<FTPファイル削除>"), key, QStringLiteral("</FTPファイル削除>"));
                 m_statusLines.AddStatusLine(QStringLiteral("ﾌｧｲﾙ削除:") + key);
-                m_report.setText9(QStringLiteral("消去ファイル:") + QString::number(m_report.FileCount));
+                m_report.setCountsText(QStringLiteral("消去ファイル:") + QString::number(m_report.FileCount));
             } else if (connection->lastError() == FtpError::OperationCancelled) {
                 m_state.StopRequested = false;
                 break;
@@ -487,7 +487,7 @@ void Deletes::DeleteServerMarked()
             break;
     }
     m_report.hide();
-    m_report.setLabel22(StatusReport::defaultCaption());
+    m_report.setCaption(StatusReport::defaultCaption());
     // The list may show files that are gone now.
     if (deleted > 0 && m_remotePane.FtpHandle())
         m_remotePane.RefreshFtpPanes();
@@ -544,10 +544,10 @@ void Deletes::RecycleLocalSelection()
     m_report.show();
     m_report.resetCounts();
     m_report.ShowTransferCounts();
-    m_report.setLabel22(QStringLiteral("ファイルの削除実行"));
-    PaneListModel& list = *m_localPane.ListView2();
-    QItemSelectionModel& selection = *m_localPane.ListView2Selection();
-    const QString folder = m_localPane.TxtDir2();
+    m_report.setCaption(QStringLiteral("ファイルの削除実行"));
+    PaneListModel& list = *m_localPane.fileList();
+    QItemSelectionModel& selection = *m_localPane.fileSelection();
+    const QString folder = m_localPane.folderText();
     bool changed = false;
     // From the last row up, so that removing a row never skips the next one.
     for (int row = list.rowCount() - 1; row >= 0; --row) {
@@ -558,7 +558,7 @@ void Deletes::RecycleLocalSelection()
             continue;
         const QString path = ManageRules::joinPath(folder, item->text());
         const bool isFile = IconKeys::isFile(iconKey(item));
-        m_report.setText7(path + QStringLiteral("の削除実行中"));
+        m_report.setCurrentFile(path + QStringLiteral("の削除実行中"));
         if (RecycleLocalPath(path) == 0) {
             writeLog(
                 QStringLiteral("<ローカルファイルをごみ箱に>"), path, QStringLiteral("</ローカルファイルをごみ箱に>"));
@@ -573,10 +573,10 @@ void Deletes::RecycleLocalSelection()
         if (yieldAndCheckStop())
             break;
     }
-    m_report.setLabel22(StatusReport::defaultCaption());
+    m_report.setCaption(StatusReport::defaultCaption());
     m_report.hide();
     // The list is read again, so it matches the folder (and the listing record) once more.
-    if (changed && m_localPane.TxtDir2() == folder)
+    if (changed && m_localPane.folderText() == folder)
         m_localPane.RefreshLocalPanes();
 }
 
@@ -590,11 +590,11 @@ void Deletes::RecycleLocalMarked()
     guard.busy();
 
     m_report.show();
-    m_report.setLabel22(QStringLiteral("ファイルの消去"));
+    m_report.setCaption(QStringLiteral("ファイルの消去"));
     m_report.resetCounts();
     m_report.ShowTransferCounts();
-    QStandardItemModel& tree = *m_localPane.TreeView1();
-    const QItemSelectionModel& selection = *m_localPane.TreeView1Selection();
+    QStandardItemModel& tree = *m_localPane.folderTree();
+    const QItemSelectionModel& selection = *m_localPane.folderTreeSelection();
     const std::vector<QPersistentModelIndex> nodes = nodesInOrder(tree);
     bool changed = false;
     // From the last node back: children go before their folder.
@@ -608,7 +608,7 @@ void Deletes::RecycleLocalMarked()
         const QString key = nodeKey(node);
         const bool isFile = IconKeys::isFile(iconKey(node));
         if (RecycleLocalPath(key) == 0) {
-            m_report.setText7(key);
+            m_report.setCurrentFile(key);
             removeNode(tree, index);
             ++(isFile ? m_report.FileCount : m_report.FolderCount);
             m_report.ShowTransferCounts();
@@ -625,7 +625,7 @@ void Deletes::RecycleLocalMarked()
         if (yieldAndCheckStop())
             break;
     }
-    m_report.setLabel22(StatusReport::defaultCaption());
+    m_report.setCaption(StatusReport::defaultCaption());
     m_report.hide();
     if (changed)
         m_localPane.RefreshLocalPanes();

@@ -16,10 +16,10 @@ struct AppState;
 
 // Deleting what the user chose, one procedure per pane (the menu dispatcher picks by
 // `ActivePane`):
-//   DeleteServerMarked()     1 FTP tree: the marked file nodes of `TreeView3`
-//   DeleteServerSelection()  2 FTP list: the selected rows of `ListView1`, folders with their content
-//   RecycleLocalMarked()     3 local tree: the selected or marked nodes of `TreeView1`, to the trash
-//   RecycleLocalSelection()  4 local list: the selected rows of `ListView2`, to the trash
+//   DeleteServerMarked()     1 FTP tree: the marked file nodes of `folderTree`
+//   DeleteServerSelection()  2 FTP list: the selected rows of `fileList`, folders with their content
+//   RecycleLocalMarked()     3 local tree: the selected or marked nodes of `folderTree`, to the trash
+//   RecycleLocalSelection()  4 local list: the selected rows of `fileList`, to the trash
 //   RecycleLocalPath(path)   one local file or folder to the trash; 0 on success
 //   toggleMark(node)         marks a tree node for deletion, or clears its mark
 //
@@ -39,17 +39,17 @@ public:
     ~Deletes() override;
 
     // The connection watch, paused while a delete runs. May be null.
-    void setTimer1(QTimer* timer) { m_timer1 = timer; }
+    void setConnectionWatch(QTimer* timer) { m_connectionWatch = timer; }
     // The confirmation panel. Unset: a Yes/No message box with the same texts.
     void setCaution(Caution caution) { m_caution = std::move(caution); }
 
-    // FTP list: collects the selection into `TreeView3`, asks, then deletes every file and every
+    // FTP list: collects the selection into `folderTree`, asks, then deletes every file and every
     // folder below the current folder, deepest first; the current folder itself stays.
     void DeleteServerSelection();
-    // Builds the deletion tree from the selected rows of `ListView1`: node 1 is the current
+    // Builds the deletion tree from the selected rows of `fileList`: node 1 is the current
     // folder, selected folders are walked with everything below them. False when stopped.
     bool CollectServerSelection();
-    // FTP tree: deletes the file nodes of `TreeView3` marked with the mark colour.
+    // FTP tree: deletes the file nodes of `folderTree` marked with the mark colour.
     void DeleteServerMarked();
     // Local list: moves the selected rows to the trash, from the last row up.
     void RecycleLocalSelection();
@@ -92,7 +92,7 @@ private:
     ActivityLog& m_log;
     Dialogs& m_dialogs;
     StatusReport& m_report;
-    QTimer* m_timer1 = nullptr;
+    QTimer* m_connectionWatch = nullptr;
     Caution m_caution;
     bool m_running = false;
 };

@@ -21,9 +21,9 @@ const QString FolderTitle = QStringLiteral("フォルダーの作成");
 
 // The connection watch is off while a command works on the connection, and on again afterwards
 // when it was running.
-class Timer1Pause {
+class WatchPause {
 public:
-    Timer1Pause(QTimer* timer, const AppState& state)
+    WatchPause(QTimer* timer, const AppState& state)
         : m_timer(timer)
         , m_state(state)
         , m_wasActive(timer && timer->isActive())
@@ -31,13 +31,13 @@ public:
         if (m_timer)
             m_timer->stop();
     }
-    ~Timer1Pause()
+    ~WatchPause()
     {
         if (m_wasActive && m_state.IsConnected)
             m_timer->start();
     }
-    Timer1Pause(const Timer1Pause&) = delete;
-    Timer1Pause& operator=(const Timer1Pause&) = delete;
+    WatchPause(const WatchPause&) = delete;
+    WatchPause& operator=(const WatchPause&) = delete;
 
 private:
     QTimer* m_timer;
@@ -71,11 +71,11 @@ void Folders::MakeServerFolder()
 {
     if (!m_remotePane.FtpHandle())
         return;
-    Timer1Pause pause(m_timer1, m_state);
+    WatchPause pause(m_connectionWatch, m_state);
 
     QString proposal;
-    const PaneListModel& list = *m_remotePane.ListView1();
-    const QItemSelectionModel& selection = *m_remotePane.ListView1Selection();
+    const PaneListModel& list = *m_remotePane.fileList();
+    const QItemSelectionModel& selection = *m_remotePane.fileSelection();
     for (int row = 0; row < list.rowCount(); ++row) {
         if (selection.isRowSelected(row)) {
             proposal = list.index(row, 0).data().toString();
@@ -92,10 +92,10 @@ void Folders::MakeServerFolder()
     if (!name.isEmpty() && connection && !made && connection->lastError() != FtpError::OperationCancelled)
         m_remotePane.ShowWinInetError();
     if (made) {
-        const QString path = ManageRules::joinPath(m_remotePane.TxtDir().trimmed(), name);
+        const QString path = ManageRules::joinPath(m_remotePane.folderText().trimmed(), name);
         QString folder = name;
         if (m_remotePane.ChangeFtpFolder(path)) {
-            m_remotePane.setTxtDir(m_remotePane.GetCurrentFtpFolder());
+            m_remotePane.setFolderText(m_remotePane.GetCurrentFtpFolder());
             // The path as the server names it; the path box shows the host name for the root.
             if (FtpConnection* c = m_remotePane.FtpHandle(); c && !c->getCurrentDirectory(&folder))
                 folder = name;
@@ -111,11 +111,11 @@ void Folders::MakeServerFolder()
 
 void Folders::MakeLocalFolder()
 {
-    Timer1Pause pause(m_timer1, m_state);
+    WatchPause pause(m_connectionWatch, m_state);
     const QString path
         = m_dialogs
               .input(QStringLiteral("ローカルコンピューター上で作成するフォルダーの名前を入れてください"), FolderTitle,
-                  ManageRules::localFolderProposal(m_localPane.TxtDir2()))
+                  ManageRules::localFolderProposal(m_localPane.folderText()))
               .value_or(QString());
     if (path.isEmpty())
         return;

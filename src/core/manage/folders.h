@@ -23,7 +23,7 @@ public:
     ~Folders() override;
 
     // The connection watch, paused while a command runs. May be null.
-    void setTimer1(QTimer* timer) { m_timer1 = timer; }
+    void setConnectionWatch(QTimer* timer) { m_connectionWatch = timer; }
 
     // The proposal is the first selected row of the FTP list. A refusal is shown with the
     // server's answer; the FTP pane is listed again either way.
@@ -41,5 +41,5 @@ private:
     StatusLines& m_statusLines;
     ActivityLog& m_log;
     Dialogs& m_dialogs;
-    QTimer* m_timer1 = nullptr;
+    QTimer* m_connectionWatch = nullptr;
 };

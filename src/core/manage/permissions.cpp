@@ -24,7 +24,7 @@ Permissions::Permissions(AppState& state, RemotePane& remotePane, StatusLines& s
     , m_dialogs(dialogs)
 {
     // The boxes start as the mode the panel has always shown first, 644.
-    m_check2 = { true, true, false, true, false, false, true, false, false };
+    m_modeBits = { true, true, false, true, false, false, true, false, false };
     updateMode();
 }
 
@@ -51,40 +51,40 @@ QString Permissions::explanation()
     return text.join(QStringLiteral("\r\n"));
 }
 
-bool Permissions::Check2(int index) const { return index >= 0 && index < 9 && m_check2[std::size_t(index)]; }
+bool Permissions::modeBit(int index) const { return index >= 0 && index < 9 && m_modeBits[std::size_t(index)]; }
 
-void Permissions::setCheck2(int index, bool on)
+void Permissions::setModeBit(int index, bool on)
 {
     if (index < 0 || index >= 9)
         return;
-    m_check2[std::size_t(index)] = on;
+    m_modeBits[std::size_t(index)] = on;
     updateMode();
 }
 
-bool Permissions::setLabel11(const QString& mode)
+bool Permissions::setModeText(const QString& mode)
 {
     const std::optional<std::array<bool, 9>> boxes = ManageRules::boxesFromMode(mode);
     if (!boxes)
         return false;
-    m_check2 = *boxes;
+    m_modeBits = *boxes;
     updateMode();
     return true;
 }
 
-void Permissions::setCheck4(bool on)
+void Permissions::setCloseAfterChange(bool on)
 {
-    if (m_check4 == on)
+    if (m_closeAfterChange == on)
         return;
-    m_check4 = on;
+    m_closeAfterChange = on;
     Q_EMIT changed();
 }
 
-QString Permissions::Label12(int level) const { return QString::number(ManageRules::levelDigit(m_check2, level)); }
+QString Permissions::modeDigit(int level) const { return QString::number(ManageRules::levelDigit(m_modeBits, level)); }
 
 void Permissions::updateMode()
 {
-    m_label11 = ManageRules::modeDigits(m_check2);
-    m_label13 = ManageRules::modeLetters(m_check2);
+    m_modeText = ManageRules::modeDigits(m_modeBits);
+    m_modeLetters = ManageRules::modeLetters(m_modeBits);
     Q_EMIT changed();
 }
 
@@ -96,15 +96,15 @@ void Permissions::writeLog(const QString& openTag, const QString& details, const
 
 void Permissions::ShowPermissionPanel()
 {
-    m_text8 = explanation();
+    m_explanationText = explanation();
     Q_EMIT changed();
     Q_EMIT panelRequested();
 }
 
 bool Permissions::ChangeServerPermissions()
 {
-    const PaneListModel& list = *m_remotePane.ListView1();
-    const QItemSelectionModel& selection = *m_remotePane.ListView1Selection();
+    const PaneListModel& list = *m_remotePane.fileList();
+    const QItemSelectionModel& selection = *m_remotePane.fileSelection();
     // The names first: a listing that arrives while the server answers must not move the rows.
     QStringList names;
     for (int row = 0; row < list.rowCount(); ++row) {
@@ -118,7 +118,7 @@ bool Permissions::ChangeServerPermissions()
     if (!m_remotePane.FtpHandle())
         return false;
 
-    const QString mode = m_label11;
+    const QString mode = m_modeText;
     for (const QString& name : std::as_const(names)) {
         FtpConnection* connection = m_remotePane.FtpHandle();
         if (!connection)
@@ -127,7 +127,7 @@ bool Permissions::ChangeServerPermissions()
         QCoreApplication::processEvents();
         const QString details = name + u' ' + mode;
         if (ok) {
-            Q_EMIT Text3Appended(connection->lastResponse());
+            Q_EMIT consoleReply(connection->lastResponse());
             writeLog(QStringLiteral("<パーミッション変更>"), details, QStringLiteral("</パーミッション変更>"));
             m_statusLines.AddStatusLine(name + QStringLiteral(" パーミッション変更"));
         } else {
@@ -144,8 +144,8 @@ bool Permissions::ChangeServerPermissions()
     return true;
 }
 
-void Permissions::Command27_Click()
+void Permissions::onRunClicked()
 {
-    if (ChangeServerPermissions() && m_check4)
+    if (ChangeServerPermissions() && m_closeAfterChange)
         Q_EMIT panelHideRequested();
 }

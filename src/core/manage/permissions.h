@@ -11,12 +11,12 @@ class StatusLines;
 struct AppState;
 
 // The permission panel `Frame17` as state, and the change it sends:
-//   ShowPermissionPanel()      fills the explanation `Text8` and asks for the panel (panelRequested)
-//   setCheck2(index, on)       a click on box `Check2(index)`: the mode texts follow
-//   ChangeServerPermissions()  "SITE CHMOD " + `Label11` + " " + name for each selected FTP row
-//   Command27_Click()          "実行": the change, then the panel closes when `Check4` is ticked
-//   setLabel11(mode)           the mode as three octal digits (the companion's "</permit>")
-// The mode lives only here (`Label11`); it is neither read from the listing nor stored.
+//   ShowPermissionPanel()      fills the explanation `explanationText` and asks for the panel (panelRequested)
+//   setModeBit(index, on)       a click on box `modeBit(index)`: the mode texts follow
+//   ChangeServerPermissions()  "SITE CHMOD " + `modeText` + " " + name for each selected FTP row
+//   onRunClicked()          "実行": the change, then the panel closes when `closeAfterChange` is ticked
+//   setModeText(mode)           the mode as three octal digits (the companion's "</permit>")
+// The mode lives only here (`modeText`); it is neither read from the listing nor stored.
 class Permissions : public QObject {
     Q_OBJECT
 public:
@@ -24,27 +24,27 @@ public:
         QObject* parent = nullptr);
     ~Permissions() override;
 
-    // Box `Check2(index)`, 0 to 8: read, write, execute of owner, group and other.
-    bool Check2(int index) const;
-    void setCheck2(int index, bool on);
+    // Box `modeBit(index)`, 0 to 8: read, write, execute of owner, group and other.
+    bool modeBit(int index) const;
+    void setModeBit(int index, bool on);
     // "実行終了時このウィンドウを閉じる".
-    bool Check4() const { return m_check4; }
-    void setCheck4(bool on);
+    bool closeAfterChange() const { return m_closeAfterChange; }
+    void setCloseAfterChange(bool on);
 
     // The three-digit mode ("644"), the digit of one level (0 owner, 1 group, 2 other) and the
     // nine letters ("rw-r--r--").
-    QString Label11() const { return m_label11; }
+    QString modeText() const { return m_modeText; }
     // Sets the mode and the boxes with it. False (nothing changed) unless `mode` is three octal
     // digits: the text goes to the server.
-    bool setLabel11(const QString& mode);
-    QString Label12(int level) const;
-    QString Label13() const { return m_label13; }
-    QString Text8() const { return m_text8; }
+    bool setModeText(const QString& mode);
+    QString modeDigit(int level) const;
+    QString modeLetters() const { return m_modeLetters; }
+    QString explanationText() const { return m_explanationText; }
 
     void ShowPermissionPanel();
     // False when no row of the FTP list is selected (the user is told) or no connection.
     bool ChangeServerPermissions();
-    void Command27_Click();
+    void onRunClicked();
 
     // The texts of the panel.
     static QString title() { return QStringLiteral("アクセス権の変更(パーミッション)"); }
@@ -55,14 +55,14 @@ public:
     }
 
 Q_SIGNALS:
-    // A box, `Check4` or a mode text changed.
+    // A box, `closeAfterChange` or a mode text changed.
     void changed();
     // Show `Frame17` over the FTP list, in front.
     void panelRequested();
-    // Hide `Frame17` (after "実行" with `Check4` ticked).
+    // Hide `Frame17` (after "実行" with `closeAfterChange` ticked).
     void panelHideRequested();
     // The server's reply to a SITE CHMOD, for the console's text box `Text3`.
-    void Text3Appended(const QString& text);
+    void consoleReply(const QString& text);
 
 private:
     void updateMode();
@@ -73,9 +73,9 @@ private:
     StatusLines& m_statusLines;
     ActivityLog& m_log;
     Dialogs& m_dialogs;
-    std::array<bool, 9> m_check2 {};
-    bool m_check4 = false;
-    QString m_label11;
-    QString m_label13;
-    QString m_text8;
+    std::array<bool, 9> m_modeBits {};
+    bool m_closeAfterChange = false;
+    QString m_modeText;
+    QString m_modeLetters;
+    QString m_explanationText;
 };

@@ -29,7 +29,7 @@ public:
     void SetLocalMenuState();
     void SetRemoteMenuState();
 
-    // A click in the local list (`ListView2`) or the FTP list (`ListView1`): the row's name and
+    // A click in the local list (`fileList`) or the FTP list (`fileList`): the row's name and
     // whether it is a folder (an empty name: no row under the mouse). `clipboardSource` is the
     // list of the last copy ("listview1", "listview2" or empty).
     void localListClicked(const QString& name, bool isFolder, const QString& clipboardSource);

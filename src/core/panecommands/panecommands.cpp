@@ -105,33 +105,33 @@ bool PaneCommands::honourStop()
 
 // Clicks ---------------------------------------------------------------------------------------------
 
-void PaneCommands::TreeView1_Click()
+void PaneCommands::onLocalTreeClicked()
 {
     m_state.ActivePane = 3;
     m_menu.SetLocalMenuState();
 }
 
-void PaneCommands::TreeView3_Click()
+void PaneCommands::onFtpTreeClicked()
 {
     m_state.ActivePane = 1;
     m_menu.SetRemoteMenuState();
 }
 
-void PaneCommands::ListView2_Click(int row)
+void PaneCommands::onLocalListClicked(int row)
 {
     m_state.ActivePane = 4;
-    const PaneListModel* list = m_localPane.ListView2();
+    const PaneListModel* list = m_localPane.fileList();
     const bool valid = row >= 0 && row < list->rowCount();
     const QString name = valid ? list->index(row, 0).data().toString() : QString();
     const QString key = valid ? iconKey(list, row) : QString();
     m_menu.localListClicked(name, key == IconKeys::Closed, ClipboardSource);
-    Q_EMIT statusPanel1Requested(QStringLiteral("ﾛｰｶﾙﾌｫﾙﾀﾞ"));
+    Q_EMIT firstStatusPanelRequested(QStringLiteral("ﾛｰｶﾙﾌｫﾙﾀﾞ"));
 }
 
-void PaneCommands::ListView1_Click(int row)
+void PaneCommands::onFtpListClicked(int row)
 {
     m_state.ActivePane = 2;
-    PaneListModel* list = m_remotePane.ListView1();
+    PaneListModel* list = m_remotePane.fileList();
     const bool valid = row >= 0 && row < list->rowCount();
     const QString name = valid ? list->index(row, 0).data().toString() : QString();
     const QString key = valid ? iconKey(list, row) : QString();
@@ -142,17 +142,17 @@ void PaneCommands::ListView1_Click(int row)
         if (k == IconKeys::Leaf2 || k == IconKeys::Leaf3)
             item->setData(IconKeys::Leaf, ItemRoles::IconKeyRole);
     }
-    Q_EMIT statusPanel1Requested(QStringLiteral("FTPﾌｫﾙﾀﾞ"));
+    Q_EMIT firstStatusPanelRequested(QStringLiteral("FTPﾌｫﾙﾀﾞ"));
 }
 
 QString PaneCommands::FirstSelectedRemoteName() const
 {
-    return firstSelectedName(m_remotePane.ListView1(), m_remotePane.ListView1Selection());
+    return firstSelectedName(m_remotePane.fileList(), m_remotePane.fileSelection());
 }
 
 QString PaneCommands::FirstSelectedLocalName() const
 {
-    return firstSelectedName(m_localPane.ListView2(), m_localPane.ListView2Selection());
+    return firstSelectedName(m_localPane.fileList(), m_localPane.fileSelection());
 }
 
 // Copy and paste -------------------------------------------------------------------------------------
@@ -174,9 +174,9 @@ void PaneCommands::copy(const QString& focused)
 void PaneCommands::fillLocalClipboard()
 {
     LocalClipboard.clear();
-    const PaneListModel* list = m_localPane.ListView2();
-    const QItemSelectionModel* selection = m_localPane.ListView2Selection();
-    const QString folder = m_localPane.TxtDir2();
+    const PaneListModel* list = m_localPane.fileList();
+    const QItemSelectionModel* selection = m_localPane.fileSelection();
+    const QString folder = m_localPane.folderText();
     for (int r = 0; r < list->rowCount(); ++r) {
         if (selection->isRowSelected(r, QModelIndex()))
             LocalClipboard.append(PanePaths::join(folder, list->index(r, 0).data().toString()));
@@ -189,10 +189,10 @@ QString PaneCommands::currentServerFolder()
     QString folder;
     if (connection && connection->getCurrentDirectory(&folder) && folder.startsWith(u'/'))
         return PanePaths::collapseSlashes(folder);
-    return PanePaths::serverFolder(m_remotePane.TxtDir(), m_remotePane.hostName());
+    return PanePaths::serverFolder(m_remotePane.folderText(), m_remotePane.hostName());
 }
 
-bool PaneCommands::ftpRowIsFile(int row) const { return isFileKey(iconKey(m_remotePane.ListView1(), row)); }
+bool PaneCommands::ftpRowIsFile(int row) const { return isFileKey(iconKey(m_remotePane.fileList(), row)); }
 
 bool PaneCommands::CopyRemoteToTemp()
 {
@@ -207,9 +207,9 @@ bool PaneCommands::CopyRemoteToTemp()
     FtpConnection* connection = m_remotePane.FtpHandle();
     if (!connection)
         return false;
-    PaneListModel* list = m_remotePane.ListView1();
-    QItemSelectionModel* selection = m_remotePane.ListView1Selection();
-    const QString txtDir = m_remotePane.TxtDir();
+    PaneListModel* list = m_remotePane.fileList();
+    QItemSelectionModel* selection = m_remotePane.fileSelection();
+    const QString txtDir = m_remotePane.folderText();
     const QString serverFolder = currentServerFolder();
     bool copied = false;
     const int rows = list->rowCount();
@@ -253,7 +253,7 @@ void PaneCommands::PasteTempToServer()
         const QString name = PanePaths::lastPart(TempCopies[i]);
         m_modeRules.SetTransferMode(name);
         if (m_transfers.FtpPutFileConv(connection, TempCopies[i], name, m_state.TransferMode, 0)) {
-            const QString shown = PanePaths::join(m_remotePane.TxtDir(), name);
+            const QString shown = PanePaths::join(m_remotePane.folderText(), name);
             writeLog(QStringLiteral("<ファイルの貼り付け>"), shown, QStringLiteral("</ファイルの貼り付け>"), true);
             m_statusLines.AddStatusLine(QStringLiteral("ファイルの貼り付け:") + shown);
         }
@@ -270,8 +270,8 @@ void PaneCommands::paste(const QString& focused)
         if (!m_remotePane.FtpHandle())
             return;
         Busy busy(*this);
-        PaneListModel* list = m_remotePane.ListView1();
-        QItemSelectionModel* selection = m_remotePane.ListView1Selection();
+        PaneListModel* list = m_remotePane.fileList();
+        QItemSelectionModel* selection = m_remotePane.fileSelection();
         const QModelIndex current = selection->currentIndex();
         int row = current.isValid() && selection->isRowSelected(current.row(), QModelIndex()) ? current.row() : -1;
         for (int r = 0; row < 0 && r < list->rowCount(); ++r) {
@@ -291,7 +291,7 @@ void PaneCommands::paste(const QString& focused)
 
 void PaneCommands::relistLocal()
 {
-    const QString folder = m_localPane.TxtDir2().trimmed();
+    const QString folder = m_localPane.folderText().trimmed();
     if (m_localPane.ListLocalFolder(folder))
         m_localPane.FillLocalList(folder);
     m_localPane.ColourLocalList();
@@ -299,7 +299,7 @@ void PaneCommands::relistLocal()
 
 void PaneCommands::pasteLocal()
 {
-    const QString folder = m_localPane.TxtDir2().trimmed();
+    const QString folder = m_localPane.folderText().trimmed();
     for (const QString& source : std::as_const(LocalClipboard)) {
         const QString destination = PanePaths::join(folder, PanePaths::lastPart(source));
         // The disk decides what a path is: a dot in a folder's name does not make it a file.
@@ -342,7 +342,7 @@ void PaneCommands::MoveTempToServer()
         m_modeRules.SetTransferMode(name);
         if (!m_transfers.FtpPutFileConv(connection, TempCopies[i], name, m_state.TransferMode, 0))
             continue;
-        const QString shown = PanePaths::join(m_remotePane.TxtDir(), name);
+        const QString shown = PanePaths::join(m_remotePane.folderText(), name);
         writeLog(QStringLiteral("<FTPサーバーファイルのペースト>"), shown,
             QStringLiteral("</FTPサーバーファイルのペースト>"));
         m_statusLines.AddStatusLine(QStringLiteral("FTPサーバーファイルのペースト:") + shown);
@@ -364,8 +364,8 @@ void PaneCommands::MoveTempToServer()
 
 void PaneCommands::selectFtpRow(int row)
 {
-    QItemSelectionModel* selection = m_remotePane.ListView1Selection();
-    const QModelIndex index = m_remotePane.ListView1()->index(row, 0);
+    QItemSelectionModel* selection = m_remotePane.fileSelection();
+    const QModelIndex index = m_remotePane.fileList()->index(row, 0);
     selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
@@ -373,7 +373,7 @@ void PaneCommands::dropOnFtpList(int targetRow)
 {
     const QString source = DragSource;
     DragSource.clear();
-    PaneListModel* list = m_remotePane.ListView1();
+    PaneListModel* list = m_remotePane.fileList();
     const bool onRow = targetRow >= 0 && targetRow < list->rowCount();
     if (source.compare(QLatin1String("listview2"), Qt::CaseInsensitive) == 0) {
         if (!m_state.IsConnected || !m_remotePane.FtpHandle()) {
@@ -398,7 +398,7 @@ void PaneCommands::dropOnFtpList(int targetRow)
             MoveTempToServer();
             m_remotePane.RefreshFtpPanes();
         }
-        m_remotePane.ListView1Selection()->clearSelection();
+        m_remotePane.fileSelection()->clearSelection();
     }
 }
 
@@ -406,13 +406,13 @@ void PaneCommands::dropOnLocalList(int targetRow)
 {
     const QString source = DragSource;
     DragSource.clear();
-    PaneListModel* list = m_localPane.ListView2();
+    PaneListModel* list = m_localPane.fileList();
     const bool onRow = targetRow >= 0 && targetRow < list->rowCount();
     if (source.compare(QLatin1String("listview1"), Qt::CaseInsensitive) == 0) {
         if (!m_remotePane.FtpHandle())
             return;
         if (onRow && iconKey(list, targetRow) == IconKeys::Closed) {
-            m_localPane.ListView2Selection()->setCurrentIndex(
+            m_localPane.fileSelection()->setCurrentIndex(
                 list->index(targetRow, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
             // A folder that cannot be opened receives nothing (the pane has fallen back elsewhere).
             if (!m_localPane.openLocalFolderRow(targetRow))
@@ -426,11 +426,11 @@ void PaneCommands::dropOnLocalList(int targetRow)
 
 void PaneCommands::moveLocalSelectionInto(int targetRow)
 {
-    PaneListModel* list = m_localPane.ListView2();
-    const QItemSelectionModel* selection = m_localPane.ListView2Selection();
+    PaneListModel* list = m_localPane.fileList();
+    const QItemSelectionModel* selection = m_localPane.fileSelection();
     if (iconKey(list, targetRow) != IconKeys::Closed)
         return;
-    const QString folder = m_localPane.TxtDir2().trimmed();
+    const QString folder = m_localPane.folderText().trimmed();
     const QString target = PanePaths::join(folder, list->index(targetRow, 0).data().toString());
     for (int r = list->rowCount() - 1; r >= 0; --r) {
         if (r == targetRow || !selection->isRowSelected(r, QModelIndex()))
@@ -454,7 +454,7 @@ void PaneCommands::moveLocalSelectionInto(int targetRow)
 
 void PaneCommands::beginFtpRename(int row)
 {
-    const PaneListModel* list = m_remotePane.ListView1();
+    const PaneListModel* list = m_remotePane.fileList();
     RenameOldName = row >= 0 && row < list->rowCount() ? list->index(row, 0).data().toString() : QString();
 }
 
@@ -472,12 +472,12 @@ bool PaneCommands::renameFtpEntry(const QString& oldName, const QString& newName
     FtpConnection* connection = m_remotePane.FtpHandle();
     if (!connection || !PanePaths::isPlainName(oldName))
         return false;
-    const bool watching = m_timer1 && m_timer1->isActive();
-    if (m_timer1)
-        m_timer1->stop();
+    const bool watching = m_connectionWatch && m_connectionWatch->isActive();
+    if (m_connectionWatch)
+        m_connectionWatch->stop();
     const bool ok = connection->renameFile(oldName, newName);
     if (watching && m_remotePane.FtpHandle())
-        m_timer1->start();
+        m_connectionWatch->start();
     if (!ok) {
         m_statusLines.AddStatusLine(QStringLiteral("ファイル名の変更ができません:") + oldName + QStringLiteral("→")
             + newName + QLatin1Char(' ') + lastResponseLine(connection->lastResponse()));
@@ -500,7 +500,7 @@ bool PaneCommands::renameLocalEntry(const QString& oldName, const QString& newNa
     }
     if (!PanePaths::isPlainName(oldName))
         return false;
-    const QString folder = m_localPane.TxtDir2().trimmed();
+    const QString folder = m_localPane.folderText().trimmed();
     const QString from = PanePaths::join(folder, oldName);
     const QString to = PanePaths::join(folder, newName);
     bool replace = false;

@@ -18,7 +18,7 @@ struct AppState;
 
 // The commands of the four panes: which pane is active and what the menu offers after each
 // click, copy and paste in both lists, drag and drop between and within the lists, and renaming.
-//   TreeView1_Click, TreeView3_Click, ListView1_Click(row), ListView2_Click(row)  clicks
+//   onLocalTreeClicked, onFtpTreeClicked, onFtpListClicked(row), onLocalListClicked(row)  clicks
 //   copy(focused), paste(focused)            menu items 8 and 9; `focused` names the list with the
 //                                            focus ("listview1", "listview2" or anything else)
 //   CopyRemoteToTemp, PasteTempToServer, MoveTempToServer   server files through the temp folder
@@ -37,25 +37,25 @@ public:
 
     MenuState& menuState() { return m_menu; }
     // The connection watch, paused while a rename waits for the server. May be null.
-    void setTimer1(QTimer* timer) { m_timer1 = timer; }
+    void setConnectionWatch(QTimer* timer) { m_connectionWatch = timer; }
     // The temp folder of server copies; the data folder's "temp" unless set.
     void setTempFolder(const QString& folder) { m_tempFolder = folder; }
     QString tempFolder() const;
 
     // Clipboard and drag state. The arrays hold the used slots only.
     QString ClipboardSource; // "listview1", "listview2" or empty
-    QString DragSource; // "ListView1", "ListView2" or empty
+    QString DragSource; // "fileList", "fileList" or empty
     QString RenameOldName;
     QStringList LocalClipboard; // full local paths
     QStringList TempCopies; // local copies of server files
     QStringList TempCopySources; // the server path each copy came from
 
     // Clicks -------------------------------------------------------------------------------------
-    void TreeView1_Click();
-    void TreeView3_Click();
+    void onLocalTreeClicked();
+    void onFtpTreeClicked();
     // `row` is the row under the mouse, -1 for empty space.
-    void ListView1_Click(int row);
-    void ListView2_Click(int row);
+    void onFtpListClicked(int row);
+    void onLocalListClicked(int row);
 
     QString FirstSelectedRemoteName() const;
     QString FirstSelectedLocalName() const;
@@ -95,7 +95,7 @@ public:
 
 Q_SIGNALS:
     // The first status bar panel.
-    void statusPanel1Requested(const QString& text);
+    void firstStatusPanelRequested(const QString& text);
     // True while the hourglass pointer is shown.
     void busyChanged(bool busy);
 
@@ -118,6 +118,6 @@ private:
     StatusLines& m_statusLines;
     Dialogs& m_dialogs;
     MenuState m_menu;
-    QTimer* m_timer1 = nullptr;
+    QTimer* m_connectionWatch = nullptr;
     QString m_tempFolder;
 };

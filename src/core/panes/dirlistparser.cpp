@@ -93,7 +93,7 @@ void gmtToJapan(qint64& hour, qint64& day)
 
 // "-rw-r--r-- 1 owner group 1234 Aug 5 2003 name".
 bool parseUnixLine(
-    const std::vector<Field>& f, QStringView line, bool Check9, QDate today, RemoteEntry& entry, qint64& totalKB)
+    const std::vector<Field>& f, QStringView line, bool serverTimesAsLocal, QDate today, RemoteEntry& entry, qint64& totalKB)
 {
     const QStringView permissions = f[0].text;
     const qint64 size = digitsValue(f[4].text, 1, 18);
@@ -108,7 +108,7 @@ bool parseUnixLine(
         const qint64 minute = digitsValue(timeOrYear.last(2), 2, 2);
         if (!inRange(hour, 0, 23) || !inRange(minute, 0, 59))
             return false;
-        if (Check9)
+        if (serverTimesAsLocal)
             gmtToJapan(hour, day);
         // The month alone decides: a time listed for a later month than today's is last year's.
         const int year = month > today.month() ? today.year() - 1 : today.year();
@@ -137,7 +137,7 @@ bool parseUnixLine(
 }
 
 // "08-05-04 09:30PM <DIR> images" or "12-01-98 10:15AM 2048 a.htm".
-bool parseDosLine(const std::vector<Field>& f, QStringView line, bool Check9, RemoteEntry& entry)
+bool parseDosLine(const std::vector<Field>& f, QStringView line, bool serverTimesAsLocal, RemoteEntry& entry)
 {
     const QStringView date = f[0].text;
     if (date.size() != 8 && date.size() != 10)
@@ -169,7 +169,7 @@ bool parseDosLine(const std::vector<Field>& f, QStringView line, bool Check9, Re
         if (half == u"PM")
             hour += 12;
     }
-    if (Check9)
+    if (serverTimesAsLocal)
         gmtToJapan(hour, day);
 
     if (f[2].text == u"<DIR>") {
@@ -198,7 +198,7 @@ bool isListableName(const QString& name)
 
 } // namespace
 
-void ParseDirList(QStringView text, bool Check9, QDate today, ListingRecord& record)
+void ParseDirList(QStringView text, bool serverTimesAsLocal, QDate today, ListingRecord& record)
 {
     std::vector<Field> fields;
     qsizetype pos = 0;
@@ -218,8 +218,8 @@ void ParseDirList(QStringView text, bool Check9, QDate today, ListingRecord& rec
             continue;
         RemoteEntry entry;
         qint64 totalKB = 0;
-        const bool parsed = u < 8 ? parseDosLine(fields, raw, Check9, entry)
-                                  : parseUnixLine(fields, raw, Check9, today, entry, totalKB);
+        const bool parsed = u < 8 ? parseDosLine(fields, raw, serverTimesAsLocal, entry)
+                                  : parseUnixLine(fields, raw, serverTimesAsLocal, today, entry, totalKB);
         if (!parsed || !isListableName(entry.name))
             continue;
         record.Remote.push_back(std::move(entry));

@@ -13,7 +13,7 @@ struct ListingRecord;
 // - 3 <= u < 8: DOS style ("08-05-04  09:30PM  <DIR>  images"); u >= 8: Unix style
 //   ("-rw-r--r-- 1 owner group 1234 Aug  5  2003 index.html"); shorter lines are skipped.
 // - Unix entries whose permissions do not begin with "-" (folders and links) are folders.
-// - `Check9` moves times given in GMT to Japanese time: the hour + 9, and past midnight the day
+// - `serverTimesAsLocal` moves times given in GMT to Japanese time: the hour + 9, and past midnight the day
 //   + 1 without carrying into the month ("01-31 23:30" becomes "01-32 08:30").
 // - A Unix time without a year belongs to `today`'s year, or to the year before when its month
 //   is later than `today`'s month.
@@ -45,7 +45,7 @@ struct ListingRecord;
 // (unixLines, dosLines, hostileLines and the rows named after the servers they come from).
 
 // Appends the entries of `text` to record.Remote and their kilobytes to record.RemoteTotalKB.
-void ParseDirList(QStringView text, bool Check9, QDate today, ListingRecord& record);
+void ParseDirList(QStringView text, bool serverTimesAsLocal, QDate today, ListingRecord& record);
 
 // The text up to its first NUL character, without leading and trailing blanks (U+0020 only:
 // line ends stay).

@@ -17,8 +17,8 @@ QColor fileColour(const QString& name, ListSide side);
 // option "ファイルの色分けをしない") it returns at once and the rows keep their colours.
 void colourListRows(QStandardItemModel& list, ListSide side, bool coloursOff);
 
-// The pass over the server list `ListView1` (the local pane runs ColourLocalList itself).
-inline void ColourFtpList(QStandardItemModel& ListView1, bool coloursOff)
+// The pass over the server list `fileList` (the local pane runs ColourLocalList itself).
+inline void ColourFtpList(QStandardItemModel& fileList, bool coloursOff)
 {
-    colourListRows(ListView1, ListSide::Ftp, coloursOff);
+    colourListRows(fileList, ListSide::Ftp, coloursOff);
 }

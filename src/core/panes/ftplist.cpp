@@ -7,13 +7,13 @@
 
 #include <algorithm>
 
-std::optional<FtpListSummary> FillFtpList(ListingRecord& record, PaneListModel& ListView1, const QString& folder)
+std::optional<FtpListSummary> FillFtpList(ListingRecord& record, PaneListModel& fileList, const QString& folder)
 {
     Q_UNUSED(folder)
     record.FileCount = 0;
     record.FolderCount = 0;
     if (record.Remote.empty()) {
-        ListView1.replaceRows({});
+        fileList.replaceRows({});
         return std::nullopt;
     }
     std::vector<PaneListModel::Row> rows;
@@ -38,10 +38,10 @@ std::optional<FtpListSummary> FillFtpList(ListingRecord& record, PaneListModel& 
     std::stable_partition(rows.begin(), rows.end(), [](const PaneListModel::Row& row) {
         return row[0]->data(ItemRoles::IconKeyRole).toString() != IconKeys::Leaf;
     });
-    ListView1.replaceRows(std::move(rows));
+    fileList.replaceRows(std::move(rows));
     return FtpListSummary { QStringLiteral("ﾌｫﾙﾀﾞｰ数:") + signedNumberText(record.FolderCount),
         QStringLiteral("ﾌｧｲﾙ数:") + signedNumberText(record.FileCount),
         QStringLiteral("ｻｲｽﾞ:") + signedNumberText(record.RemoteTotalKB) + QStringLiteral("Kb") };
 }
 
-void OrderFtpList(PaneListModel& ListView1) { ListView1.orderFoldersFirst(); }
+void OrderFtpList(PaneListModel& fileList) { fileList.orderFoldersFirst(); }

@@ -6,7 +6,7 @@
 class PaneListModel;
 struct ListingRecord;
 
-// The server list `ListView1` is filled from the server side of the listing record; the FTP
+// The server list `fileList` is filled from the server side of the listing record; the FTP
 // pane that owns the list calls these.
 
 // The status bar panels 2 to 4 after a fill: "ﾌｫﾙﾀﾞｰ数: n", "ﾌｧｲﾙ数: n", "ｻｲｽﾞ: nKb".
@@ -16,11 +16,11 @@ struct FtpListSummary {
     QString size;
 };
 
-// Rebuilds `ListView1` (columns of ftpListHeaders()) from the server side of the record,
+// Rebuilds `fileList` (columns of ftpListHeaders()) from the server side of the record,
 // folders first, counting FolderCount and FileCount. Returns the status bar texts, or nothing
 // when the record holds no server entry (the list is then empty and the status bar keeps its
 // texts). `folder` is the folder the record was read from; the rows do not depend on it.
-std::optional<FtpListSummary> FillFtpList(ListingRecord& record, PaneListModel& ListView1, const QString& folder = {});
+std::optional<FtpListSummary> FillFtpList(ListingRecord& record, PaneListModel& fileList, const QString& folder = {});
 
 // Folders before files, keeping the order within each group.
-void OrderFtpList(PaneListModel& ListView1);
+void OrderFtpList(PaneListModel& fileList);

@@ -17,7 +17,7 @@ constexpr qint64 ChunkBytes = qint64(1024) * 1024;
 
 } // namespace
 
-bool ListFtpFolder(FtpConnection& FtpHandle, ListingRecord& record, bool Check9, const Clock& clock, QString* rawText)
+bool ListFtpFolder(FtpConnection& FtpHandle, ListingRecord& record, bool serverTimesAsLocal, const Clock& clock, QString* rawText)
 {
     record.ClearListings();
     record.RemoteTotalKB = 0;
@@ -47,7 +47,7 @@ bool ListFtpFolder(FtpConnection& FtpHandle, ListingRecord& record, bool Check9,
     stream->close();
 
     const QString text = TrimAtNul(FtpHandle.utf8Names() ? QString::fromUtf8(bytes) : Cp932::decode(bytes));
-    ParseDirList(text, Check9, clock().date(), record);
+    ParseDirList(text, serverTimesAsLocal, clock().date(), record);
     if (rawText)
         *rawText = text;
     return true;

@@ -18,5 +18,5 @@ struct ListingRecord;
 // Returns false when the listing failed: no data connection, a read that failed before the end,
 // or a reply longer than 64 MiB (the data connection is then aborted). Tested against real
 // servers in tests/core/panes/tst_listftpfolder.cpp.
-bool ListFtpFolder(FtpConnection& FtpHandle, ListingRecord& record, bool Check9, const Clock& clock = systemNow,
+bool ListFtpFolder(FtpConnection& FtpHandle, ListingRecord& record, bool serverTimesAsLocal, const Clock& clock = systemNow,
     QString* rawText = nullptr);

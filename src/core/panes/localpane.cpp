@@ -53,39 +53,39 @@ LocalPane::LocalPane(AppState& state, ListingRecord& record, Dialogs& dialogs, Q
     , m_state(state)
     , m_record(record)
     , m_dialogs(dialogs)
-    , m_listView2(new PaneListModel(localListHeaders(), this))
-    , m_treeView1(new QStandardItemModel(this))
-    , m_drive2(new QStandardItemModel(this))
-    , m_listView2Selection(new QItemSelectionModel(m_listView2, this))
-    , m_treeView1Selection(new QItemSelectionModel(m_treeView1, this))
+    , m_fileList(new PaneListModel(localListHeaders(), this))
+    , m_folderTree(new QStandardItemModel(this))
+    , m_driveList(new QStandardItemModel(this))
+    , m_fileSelection(new QItemSelectionModel(m_fileList, this))
+    , m_folderTreeSelection(new QItemSelectionModel(m_folderTree, this))
 {
-    m_listView2->setObjectName(QStringLiteral("ListView2"));
-    m_treeView1->setObjectName(QStringLiteral("TreeView1"));
-    m_drive2->setObjectName(QStringLiteral("Drive2"));
+    m_fileList->setObjectName(QStringLiteral("ListView2"));
+    m_folderTree->setObjectName(QStringLiteral("TreeView1"));
+    m_driveList->setObjectName(QStringLiteral("Drive2"));
     const auto stale = [this] { m_treeIndexStale = true; };
-    connect(m_treeView1, &QAbstractItemModel::rowsAboutToBeRemoved, this, stale);
-    connect(m_treeView1, &QAbstractItemModel::modelAboutToBeReset, this, stale);
-    connect(m_treeView1, &QAbstractItemModel::rowsMoved, this, stale);
+    connect(m_folderTree, &QAbstractItemModel::rowsAboutToBeRemoved, this, stale);
+    connect(m_folderTree, &QAbstractItemModel::modelAboutToBeReset, this, stale);
+    connect(m_folderTree, &QAbstractItemModel::rowsMoved, this, stale);
 }
 
 LocalPane::~LocalPane() = default;
 
 void LocalPane::setOptions(const Options& options)
 {
-    m_check10 = [&options](int index) { return options.Check10(index); };
+    m_viewOptions = [&options](int index) { return options.viewOption(index); };
 }
 
-void LocalPane::setTxtDir2(const QString& text)
+void LocalPane::setFolderText(const QString& text)
 {
-    if (text == m_txtDir2)
+    if (text == m_folderText)
         return;
-    m_txtDir2 = text;
-    Q_EMIT TxtDir2Changed(m_txtDir2);
+    m_folderText = text;
+    Q_EMIT folderTextChanged(m_folderText);
 }
 
-QString LocalPane::Drive2Text() const
+QString LocalPane::driveText() const
 {
-    const QStandardItem* item = m_drive2->item(m_drive2Index);
+    const QStandardItem* item = m_driveList->item(m_driveIndex);
     return item ? item->text() : QString();
 }
 
@@ -94,10 +94,10 @@ QString LocalPane::homeFolder() { return QDir::homePath(); }
 void LocalPane::showStartFolder()
 {
     refreshDrives();
-    m_drive2Index = m_drive2->rowCount() > 0 ? 0 : -1;
-    Q_EMIT Drive2IndexChanged(m_drive2Index);
+    m_driveIndex = m_driveList->rowCount() > 0 ? 0 : -1;
+    Q_EMIT driveIndexChanged(m_driveIndex);
     const QString home = homeFolder();
-    setTxtDir2(home);
+    setFolderText(home);
     if (ListLocalFolder(home))
         FillLocalList(home);
 }
@@ -125,12 +125,12 @@ bool LocalPane::ListLocalFolder(const QString& path)
         if (!m_fallingBack) {
             m_fallingBack = true;
             const QString home = homeFolder();
-            setTxtDir2(home);
+            setFolderText(home);
             if (!ListLocalFolder(home)) {
-                setTxtDir2(QStringLiteral("/"));
+                setFolderText(QStringLiteral("/"));
                 ListLocalFolder(QStringLiteral("/"));
             }
-            FillLocalList(TxtDir2());
+            FillLocalList(folderText());
             m_fallingBack = false;
         }
         return false;
@@ -200,39 +200,39 @@ void LocalPane::FillLocalList(const QString& folder)
         auto* date = new QStandardItem(localDateText(e->modified));
         rows.push_back({ name, size, type, date });
     }
-    m_listView2->replaceRows(std::move(rows));
+    m_fileList->replaceRows(std::move(rows));
     if (m_sortColumn != -1) {
         m_sortColumn = -1;
         Q_EMIT sortIndicatorChanged(m_sortColumn, m_sortOrder);
     }
 }
 
-void LocalPane::OrderLocalList() { m_listView2->orderFoldersFirst(); }
+void LocalPane::OrderLocalList() { m_fileList->orderFoldersFirst(); }
 
 void LocalPane::RefreshLocalPanes()
 {
-    const QString folder = TxtDir2().trimmed();
+    const QString folder = folderText().trimmed();
     const bool listed = ListLocalFolder(folder);
     if (listed)
-        setTxtDir2(folder);
-    FillLocalList(TxtDir2());
+        setFolderText(folder);
+    FillLocalList(folderText());
 }
 
-void LocalPane::ListView2_ColumnClick(const QString& headerText)
+void LocalPane::sortByHeader(const QString& headerText)
 {
     const int column = sortColumnForHeader(headerText);
     if (column < 0)
         return;
     m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
     m_sortColumn = column;
-    m_listView2->sortByColumnText(column, m_sortOrder);
+    m_fileList->sortByColumnText(column, m_sortOrder);
     Q_EMIT sortIndicatorChanged(m_sortColumn, m_sortOrder);
 }
 
 void LocalPane::refreshDrives()
 {
-    const QString current = m_drive2Index >= 0 && m_drive2->item(m_drive2Index)
-        ? m_drive2->item(m_drive2Index)->data(ItemRoles::NodeKeyRole).toString()
+    const QString current = m_driveIndex >= 0 && m_driveList->item(m_driveIndex)
+        ? m_driveList->item(m_driveIndex)->data(ItemRoles::NodeKeyRole).toString()
         : QStringLiteral("/");
     QList<QPair<QString, QString>> drives; // root, shown text
     drives.append({ QStringLiteral("/"), QStringLiteral("/") });
@@ -248,33 +248,33 @@ void LocalPane::refreshDrives()
         drives.append({ root, label.isEmpty() ? root : root + QStringLiteral(" [") + label + QStringLiteral("]") });
     }
     std::sort(drives.begin() + 1, drives.end());
-    m_drive2->clear();
+    m_driveList->clear();
     int index = 0;
     for (int i = 0; i < drives.size(); ++i) {
         auto* item = new QStandardItem(drives[i].second);
         item->setData(drives[i].first, ItemRoles::NodeKeyRole);
         item->setEditable(false);
-        m_drive2->appendRow(item);
+        m_driveList->appendRow(item);
         if (drives[i].first == current)
             index = i;
     }
-    m_drive2Index = index;
-    Q_EMIT Drive2IndexChanged(m_drive2Index);
+    m_driveIndex = index;
+    Q_EMIT driveIndexChanged(m_driveIndex);
 }
 
-void LocalPane::Drive2_Change(int index)
+void LocalPane::chooseDrive(int index)
 {
-    const QStandardItem* item = m_drive2->item(index);
+    const QStandardItem* item = m_driveList->item(index);
     if (!item)
         return;
-    if (index != m_drive2Index) {
-        m_drive2Index = index;
-        Q_EMIT Drive2IndexChanged(m_drive2Index);
+    if (index != m_driveIndex) {
+        m_driveIndex = index;
+        Q_EMIT driveIndexChanged(m_driveIndex);
     }
     const QString root = item->data(ItemRoles::NodeKeyRole).toString();
     QString folder = m_driveFolders.value(root, root);
     folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    setTxtDir2(folder);
+    setFolderText(folder);
     if (ListLocalFolder(folder))
         FillLocalList(folder);
 }
@@ -284,8 +284,8 @@ bool LocalPane::isVolumeRoot(const QString& folder) const
     const QString clean = QDir::cleanPath(folder);
     if (clean == QLatin1String("/"))
         return true;
-    for (int i = 0; i < m_drive2->rowCount(); ++i) {
-        if (QDir::cleanPath(m_drive2->item(i)->data(ItemRoles::NodeKeyRole).toString()) == clean)
+    for (int i = 0; i < m_driveList->rowCount(); ++i) {
+        if (QDir::cleanPath(m_driveList->item(i)->data(ItemRoles::NodeKeyRole).toString()) == clean)
             return true;
     }
     return false;
@@ -303,8 +303,8 @@ void LocalPane::MoveUpLocalFolder()
 {
     if (m_treeFrameShown)
         clearTree();
-    const QString text = TxtDir2().trimmed();
-    const QString driveRoot = StripDriveLabel(Drive2Text()).trimmed();
+    const QString text = folderText().trimmed();
+    const QString driveRoot = StripDriveLabel(driveText()).trimmed();
     if (text == driveRoot || text == QLatin1String("/"))
         return;
     // "/home/u/" is the folder /home/u: its parent is /home, not itself.
@@ -315,7 +315,7 @@ void LocalPane::MoveUpLocalFolder()
         QString parent = parentFolderText(current).trimmed();
         if (parent.isEmpty())
             parent = QStringLiteral("/");
-        setTxtDir2(parent);
+        setFolderText(parent);
         if (ListLocalFolder(parent))
             FillLocalList(parent);
     }
@@ -324,7 +324,7 @@ void LocalPane::MoveUpLocalFolder()
 
 void LocalPane::clearTree()
 {
-    m_treeView1->clear();
+    m_folderTree->clear();
     m_treeNodes.clear();
     m_treeByKey.clear();
     m_treeIndexStale = false;
@@ -338,8 +338,8 @@ void LocalPane::ensureTreeIndex()
     m_treeNodes.clear();
     m_treeByKey.clear();
     std::vector<QStandardItem*> stack;
-    for (int r = m_treeView1->rowCount() - 1; r >= 0; --r)
-        stack.push_back(m_treeView1->item(r));
+    for (int r = m_folderTree->rowCount() - 1; r >= 0; --r)
+        stack.push_back(m_folderTree->item(r));
     while (!stack.empty()) {
         QStandardItem* node = stack.back();
         stack.pop_back();
@@ -363,7 +363,7 @@ QStandardItem* LocalPane::addTreeNode(
     if (parent)
         parent->appendRow(node);
     else
-        m_treeView1->appendRow(node);
+        m_folderTree->appendRow(node);
     m_treeIndexStale = false; // our own insertion keeps the index valid
     m_treeNodes.push_back(node);
     m_treeByKey.insert(key, node);
@@ -393,7 +393,7 @@ bool LocalPane::WalkLocalTree(const QString& parentKey, const QString& folderNam
     m_treeFolders = 0;
     m_treeFiles = 0;
 
-    QString topKey = TxtDir2().trimmed();
+    QString topKey = folderText().trimmed();
     if (!topKey.endsWith(QLatin1Char('/')))
         topKey += QLatin1Char('/');
     topKey += folderName;
@@ -475,18 +475,18 @@ QStringList LocalPane::treeNodeKeys() const
     return keys;
 }
 
-void LocalPane::ColourLocalList() { colourListRows(*m_listView2, ListSide::Local, option(1)); }
+void LocalPane::ColourLocalList() { colourListRows(*m_fileList, ListSide::Local, option(1)); }
 
 bool LocalPane::openLocalFolderRow(int row)
 {
-    if (!m_listView2->isFolderRow(row))
+    if (!m_fileList->isFolderRow(row))
         return false;
-    QString path = TxtDir2().trimmed() + QLatin1Char('/') + m_listView2->item(row, 0)->text().trimmed();
+    QString path = folderText().trimmed() + QLatin1Char('/') + m_fileList->item(row, 0)->text().trimmed();
     while (path.contains(QLatin1String("//")))
         path.replace(QLatin1String("//"), QLatin1String("/"));
     const bool listed = ListLocalFolder(path);
     if (listed) {
-        setTxtDir2(path);
+        setFolderText(path);
         FillLocalList(path);
     }
     ColourLocalList();
@@ -495,7 +495,7 @@ bool LocalPane::openLocalFolderRow(int row)
 
 void LocalPane::goToTypedFolder()
 {
-    QString typed = TxtDir2().trimmed();
+    QString typed = folderText().trimmed();
     if (typed.isEmpty()) {
         ChangeLocalFolder(typed);
         return;
@@ -504,7 +504,7 @@ void LocalPane::goToTypedFolder()
         typed = homeFolder() + typed.mid(1);
     const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(typed));
     if (ListLocalFolder(absolute)) {
-        setTxtDir2(absolute);
+        setFolderText(absolute);
         FillLocalList(absolute);
     }
     ColourLocalList();

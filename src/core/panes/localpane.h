@@ -16,41 +16,41 @@ class QStandardItemModel;
 struct AppState;
 struct ListingRecord;
 
-// The local pane: the path box `TxtDir2`, the file list `ListView2`, the drive list `Drive2`
-// and the folder tree `TreeView1`, with the procedures that list, fill, order, sort, colour
+// The local pane: the path box `folderText`, the file list `fileList`, the drive list `driveList`
+// and the folder tree `folderTree`, with the procedures that list, fill, order, sort, colour
 // and walk them. The widgets only show this state and forward the user's actions.
 //
 // The pane works in the process's current folder, as the other procedures expect: a listing
-// first changes to the folder, and `TxtDir2` shows it with "/" separators. The home folder is
+// first changes to the folder, and `folderText` shows it with "/" separators. The home folder is
 // the start folder and the place the pane falls back to when a folder cannot be entered.
 class LocalPane : public QObject {
     Q_OBJECT
-    Q_PROPERTY(QString TxtDir2 READ TxtDir2 WRITE setTxtDir2 NOTIFY TxtDir2Changed)
-    Q_PROPERTY(int Drive2Index READ Drive2Index NOTIFY Drive2IndexChanged)
+    Q_PROPERTY(QString folderText READ folderText WRITE setFolderText NOTIFY folderTextChanged)
+    Q_PROPERTY(int driveIndex READ driveIndex NOTIFY driveIndexChanged)
 public:
-    // Reads the other-settings box `Check10(index)`: 0 "システムファイルは表示しない",
+    // Reads the other-settings box `viewOption(index)`: 0 "システムファイルは表示しない",
     // 1 "ファイルの色分けをしない".
     using OptionCheck = std::function<bool(int index)>;
 
     LocalPane(AppState& state, ListingRecord& record, Dialogs& dialogs, QObject* parent = nullptr);
     ~LocalPane() override;
 
-    void setOptionCheck(OptionCheck check) { m_check10 = std::move(check); }
+    void setOptionCheck(OptionCheck check) { m_viewOptions = std::move(check); }
     // Reads the boxes from the program's options (which must outlive the pane).
     void setOptions(const Options& options);
 
-    QString TxtDir2() const { return m_txtDir2; }
-    void setTxtDir2(const QString& text);
+    QString folderText() const { return m_folderText; }
+    void setFolderText(const QString& text);
 
-    PaneListModel* ListView2() const { return m_listView2; }
-    QStandardItemModel* TreeView1() const { return m_treeView1; }
-    QStandardItemModel* Drive2() const { return m_drive2; }
+    PaneListModel* fileList() const { return m_fileList; }
+    QStandardItemModel* folderTree() const { return m_folderTree; }
+    QStandardItemModel* driveList() const { return m_driveList; }
     // The selections of the list and the tree: the procedures read and change them, the views
     // show them.
-    QItemSelectionModel* ListView2Selection() const { return m_listView2Selection; }
-    QItemSelectionModel* TreeView1Selection() const { return m_treeView1Selection; }
-    int Drive2Index() const { return m_drive2Index; }
-    QString Drive2Text() const;
+    QItemSelectionModel* fileSelection() const { return m_fileSelection; }
+    QItemSelectionModel* folderTreeSelection() const { return m_folderTreeSelection; }
+    int driveIndex() const { return m_driveIndex; }
+    QString driveText() const;
 
     // The tree panel tells whether it is shown: the up button empties a shown tree.
     void setTreeFrameShown(bool shown) { m_treeFrameShown = shown; }
@@ -62,7 +62,7 @@ public:
     // The start and fallback folder (the first platform's "c:/").
     static QString homeFolder();
 
-    // Start-up: the drive list with "/" chosen, the home folder in `TxtDir2`, listed and filled.
+    // Start-up: the drive list with "/" chosen, the home folder in `folderText`, listed and filled.
     void showStartFolder();
 
     // Sets the process's current folder; "Please enter the directory to CD" for an empty path.
@@ -73,32 +73,32 @@ public:
     // then gone to the home folder, listed and filled) or not be read.
     bool ListLocalFolder(const QString& path);
 
-    // Rebuilds `ListView2` from the local side of the record, folders first. `folder` is the
+    // Rebuilds `fileList` from the local side of the record, folders first. `folder` is the
     // folder the record was read from; the rows do not depend on it.
     void FillLocalList(const QString& folder = QString());
 
     // Folders before files, keeping the order within each group.
     void OrderLocalList();
 
-    // Lists the trimmed `TxtDir2` again and fills the list (after a folder's content changed).
+    // Lists the trimmed `folderText` again and fills the list (after a folder's content changed).
     void RefreshLocalPanes();
 
     // A click on the header with this text: sorts by that column's texts, the order flipping
     // with each click (the first click sorts ascending).
-    void ListView2_ColumnClick(const QString& headerText);
+    void sortByHeader(const QString& headerText);
 
-    // Re-reads the mounted volumes into `Drive2`: "/" first, then each volume's root (with its
+    // Re-reads the mounted volumes into `driveList`: "/" first, then each volume's root (with its
     // label in brackets when it has one).
     void refreshDrives();
 
-    // A drive picked in `Drive2`: goes to the folder last shown on that volume, else its root.
-    void Drive2_Change(int index);
+    // A drive picked in `driveList`: goes to the folder last shown on that volume, else its root.
+    void chooseDrive(int index);
 
     // The up button `cmdUp2`.
     void MoveUpLocalFolder();
 
-    // Adds the folder `folderName` of the folder in `TxtDir2` and everything below it to
-    // `TreeView1`, under the node keyed `parentKey` (the tree is emptied first when that is
+    // Adds the folder `folderName` of the folder in `folderText` and everything below it to
+    // `folderTree`, under the node keyed `parentKey` (the tree is emptied first when that is
     // empty). Reports the counts every 10 entries (treeCountsChanged) and honours
     // StopRequested after each entry. False when stopped.
     bool WalkLocalTree(const QString& parentKey, const QString& folderName);
@@ -108,20 +108,20 @@ public:
     int treeFolderCount() const { return m_treeFolders; }
     int treeFileCount() const { return m_treeFiles; }
 
-    // Colours the rows of `ListView2` by file kind, unless "ファイルの色分けをしない" is ticked.
+    // Colours the rows of `fileList` by file kind, unless "ファイルの色分けをしない" is ticked.
     void ColourLocalList();
 
-    // Opens the folder of row `row` of `ListView2` (a double-click on a folder row). False
+    // Opens the folder of row `row` of `fileList` (a double-click on a folder row). False
     // when the row is a file or the folder could not be listed.
     bool openLocalFolderRow(int row);
 
-    // Enter in `TxtDir2`: goes to the typed folder (relative to the current one, "~" the home
+    // Enter in `folderText`: goes to the typed folder (relative to the current one, "~" the home
     // folder) and shows it as an absolute path.
     void goToTypedFolder();
 
 Q_SIGNALS:
-    void TxtDir2Changed(const QString& text);
-    void Drive2IndexChanged(int index);
+    void folderTextChanged(const QString& text);
+    void driveIndexChanged(int index);
     void sortIndicatorChanged(int column, Qt::SortOrder order);
     // "ﾌｫﾙﾀﾞ数:" + folders + "  ﾌｧｲﾙ数:" + files, for the status window's counts box.
     void treeCountsChanged(const QString& text);
@@ -129,7 +129,7 @@ Q_SIGNALS:
     void busyChanged(bool busy);
 
 private:
-    bool option(int index) const { return m_check10 && m_check10(index); }
+    bool option(int index) const { return m_viewOptions && m_viewOptions(index); }
     bool isVolumeRoot(const QString& folder) const;
     void rememberDriveFolder();
     void clearTree();
@@ -141,15 +141,15 @@ private:
     AppState& m_state;
     ListingRecord& m_record;
     Dialogs& m_dialogs;
-    OptionCheck m_check10;
+    OptionCheck m_viewOptions;
 
-    QString m_txtDir2;
-    PaneListModel* m_listView2;
-    QStandardItemModel* m_treeView1;
-    QStandardItemModel* m_drive2;
-    QItemSelectionModel* m_listView2Selection;
-    QItemSelectionModel* m_treeView1Selection;
-    int m_drive2Index = -1;
+    QString m_folderText;
+    PaneListModel* m_fileList;
+    QStandardItemModel* m_folderTree;
+    QStandardItemModel* m_driveList;
+    QItemSelectionModel* m_fileSelection;
+    QItemSelectionModel* m_folderTreeSelection;
+    int m_driveIndex = -1;
     QHash<QString, QString> m_driveFolders; // volume root -> the last folder shown on it
 
     int m_sortColumn = -1;

@@ -6,7 +6,7 @@
 
 class QStandardItem;
 
-// The model of a file list (`ListView1`, `ListView2`): one row per entry, the name in column 0
+// The model of a file list (`fileList`, `fileList`): one row per entry, the name in column 0
 // with its icon key (ItemRoles::IconKeyRole), text columns after it. Rows are replaced in one
 // reset and reordered in one layout change, so a view never sees a half-built list and the
 // cost stays linear in the number of rows.

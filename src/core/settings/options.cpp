@@ -97,44 +97,44 @@ void Options::ApplySettings()
     m_savePending = false;
 
     if (const auto v = m_lines.lastValueOf(TagProxy))
-        setCheck1(*v == On);
+        setUseProxy(*v == On);
     if (const auto v = m_lines.lastValueOf(TagProxyName))
-        setTxtProxy(*v);
+        setProxyHost(*v);
     if (const auto v = m_lines.lastValueOf(TagProxyPort))
-        setTxtPport(*v);
+        setProxyPort(*v);
     if (const auto v = m_lines.lastValueOf(TagPassive))
-        setChkPassive(*v == On);
+        setPassiveMode(*v == On);
     if (const auto v = m_lines.lastValueOf(TagLocal))
-        setCheck3(*v == On);
+        setBypassProxyForLocal(*v == On);
     if (const auto v = m_lines.lastValueOf(TagProxyUser))
-        setTxtpro(0, *v);
+        setProxyCredential(0, *v);
     if (const auto v = m_lines.lastValueOf(TagProxyPassword))
-        setTxtpro(1, *v);
+        setProxyCredential(1, *v);
     if (const auto v = m_lines.lastValueOf(TagNameCase))
-        setOption5(*v == QStringLiteral("NORMAL") ? 0 : *v == QStringLiteral("SMALL") ? 1 : 2);
+        setUploadNameCase(*v == QStringLiteral("NORMAL") ? 0 : *v == QStringLiteral("SMALL") ? 1 : 2);
     // One entry per profile block: the last block in the file decides.
     if (const auto v = m_lines.lastValueOf(TagLocaltime))
-        setCheck9(*v == On);
+        setServerTimesAsLocal(*v == On);
     if (const auto v = m_lines.lastValueOf(TagBrowse))
-        setCheck8(*v == Off);
+        setSkipExternalLinks(*v == Off);
     if (const auto v = m_lines.lastValueOf(TagMail))
-        setText13(*v);
+        setMailAddress(*v);
     if (const auto v = m_lines.lastValueOf(TagFileDisplay))
-        setCheck10(0, *v == On);
+        setViewOption(0, *v == On);
     if (const auto v = m_lines.lastValueOf(TagFileColour))
-        setCheck10(1, *v == On);
+        setViewOption(1, *v == On);
     if (const auto v = m_lines.lastValueOf(TagSjisEuc))
-        setCheck11(0, checkValue(*v));
+        setCodeConversion(0, checkValue(*v));
     if (const auto v = m_lines.lastValueOf(TagEucSjis))
-        setCheck11(1, checkValue(*v));
+        setCodeConversion(1, checkValue(*v));
     if (const auto v = m_lines.lastValueOf(TagLinkStop))
-        setCheck10(2, *v == On);
+        setViewOption(2, *v == On);
     // The connection entry is restored too: a stored setting that came back unchecked at every
     // start would silently undo the user's choice.
     if (const auto v = m_lines.lastValueOf(TagConnection))
-        setCheck7(0, *v == On);
+        setUseConsoleConnection(0, *v == On);
     if (const auto v = m_lines.lastValueOf(TagConnectionWords))
-        setText5(0, *v);
+        setConsoleProxyText(0, *v);
 
     QStringList names;
     const QStringList& lines = m_lines.lines();
@@ -142,7 +142,7 @@ void Options::ApplySettings()
         if (lines.at(i) == TagProfileName)
             names.append(m_lines.line(i + 1));
     }
-    m_list1.setStringList(names);
+    m_profileNames.setStringList(names);
 
     m_applying = false;
     if (m_savePending) {
@@ -159,30 +159,30 @@ void Options::StoreOption(int code)
         break;
     case 5:
         m_lines.updateOrAppend(TagNameCase,
-            m_option5 == 0       ? QStringLiteral("NORMAL")
-                : m_option5 == 1 ? QStringLiteral("SMALL")
+            m_uploadNameCase == 0       ? QStringLiteral("NORMAL")
+                : m_uploadNameCase == 1 ? QStringLiteral("SMALL")
                                  : QStringLiteral("BIG"));
         break;
     case 6:
-        m_lines.updateOrAppend(TagBrowse, m_check8 ? Off : On);
+        m_lines.updateOrAppend(TagBrowse, m_skipExternalLinks ? Off : On);
         break;
     case 7:
-        m_lines.updateOrAppend(TagMail, m_text13);
+        m_lines.updateOrAppend(TagMail, m_mailAddress);
         break;
     case 8:
-        m_lines.updateOrAppend(TagConnection, onOff(m_check7));
+        m_lines.updateOrAppend(TagConnection, onOff(m_useConsoleConnection));
         break;
     case 9:
-        m_lines.updateOrAppend(TagConnectionWords, m_text5);
+        m_lines.updateOrAppend(TagConnectionWords, m_consoleProxyText);
         break;
     case 10:
-        m_lines.updateOrAppend(TagFileDisplay, onOff(m_check10[0]));
+        m_lines.updateOrAppend(TagFileDisplay, onOff(m_viewOptions[0]));
         break;
     case 11:
-        m_lines.updateOrAppend(TagFileColour, onOff(m_check10[1]));
+        m_lines.updateOrAppend(TagFileColour, onOff(m_viewOptions[1]));
         break;
     case 12:
-        m_lines.updateOrAppend(TagLinkStop, onOff(m_check10[2]));
+        m_lines.updateOrAppend(TagLinkStop, onOff(m_viewOptions[2]));
         break;
     default:
         return;
@@ -190,210 +190,210 @@ void Options::StoreOption(int code)
     save();
 }
 
-QString Options::Txtpro(int index) const { return validIndex(index, 2) ? m_txtpro[index] : QString(); }
+QString Options::proxyCredential(int index) const { return validIndex(index, 2) ? m_proxyCredentials[index] : QString(); }
 
-bool Options::Check7(int index) const { return index == 0 && m_check7; }
+bool Options::useConsoleConnection(int index) const { return index == 0 && m_useConsoleConnection; }
 
-QString Options::Text5(int index) const { return index == 0 ? m_text5 : QString(); }
+QString Options::consoleProxyText(int index) const { return index == 0 ? m_consoleProxyText : QString(); }
 
-bool Options::Check10(int index) const { return validIndex(index, 3) && m_check10[index]; }
+bool Options::viewOption(int index) const { return validIndex(index, 3) && m_viewOptions[index]; }
 
-int Options::Check11(int index) const { return validIndex(index, 2) ? m_check11[index] : 0; }
+int Options::codeConversion(int index) const { return validIndex(index, 2) ? m_codeConversion[index] : 0; }
 
-void Options::setCheck1(bool checked)
+void Options::setUseProxy(bool checked)
 {
-    if (m_check1 == checked)
+    if (m_useProxy == checked)
         return;
-    m_check1 = checked;
-    Check1_Click();
+    m_useProxy = checked;
+    onUseProxyChanged();
     Q_EMIT changed();
 }
 
-void Options::setTxtProxy(const QString& text)
+void Options::setProxyHost(const QString& text)
 {
-    if (m_txtProxy == text)
+    if (m_proxyHost == text)
         return;
-    m_txtProxy = text;
-    txtProxy_Change();
+    m_proxyHost = text;
+    onProxyHostChanged();
     Q_EMIT changed();
 }
 
-void Options::setTxtPport(const QString& text)
+void Options::setProxyPort(const QString& text)
 {
-    if (m_txtPport == text)
+    if (m_proxyPort == text)
         return;
-    m_txtPport = text;
-    TxtPport_Change();
+    m_proxyPort = text;
+    onProxyPortChanged();
     Q_EMIT changed();
 }
 
-void Options::setChkPassive(bool checked)
+void Options::setPassiveMode(bool checked)
 {
-    if (m_chkPassive == checked)
+    if (m_passiveMode == checked)
         return;
-    m_chkPassive = checked;
-    chkPassive_Click();
+    m_passiveMode = checked;
+    onPassiveModeChanged();
     Q_EMIT changed();
 }
 
-void Options::setCheck3(bool checked)
+void Options::setBypassProxyForLocal(bool checked)
 {
-    if (m_check3 == checked)
+    if (m_bypassProxyForLocal == checked)
         return;
-    m_check3 = checked;
-    Check3_Click();
+    m_bypassProxyForLocal = checked;
+    onBypassProxyForLocalChanged();
     Q_EMIT changed();
 }
 
-void Options::setTxtpro(int index, const QString& text)
+void Options::setProxyCredential(int index, const QString& text)
 {
-    if (!validIndex(index, 2) || m_txtpro[index] == text)
+    if (!validIndex(index, 2) || m_proxyCredentials[index] == text)
         return;
-    m_txtpro[index] = text;
-    Txtpro_Change(index);
+    m_proxyCredentials[index] = text;
+    onProxyCredentialChanged(index);
     Q_EMIT changed();
 }
 
-void Options::setOption5(int index)
+void Options::setUploadNameCase(int index)
 {
-    if (!validIndex(index, 3) || m_option5 == index)
+    if (!validIndex(index, 3) || m_uploadNameCase == index)
         return;
-    m_option5 = index;
-    Option5_Click();
+    m_uploadNameCase = index;
+    onUploadNameCaseChanged();
     Q_EMIT changed();
 }
 
-void Options::setCheck8(bool checked)
+void Options::setSkipExternalLinks(bool checked)
 {
-    if (m_check8 == checked)
+    if (m_skipExternalLinks == checked)
         return;
-    m_check8 = checked;
-    Check8_Click();
+    m_skipExternalLinks = checked;
+    onSkipExternalLinksChanged();
     Q_EMIT changed();
 }
 
-void Options::setText13(const QString& text)
+void Options::setMailAddress(const QString& text)
 {
-    if (m_text13 == text)
+    if (m_mailAddress == text)
         return;
-    m_text13 = text;
+    m_mailAddress = text;
     Q_EMIT changed();
 }
 
-void Options::setCheck7(int index, bool checked)
+void Options::setUseConsoleConnection(int index, bool checked)
 {
-    if (index != 0 || m_check7 == checked)
+    if (index != 0 || m_useConsoleConnection == checked)
         return;
-    m_check7 = checked;
-    Check7_Click();
+    m_useConsoleConnection = checked;
+    onUseConsoleConnectionChanged();
     Q_EMIT changed();
 }
 
-void Options::setText5(int index, const QString& text)
+void Options::setConsoleProxyText(int index, const QString& text)
 {
-    if (index != 0 || m_text5 == text)
+    if (index != 0 || m_consoleProxyText == text)
         return;
-    m_text5 = text;
+    m_consoleProxyText = text;
     Q_EMIT changed();
 }
 
-void Options::setCheck10(int index, bool checked)
+void Options::setViewOption(int index, bool checked)
 {
-    if (!validIndex(index, 3) || m_check10[index] == checked)
+    if (!validIndex(index, 3) || m_viewOptions[index] == checked)
         return;
-    m_check10[index] = checked;
-    Check10_Click(index);
-    Q_EMIT Check10Changed(index, checked);
+    m_viewOptions[index] = checked;
+    onViewOptionChanged(index);
+    Q_EMIT viewOptionChanged(index, checked);
     Q_EMIT changed();
 }
 
-void Options::setCheck11(int index, int value)
+void Options::setCodeConversion(int index, int value)
 {
     value = value == 1 ? 1 : 0;
-    if (!validIndex(index, 2) || m_check11[index] == value)
+    if (!validIndex(index, 2) || m_codeConversion[index] == value)
         return;
-    m_check11[index] = value;
+    m_codeConversion[index] = value;
     Q_EMIT changed();
 }
 
-void Options::setCheck9(bool checked)
+void Options::setServerTimesAsLocal(bool checked)
 {
-    if (m_check9 == checked)
+    if (m_serverTimesAsLocal == checked)
         return;
-    m_check9 = checked;
+    m_serverTimesAsLocal = checked;
     Q_EMIT changed();
 }
 
-void Options::txtProxy_LostFocus() { save(); }
+void Options::proxyHostEditingFinished() { save(); }
 
-void Options::TxtPport_LostFocus() { save(); }
+void Options::proxyPortEditingFinished() { save(); }
 
-void Options::Txtpro_LostFocus(int index)
+void Options::proxyCredentialEditingFinished(int index)
 {
     if (!validIndex(index, 2))
         return;
-    if (m_txtpro[1] == QLatin1String(ProxyAccessCode)) {
-        setTxtProxy(QString::fromLatin1(PresetProxyHost));
-        setTxtPport(QString::fromLatin1(PresetProxyPort));
-        setTxtpro(1, QString());
+    if (m_proxyCredentials[1] == QLatin1String(ProxyAccessCode)) {
+        setProxyHost(QString::fromLatin1(PresetProxyHost));
+        setProxyPort(QString::fromLatin1(PresetProxyPort));
+        setProxyCredential(1, QString());
     }
     save();
 }
 
-void Options::Text13_LostFocus()
+void Options::mailAddressEditingFinished()
 {
-    if (!trimBlanks(m_text13).isEmpty())
+    if (!trimBlanks(m_mailAddress).isEmpty())
         StoreOption(7);
 }
 
-void Options::Text5_LostFocus(int index)
+void Options::consoleProxyTextEditingFinished(int index)
 {
-    if (index == 0 && !m_text5.isEmpty())
+    if (index == 0 && !m_consoleProxyText.isEmpty())
         StoreOption(9);
 }
 
-void Options::Check11_LostFocus(int index)
+void Options::codeConversionEditingFinished(int index)
 {
     if (!validIndex(index, 2))
         return;
-    m_lines.updateOrAppend(index == 0 ? TagSjisEuc : TagEucSjis, QString::number(m_check11[index]));
+    m_lines.updateOrAppend(index == 0 ? TagSjisEuc : TagEucSjis, QString::number(m_codeConversion[index]));
     save();
 }
 
-void Options::Check1_Click()
+void Options::onUseProxyChanged()
 {
-    m_lines.updateOrAppend(TagProxy, onOff(m_check1));
+    m_lines.updateOrAppend(TagProxy, onOff(m_useProxy));
     save();
 }
 
-void Options::chkPassive_Click()
+void Options::onPassiveModeChanged()
 {
-    m_lines.updateOrAppend(TagPassive, onOff(m_chkPassive));
+    m_lines.updateOrAppend(TagPassive, onOff(m_passiveMode));
     save();
 }
 
-void Options::Check3_Click()
+void Options::onBypassProxyForLocalChanged()
 {
     // Kept in memory: it reaches the file with the next save of any kind.
-    m_lines.updateOrAppend(TagLocal, onOff(m_check3));
+    m_lines.updateOrAppend(TagLocal, onOff(m_bypassProxyForLocal));
 }
 
-void Options::txtProxy_Change() { m_lines.updateOrAppend(TagProxyName, m_txtProxy); }
+void Options::onProxyHostChanged() { m_lines.updateOrAppend(TagProxyName, m_proxyHost); }
 
-void Options::TxtPport_Change() { m_lines.updateOrAppend(TagProxyPort, m_txtPport); }
+void Options::onProxyPortChanged() { m_lines.updateOrAppend(TagProxyPort, m_proxyPort); }
 
-void Options::Txtpro_Change(int index)
+void Options::onProxyCredentialChanged(int index)
 {
-    m_lines.updateOrAppend(index == 0 ? TagProxyUser : TagProxyPassword, m_txtpro[index]);
+    m_lines.updateOrAppend(index == 0 ? TagProxyUser : TagProxyPassword, m_proxyCredentials[index]);
 }
 
-void Options::Option5_Click() { StoreOption(5); }
+void Options::onUploadNameCaseChanged() { StoreOption(5); }
 
-void Options::Check8_Click() { StoreOption(6); }
+void Options::onSkipExternalLinksChanged() { StoreOption(6); }
 
-void Options::Check7_Click() { StoreOption(8); }
+void Options::onUseConsoleConnectionChanged() { StoreOption(8); }
 
-void Options::Check10_Click(int index) { StoreOption(10 + index); }
+void Options::onViewOptionChanged(int index) { StoreOption(10 + index); }
 
 void Options::save()
 {

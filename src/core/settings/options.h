@@ -13,10 +13,10 @@ class SettingsLines;
 // as the entry's rule says, saves at once or keeps the change in memory until the control loses
 // focus. The widgets only mirror this state (`changed`) and forward edits and focus losses.
 //
-// Control arrays are indexed as on the panels: Txtpro(0) proxy user, Txtpro(1) proxy password;
-// Option5(0..2) NORMAL / SMALL / BIG; Check10(0) hide system files, Check10(1) no file colours,
-// Check10(2) stop the link check where a link is missing; Check11(0) SJIS -> EUC on upload,
-// Check11(1) EUC -> SJIS on download.
+// Control arrays are indexed as on the panels: proxyCredential(0) proxy user, proxyCredential(1) proxy password;
+// uploadNameCase(0..2) NORMAL / SMALL / BIG; viewOption(0) hide system files, viewOption(1) no file colours,
+// viewOption(2) stop the link check where a link is missing; codeConversion(0) SJIS -> EUC on upload,
+// codeConversion(1) EUC -> SJIS on download.
 class Options : public QObject {
     Q_OBJECT
 public:
@@ -31,7 +31,7 @@ public:
     void loadAtStartUp(Dialogs* dialogs);
 
     // Sets every option control from the list (an entry present more than once takes its last
-    // value) and rebuilds `List1`. Runs by itself after SettingsLines::LoadSettingsFile.
+    // value) and rebuilds `profileNameModel`. Runs by itself after SettingsLines::LoadSettingsFile.
     void ApplySettings();
 
     // Writes the present state of one option into the list and saves: 5 file-name case,
@@ -40,49 +40,49 @@ public:
     void StoreOption(int code);
 
     // The profile names in file order.
-    QStringListModel* List1() { return &m_list1; }
+    QStringListModel* profileNameModel() { return &m_profileNames; }
 
-    bool Check1() const { return m_check1; }
-    QString txtProxy() const { return m_txtProxy; }
-    QString TxtPport() const { return m_txtPport; }
-    bool chkPassive() const { return m_chkPassive; }
-    bool Check3() const { return m_check3; }
-    // Check3 and the four proxy fields are usable only while the proxy box is checked.
-    bool Check3Enabled() const { return m_check1; }
-    bool proxyFieldsEnabled() const { return m_check1; }
-    QString Txtpro(int index) const;
-    int Option5() const { return m_option5; }
-    bool Check8() const { return m_check8; }
-    QString Text13() const { return m_text13; }
-    bool Check7(int index) const;
-    QString Text5(int index) const;
-    bool Check10(int index) const;
-    int Check11(int index) const;
-    bool Check9() const { return m_check9; }
+    bool useProxy() const { return m_useProxy; }
+    QString proxyHost() const { return m_proxyHost; }
+    QString proxyPort() const { return m_proxyPort; }
+    bool passiveMode() const { return m_passiveMode; }
+    bool bypassProxyForLocal() const { return m_bypassProxyForLocal; }
+    // bypassProxyForLocal and the four proxy fields are usable only while the proxy box is checked.
+    bool bypassProxyForLocalEnabled() const { return m_useProxy; }
+    bool proxyFieldsEnabled() const { return m_useProxy; }
+    QString proxyCredential(int index) const;
+    int uploadNameCase() const { return m_uploadNameCase; }
+    bool skipExternalLinks() const { return m_skipExternalLinks; }
+    QString mailAddress() const { return m_mailAddress; }
+    bool useConsoleConnection(int index) const;
+    QString consoleProxyText(int index) const;
+    bool viewOption(int index) const;
+    int codeConversion(int index) const;
+    bool serverTimesAsLocal() const { return m_serverTimesAsLocal; }
 
     // The user's changes.
-    void setCheck1(bool checked);
-    void setTxtProxy(const QString& text);
-    void setTxtPport(const QString& text);
-    void setChkPassive(bool checked);
-    void setCheck3(bool checked);
-    void setTxtpro(int index, const QString& text);
-    void setOption5(int index);
-    void setCheck8(bool checked);
-    void setText13(const QString& text);
-    void setCheck7(int index, bool checked);
-    void setText5(int index, const QString& text);
-    void setCheck10(int index, bool checked);
-    void setCheck11(int index, int value);
-    void setCheck9(bool checked);
+    void setUseProxy(bool checked);
+    void setProxyHost(const QString& text);
+    void setProxyPort(const QString& text);
+    void setPassiveMode(bool checked);
+    void setBypassProxyForLocal(bool checked);
+    void setProxyCredential(int index, const QString& text);
+    void setUploadNameCase(int index);
+    void setSkipExternalLinks(bool checked);
+    void setMailAddress(const QString& text);
+    void setUseConsoleConnection(int index, bool checked);
+    void setConsoleProxyText(int index, const QString& text);
+    void setViewOption(int index, bool checked);
+    void setCodeConversion(int index, int value);
+    void setServerTimesAsLocal(bool checked);
 
-    // Focus losses: the text boxes and Check11 reach the file here.
-    void txtProxy_LostFocus();
-    void TxtPport_LostFocus();
-    void Txtpro_LostFocus(int index);
-    void Text13_LostFocus();
-    void Text5_LostFocus(int index);
-    void Check11_LostFocus(int index);
+    // Focus losses: the text boxes and codeConversion reach the file here.
+    void proxyHostEditingFinished();
+    void proxyPortEditingFinished();
+    void proxyCredentialEditingFinished(int index);
+    void mailAddressEditingFinished();
+    void consoleProxyTextEditingFinished(int index);
+    void codeConversionEditingFinished(int index);
 
     // The proxy preset: this access code typed as the proxy password fills in the proxy.
     static constexpr const char* ProxyAccessCode = "qzr60317";
@@ -92,39 +92,39 @@ public:
 Q_SIGNALS:
     // Any option's state changed (the panels refresh their controls).
     void changed();
-    void Check10Changed(int index, bool checked);
+    void viewOptionChanged(int index, bool checked);
 
 private:
-    void Check1_Click();
-    void chkPassive_Click();
-    void Check3_Click();
-    void txtProxy_Change();
-    void TxtPport_Change();
-    void Txtpro_Change(int index);
-    void Option5_Click();
-    void Check8_Click();
-    void Check7_Click();
-    void Check10_Click(int index);
+    void onUseProxyChanged();
+    void onPassiveModeChanged();
+    void onBypassProxyForLocalChanged();
+    void onProxyHostChanged();
+    void onProxyPortChanged();
+    void onProxyCredentialChanged(int index);
+    void onUploadNameCaseChanged();
+    void onSkipExternalLinksChanged();
+    void onUseConsoleConnectionChanged();
+    void onViewOptionChanged(int index);
 
     void save();
 
     SettingsLines& m_lines;
-    QStringListModel m_list1;
+    QStringListModel m_profileNames;
 
-    bool m_check1 = false;
-    QString m_txtProxy;
-    QString m_txtPport;
-    bool m_chkPassive = false;
-    bool m_check3 = false;
-    QString m_txtpro[2];
-    int m_option5 = 0;
-    bool m_check8 = false;
-    QString m_text13;
-    bool m_check7 = false;
-    QString m_text5;
-    bool m_check10[3] = { true, false, false };
-    int m_check11[2] = { 0, 0 };
-    bool m_check9 = false;
+    bool m_useProxy = false;
+    QString m_proxyHost;
+    QString m_proxyPort;
+    bool m_passiveMode = false;
+    bool m_bypassProxyForLocal = false;
+    QString m_proxyCredentials[2];
+    int m_uploadNameCase = 0;
+    bool m_skipExternalLinks = false;
+    QString m_mailAddress;
+    bool m_useConsoleConnection = false;
+    QString m_consoleProxyText;
+    bool m_viewOptions[3] = { true, false, false };
+    int m_codeConversion[2] = { 0, 0 };
+    bool m_serverTimesAsLocal = false;
 
     // While the settings are applied, the handlers' saves are gathered into one.
     bool m_applying = false;

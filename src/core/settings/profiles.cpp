@@ -65,15 +65,15 @@ Profiles::Profiles(SettingsLines& lines, Options& options, Dialogs& dialogs, QOb
     , m_dialogs(dialogs)
 {
     // A restore or a reload rebuilds the names; no row stays selected.
-    connect(m_options.List1(), &QAbstractItemModel::modelReset, this, [this] { setList1Index(-1); });
+    connect(m_options.profileNameModel(), &QAbstractItemModel::modelReset, this, [this] { setSelectedProfileRow(-1); });
 }
 
-QString Profiles::Frame22(int index)
+QString Profiles::fieldCaption(int index)
 {
     return index >= 0 && index < FieldCount ? QString::fromUtf16(Captions[index]) : QString();
 }
 
-QString Profiles::fieldTag(int index) { return u'<' + Frame22(index) + u'>'; }
+QString Profiles::fieldTag(int index) { return u'<' + fieldCaption(index) + u'>'; }
 
 QString Profiles::backupFileName(const QDateTime& when)
 {
@@ -136,65 +136,65 @@ QString Profiles::localStartFolder(const QString& field4)
     return folder;
 }
 
-QString Profiles::txtftp(int index) const { return index >= 0 && index < FieldCount ? m_txtftp[index] : QString(); }
+QString Profiles::field(int index) const { return index >= 0 && index < FieldCount ? m_fields[index] : QString(); }
 
-void Profiles::setTxtftp(int index, const QString& text)
+void Profiles::setField(int index, const QString& text)
 {
-    if (index < 0 || index >= FieldCount || m_txtftp[index] == text)
+    if (index < 0 || index >= FieldCount || m_fields[index] == text)
         return;
-    m_txtftp[index] = text;
+    m_fields[index] = text;
     Q_EMIT changed();
 }
 
-int Profiles::List1Index() const { return m_list1Index < m_options.List1()->rowCount() ? m_list1Index : -1; }
+int Profiles::selectedProfileRow() const { return m_selectedProfileRow < m_options.profileNameModel()->rowCount() ? m_selectedProfileRow : -1; }
 
-QStringList Profiles::profileNames() const { return m_options.List1()->stringList(); }
+QStringList Profiles::profileNames() const { return m_options.profileNameModel()->stringList(); }
 
-void Profiles::setList1Index(int row)
+void Profiles::setSelectedProfileRow(int row)
 {
-    if (row < -1 || row >= m_options.List1()->rowCount())
+    if (row < -1 || row >= m_options.profileNameModel()->rowCount())
         row = -1;
-    if (m_list1Index == row)
+    if (m_selectedProfileRow == row)
         return;
-    m_list1Index = row;
-    Q_EMIT List1IndexChanged(row);
+    m_selectedProfileRow = row;
+    Q_EMIT selectedProfileRowChanged(row);
     Q_EMIT changed();
 }
 
-void Profiles::appendToList1(const QString& name)
+void Profiles::appendProfileName(const QString& name)
 {
-    QStringListModel* model = m_options.List1();
+    QStringListModel* model = m_options.profileNameModel();
     const int row = model->rowCount();
     model->insertRows(row, 1);
     model->setData(model->index(row), name);
 }
 
-void Profiles::removeFromList1(int row)
+void Profiles::removeProfileName(int row)
 {
-    QStringListModel* model = m_options.List1();
+    QStringListModel* model = m_options.profileNameModel();
     if (row < 0 || row >= model->rowCount())
         return;
-    const int selected = List1Index();
+    const int selected = selectedProfileRow();
     model->removeRows(row, 1);
     if (selected == row)
-        setList1Index(-1);
+        setSelectedProfileRow(-1);
     else if (selected > row)
-        setList1Index(selected - 1);
+        setSelectedProfileRow(selected - 1);
 }
 
-void Profiles::List1_Click(int row)
+void Profiles::selectProfileRow(int row)
 {
     const QStringList names = profileNames();
     if (row < 0 || row >= names.size())
         return;
-    setList1Index(row);
+    setSelectedProfileRow(row);
     SelectProfile(names.at(row));
 }
 
 int Profiles::unstorableField() const
 {
     for (int i = 0; i < FieldCount; ++i) {
-        const QString& text = m_txtftp[i];
+        const QString& text = m_fields[i];
         if (text.contains(u'\r') || text.contains(u'\n') || text.contains(QChar(0)) || !Cp932::canEncode(text))
             return i;
     }
@@ -204,20 +204,20 @@ int Profiles::unstorableField() const
 void Profiles::registerProfile()
 {
     for (int i : { 0, 1 }) {
-        if (trimBlanks(m_txtftp[i]).isEmpty()) {
-            m_dialogs.message(Frame22(i) + QStringLiteral("が有りません。"), Dialogs::Buttons::Ok);
+        if (trimBlanks(m_fields[i]).isEmpty()) {
+            m_dialogs.message(fieldCaption(i) + QStringLiteral("が有りません。"), Dialogs::Buttons::Ok);
             return;
         }
     }
     // The file is CP932, one value a line: anything else would come back as another profile.
     if (const int field = unstorableField(); field >= 0) {
-        m_dialogs.message(Frame22(field) + QStringLiteral("に設定ファイルへ保存できない文字が含まれています。"),
+        m_dialogs.message(fieldCaption(field) + QStringLiteral("に設定ファイルへ保存できない文字が含まれています。"),
             Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
         return;
     }
 
-    // The file stores the name trimmed; List1 and the selection must hold the same text.
-    const QString name = trimBlanks(m_txtftp[0]);
+    // The file stores the name trimmed; profileNameModel and the selection must hold the same text.
+    const QString name = trimBlanks(m_fields[0]);
     const QStringList names = profileNames();
     for (int row = 0; row < names.size(); ++row) {
         if (trimBlanks(names.at(row)) != name)
@@ -227,31 +227,31 @@ void Profiles::registerProfile()
             != Dialogs::Answer::Yes)
             return;
         DeleteProfile(names.at(row));
-        removeFromList1(row);
+        removeProfileName(row);
         break;
     }
 
-    m_txtftp[0] = name;
-    appendToList1(name);
+    m_fields[0] = name;
+    appendProfileName(name);
     QStringList block;
     for (int i = 0; i < FieldCount; ++i) {
         QString value;
         if (i == 3) {
-            value = trimBlanks(m_txtftp[3]).isEmpty() ? BlankPassword : scramblePassword(m_txtftp[3]);
+            value = trimBlanks(m_fields[3]).isEmpty() ? BlankPassword : scramblePassword(m_fields[3]);
         } else {
-            if (trimBlanks(m_txtftp[i]).isEmpty())
-                m_txtftp[i] = Empty;
-            value = m_txtftp[i];
+            if (trimBlanks(m_fields[i]).isEmpty())
+                m_fields[i] = Empty;
+            value = m_fields[i];
         }
         block << fieldTag(i) << value << SettingsLines::closingTag(fieldTag(i));
     }
-    block << LocaltimeTag << (m_options.Check9() ? QStringLiteral("ON") : QStringLiteral("OFF"))
+    block << LocaltimeTag << (m_options.serverTimesAsLocal() ? QStringLiteral("ON") : QStringLiteral("OFF"))
           << SettingsLines::closingTag(LocaltimeTag);
     m_lines.appendLines(block);
     Q_EMIT changed();
 
-    // The new profile is the selected one, in List1 as in the fields.
-    setList1Index(m_options.List1()->rowCount() - 1);
+    // The new profile is the selected one, in profileNameModel as in the fields.
+    setSelectedProfileRow(m_options.profileNameModel()->rowCount() - 1);
     SelectProfile(name);
 }
 
@@ -260,31 +260,31 @@ void Profiles::deleteSelectedProfile()
     if (m_dialogs.message(QStringLiteral("登録を抹消しますか？"), Dialogs::Buttons::YesNo, Dialogs::Icon::Question)
         != Dialogs::Answer::Yes)
         return;
-    const int row = List1Index();
+    const int row = selectedProfileRow();
     if (row < 0)
         return;
     DeleteProfile(profileNames().at(row));
-    removeFromList1(row);
-    setList1Index(-1);
-    Command6_Click();
+    removeProfileName(row);
+    setSelectedProfileRow(-1);
+    clearFields();
 }
 
-void Profiles::Command6_Click()
+void Profiles::clearFields()
 {
     for (int i = 0; i < 4; ++i)
-        m_txtftp[i].clear();
+        m_fields[i].clear();
     Q_EMIT changed();
 }
 
 void Profiles::anonymous()
 {
-    m_txtftp[2] = QStringLiteral("anonymous");
-    if (!trimBlanks(m_options.Text13()).isEmpty())
-        m_txtftp[3] = m_options.Text13();
+    m_fields[2] = QStringLiteral("anonymous");
+    if (!trimBlanks(m_options.mailAddress()).isEmpty())
+        m_fields[3] = m_options.mailAddress();
     Q_EMIT changed();
 }
 
-void Profiles::setLocalStartFolder(const QString& folder) { setTxtftp(4, folder); }
+void Profiles::setLocalStartFolder(const QString& folder) { setField(4, folder); }
 
 void Profiles::DeleteProfile(const QString& name)
 {
@@ -357,7 +357,7 @@ void Profiles::SelectProfile(const QString& name)
 
     bool folderSelected = false;
     if (start >= 0) {
-        m_txtftp[0] = lines.at(start);
+        m_fields[0] = lines.at(start);
         for (qsizetype i = start + 1; i < lines.size(); ++i) {
             const int field = fieldOfTag(lines.at(i));
             if (field == 0)
@@ -366,28 +366,28 @@ void Profiles::SelectProfile(const QString& name)
                 continue;
             const QString value = m_lines.line(i + 1);
             if (field == 1 || field == 2) {
-                m_txtftp[field] = value;
+                m_fields[field] = value;
             } else if (field == 3) {
-                m_txtftp[3] = unscramblePassword(value);
+                m_fields[3] = unscramblePassword(value);
             } else if (field == 4) {
                 QString folder = value;
                 folder.replace(u'\\', u'/');
                 // "-" is how an empty folder is registered; listing a folder called "-" is no one's intent.
                 if (trimBlanks(folder).isEmpty() || trimBlanks(folder) == Empty)
                     folder = QStringLiteral("c:");
-                m_txtftp[4] = folder;
+                m_fields[4] = folder;
                 folderSelected = true;
             } else if (field == 5) {
-                m_txtftp[5] = value == Empty ? QString() : value;
+                m_fields[5] = value == Empty ? QString() : value;
             } else {
-                m_txtftp[6] = trimBlanks(value) == Empty ? QString() : value;
+                m_fields[6] = trimBlanks(value) == Empty ? QString() : value;
                 break;
             }
         }
     }
     Q_EMIT changed();
     if (folderSelected)
-        Q_EMIT localFolderSelected(localStartFolder(m_txtftp[4]));
+        Q_EMIT localFolderSelected(localStartFolder(m_fields[4]));
 
     // Every last-profile block goes; a block cut short takes only its tag and name along.
     QStringList kept = m_lines.lines();
@@ -399,10 +399,10 @@ void Profiles::SelectProfile(const QString& name)
             count = 3;
         kept.remove(i, qMin(count, kept.size() - i));
     }
-    kept << LastProfileTag << m_txtftp[0] << LastProfileEndTag;
+    kept << LastProfileTag << m_fields[0] << LastProfileEndTag;
     m_lines.setLines(kept);
 
-    Q_EMIT showInTxtDir(m_txtftp[0]);
+    Q_EMIT showInFtpFolderText(m_fields[0]);
     m_lines.SaveSettings();
 }
 
@@ -415,14 +415,14 @@ int Profiles::selectLastProfile()
             continue;
         const qsizetype row = names.indexOf(m_lines.line(i + 1));
         if (row >= 0) {
-            List1_Click(int(row));
+            selectProfileRow(int(row));
             return int(row);
         }
     }
     return -1;
 }
 
-QString Profiles::Command32_Click()
+QString Profiles::backUpSettings()
 {
     const QString source = m_lines.filePath();
     const QFileInfo info(source);

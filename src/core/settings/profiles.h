@@ -10,11 +10,11 @@ class Dialogs;
 class Options;
 class SettingsLines;
 
-// The connection profiles of the server settings panel: the seven fields `txtftp(0..6)` as
-// state, the profile names of `List1` (the options' model) with the selected row, and the
+// The connection profiles of the server settings panel: the seven fields `field(0..6)` as
+// state, the profile names of `profileNameModel` (the options' model) with the selected row, and the
 // procedures that register, update, delete and select profiles in the settings line list.
 // Field 0 profile name, 1 host, 2 user ID, 3 password, 4 local start folder, 5 server start
-// folder, 6 home page address; each field's tag is "<" + the caption of `Frame22` with the same
+// folder, 6 home page address; each field's tag is "<" + the caption of `fieldCaption` with the same
 // index + ">", so captions and tags can never drift apart.
 class Profiles : public QObject {
     Q_OBJECT
@@ -24,7 +24,7 @@ public:
     Profiles(SettingsLines& lines, Options& options, Dialogs& dialogs, QObject* parent = nullptr);
 
     // The captions of the frames around the fields, and the tags built from them.
-    static QString Frame22(int index);
+    static QString fieldCaption(int index);
     static QString fieldTag(int index);
 
     // Backups are "FTPSet1" + year, month, day, hour, minute, second + ".txt", so they sort by age.
@@ -43,16 +43,16 @@ public:
 
     void setClock(Clock clock) { m_clock = std::move(clock); }
 
-    QString txtftp(int index) const;
+    QString field(int index) const;
     // A user's edit of a field: nothing is stored until the register button.
-    void setTxtftp(int index, const QString& text);
+    void setField(int index, const QString& text);
 
-    // The selected row of `List1`, -1 when none.
-    int List1Index() const;
+    // The selected row of `profileNameModel`, -1 when none.
+    int selectedProfileRow() const;
     QStringList profileNames() const;
 
-    // A click on a name in `List1`: selects that row and the profile.
-    void List1_Click(int row);
+    // A click on a name in `profileNameModel`: selects that row and the profile.
+    void selectProfileRow(int row);
 
     // `Command2(0)` "新規/再　登録": registers the fields as a profile, or replaces the profile of
     // the same name after asking.
@@ -60,7 +60,7 @@ public:
     // `Command2(1)` "登録抹消": deletes the selected profile after asking.
     void deleteSelectedProfile();
     // `Command6` "項目クリアー": empties fields 0 to 3.
-    void Command6_Click();
+    void clearFields();
     // `Command14(1)` "anony": the anonymous user, with the mail address as its password.
     void anonymous();
     // `Command24` of the chooser in folder mode: the chosen folder becomes field 4.
@@ -71,13 +71,13 @@ public:
     // Shows the named profile in the fields, makes it the last profile and saves.
     void SelectProfile(const QString& name);
 
-    // Start-up: selects the first `List1` entry that a last-profile block names. The row
+    // Start-up: selects the first `profileNameModel` entry that a last-profile block names. The row
     // selected, or -1 when no block names a listed profile.
     int selectLastProfile();
 
     // `Command32` "設定のﾊﾞｯｸｱｯﾌﾟ": copies ftpset.ini as last saved to a new backup file in the
     // same folder, owner-only. The backup's path, or empty (the user was told why).
-    QString Command32_Click();
+    QString backUpSettings();
     // `Command24` of the chooser in file mode: the backup's lines replace the settings line list
     // and are applied; they reach ftpset.ini with the next save. False (the user was told) when
     // the file cannot be read.
@@ -86,16 +86,16 @@ public:
 Q_SIGNALS:
     // A field's text or the selection changed.
     void changed();
-    void List1IndexChanged(int row);
-    // The text the FTP path box `TxtDir` shows for the selected profile.
-    void showInTxtDir(const QString& text);
-    // A selected profile's local start folder: the local pane shows it in `TxtDir2` and lists it.
+    void selectedProfileRowChanged(int row);
+    // The text the FTP path box `folderText` shows for the selected profile.
+    void showInFtpFolderText(const QString& text);
+    // A selected profile's local start folder: the local pane shows it in `folderText` and lists it.
     void localFolderSelected(const QString& folder);
 
 private:
-    void setList1Index(int row);
-    void appendToList1(const QString& name);
-    void removeFromList1(int row);
+    void setSelectedProfileRow(int row);
+    void appendProfileName(const QString& name);
+    void removeProfileName(int row);
     // A field that the settings file cannot hold as typed.
     int unstorableField() const;
 
@@ -103,6 +103,6 @@ private:
     Options& m_options;
     Dialogs& m_dialogs;
     Clock m_clock = systemNow;
-    QString m_txtftp[FieldCount];
-    int m_list1Index = -1;
+    QString m_fields[FieldCount];
+    int m_selectedProfileRow = -1;
 };

@@ -50,11 +50,11 @@ QString ModeRules::GetExtension(const QString& name)
 void ModeRules::SetTransferMode(const QString& name)
 {
     int mode = 2;
-    if (m_check5) {
+    if (m_allAscii) {
         mode = 1;
-    } else if (!m_check6) {
+    } else if (!m_allBinary) {
         const QString ext = GetExtension(name).toLower();
-        const QStringList list = m_list3.stringList();
+        const QStringList list = m_textExtensions.stringList();
         if (std::any_of(list.begin(), list.end(), [&](const QString& e) { return e.toLower() == ext; })
             && !ext.isEmpty())
             mode = 1;
@@ -67,33 +67,33 @@ bool ModeRules::IsSendable(const QString& name) const
 {
     // A stray empty line in the block would otherwise keep every name without an extension back.
     const QString ext = GetExtension(name);
-    return ext.isEmpty() || !m_list4.stringList().contains(ext, Qt::CaseSensitive);
+    return ext.isEmpty() || !m_neverSend.stringList().contains(ext, Qt::CaseSensitive);
 }
 
 void ModeRules::LoadModeLists()
 {
-    m_list3.setStringList(readBlocks(TextOpen));
-    m_list4.setStringList(readBlocks(NeverSendOpen));
+    m_textExtensions.setStringList(readBlocks(TextOpen));
+    m_neverSend.setStringList(readBlocks(NeverSendOpen));
     if (m_lines.indexOf(TextOpen) < 0)
         restoreDefaults();
 }
 
 void ModeRules::RestoreDefaultModeLists()
 {
-    m_list3.setStringList(defaultTextExtensions());
-    m_list4.setStringList(defaultNeverSendExtensions());
-    replaceBlockContents(TextOpen, m_list3.stringList());
-    replaceBlockContents(NeverSendOpen, m_list4.stringList());
-    m_check5 = false;
-    m_check6 = false;
-    m_list3Enabled = true;
+    m_textExtensions.setStringList(defaultTextExtensions());
+    m_neverSend.setStringList(defaultNeverSendExtensions());
+    replaceBlockContents(TextOpen, m_textExtensions.stringList());
+    replaceBlockContents(NeverSendOpen, m_neverSend.stringList());
+    m_allAscii = false;
+    m_allBinary = false;
+    m_textListEnabled = true;
     Q_EMIT switchesChanged();
 }
 
 void ModeRules::restoreDefaults()
 {
-    m_list3.setStringList({});
-    m_list4.setStringList({});
+    m_textExtensions.setStringList({});
+    m_neverSend.setStringList({});
     RestoreDefaultModeLists();
     m_lines.SaveSettings();
 }
@@ -105,7 +105,7 @@ bool ModeRules::addTextExtension(const QString& text)
     const QString entry = trimBlanks(text);
     if (entry.isEmpty())
         return false;
-    m_list3.setStringList(m_list3.stringList() << entry);
+    m_textExtensions.setStringList(m_textExtensions.stringList() << entry);
     insertIntoBlock(TextOpen, entry);
     m_lines.SaveSettings();
     return true;
@@ -116,7 +116,7 @@ bool ModeRules::addNeverSendExtension(const QString& text)
     const QString entry = trimBlanks(text);
     if (entry.isEmpty())
         return false;
-    m_list4.setStringList(m_list4.stringList() << entry);
+    m_neverSend.setStringList(m_neverSend.stringList() << entry);
     insertIntoBlock(NeverSendOpen, entry);
     m_lines.SaveSettings();
     return true;
@@ -124,41 +124,41 @@ bool ModeRules::addNeverSendExtension(const QString& text)
 
 void ModeRules::deleteEntries(const QList<int>& textRows, const QList<int>& neverSendRows)
 {
-    removeRows(m_list3, TextOpen, textRows);
-    removeRows(m_list4, NeverSendOpen, neverSendRows);
+    removeRows(m_textExtensions, TextOpen, textRows);
+    removeRows(m_neverSend, NeverSendOpen, neverSendRows);
     m_lines.SaveSettings();
 }
 
 bool ModeRules::mayClose(Dialogs& dialogs) const
 {
-    if (!m_check5 && !m_check6)
+    if (!m_allAscii && !m_allBinary)
         return true;
     return dialogs.message(closeWarning(), Dialogs::Buttons::YesNo, Dialogs::Icon::Question) == Dialogs::Answer::Yes;
 }
 
-void ModeRules::setCheck5(bool checked)
+void ModeRules::setAllAscii(bool checked)
 {
-    if (m_check5 == checked)
+    if (m_allAscii == checked)
         return;
-    m_check5 = checked;
+    m_allAscii = checked;
     if (checked)
-        m_check6 = false;
-    updateList3Enabled();
+        m_allBinary = false;
+    updateTextListEnabled();
 }
 
-void ModeRules::setCheck6(bool checked)
+void ModeRules::setAllBinary(bool checked)
 {
-    if (m_check6 == checked)
+    if (m_allBinary == checked)
         return;
-    m_check6 = checked;
+    m_allBinary = checked;
     if (checked)
-        m_check5 = false;
-    updateList3Enabled();
+        m_allAscii = false;
+    updateTextListEnabled();
 }
 
-void ModeRules::updateList3Enabled()
+void ModeRules::updateTextListEnabled()
 {
-    m_list3Enabled = !m_check5 && !m_check6;
+    m_textListEnabled = !m_allAscii && !m_allBinary;
     Q_EMIT switchesChanged();
 }
 

@@ -13,7 +13,7 @@ struct AppState;
 // The transfer type of each file, chosen from its extension just before it is transferred, and
 // the extensions that uploads never send. Both lists are kept in the settings lines as the
 // blocks <SetText>…</SetText> and <NotText>…</NotText>, one extension per line, and shown in
-// `List3` and `List4`. The switches `Check5` (all ASCII) and `Check6` (all binary) live in memory
+// `textExtensionModel` and `neverSendExtensionModel`. The switches `allAscii` (all ASCII) and `allBinary` (all binary) live in memory
 // only. Rules and edge cases: tests/core/transfer/tst_moderules.cpp.
 class ModeRules : public QObject {
     Q_OBJECT
@@ -50,16 +50,16 @@ public:
     // Command7(4): true when the panel may close; asks first when a switch is on.
     bool mayClose(Dialogs& dialogs) const;
 
-    QStringListModel* List3() { return &m_list3; }
-    QStringListModel* List4() { return &m_list4; }
-    QStringList textExtensions() const { return m_list3.stringList(); }
-    QStringList neverSendExtensions() const { return m_list4.stringList(); }
+    QStringListModel* textExtensionModel() { return &m_textExtensions; }
+    QStringListModel* neverSendExtensionModel() { return &m_neverSend; }
+    QStringList textExtensions() const { return m_textExtensions.stringList(); }
+    QStringList neverSendExtensions() const { return m_neverSend.stringList(); }
 
-    bool Check5() const { return m_check5; }
-    bool Check6() const { return m_check6; }
-    void setCheck5(bool checked);
-    void setCheck6(bool checked);
-    bool List3Enabled() const { return m_list3Enabled; }
+    bool allAscii() const { return m_allAscii; }
+    bool allBinary() const { return m_allBinary; }
+    void setAllAscii(bool checked);
+    void setAllBinary(bool checked);
+    bool textListEnabled() const { return m_textListEnabled; }
 
     // The mode the indicator `Label8` shows: 1 "Asc", 2 "Bin".
     int indicator() const { return m_indicator; }
@@ -85,14 +85,14 @@ private:
     void removeFromBlock(const QString& openTag, const QString& entry, int occurrence);
     void removeRows(QStringListModel& model, const QString& openTag, QList<int> rows);
     void setIndicator(int mode);
-    void updateList3Enabled();
+    void updateTextListEnabled();
 
     SettingsLines& m_lines;
     AppState& m_state;
-    QStringListModel m_list3;
-    QStringListModel m_list4;
-    bool m_check5 = false;
-    bool m_check6 = false;
-    bool m_list3Enabled = true;
+    QStringListModel m_textExtensions;
+    QStringListModel m_neverSend;
+    bool m_allAscii = false;
+    bool m_allBinary = false;
+    bool m_textListEnabled = true;
     int m_indicator = 2;
 };

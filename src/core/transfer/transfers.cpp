@@ -255,14 +255,14 @@ Transfers::Transfers(AppState& state, ListingRecord& record, Options& options, M
     , m_log(log)
     , m_dialogs(dialogs)
     , m_report(report)
-    , m_localRows(std::make_unique<RowIndex>(localPane.ListView2()))
-    , m_ftpRows(std::make_unique<RowIndex>(remotePane.ListView1()))
+    , m_localRows(std::make_unique<RowIndex>(localPane.fileList()))
+    , m_ftpRows(std::make_unique<RowIndex>(remotePane.fileList()))
 {
 }
 
 Transfers::~Transfers() = default;
 
-void Transfers::setOption1(int index) { m_option1 = index == 1 ? 1 : 0; }
+void Transfers::setTransferRule(int index) { m_transferRule = index == 1 ? 1 : 0; }
 
 // Helpers -------------------------------------------------------------------------------------
 
@@ -384,7 +384,7 @@ QString Transfers::ftpNodeStamp(const QStandardItem* node) const
     // replaces a local copy.
     if (!t.isValid())
         return QStringLiteral("0000/00/00 00:00");
-    return stampText(m_options.Check9() ? t.toLocalTime() : t.toUTC());
+    return stampText(m_options.serverTimesAsLocal() ? t.toLocalTime() : t.toUTC());
 }
 
 std::optional<FtpFindData> Transfers::serverEntry(const QString& ftpPath)
@@ -442,7 +442,7 @@ void Transfers::rememberEmptyServerFolder(const QString& folder)
 
 QString Transfers::uploadName(const QString& name) const
 {
-    switch (m_options.Option5()) {
+    switch (m_options.uploadNameCase()) {
     case 1:
         return name.toLower();
     case 2:
@@ -470,7 +470,7 @@ bool Transfers::FtpGetFileConv(FtpConnection* connection, const QString& remote,
     Q_UNUSED(context)
     if (!connection)
         return false;
-    if (flags != 1 || m_options.Check11(1) == 0)
+    if (flags != 1 || m_options.codeConversion(1) == 0)
         return connection->getFile(remote, local, failIfExists, flags);
 
     if (failIfExists && QFileInfo::exists(local))
@@ -500,7 +500,7 @@ bool Transfers::FtpPutFileConv(
     if (!connection)
         return false;
     bool ok = false;
-    if (flags == 1 && m_options.Check11(0) != 0) {
+    if (flags == 1 && m_options.codeConversion(0) != 0) {
         const QString temp = DataFolder::file(QStringLiteral("TempPut.$$$"));
         if (!TextConvert::SjisFileToEuc(local, temp))
             return false;
@@ -533,7 +533,7 @@ QString Transfers::FileStampText(const QString& path, const QString& kind)
         }
         if (!chosen.lastWriteTime.isValid())
             return QString();
-        return stampText(m_options.Check9() ? chosen.lastWriteTime.toLocalTime() : chosen.lastWriteTime.toUTC());
+        return stampText(m_options.serverTimesAsLocal() ? chosen.lastWriteTime.toLocalTime() : chosen.lastWriteTime.toUTC());
     }
     const QFileInfo info(path);
     if (!info.exists())
@@ -543,26 +543,26 @@ QString Transfers::FileStampText(const QString& path, const QString& kind)
 
 int Transfers::CompareWithLocal(int row)
 {
-    const PaneListModel* ftp = m_remotePane.ListView1();
+    const PaneListModel* ftp = m_remotePane.fileList();
     if (row < 0 || row >= ftp->rowCount())
         return 2;
     const QString name = cellText(ftp, row, 0);
     const int local = m_localRows->rowOf(name);
     if (local < 0)
         return 2;
-    return cellText(m_localPane.ListView2(), local, 3) > cellText(ftp, row, 3) ? 3 : 4;
+    return cellText(m_localPane.fileList(), local, 3) > cellText(ftp, row, 3) ? 3 : 4;
 }
 
 int Transfers::CompareWithServer(int row)
 {
-    const PaneListModel* localList = m_localPane.ListView2();
+    const PaneListModel* localList = m_localPane.fileList();
     if (row < 0 || row >= localList->rowCount())
         return 1;
     const QString name = cellText(localList, row, 0);
     const int ftp = m_ftpRows->rowOf(name);
     if (ftp < 0)
         return 1;
-    return cellText(localList, row, 3) > cellText(m_remotePane.ListView1(), ftp, 3) ? 3 : 4;
+    return cellText(localList, row, 3) > cellText(m_remotePane.fileList(), ftp, 3) ? 3 : 4;
 }
 
 int Transfers::CompareTreeStamps(const QString& local, const QString& ftp)
@@ -610,16 +610,16 @@ void Transfers::DownloadSelection()
         return;
     m_report.resetCounts();
     m_report.show();
-    m_report.setLabel22(QStringLiteral("ファイルダウンロード実行中"));
+    m_report.setCaption(QStringLiteral("ファイルダウンロード実行中"));
     m_report.ShowTransferCounts();
     QCoreApplication::processEvents();
     m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ中"));
-    m_report.setText7(QStringLiteral("ファイルダウンロード"));
+    m_report.setCurrentFile(QStringLiteral("ファイルダウンロード"));
 
     // A stop in the file pass ends the files only; the selected folders still come.
     downloadFilesPass();
-    PaneListModel* list = m_remotePane.ListView1();
-    QItemSelectionModel* selection = m_remotePane.ListView1Selection();
+    PaneListModel* list = m_remotePane.fileList();
+    QItemSelectionModel* selection = m_remotePane.fileSelection();
     const int rows = list->rowCount();
     QStringList folders;
     QList<QPersistentModelIndex> folderRows;
@@ -640,7 +640,7 @@ void Transfers::DownloadSelection()
     m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ終了"));
     m_report.resetCounts();
     m_report.ShowTransferCounts();
-    m_report.setLabel22(StatusReport::defaultCaption());
+    m_report.setCaption(StatusReport::defaultCaption());
     m_report.hide();
 }
 
@@ -653,8 +653,8 @@ void Transfers::DownloadFiles()
 
 bool Transfers::downloadFilesPass()
 {
-    PaneListModel* list = m_remotePane.ListView1();
-    QItemSelectionModel* selection = m_remotePane.ListView1Selection();
+    PaneListModel* list = m_remotePane.fileList();
+    QItemSelectionModel* selection = m_remotePane.fileSelection();
     const int rows = list->rowCount();
     int candidates = 0;
     for (int i = 0; i < rows; ++i)
@@ -674,13 +674,13 @@ bool Transfers::downloadFilesPass()
             continue;
         }
         const int r = CompareWithLocal(i);
-        if (m_option1 != 1 && r != 2 && r != 4) {
+        if (m_transferRule != 1 && r != 2 && r != 4) {
             setIconKey(list, i, IconKeys::Leaf3);
             stepRun(0, 1);
             continue;
         }
         m_modeRules.SetTransferMode(name);
-        m_report.setText7(name);
+        m_report.setCurrentFile(name);
         const bool ok = FtpGetFileConv(
             m_remotePane.FtpHandle(), onServer(name), folder + u'/' + name, false, 32, m_state.TransferMode, 0);
         if (ok) {
@@ -729,9 +729,9 @@ bool Transfers::downloadTreePass(const QString& folder)
         addStatus(QStringLiteral("不正な名前のため飛ばしました:") + folder);
         return false;
     }
-    const QString txtDir = m_remotePane.TxtDir().trimmed();
+    const QString txtDir = m_remotePane.folderText().trimmed();
     const QString host = m_remotePane.hostName();
-    m_remotePane.TreeView3()->clear();
+    m_remotePane.folderTree()->clear();
     m_ftpTreeFrameShown = true;
     Q_EMIT ftpTreeFrameRequested(true);
     m_report.FileCount = 0;
@@ -744,10 +744,10 @@ bool Transfers::downloadTreePass(const QString& folder)
         return stopped;
     };
 
-    const QString caption = m_report.Label22();
+    const QString caption = m_report.caption();
     const bool walked = m_remotePane.ExpandFtpTree(true, folder);
     // The walk puts its own caption up and takes it down again.
-    m_report.setLabel22(caption);
+    m_report.setCaption(caption);
     if (!walked) {
         // Stopped during the walk: a half-known tree is not downloaded.
         addStatus(QStringLiteral("フォルダーのダウンロードを中止しました:") + folder);
@@ -758,7 +758,7 @@ bool Transfers::downloadTreePass(const QString& folder)
     m_report.FolderCount = 0;
     m_report.ShowTransferCounts();
 
-    QStandardItemModel* tree = m_remotePane.TreeView3();
+    QStandardItemModel* tree = m_remotePane.folderTree();
     const std::vector<QStandardItem*> nodes = treeOrder(tree);
     closeOpenNodes(nodes);
 
@@ -787,7 +787,7 @@ bool Transfers::downloadTreePass(const QString& folder)
         }
     }
 
-    QItemSelectionModel* selection = m_remotePane.TreeView3Selection();
+    QItemSelectionModel* selection = m_remotePane.folderTreeSelection();
     bool stopped = false;
     for (QStandardItem* node : nodes) {
         if (nodeIcon(node) != IconKeys::Leaf)
@@ -804,7 +804,7 @@ bool Transfers::downloadTreePass(const QString& folder)
             m_modeRules.SetTransferMode(key);
             const QString localStamp = FileStampText(localPath, QStringLiteral("DIR"));
             if (localStamp < ftpNodeStamp(node)) {
-                m_report.setText7(remotePath);
+                m_report.setCurrentFile(remotePath);
                 // The walk's size spares the SIZE round trip of each file.
                 FtpConnection* c = m_remotePane.FtpHandle();
                 if (c)
@@ -855,28 +855,28 @@ void Transfers::UploadSelection()
     Q_EMIT localTreeFrameRequested(true);
     m_report.show();
     m_report.resetCounts();
-    m_report.setText7(QStringLiteral("ファイルアップロード中"));
-    const bool watching = m_timer1 && m_timer1->isActive();
-    if (m_timer1)
-        m_timer1->stop();
+    m_report.setCurrentFile(QStringLiteral("ファイルアップロード中"));
+    const bool watching = m_connectionWatch && m_connectionWatch->isActive();
+    if (m_connectionWatch)
+        m_connectionWatch->stop();
     m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ中"));
 
     if (!uploadFilesPass())
         uploadTreePass();
 
     m_remotePane.RefreshFtpPanes();
-    if (m_timer1 && watching && m_remotePane.FtpHandle())
-        m_timer1->start();
+    if (m_connectionWatch && watching && m_remotePane.FtpHandle())
+        m_connectionWatch->start();
     // The server listing emptied the local side of the record: list the folder again, and keep
     // the marks of this run on the rebuilt rows so the user sees what was sent.
-    PaneListModel* list = m_localPane.ListView2();
+    PaneListModel* list = m_localPane.fileList();
     QHash<QString, QString> marks;
     for (int i = 0; i < list->rowCount(); ++i) {
         const QString key = iconKey(list, i);
         if (key == IconKeys::Leaf2 || key == IconKeys::Leaf3)
             marks.insert(cellText(list, i, 0), key);
     }
-    const QString localFolder = m_localPane.TxtDir2().trimmed();
+    const QString localFolder = m_localPane.folderText().trimmed();
     m_localPane.ListLocalFolder(localFolder);
     m_localPane.FillLocalList(localFolder);
     for (int i = 0; i < list->rowCount() && !marks.isEmpty(); ++i) {
@@ -897,8 +897,8 @@ void Transfers::UploadFiles()
 
 bool Transfers::uploadFilesPass()
 {
-    PaneListModel* list = m_localPane.ListView2();
-    QItemSelectionModel* selection = m_localPane.ListView2Selection();
+    PaneListModel* list = m_localPane.fileList();
+    QItemSelectionModel* selection = m_localPane.fileSelection();
     const int rows = list->rowCount();
     auto isFileRow = [list](int i) {
         const QString key = iconKey(list, i);
@@ -910,7 +910,7 @@ bool Transfers::uploadFilesPass()
     stepRun(candidates, 0);
 
     const QString folder = QDir::currentPath();
-    const bool overwrite = m_option1 == 1;
+    const bool overwrite = m_transferRule == 1;
     for (int i = 0; i < rows && i < list->rowCount(); ++i) {
         if (isRowSelected(selection, i)) {
             if (isFileRow(i)) {
@@ -924,7 +924,7 @@ bool Transfers::uploadFilesPass()
                     if (!overwrite && r != 1 && r != 3) {
                         setIconKey(list, i, IconKeys::Leaf3);
                     } else {
-                        m_report.setText7(name);
+                        m_report.setCurrentFile(name);
                         const bool ok = FtpPutFileConv(
                             m_remotePane.FtpHandle(), folder + u'/' + name, onServer(ftpName), m_state.TransferMode, 0);
                         noteUpload(onServer(ftpName), ok);
@@ -933,7 +933,7 @@ bool Transfers::uploadFilesPass()
                             writeLog(QStringLiteral("<ファイルアップロード>"), overwrite ? details + u' ' : details,
                                 QStringLiteral("</ファイルアップロード>"));
                             addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:") + name);
-                            m_report.setText9(uploadCounts(false));
+                            m_report.setCountsText(uploadCounts(false));
                             ++m_report.FileCount;
                             ++m_report.FileTotal;
                             setIconKey(list, i, IconKeys::Leaf2);
@@ -977,8 +977,8 @@ void Transfers::UploadTree()
 
 bool Transfers::uploadTreePass()
 {
-    PaneListModel* list = m_localPane.ListView2();
-    QItemSelectionModel* selection = m_localPane.ListView2Selection();
+    PaneListModel* list = m_localPane.fileList();
+    QItemSelectionModel* selection = m_localPane.fileSelection();
     if (!selection || !selection->hasSelection())
         return false;
     QStringList folders;
@@ -987,12 +987,12 @@ bool Transfers::uploadTreePass()
             folders.append(cellText(list, i, 0));
     }
 
-    const QString localDir = m_localPane.TxtDir2().trimmed();
-    if (m_remotePane.TxtDir().trimmed().isEmpty())
-        m_remotePane.setTxtDir(m_state.CurrentFtpPath);
+    const QString localDir = m_localPane.folderText().trimmed();
+    if (m_remotePane.folderText().trimmed().isEmpty())
+        m_remotePane.setFolderText(m_state.CurrentFtpPath);
 
     Q_EMIT localTreeFrameRequested(true);
-    QStandardItemModel* tree = m_localPane.TreeView1();
+    QStandardItemModel* tree = m_localPane.folderTree();
     tree->clear();
     auto* root = new QStandardItem(localDir);
     root->setData(localDir, ItemRoles::NodeKeyRole);
@@ -1035,9 +1035,9 @@ bool Transfers::uploadTreePass()
             // A folder made just now holds nothing: its files need no listing to compare with.
             rememberEmptyServerFolder(made);
             writeLog(QStringLiteral("<フォルダ作成>"), made + u' ', QStringLiteral("</フォルダ作成>"));
-            m_report.setText7(QStringLiteral("ﾌｫﾙﾀﾞｰ:") + made + QStringLiteral(" 作成"));
+            m_report.setCurrentFile(QStringLiteral("ﾌｫﾙﾀﾞｰ:") + made + QStringLiteral(" 作成"));
             addStatus(QStringLiteral("フォルダー作成:") + made);
-            m_report.setText9(uploadCounts(false));
+            m_report.setCountsText(uploadCounts(false));
             ++m_report.FolderCount;
         }
         if (yieldAndCheckStop())
@@ -1051,8 +1051,8 @@ bool Transfers::uploadTreePass()
     m_report.FileTotal += files;
     stepRun(files, 0);
 
-    const bool overwrite = m_option1 == 1;
-    QItemSelectionModel* treeSelection = m_localPane.TreeView1Selection();
+    const bool overwrite = m_transferRule == 1;
+    QItemSelectionModel* treeSelection = m_localPane.folderTreeSelection();
     for (QStandardItem* node : nodes) {
         if (nodeIcon(node) != IconKeys::Leaf)
             continue;
@@ -1096,8 +1096,8 @@ bool Transfers::uploadTreePass()
             writeLog(QStringLiteral("<ファイル書込>"), localPath + QStringLiteral("→") + ftpPath + u' ',
                 QStringLiteral("</ファイル書込>"));
             addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:") + ftpPath);
-            m_report.setText7(QStringLiteral("ﾌｧｲﾙUP:") + ftpPath);
-            m_report.setText9(uploadCounts(true));
+            m_report.setCurrentFile(QStringLiteral("ﾌｧｲﾙUP:") + ftpPath);
+            m_report.setCountsText(uploadCounts(true));
             ++m_report.FileCount;
         } else if (cancelled()) {
             node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
@@ -1106,8 +1106,8 @@ bool Transfers::uploadTreePass()
             writeLog(QStringLiteral("<ファイル書込失敗>"), localPath + QStringLiteral("→") + ftpPath + u' ',
                 QStringLiteral("</ファイル書込失敗>"));
             addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ失敗:") + ftpPath);
-            m_report.setText7(QStringLiteral("ﾌｧｲﾙUP失敗:") + ftpPath);
-            m_report.setText9(uploadCounts(true));
+            m_report.setCurrentFile(QStringLiteral("ﾌｧｲﾙUP失敗:") + ftpPath);
+            m_report.setCountsText(uploadCounts(true));
             ++m_report.FileCount;
             if (connectionLost()) {
                 stopped = true;

@@ -42,11 +42,11 @@ public:
         QObject* parent = nullptr);
     ~Transfers() override;
 
-    // `Option1`: 0 "更新" (the default: only missing or newer files), 1 "上書" (every selected file).
-    int Option1() const { return m_option1; }
-    void setOption1(int index);
+    // `transferRule`: 0 "更新" (the default: only missing or newer files), 1 "上書" (every selected file).
+    int transferRule() const { return m_transferRule; }
+    void setTransferRule(int index);
     // The connection watch, paused while an upload runs. May be null.
-    void setTimer1(QTimer* timer) { m_timer1 = timer; }
+    void setConnectionWatch(QTimer* timer) { m_connectionWatch = timer; }
     // "Today" of the stamp year rules.
     void setClock(Clock clock) { m_clock = std::move(clock); }
 
@@ -64,7 +64,7 @@ public:
     // "yyyy/mm/dd hh:mm" of a local ("DIR") or server ("FTP") file, "" when not found.
     QString FileStampText(const QString& path, const QString& kind);
     // The single-file get: the engine's getFile, through a temporary file and the EUC-JP to
-    // Shift-JIS conversion when `flags` is 1 (ASCII) and Check11(1) is on. No message on failure.
+    // Shift-JIS conversion when `flags` is 1 (ASCII) and codeConversion(1) is on. No message on failure.
     bool FtpGetFileConv(FtpConnection* connection, const QString& remote, const QString& local, bool failIfExists,
         int attributes, int flags, int context);
 
@@ -81,7 +81,7 @@ public:
     // 1 only local, 2 only on the server, 3 local newer, 4 server newer, 5 equal, 0 neither found.
     int CompareTreeStamps(const QString& local, const QString& ftp);
     // The single-file put, through the Shift-JIS to EUC-JP conversion when `flags` is 1 (ASCII)
-    // and Check11(0) is on. A failed transfer is reported by ShowWinInetError (unless suppressed).
+    // and codeConversion(0) is on. A failed transfer is reported by ShowWinInetError (unless suppressed).
     bool FtpPutFileConv(FtpConnection* connection, const QString& local, const QString& remote, int flags, int context);
     // Stores the text view's contents `text` on the server as `ftpName` (the view's name box).
     void UpdateRemoteFile(const QString& text, const QString& ftpName);
@@ -146,8 +146,8 @@ private:
     Dialogs& m_dialogs;
     StatusReport& m_report;
     Clock m_clock = systemNow;
-    QTimer* m_timer1 = nullptr;
-    int m_option1 = 0;
+    QTimer* m_connectionWatch = nullptr;
+    int m_transferRule = 0;
     bool m_running = false;
     bool m_ftpTreeFrameShown = false;
 

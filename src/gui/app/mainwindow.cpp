@@ -206,14 +206,14 @@ void MainWindow::createMenus()
         a->setEnabled(false);
     connect(mrog1, &QAction::triggered, this, [this] {
         placePanel(m_frame14);
-        m_frame14->Mrog1_Click();
+        m_frame14->showLog();
     });
     connect(mrog2, &QAction::triggered, this, [this] { openPanel(m_frame19); });
     connect(mrog5, &QAction::triggered, this, [this] {
         auto* frame13 = m_central->findChild<CodeConversionPanel*>(QString(), Qt::FindDirectChildrenOnly);
         if (!frame13)
             frame13 = new CodeConversionPanel(
-                *m_dialogs, [this] { return m_localPane->TxtDir2(); }, m_central);
+                *m_dialogs, [this] { return m_localPane->folderText(); }, m_central);
         frame13->open();
     });
 
@@ -268,7 +268,7 @@ QWidget* MainWindow::createFtpSide()
     profileLabel->setObjectName(QStringLiteral("List1Label"));
     m_list1Combo = new QComboBox(side);
     m_list1Combo->setObjectName(QStringLiteral("List1Combo"));
-    m_list1Combo->setModel(m_options->List1());
+    m_list1Combo->setModel(m_options->profileNameModel());
     m_list1Combo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_list1Combo->setMinimumContentsLength(10);
     m_list1Combo->setToolTip(QStringLiteral("接続するサーバー"));
@@ -291,15 +291,15 @@ QWidget* MainWindow::createFtpSide()
 
     m_ftpPane = new FtpPane(*m_remotePane, side);
     QWidget* list = m_ftpPane;
-    m_txtDir = m_ftpPane->TxtDir();
-    m_listView1 = m_ftpPane->ListView1();
+    m_folderText = m_ftpPane->pathBox();
+    m_fileList = m_ftpPane->fileView();
     // Narrow columns, so that the first four fit in half of the first window width.
-    m_listView1->header()->resizeSection(0, 150);
-    m_listView1->header()->resizeSection(1, 70);
-    m_listView1->header()->resizeSection(2, 50);
-    m_listView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_listView1, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint& pos) { m_Mm1->exec(m_listView1->viewport()->mapToGlobal(pos)); });
+    m_fileList->header()->resizeSection(0, 150);
+    m_fileList->header()->resizeSection(1, 70);
+    m_fileList->header()->resizeSection(2, 50);
+    m_fileList->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_fileList, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& pos) { m_Mm1->exec(m_fileList->viewport()->mapToGlobal(pos)); });
 
     m_ftpSplitter = new QSplitter(Qt::Vertical, side);
     m_ftpSplitter->setObjectName(QStringLiteral("ftpSplitter"));
@@ -329,9 +329,9 @@ void MainWindow::createCentralArea()
     m_localTreeArea->setObjectName(QStringLiteral("localTreeArea"));
     m_localTreeArea->setMinimumHeight(60);
     m_localPaneWidget = new LocalPaneWidget(*m_localPane, localSide);
-    m_localPaneWidget->ListView2()->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(m_localPaneWidget->ListView2(), &QWidget::customContextMenuRequested, this,
-        [this](const QPoint& pos) { m_Mm1->exec(m_localPaneWidget->ListView2()->viewport()->mapToGlobal(pos)); });
+    m_localPaneWidget->fileView()->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_localPaneWidget->fileView(), &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& pos) { m_Mm1->exec(m_localPaneWidget->fileView()->viewport()->mapToGlobal(pos)); });
     m_localSplitter = new QSplitter(Qt::Vertical, localSide);
     m_localSplitter->setObjectName(QStringLiteral("localSplitter"));
     m_localSplitter->setChildrenCollapsible(false);
@@ -341,7 +341,7 @@ void MainWindow::createCentralArea()
     m_localSplitter->setStretchFactor(1, 2);
     m_localSplitter->setSizes({ 150, 300 });
     // Narrow columns, so that all four fit in half of the first window width.
-    QHeaderView* localHeader = m_localPaneWidget->ListView2()->header();
+    QHeaderView* localHeader = m_localPaneWidget->fileView()->header();
     localHeader->resizeSection(0, 150);
     localHeader->resizeSection(1, 70);
     localHeader->resizeSection(2, 50);
@@ -442,7 +442,7 @@ void MainWindow::createPanels()
 
     auto* ftpTree = new FtpTreePanel(*m_remotePane, m_central);
     m_frame20 = ftpTree;
-    m_treeView3 = ftpTree->TreeView3();
+    m_folderTree = ftpTree->treeView();
 
     // The status report of transfers and deletes; it travels under a dragged tree panel.
     m_frame27 = new StatusWindow(*m_statusReport, m_central);
@@ -450,7 +450,7 @@ void MainWindow::createPanels()
     m_frame20->setDockedBelow(m_frame27);
 
     // The file-operation menu pops up on both trees as on both lists.
-    for (QTreeView* view : { m_frame3->TreeView1(), m_treeView3 }) {
+    for (QTreeView* view : { m_frame3->treeView(), m_folderTree }) {
         view->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(view, &QWidget::customContextMenuRequested, this,
             [this, view](const QPoint& pos) { m_Mm1->exec(view->viewport()->mapToGlobal(pos)); });
@@ -499,8 +499,8 @@ void MainWindow::createTimers()
         t->setInterval(interval);
         return t;
     };
-    m_timer1 = timer("Timer1", 10000);
-    connect(m_timer1, &QTimer::timeout, this, &MainWindow::Timer1_Timer);
+    m_connectionWatch = timer("Timer1", 10000);
+    connect(m_connectionWatch, &QTimer::timeout, this, &MainWindow::onConnectionWatchTick);
     // Never ticks until the link checker gives it 1000 ms and starts it.
     m_timer2 = timer("Timer2", 0);
     m_timer3 = timer("Timer3", 10000);
@@ -509,30 +509,30 @@ void MainWindow::createTimers()
         // The scheduled session replay comes with the schedule.
         m_timer3->start();
     });
-    m_timer4 = timer("Timer4", 500);
-    connect(m_timer4, &QTimer::timeout, this, [this] {
+    m_moveUpTimer = timer("Timer4", 500);
+    connect(m_moveUpTimer, &QTimer::timeout, this, [this] {
         m_remotePane->setMoveUpFlag(true);
-        m_timer4->stop();
+        m_moveUpTimer->stop();
     });
-    m_timer4->start();
+    m_moveUpTimer->start();
     m_timerMessage = timer("TimerMessage", 10);
 }
 
 void MainWindow::connectCore()
 {
-    m_localPane->setOptionCheck([this](int index) { return m_options->Check10(index); });
-    connect(m_options.get(), &Options::Check10Changed, this, [this](int index, bool) {
+    m_localPane->setOptionCheck([this](int index) { return m_options->viewOption(index); });
+    connect(m_options.get(), &Options::viewOptionChanged, this, [this](int index, bool) {
         if (index > 1)
             return;
         m_localPane->RefreshLocalPanes();
         m_localPane->ColourLocalList();
     });
     connect(m_list1Combo, &QComboBox::activated, this, &MainWindow::selectProfile);
-    connect(m_profiles.get(), &Profiles::List1IndexChanged, m_list1Combo, &QComboBox::setCurrentIndex);
-    connect(m_profiles.get(), &Profiles::showInTxtDir, m_remotePane.get(), &RemotePane::setTxtDir);
+    connect(m_profiles.get(), &Profiles::selectedProfileRowChanged, m_list1Combo, &QComboBox::setCurrentIndex);
+    connect(m_profiles.get(), &Profiles::showInFtpFolderText, m_remotePane.get(), &RemotePane::setFolderText);
     connectRemotePane();
     connect(m_profiles.get(), &Profiles::localFolderSelected, this, [this](const QString& folder) {
-        m_localPane->setTxtDir2(folder);
+        m_localPane->setFolderText(folder);
         if (m_localPane->ListLocalFolder(folder))
             m_localPane->FillLocalList(folder);
         m_localPane->ColourLocalList();
@@ -540,13 +540,13 @@ void MainWindow::connectCore()
     // Registering, deleting and restoring change the names: the combo box keeps the selected
     // profile (not a row of its own choosing) and the profile menu follows.
     auto followList1 = [this] {
-        m_list1Combo->setCurrentIndex(m_profiles->List1Index());
+        m_list1Combo->setCurrentIndex(m_profiles->selectedProfileRow());
         addProfileMenuItems();
     };
-    connect(m_options->List1(), &QAbstractItemModel::rowsInserted, this, followList1);
-    connect(m_options->List1(), &QAbstractItemModel::rowsRemoved, this, followList1);
-    connect(m_options->List1(), &QAbstractItemModel::dataChanged, this, followList1);
-    connect(m_options->List1(), &QAbstractItemModel::modelReset, this, followList1);
+    connect(m_options->profileNameModel(), &QAbstractItemModel::rowsInserted, this, followList1);
+    connect(m_options->profileNameModel(), &QAbstractItemModel::rowsRemoved, this, followList1);
+    connect(m_options->profileNameModel(), &QAbstractItemModel::dataChanged, this, followList1);
+    connect(m_options->profileNameModel(), &QAbstractItemModel::modelReset, this, followList1);
     // Queued: the failure is shown after the operation that wrote the entry, not in its middle.
     connect(
         m_activityLog.get(), &ActivityLog::writeFailed, this,
@@ -638,17 +638,17 @@ void MainWindow::setMoveUpFlag(bool on) { m_remotePane->setMoveUpFlag(on); }
 void MainWindow::connectRemotePane()
 {
     RemotePane* pane = m_remotePane.get();
-    pane->setTimers(m_timer1, m_timer4);
-    connect(m_cmdConnect, &QPushButton::clicked, pane, &RemotePane::cmdConnect_Click);
-    connect(m_cmdDisconnect, &QPushButton::clicked, pane, &RemotePane::cmdDisconnect_Click);
+    pane->setTimers(m_connectionWatch, m_moveUpTimer);
+    connect(m_cmdConnect, &QPushButton::clicked, pane, &RemotePane::onConnectClicked);
+    connect(m_cmdDisconnect, &QPushButton::clicked, pane, &RemotePane::onDisconnectClicked);
     connect(pane, &RemotePane::controlsChanged, this, [this, pane] {
-        m_cmdConnect->setEnabled(pane->cmdConnectEnabled());
+        m_cmdConnect->setEnabled(pane->connectEnabled());
         for (QPushButton* b : { m_cmdDisconnect, m_cmdGet, m_cmdPut })
             b->setEnabled(pane->connectedCommandsEnabled());
         // The profile list of the main window and that of the server panel.
         for (QWidget* list1 : m_central->findChildren<QWidget*>(QStringLiteral("List1")))
-            list1->setEnabled(pane->List1Enabled());
-        m_list1Combo->setEnabled(pane->List1Enabled());
+            list1->setEnabled(pane->profileChoiceEnabled());
+        m_list1Combo->setEnabled(pane->profileChoiceEnabled());
     });
     connect(pane, &RemotePane::pictureRequested, m_picture1, &ConnectionIndicator::showPicture);
     connect(pane, &RemotePane::pictureStepRequested, m_picture1, &ConnectionIndicator::step);
@@ -664,17 +664,17 @@ void MainWindow::connectRemotePane()
             m_statusPanels[2]->setText(files);
             m_statusPanels[3]->setText(size);
         });
-    connect(pane, &RemotePane::statusPanel1Changed, m_statusPanels[0], &QLabel::setText);
+    connect(pane, &RemotePane::firstStatusPanelChanged, m_statusPanels[0], &QLabel::setText);
     // A tree walk reports through the status window too.
-    connect(pane, &RemotePane::statusTitleChanged, m_statusReport.get(), &StatusReport::setLabel22);
-    connect(pane, &RemotePane::statusTextChanged, m_statusReport.get(), &StatusReport::setText7);
-    connect(m_options.get(), &Options::Check10Changed, this, [pane](int index, bool) {
+    connect(pane, &RemotePane::statusTitleChanged, m_statusReport.get(), &StatusReport::setCaption);
+    connect(pane, &RemotePane::statusTextChanged, m_statusReport.get(), &StatusReport::setCurrentFile);
+    connect(m_options.get(), &Options::viewOptionChanged, this, [pane](int index, bool) {
         if (index == 1)
             pane->ColourFtpList();
     });
 }
 
-void MainWindow::Timer1_Timer() { m_remotePane->Timer1_Timer(); }
+void MainWindow::onConnectionWatchTick() { m_remotePane->onConnectionWatchTick(); }
 
 void MainWindow::watchTick(bool probeSucceeded) { m_remotePane->watchTick(probeSucceeded); }
 

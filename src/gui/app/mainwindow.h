@@ -94,7 +94,7 @@ public:
     void setInitialCommandState();
 
     // The connection watch (`Timer1`), every 10 s while connected.
-    void Timer1_Timer();
+    void onConnectionWatchTick();
     // One tick of the watch with the probe's outcome: the indicator steps on, or the watch stops,
     // the status list gets "接続終了" and the connection is made again.
     void watchTick(bool probeSucceeded);
@@ -114,10 +114,10 @@ public:
     ActivityLog& activityLog() { return *m_activityLog; }
     ListingRecord& listingRecord() { return *m_listingRecord; }
     LocalPane& localPane() { return *m_localPane; }
-    // The FTP pane: the connection, `TxtDir`, `ListView1` and `TreeView3`.
+    // The FTP pane: the connection, `folderText`, `fileList` and `folderTree`.
     RemotePane& remotePane() { return *m_remotePane; }
     QtDialogs& dialogs() { return *m_dialogs; }
-    // Downloads and uploads (`cmdGet`, `cmdPut`, `Option1`, the status window).
+    // Downloads and uploads (`cmdGet`, `cmdPut`, `transferRule`, the status window).
     Transfers& transfers() { return *m_transfers; }
     // Deleting, making folders and changing permissions on both sides.
     Deletes& deletes() { return *m_deletes; }
@@ -134,7 +134,7 @@ public:
     void M1_Click(int index);
     void mh_Click(int index);
     void Toolbar1_ButtonClick(const QString& key);
-    // A double-click on a file row of `ListView2`: a program with the user's execute bit is run
+    // A double-click on a file row of `fileList`: a program with the user's execute bit is run
     // after a question, any other file is opened.
     void ListView2_DblClick(int row);
     // Opens a file of the local pane's folder: pictures and text in `FrmPic`, PDF by the desktop.
@@ -204,7 +204,7 @@ private:
 
     // Start-up steps.
     void selectLastProfile();
-    // The profile menu items from index 5 on, rebuilt whenever List1 changes.
+    // The profile menu items from index 5 on, rebuilt whenever profileNameModel changes.
     void addProfileMenuItems();
     QString welcomeLine() const;
     void loadLinkList();
@@ -212,7 +212,7 @@ private:
     bool runCommandLine(const CommandLineRequest& request);
     void openCommandLinePath(const CommandLineRequest& request);
 
-    // Selects a profile in `List1`, as a click on its name does.
+    // Selects a profile in `profileNameModel`, as a click on its name does.
     void selectProfile(int row);
 
     void removeTemporaryFiles();
@@ -265,18 +265,18 @@ private:
     QWidget* m_localTreeArea = nullptr;
     QWidget* m_ftpTreeArea = nullptr;
     LocalPaneWidget* m_localPaneWidget = nullptr;
-    // A second view of the profile names (`List1` proper is on the server settings panel), for
+    // A second view of the profile names (`profileNameModel` proper is on the server settings panel), for
     // choosing the server beside the connect button.
     QComboBox* m_list1Combo = nullptr;
     QPushButton* m_cmdConnect = nullptr;
     QPushButton* m_cmdDisconnect = nullptr;
     QPushButton* m_cmdGet = nullptr;
     QPushButton* m_cmdPut = nullptr;
-    QRadioButton* m_option1[2] = {};
+    QRadioButton* m_transferRule[2] = {};
     ConnectionIndicator* m_picture1 = nullptr;
     FtpPane* m_ftpPane = nullptr;
-    QLineEdit* m_txtDir = nullptr;
-    QTreeView* m_listView1 = nullptr;
+    QLineEdit* m_folderText = nullptr;
+    QTreeView* m_fileList = nullptr;
     QListView* m_lstStates = nullptr;
     QLabel* m_statusPanels[4] = {};
     // The report's panel texts last shown, and the timer that coalesces its changes.
@@ -290,7 +290,7 @@ private:
     // Panels.
     LocalTreePanel* m_frame3 = nullptr;
     MovablePanel* m_frame20 = nullptr;
-    QTreeView* m_treeView3 = nullptr;
+    QTreeView* m_folderTree = nullptr;
     MovablePanel* m_frame27 = nullptr;
     ServerPanel* m_frame1 = nullptr;
     ModePanel* m_frame4 = nullptr;
@@ -304,10 +304,10 @@ private:
     bool m_frame3Docked = true;
     bool m_frame20Docked = true;
 
-    QTimer* m_timer1 = nullptr;
+    QTimer* m_connectionWatch = nullptr;
     QTimer* m_timer2 = nullptr;
     QTimer* m_timer3 = nullptr;
-    QTimer* m_timer4 = nullptr;
+    QTimer* m_moveUpTimer = nullptr;
     QTimer* m_timerMessage = nullptr;
     CompanionLink* m_companionLink = nullptr;
 

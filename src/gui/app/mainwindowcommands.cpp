@@ -41,9 +41,9 @@ void MainWindow::createCommands()
 {
     m_paneCommands = std::make_unique<PaneCommands>(
         m_state, *m_localPane, *m_remotePane, *m_modeRules, *m_transfers, *m_activityLog, *m_statusLines, *m_dialogs);
-    m_paneCommands->setTimer1(m_timer1);
+    m_paneCommands->setConnectionWatch(m_connectionWatch);
     connect(&m_paneCommands->menuState(), &MenuState::changed, this, &MainWindow::applyMenuState);
-    connect(m_paneCommands.get(), &PaneCommands::statusPanel1Requested, this,
+    connect(m_paneCommands.get(), &PaneCommands::firstStatusPanelRequested, this,
         [this](const QString& text) { m_statusReport->setStatusPanel(0, text); });
     connect(m_paneCommands.get(), &PaneCommands::busyChanged, this, [](bool busy) {
         if (busy)
@@ -52,9 +52,9 @@ void MainWindow::createCommands()
             QApplication::restoreOverrideCursor();
     });
 
-    QTreeView* listView2 = m_localPaneWidget->ListView2();
-    m_paneMouse = new PaneMouse(*m_paneCommands, m_listView1, listView2, m_frame3->TreeView1(), m_treeView3, this);
-    m_paneKeys = new PaneKeys(*m_paneCommands, m_listView1, listView2, m_frame3->TreeView1(), m_treeView3, this);
+    QTreeView* listView2 = m_localPaneWidget->fileView();
+    m_paneMouse = new PaneMouse(*m_paneCommands, m_fileList, listView2, m_frame3->treeView(), m_folderTree, this);
+    m_paneKeys = new PaneKeys(*m_paneCommands, m_fileList, listView2, m_frame3->treeView(), m_folderTree, this);
     // The keys do what the menu offers for the pane, nothing more.
     connect(m_paneKeys, &PaneKeys::deleteRequested, this, [this] {
         if (m_M1[6]->isEnabled())
@@ -78,7 +78,7 @@ void MainWindow::createCommands()
         connect(m_mh[i], &QAction::triggered, this, [this, i] { mh_Click(i); });
     }
     // The FTP list's pop-up clears the drop highlight afterwards.
-    connect(m_Mm1, &QMenu::aboutToHide, m_listView1, [this] { m_listView1->viewport()->update(); });
+    connect(m_Mm1, &QMenu::aboutToHide, m_fileList, [this] { m_fileList->viewport()->update(); });
 
     // Double-clicks on folders are the local pane's own; files come here.
     connect(m_localPaneWidget, &LocalPaneWidget::fileRowDoubleClicked, this, &MainWindow::ListView2_DblClick);
@@ -87,8 +87,8 @@ void MainWindow::createCommands()
     m_frmPic->setStoreOnServer(
         [this](const QString& text, const QString& ftpName) { m_transfers->UpdateRemoteFile(text, ftpName); });
 
-    m_renamer = new ListRenamer(*m_paneCommands, *m_localPane, m_listView1, m_remotePane->ListView1(), listView2,
-        m_localPane->ListView2(), this);
+    m_renamer = new ListRenamer(*m_paneCommands, *m_localPane, m_fileList, m_remotePane->fileList(), listView2,
+        m_localPane->fileList(), this);
     applyMenuState();
 }
 
@@ -240,7 +240,7 @@ void MainWindow::mh_Click(int index)
 
 void MainWindow::ListView2_DblClick(int row)
 {
-    const PaneListModel* list = m_localPane->ListView2();
+    const PaneListModel* list = m_localPane->fileList();
     if (row < 0 || row >= list->rowCount())
         return;
     if (!IconKeys::isFile(list->index(row, 0).data(ItemRoles::IconKeyRole).toString()))
@@ -248,7 +248,7 @@ void MainWindow::ListView2_DblClick(int row)
     const QString name = list->index(row, 0).data().toString().trimmed();
     if (!PanePaths::isPlainName(name))
         return;
-    const QString folder = m_localPane->TxtDir2().trimmed();
+    const QString folder = m_localPane->folderText().trimmed();
     const QFileInfo file(PanePaths::join(folder, name));
     if (file.isFile() && file.isExecutable()) {
         if (askUser().message(
@@ -262,9 +262,9 @@ void MainWindow::ListView2_DblClick(int row)
 
 void MainWindow::OpenLocalFile(const QString& name)
 {
-    const QString path = PanePaths::join(m_localPane->TxtDir2().trimmed(), name);
+    const QString path = PanePaths::join(m_localPane->folderText().trimmed(), name);
     const QString extension = name.mid(name.lastIndexOf(u'.') + 1).toLower();
-    m_frmPic->Text4()->setText(name);
+    m_frmPic->nameBox()->setText(name);
     if (name.contains(u'.') && MenuState::isPictureName(name)) {
         if (!m_frmPic->showLocalPicture(path))
             askUser().message(

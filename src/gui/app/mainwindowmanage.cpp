@@ -27,10 +27,10 @@ void MainWindow::createManage()
 {
     m_deletes = std::make_unique<Deletes>(
         m_state, *m_remotePane, *m_localPane, *m_statusLines, *m_activityLog, *m_dialogs, *m_statusReport);
-    m_deletes->setTimer1(m_timer1);
+    m_deletes->setConnectionWatch(m_connectionWatch);
     m_folders
         = std::make_unique<Folders>(m_state, *m_remotePane, *m_localPane, *m_statusLines, *m_activityLog, *m_dialogs);
-    m_folders->setTimer1(m_timer1);
+    m_folders->setConnectionWatch(m_connectionWatch);
     m_permissions = std::make_unique<Permissions>(m_state, *m_remotePane, *m_statusLines, *m_activityLog, *m_dialogs);
 
     m_frmCaution = new FrmCaution(m_state, m_central);
@@ -40,14 +40,14 @@ void MainWindow::createManage()
     connect(m_permissions.get(), &Permissions::panelRequested, this, [this] {
         // Over the FTP list, where the files it works on are chosen; never smaller than its
         // boxes need, or a short list squeezes the nine check boxes out of sight.
-        const QSize size = m_listView1->size().expandedTo(m_frame17->minimumSizeHint());
-        QPoint topLeft = m_listView1->mapTo(m_central, QPoint(0, 0));
+        const QSize size = m_fileList->size().expandedTo(m_frame17->minimumSizeHint());
+        QPoint topLeft = m_fileList->mapTo(m_central, QPoint(0, 0));
         topLeft.setX(std::max(0, std::min(topLeft.x(), m_central->width() - size.width())));
         topLeft.setY(std::max(0, std::min(topLeft.y(), m_central->height() - size.height())));
         m_frame17->setGeometry(QRect(topLeft, size));
         m_frame17->showInFront();
     });
-    connect(m_permissions.get(), &Permissions::Text3Appended, m_frame16, &ConsolePanel::appendText3);
+    connect(m_permissions.get(), &Permissions::consoleReply, m_frame16, &ConsolePanel::appendReply);
 
     connect(m_deletes.get(), &Deletes::busyChanged, this, [](bool busy) {
         if (busy)
@@ -78,8 +78,8 @@ void MainWindow::createManage()
                 m_deletes->toggleMark(node);
         });
     };
-    markOnClick(m_treeView3);
-    markOnClick(m_frame3->TreeView1());
+    markOnClick(m_folderTree);
+    markOnClick(m_frame3->treeView());
 }
 
 void MainWindow::deleteInActivePane()

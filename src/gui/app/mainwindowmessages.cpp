@@ -38,10 +38,10 @@ void MainWindow::createMessages()
     command45->hide();
     m_frmPic->body()->addWidget(command45);
     connect(command45, &QPushButton::clicked, this,
-        [this] { m_companionLink->Command45_Click(m_frmPic->RichTextBox2()->toPlainText()); });
+        [this] { m_companionLink->Command45_Click(m_frmPic->textView()->toPlainText()); });
 
     connect(m_companionLink, &CompanionLink::textViewRequested, this,
-        [this](const QString& text) { m_frmPic->RichTextBox2()->setPlainText(text); });
+        [this](const QString& text) { m_frmPic->textView()->setPlainText(text); });
     connect(m_companionLink, &CompanionLink::storeRequested, this, [this](const QString& name, const QString& text) {
         m_frmPic->showServerText(text, name);
         // The contents as they came, not as the view normalised them.
@@ -50,7 +50,7 @@ void MainWindow::createMessages()
 
     // A file row of the FTP list opens in the viewer (folders are the pane's own).
     connect(m_ftpPane, &FtpPane::fileRowDoubleClicked, this,
-        [this](int row) { ViewServerFile(m_remotePane->ListView1()->index(row, 0).data().toString()); });
+        [this](int row) { ViewServerFile(m_remotePane->fileList()->index(row, 0).data().toString()); });
 }
 
 void MainWindow::HookMessages() { m_companionLink->HookMessages(); }
@@ -79,7 +79,7 @@ void MainWindow::ViewServerFile(const QString& name)
     m_activityLog->WriteLog(entry);
     QCoreApplication::processEvents();
 
-    m_frmPic->Text4()->setText(name);
+    m_frmPic->nameBox()->setText(name);
 
     const QString kind = extension.toLower();
     if (kind == QLatin1String("html") || kind == QLatin1String("htm") || kind == QLatin1String("txt")) {
@@ -93,7 +93,7 @@ void MainWindow::ViewServerFile(const QString& name)
             AddStatusLine(QStringLiteral("set text"));
             m_companionLink->sendToEditor(
                 CompanionProtocol::setTextMessage(name, m_frmPic->tag(), m_remotePane->GetCurrentFtpFolder(),
-                    m_companionLink->rb4Handle(), m_frmPic->RichTextBox2()->toPlainText()));
+                    m_companionLink->rb4Handle(), m_frmPic->textView()->toPlainText()));
             m_frmPic->findChild<QPushButton*>(QStringLiteral("Command45"))->setVisible(true);
         }
     } else if (kind == QLatin1String("pdf")) {
@@ -104,7 +104,7 @@ void MainWindow::ViewServerFile(const QString& name)
         || kind == QLatin1String("tif")) {
         if (m_frmPic->showLocalPicture(copy)) {
             m_frmPic->setTag(QStringLiteral("FTP"));
-            m_frmPic->Text4()->setText(name);
+            m_frmPic->nameBox()->setText(name);
             openPanel(m_frmPic);
         }
     }

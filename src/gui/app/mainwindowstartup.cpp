@@ -50,9 +50,9 @@ void MainWindow::Form_Load(const QString& commandLine)
     m_state.TransferMode = 2;
 
     // 3.
-    m_remotePane->setTxtDir(m_profiles->txtftp(0));
+    m_remotePane->setFolderText(m_profiles->field(0));
 
-    // 4, 5. The home folder stands for "c:/": the drive list shows "/", TxtDir2 the home folder,
+    // 4, 5. The home folder stands for "c:/": the drive list shows "/", folderText the home folder,
     //    which is listed and filled. The tree is walked by the commands that work on whole trees.
     m_localPane->showStartFolder();
 
@@ -76,7 +76,7 @@ void MainWindow::Form_Load(const QString& commandLine)
     loadLinkList();
 
     // 15.
-    if (!runCommandLine(parseCommandLine(m_state.CommandLine, m_options->List1()->stringList())))
+    if (!runCommandLine(parseCommandLine(m_state.CommandLine, m_options->profileNameModel()->stringList())))
         return;
 
     // 16.
@@ -87,12 +87,12 @@ void MainWindow::Form_Load(const QString& commandLine)
 
 void MainWindow::selectLastProfile()
 {
-    // The profile shows its name in TxtDir itself.
+    // The profile shows its name in folderText itself.
     if (m_profiles->selectLastProfile() < 0)
         m_list1Combo->setCurrentIndex(-1);
 }
 
-void MainWindow::selectProfile(int row) { m_profiles->List1_Click(row); }
+void MainWindow::selectProfile(int row) { m_profiles->selectProfileRow(row); }
 
 void MainWindow::addProfileMenuItems()
 {
@@ -105,7 +105,7 @@ void MainWindow::addProfileMenuItems()
         it.value()->deleteLater();
         it = m_m2.erase(it);
     }
-    const QStringList names = m_options->List1()->stringList();
+    const QStringList names = m_options->profileNameModel()->stringList();
     int index = m_m2.isEmpty() ? 1 : m_m2.lastKey() + 1;
     for (int i = 0; i < names.size(); ++i, ++index) {
         const QString caption = QStringLiteral(" %1:%2").arg(i).arg(names[i]);
@@ -130,7 +130,7 @@ void MainWindow::m2_Click(int index)
     if (colon < 0)
         return;
     const QString name = caption.mid(colon + 1);
-    const qsizetype row = m_options->List1()->stringList().indexOf(name);
+    const qsizetype row = m_options->profileNameModel()->stringList().indexOf(name);
     if (row < 0)
         return;
     if (m_remotePane->FtpHandle()) {
@@ -169,7 +169,7 @@ bool MainWindow::runCommandLine(const CommandLineRequest& request)
         show();
         QCoreApplication::processEvents();
         selectProfile(request.profileIndex);
-        m_frame1->Command14_Click(0);
+        m_frame1->onOkOrAnonymousClicked(0);
         m_remotePane->ConnectServer();
     }
 
@@ -207,14 +207,14 @@ void MainWindow::openCommandLinePath(const CommandLineRequest& request)
     QString folder = request.folder;
     if (QDir::isRelativePath(folder))
         folder = QDir::cleanPath(QDir(LocalPane::homeFolder()).absoluteFilePath(folder));
-    m_localPane->setTxtDir2(folder);
+    m_localPane->setFolderText(folder);
     if (m_localPane->ListLocalFolder(folder))
         m_localPane->FillLocalList(folder);
     m_localPane->ColourLocalList();
 
-    QTreeView* list = m_localPaneWidget->ListView2();
+    QTreeView* list = m_localPaneWidget->fileView();
     list->clearSelection();
-    PaneListModel* rows = m_localPane->ListView2();
+    PaneListModel* rows = m_localPane->fileList();
     for (int row = 0; row < rows->rowCount(); ++row) {
         const QModelIndex index = rows->index(row, 0);
         if (index.data().toString() != request.name)
@@ -243,7 +243,7 @@ void MainWindow::Form_Unload()
     // 4.
     m_companionLink->sendEnd();
     // 5. The folder-analysis window comes with the help.
-    for (QTimer* t : { m_timer1, m_timer2, m_timer3, m_timer4, m_timerMessage })
+    for (QTimer* t : { m_connectionWatch, m_timer2, m_timer3, m_moveUpTimer, m_timerMessage })
         t->stop();
 }
 

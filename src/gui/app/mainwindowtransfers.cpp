@@ -1,5 +1,5 @@
 // The main window's side of the transfers: the `Transfers` object, the get and put buttons, the
-// overwrite option `Option1`, the status window and the status bar panels it shares with the
+// overwrite option `transferRule`, the status window and the status bar panels it shares with the
 // FTP pane, the tree panels a run shows and hides, and the busy pointer.
 #include "core/app/statusreport.h"
 #include "core/transfer/transfers.h"
@@ -27,7 +27,7 @@ constexpr int StatusBarIntervalMs = 50;
 void MainWindow::connectTransfers()
 {
     Transfers* transfers = m_transfers.get();
-    transfers->setTimer1(m_timer1);
+    transfers->setConnectionWatch(m_connectionWatch);
 
     // "更新" and "上書" under the put and get buttons.
     auto* middle = m_cmdGet->parentWidget();
@@ -46,12 +46,12 @@ void MainWindow::connectTransfers()
         option1->addButton(button, i);
         if (layout)
             layout->insertWidget(at++, button);
-        m_option1[i] = button;
+        m_transferRule[i] = button;
     }
-    m_option1[transfers->Option1() == 1 ? 1 : 0]->setChecked(true);
+    m_transferRule[transfers->transferRule() == 1 ? 1 : 0]->setChecked(true);
     connect(option1, &QButtonGroup::idToggled, transfers, [transfers](int id, bool checked) {
         if (checked)
-            transfers->setOption1(id);
+            transfers->setTransferRule(id);
     });
 
     connect(m_cmdGet, &QPushButton::clicked, transfers, &Transfers::DownloadSelection);

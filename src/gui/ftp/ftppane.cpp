@@ -18,35 +18,35 @@ FtpPane::FtpPane(RemotePane& pane, QWidget* parent)
     : QWidget(parent)
     , m_pane(pane)
     , m_cmdUp(new QToolButton(this))
-    , m_txtDir(new QLineEdit(this))
-    , m_listView1(new QTreeView(this))
+    , m_pathBox(new QLineEdit(this))
+    , m_fileView(new QTreeView(this))
 {
     setObjectName(QStringLiteral("FtpPane"));
     m_cmdUp->setObjectName(QStringLiteral("cmdUp"));
-    m_txtDir->setObjectName(QStringLiteral("TxtDir"));
-    m_listView1->setObjectName(QStringLiteral("ListView1"));
+    m_pathBox->setObjectName(QStringLiteral("TxtDir"));
+    m_fileView->setObjectName(QStringLiteral("ListView1"));
 
     auto* label = new QLabel(QStringLiteral("FTP:"), this);
     label->setObjectName(QStringLiteral("TxtDirLabel"));
-    label->setBuddy(m_txtDir);
+    label->setBuddy(m_pathBox);
     m_cmdUp->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
     m_cmdUp->setToolTip(QStringLiteral("一つ上のフォルダーへ"));
-    m_txtDir->setToolTip(QStringLiteral("FTPサーバーのフォルダー"));
-    m_txtDir->setText(pane.TxtDir());
+    m_pathBox->setToolTip(QStringLiteral("FTPサーバーのフォルダー"));
+    m_pathBox->setText(pane.folderText());
 
-    m_listView1->setModel(pane.ListView1());
-    m_listView1->setSelectionModel(pane.ListView1Selection());
-    auto* delegate = new IconKeyDelegate(m_listView1);
+    m_fileView->setModel(pane.fileList());
+    m_fileView->setSelectionModel(pane.fileSelection());
+    auto* delegate = new IconKeyDelegate(m_fileView);
     delegate->setRightAlignedColumn(1);
-    m_listView1->setItemDelegate(delegate);
-    m_listView1->setRootIsDecorated(false);
-    m_listView1->setUniformRowHeights(true);
-    m_listView1->setAllColumnsShowFocus(true);
-    m_listView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_listView1->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_listView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_listView1->setSortingEnabled(false); // the pane sorts on a header click by itself
-    QHeaderView* header = m_listView1->header();
+    m_fileView->setItemDelegate(delegate);
+    m_fileView->setRootIsDecorated(false);
+    m_fileView->setUniformRowHeights(true);
+    m_fileView->setAllColumnsShowFocus(true);
+    m_fileView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_fileView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_fileView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_fileView->setSortingEnabled(false); // the pane sorts on a header click by itself
+    QHeaderView* header = m_fileView->header();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false);
     header->setStretchLastSection(true);
@@ -60,28 +60,28 @@ FtpPane::FtpPane(RemotePane& pane, QWidget* parent)
     top->setContentsMargins(0, 0, 0, 0);
     top->addWidget(label);
     top->addWidget(m_cmdUp);
-    top->addWidget(m_txtDir, 1);
+    top->addWidget(m_pathBox, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(top);
-    layout->addWidget(m_listView1, 1);
+    layout->addWidget(m_fileView, 1);
 
-    connect(&pane, &RemotePane::TxtDirChanged, m_txtDir, [this](const QString& text) {
-        if (m_txtDir->text() != text)
-            m_txtDir->setText(text);
+    connect(&pane, &RemotePane::folderTextChanged, m_pathBox, [this](const QString& text) {
+        if (m_pathBox->text() != text)
+            m_pathBox->setText(text);
     });
-    connect(m_txtDir, &QLineEdit::textEdited, &pane, &RemotePane::setTxtDir);
-    connect(m_txtDir, &QLineEdit::returnPressed, &pane, &RemotePane::TxtDir_KeyPress);
-    connect(m_cmdUp, &QToolButton::clicked, &pane, &RemotePane::cmdUp_Click);
+    connect(m_pathBox, &QLineEdit::textEdited, &pane, &RemotePane::setFolderText);
+    connect(m_pathBox, &QLineEdit::returnPressed, &pane, &RemotePane::goToTypedFolder);
+    connect(m_cmdUp, &QToolButton::clicked, &pane, &RemotePane::onUpClicked);
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
-        m_pane.ListView1_ColumnClick(m_pane.ListView1()->headerData(section, Qt::Horizontal).toString());
+        m_pane.sortByHeader(m_pane.fileList()->headerData(section, Qt::Horizontal).toString());
         showSortIndicator(m_pane.sortColumn(), m_pane.sortOrder());
     });
     connect(&pane, &RemotePane::sortIndicatorChanged, this, &FtpPane::showSortIndicator);
-    connect(m_listView1, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+    connect(m_fileView, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
         if (!index.isValid())
             return;
-        if (m_pane.ListView1()->isFolderRow(index.row()))
+        if (m_pane.fileList()->isFolderRow(index.row()))
             m_pane.openFtpFolderRow(index.row());
         else
             Q_EMIT fileRowDoubleClicked(index.row());
@@ -90,7 +90,7 @@ FtpPane::FtpPane(RemotePane& pane, QWidget* parent)
 
 void FtpPane::showSortIndicator(int column, Qt::SortOrder order)
 {
-    QHeaderView* header = m_listView1->header();
+    QHeaderView* header = m_fileView->header();
     header->setSortIndicatorShown(column >= 0);
     if (column >= 0)
         header->setSortIndicator(column, order);

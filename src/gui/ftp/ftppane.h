@@ -7,8 +7,8 @@ class QLineEdit;
 class QToolButton;
 class QTreeView;
 
-// The server pane's controls: the up button `cmdUp`, the path box `TxtDir` and the file list
-// `ListView1` (six columns), bound to a RemotePane. The folder tree lives in its own panel
+// The server pane's controls: the up button `cmdUp`, the path box `pathBox` and the file list
+// `fileView` (six columns), bound to a RemotePane. The folder tree lives in its own panel
 // (FtpTreePanel); the connect row belongs to the main window.
 class FtpPane : public QWidget {
     Q_OBJECT
@@ -17,8 +17,8 @@ public:
 
     RemotePane& pane() const { return m_pane; }
     QToolButton* cmdUp() const { return m_cmdUp; }
-    QLineEdit* TxtDir() const { return m_txtDir; }
-    QTreeView* ListView1() const { return m_listView1; }
+    QLineEdit* pathBox() const { return m_pathBox; }
+    QTreeView* fileView() const { return m_fileView; }
 
 Q_SIGNALS:
     // A double-click on a file row (folders open here). Decided before a folder is opened: the
@@ -30,6 +30,6 @@ private:
 
     RemotePane& m_pane;
     QToolButton* m_cmdUp;
-    QLineEdit* m_txtDir;
-    QTreeView* m_listView1;
+    QLineEdit* m_pathBox;
+    QTreeView* m_fileView;
 };

@@ -12,19 +12,19 @@ FtpTreePanel::FtpTreePanel(RemotePane& pane, QWidget* parent)
     : MovablePanel(
         QStringLiteral("Frame20"), QStringLiteral("Label17"), QStringLiteral("FTPサーバーのツリー表示"), parent)
     , m_pane(pane)
-    , m_treeView3(new QTreeView(this))
+    , m_treeView(new QTreeView(this))
 {
-    m_treeView3->setObjectName(QStringLiteral("TreeView3"));
-    m_treeView3->setModel(pane.TreeView3());
-    m_treeView3->setSelectionModel(pane.TreeView3Selection());
-    m_treeView3->setItemDelegate(new IconKeyDelegate(m_treeView3));
-    m_treeView3->setHeaderHidden(true);
-    m_treeView3->setUniformRowHeights(true);
-    m_treeView3->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    body()->addWidget(m_treeView3);
+    m_treeView->setObjectName(QStringLiteral("TreeView3"));
+    m_treeView->setModel(pane.folderTree());
+    m_treeView->setSelectionModel(pane.folderTreeSelection());
+    m_treeView->setItemDelegate(new IconKeyDelegate(m_treeView));
+    m_treeView->setHeaderHidden(true);
+    m_treeView->setUniformRowHeights(true);
+    m_treeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    body()->addWidget(m_treeView);
     resize(300, 360);
-    connect(m_treeView3, &QTreeView::clicked, this,
-        [this](const QModelIndex& index) { m_pane.TreeView3_NodeClick(m_pane.TreeView3()->itemFromIndex(index)); });
+    connect(m_treeView, &QTreeView::clicked, this,
+        [this](const QModelIndex& index) { m_pane.onFolderTreeNodeClicked(m_pane.folderTree()->itemFromIndex(index)); });
 }
 
 void FtpTreePanel::showEvent(QShowEvent* event)

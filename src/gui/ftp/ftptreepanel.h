@@ -6,13 +6,13 @@ class RemotePane;
 class QTreeView;
 
 // The movable panel `Frame20` ("FTPサーバーのツリー表示") holding the server folder tree
-// `TreeView3`. A click on a walked folder's node lists that folder.
+// `treeView`. A click on a walked folder's node lists that folder.
 class FtpTreePanel : public MovablePanel {
     Q_OBJECT
 public:
     FtpTreePanel(RemotePane& pane, QWidget* parent = nullptr);
 
-    QTreeView* TreeView3() const { return m_treeView3; }
+    QTreeView* treeView() const { return m_treeView; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -20,5 +20,5 @@ protected:
 
 private:
     RemotePane& m_pane;
-    QTreeView* m_treeView3;
+    QTreeView* m_treeView;
 };

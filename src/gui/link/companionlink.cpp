@@ -270,7 +270,7 @@ void CompanionLink::handleRB4(const QString& text)
         const QString name = CompanionProtocol::GetValue(text, QStringLiteral("name"));
         const QString contents = CompanionProtocol::GetValue(text, QStringLiteral("contents"));
         RemotePane& remote = m_window.remotePane();
-        remote.setTxtDir(path);
+        remote.setFolderText(path);
         remote.GoToFtpFolder();
         // Without a name there is nothing to store under, as with the viewer's own button.
         if (name.trimmed().isEmpty())
@@ -307,31 +307,31 @@ void CompanionLink::SendToCompanion(const QString& text)
 QString CompanionLink::localListReply()
 {
     LocalPane& local = m_window.localPane();
-    return CompanionProtocol::localListReply(local.TxtDir2(), rowsOf(*local.ListView2(), false));
+    return CompanionProtocol::localListReply(local.folderText(), rowsOf(*local.fileList(), false));
 }
 
 QString CompanionLink::ftpListReply()
 {
-    return CompanionProtocol::ftpListReply(rowsOf(*m_window.remotePane().ListView1(), true));
+    return CompanionProtocol::ftpListReply(rowsOf(*m_window.remotePane().fileList(), true));
 }
 
 int CompanionLink::selectFtpRow(const QString& name)
 {
     RemotePane& remote = m_window.remotePane();
-    return selectRow(*remote.ListView1(), *remote.ListView1Selection(), name);
+    return selectRow(*remote.fileList(), *remote.fileSelection(), name);
 }
 
 int CompanionLink::selectLocalRow(const QString& name)
 {
     LocalPane& local = m_window.localPane();
-    return selectRow(*local.ListView2(), *local.ListView2Selection(), name);
+    return selectRow(*local.fileList(), *local.fileSelection(), name);
 }
 
 void CompanionLink::changePermissions(const QString& mode, const QString& name)
 {
     // The mode goes to the server as it stands: anything but three octal digits is no mode.
     Permissions& permissions = m_window.permissions();
-    if (!permissions.setLabel11(mode) || selectFtpRow(name) < 0)
+    if (!permissions.setModeText(mode) || selectFtpRow(name) < 0)
         return;
     permissions.ChangeServerPermissions();
 }
@@ -339,48 +339,48 @@ void CompanionLink::changePermissions(const QString& mode, const QString& name)
 void CompanionLink::openLocalFolder(const QString& parameter)
 {
     LocalPane& local = m_window.localPane();
-    const int row = selectLocalRow(CompanionProtocol::nameRuleTarget(parameter, local.TxtDir2()));
-    if (row >= 0 && local.ListView2()->isFolderRow(row))
+    const int row = selectLocalRow(CompanionProtocol::nameRuleTarget(parameter, local.folderText()));
+    if (row >= 0 && local.fileList()->isFolderRow(row))
         local.openLocalFolderRow(row);
 }
 
 void CompanionLink::openFtpFolder(const QString& parameter)
 {
     RemotePane& remote = m_window.remotePane();
-    const int row = selectFtpRow(CompanionProtocol::nameRuleTarget(parameter, remote.TxtDir()));
+    const int row = selectFtpRow(CompanionProtocol::nameRuleTarget(parameter, remote.folderText()));
     if (row < 0)
         return;
-    if (remote.ListView1()->isFolderRow(row))
+    if (remote.fileList()->isFolderRow(row))
         remote.openFtpFolderRow(row);
     else
-        m_window.ViewServerFile(remote.ListView1()->index(row, 0).data().toString());
+        m_window.ViewServerFile(remote.fileList()->index(row, 0).data().toString());
 }
 
 void CompanionLink::localFolderUp() { m_window.localPane().MoveUpLocalFolder(); }
 
-void CompanionLink::ftpFolderUp() { m_window.remotePane().cmdUp_Click(); }
+void CompanionLink::ftpFolderUp() { m_window.remotePane().onUpClicked(); }
 
 void CompanionLink::download(const QString& parameter)
 {
-    if (selectFtpRow(CompanionProtocol::nameRuleTarget(parameter, m_window.remotePane().TxtDir())) >= 0)
+    if (selectFtpRow(CompanionProtocol::nameRuleTarget(parameter, m_window.remotePane().folderText())) >= 0)
         m_window.transfers().DownloadSelection();
 }
 
 void CompanionLink::upload(const QString& parameter)
 {
-    if (selectLocalRow(CompanionProtocol::nameRuleTarget(parameter, m_window.localPane().TxtDir2())) >= 0)
+    if (selectLocalRow(CompanionProtocol::nameRuleTarget(parameter, m_window.localPane().folderText())) >= 0)
         m_window.transfers().UploadSelection();
 }
 
 void CompanionLink::deleteLocal(const QString& parameter)
 {
-    if (selectLocalRow(CompanionProtocol::nameRuleTarget(parameter, m_window.localPane().TxtDir2())) >= 0)
+    if (selectLocalRow(CompanionProtocol::nameRuleTarget(parameter, m_window.localPane().folderText())) >= 0)
         m_window.deletes().RecycleLocalSelection();
 }
 
 void CompanionLink::deleteOnServer(const QString& parameter)
 {
-    if (selectFtpRow(CompanionProtocol::nameRuleTarget(parameter, m_window.remotePane().TxtDir())) < 0)
+    if (selectFtpRow(CompanionProtocol::nameRuleTarget(parameter, m_window.remotePane().folderText())) < 0)
         return;
     Deletes& deletes = m_window.deletes();
     if (m_window.isVisible()) {
@@ -397,7 +397,7 @@ void CompanionLink::deleteOnServer(const QString& parameter)
 
 bool CompanionLink::connectProfile(const QString& name)
 {
-    const QStringList names = m_window.options().List1()->stringList();
+    const QStringList names = m_window.options().profileNameModel()->stringList();
     for (int row = 0; row < names.size(); ++row) {
         if (names[row].toLower() != name)
             continue;
@@ -406,7 +406,7 @@ bool CompanionLink::connectProfile(const QString& name)
             remote.DisconnectServer();
             QCoreApplication::processEvents();
         }
-        m_window.profiles().List1_Click(row);
+        m_window.profiles().selectProfileRow(row);
         QCoreApplication::processEvents();
         remote.ConnectServer();
         return true;

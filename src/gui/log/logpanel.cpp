@@ -21,7 +21,7 @@ LogPanel::LogPanel(ActivityLog& log, Dialogs& dialogs, QWidget* parent)
     addCloseButton(QStringLiteral("Frame14Close"));
 }
 
-void LogPanel::Mrog1_Click()
+void LogPanel::showLog()
 {
     showInFront();
     const ActivityLog::View view = m_log.viewLog();

@@ -15,7 +15,7 @@ public:
 
     // The menu item "ログの表示" (`Mrog1`): shows the panel in front and the log's last lines,
     // after full batches of 501 lines have moved to the backup file.
-    void Mrog1_Click();
+    void showLog();
 
 private:
     ActivityLog& m_log;

@@ -26,52 +26,52 @@ PermissionPanel::PermissionPanel(Permissions& permissions, QWidget* parent)
         auto* column = new QVBoxLayout(frame);
         for (int right = 0; right < 3; ++right) {
             const int index = 3 * level + right;
-            m_check2[index]
+            m_modeBoxes[index]
                 = checkBox(QStringLiteral("Check2_%1").arg(index), QString::fromUtf16(rights[right]), frame);
-            column->addWidget(m_check2[index]);
-            connect(m_check2[index], &QCheckBox::clicked, &m_permissions,
-                [this, index](bool on) { m_permissions.setCheck2(index, on); });
+            column->addWidget(m_modeBoxes[index]);
+            connect(m_modeBoxes[index], &QCheckBox::clicked, &m_permissions,
+                [this, index](bool on) { m_permissions.setModeBit(index, on); });
         }
-        m_label12[level] = label(QStringLiteral("Label12_%1").arg(level), QString(), frame);
-        m_label12[level]->setAlignment(Qt::AlignCenter);
-        column->addWidget(m_label12[level]);
+        m_digitLabels[level] = label(QStringLiteral("Label12_%1").arg(level), QString(), frame);
+        m_digitLabels[level]->setAlignment(Qt::AlignCenter);
+        column->addWidget(m_digitLabels[level]);
         grid->addWidget(frame);
     }
     body()->addLayout(grid);
 
     auto* mode = new QHBoxLayout;
-    m_label11 = label(QStringLiteral("Label11"), QString(), this);
-    QFont big = m_label11->font();
+    m_modeLabel = label(QStringLiteral("Label11"), QString(), this);
+    QFont big = m_modeLabel->font();
     big.setPointSizeF(big.pointSizeF() * 1.5);
     big.setBold(true);
-    m_label11->setFont(big);
-    mode->addWidget(m_label11);
+    m_modeLabel->setFont(big);
+    mode->addWidget(m_modeLabel);
     mode->addSpacing(16);
     mode->addWidget(label(QStringLiteral("Label15"), QStringLiteral("UNIX形式で表示"), this));
-    m_label13 = label(QStringLiteral("Label13"), QString(), this);
-    m_label13->setFont(big);
-    mode->addWidget(m_label13);
+    m_lettersLabel = label(QStringLiteral("Label13"), QString(), this);
+    m_lettersLabel->setFont(big);
+    mode->addWidget(m_lettersLabel);
     mode->addStretch();
     body()->addLayout(mode);
 
-    m_text8 = new QPlainTextEdit(this);
-    m_text8->setObjectName(QStringLiteral("Text8"));
-    m_text8->setReadOnly(true);
-    m_text8->horizontalScrollBar()->setObjectName(QStringLiteral("Text8HScroll"));
-    m_text8->verticalScrollBar()->setObjectName(QStringLiteral("Text8VScroll"));
-    body()->addWidget(m_text8, 1);
+    m_explanationView = new QPlainTextEdit(this);
+    m_explanationView->setObjectName(QStringLiteral("Text8"));
+    m_explanationView->setReadOnly(true);
+    m_explanationView->horizontalScrollBar()->setObjectName(QStringLiteral("Text8HScroll"));
+    m_explanationView->verticalScrollBar()->setObjectName(QStringLiteral("Text8VScroll"));
+    body()->addWidget(m_explanationView, 1);
 
     auto* run = new QHBoxLayout;
-    m_check4 = checkBox(QStringLiteral("Check4"), QStringLiteral("実行終了時このウィンドウを閉じる"), this);
-    m_command27 = button(QStringLiteral("Command27"), QStringLiteral("実行"), this);
-    run->addWidget(m_check4);
+    m_closeAfterBox = checkBox(QStringLiteral("Check4"), QStringLiteral("実行終了時このウィンドウを閉じる"), this);
+    m_runButton = button(QStringLiteral("Command27"), QStringLiteral("実行"), this);
+    run->addWidget(m_closeAfterBox);
     run->addStretch();
-    run->addWidget(m_command27);
+    run->addWidget(m_runButton);
     body()->addLayout(run);
     addCloseButton(QStringLiteral("Frame17Close"));
 
-    connect(m_check4, &QCheckBox::toggled, &m_permissions, &Permissions::setCheck4);
-    connect(m_command27, &QPushButton::clicked, &m_permissions, &Permissions::Command27_Click);
+    connect(m_closeAfterBox, &QCheckBox::toggled, &m_permissions, &Permissions::setCloseAfterChange);
+    connect(m_runButton, &QPushButton::clicked, &m_permissions, &Permissions::onRunClicked);
     connect(&m_permissions, &Permissions::changed, this, &PermissionPanel::refresh);
     connect(&m_permissions, &Permissions::panelHideRequested, this, &QWidget::hide);
     refresh();
@@ -80,16 +80,16 @@ PermissionPanel::PermissionPanel(Permissions& permissions, QWidget* parent)
 void PermissionPanel::refresh()
 {
     for (int i = 0; i < 9; ++i) {
-        const QSignalBlocker block(m_check2[i]);
-        m_check2[i]->setChecked(m_permissions.Check2(i));
+        const QSignalBlocker block(m_modeBoxes[i]);
+        m_modeBoxes[i]->setChecked(m_permissions.modeBit(i));
     }
     for (int level = 0; level < 3; ++level)
-        m_label12[level]->setText(m_permissions.Label12(level));
-    m_label11->setText(m_permissions.Label11());
-    m_label13->setText(m_permissions.Label13());
-    mirrorChecked(m_check4, m_permissions.Check4());
-    QString text = m_permissions.Text8();
+        m_digitLabels[level]->setText(m_permissions.modeDigit(level));
+    m_modeLabel->setText(m_permissions.modeText());
+    m_lettersLabel->setText(m_permissions.modeLetters());
+    mirrorChecked(m_closeAfterBox, m_permissions.closeAfterChange());
+    QString text = m_permissions.explanationText();
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    if (m_text8->toPlainText() != text)
-        m_text8->setPlainText(text);
+    if (m_explanationView->toPlainText() != text)
+        m_explanationView->setPlainText(text);
 }

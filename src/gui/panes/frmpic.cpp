@@ -15,29 +15,29 @@
 FrmPic::FrmPic(Dialogs& dialogs, QWidget* parent)
     : MovablePanel(QStringLiteral("FrmPic"), QStringLiteral("LabelPic"), QStringLiteral("ファイルの表示"), parent)
     , m_dialogs(dialogs)
-    , m_text4(new QLineEdit(this))
-    , m_richTextBox2(new QPlainTextEdit(this))
-    , m_picture2(new QLabel(this))
-    , m_command30(new QPushButton(QStringLiteral("保存"), this))
+    , m_nameBox(new QLineEdit(this))
+    , m_textView(new QPlainTextEdit(this))
+    , m_pictureView(new QLabel(this))
+    , m_storeButton(new QPushButton(QStringLiteral("保存"), this))
 {
-    m_text4->setObjectName(QStringLiteral("Text4"));
-    m_richTextBox2->setObjectName(QStringLiteral("RichTextBox2"));
-    m_richTextBox2->setLineWrapMode(QPlainTextEdit::NoWrap);
-    m_picture2->setObjectName(QStringLiteral("Picture2"));
-    m_picture2->setAlignment(Qt::AlignCenter);
-    m_picture2->setMinimumSize(64, 64);
-    m_command30->setObjectName(QStringLiteral("Command30"));
-    m_command30->setToolTip(QStringLiteral("表示している内容をファイルに保存します"));
+    m_nameBox->setObjectName(QStringLiteral("Text4"));
+    m_textView->setObjectName(QStringLiteral("RichTextBox2"));
+    m_textView->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_pictureView->setObjectName(QStringLiteral("Picture2"));
+    m_pictureView->setAlignment(Qt::AlignCenter);
+    m_pictureView->setMinimumSize(64, 64);
+    m_storeButton->setObjectName(QStringLiteral("Command30"));
+    m_storeButton->setToolTip(QStringLiteral("表示している内容をファイルに保存します"));
 
     auto* top = new QHBoxLayout;
-    top->addWidget(m_text4, 1);
-    top->addWidget(m_command30);
+    top->addWidget(m_nameBox, 1);
+    top->addWidget(m_storeButton);
     body()->addLayout(top);
-    body()->addWidget(m_richTextBox2, 1);
-    body()->addWidget(m_picture2, 1);
-    m_picture2->hide();
+    body()->addWidget(m_textView, 1);
+    body()->addWidget(m_pictureView, 1);
+    m_pictureView->hide();
     addCloseButton(QStringLiteral("FrmPicClose"));
-    connect(m_command30, &QPushButton::clicked, this, [this] { Command30_Click(); });
+    connect(m_storeButton, &QPushButton::clicked, this, [this] { store(); });
     resize(560, 420);
     hide();
 }
@@ -45,24 +45,24 @@ FrmPic::FrmPic(Dialogs& dialogs, QWidget* parent)
 void FrmPic::showTextView()
 {
     m_pixmap = QPixmap();
-    m_picture2->clear();
-    m_picture2->hide();
-    m_richTextBox2->show();
-    m_command30->setEnabled(true);
+    m_pictureView->clear();
+    m_pictureView->hide();
+    m_textView->show();
+    m_storeButton->setEnabled(true);
     showInFront();
 }
 
 void FrmPic::showPicture()
 {
-    m_richTextBox2->hide();
-    m_picture2->show();
-    m_command30->setEnabled(false);
+    m_textView->hide();
+    m_pictureView->show();
+    m_storeButton->setEnabled(false);
     showInFront();
     // The label's size is known once the panel is laid out.
     if (layout())
         layout()->activate();
-    m_picture2->setPixmap(
-        m_pixmap.scaled(m_picture2->size().expandedTo(QSize(64, 64)), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    m_pictureView->setPixmap(
+        m_pixmap.scaled(m_pictureView->size().expandedTo(QSize(64, 64)), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
 bool FrmPic::showLocalText(const QString& path)
@@ -76,8 +76,8 @@ bool FrmPic::showLocalText(const QString& path)
     m_local = text;
     const QFileInfo info(path);
     m_localFolder = info.absolutePath();
-    m_text4->setText(info.fileName());
-    m_richTextBox2->setPlainText(text.text);
+    m_nameBox->setText(info.fileName());
+    m_textView->setPlainText(text.text);
     m_tag = QStringLiteral("LOCAL");
     showTextView();
     return true;
@@ -94,7 +94,7 @@ bool FrmPic::showLocalPicture(const QString& path)
     if (image.isNull())
         return false;
     m_pixmap = QPixmap::fromImage(image);
-    m_text4->setText(QFileInfo(path).fileName());
+    m_nameBox->setText(QFileInfo(path).fileName());
     m_localFolder = QFileInfo(path).absolutePath();
     m_tag = QStringLiteral("LOCAL");
     showPicture();
@@ -103,23 +103,23 @@ bool FrmPic::showLocalPicture(const QString& path)
 
 void FrmPic::showServerText(const QString& text, const QString& ftpName)
 {
-    m_text4->setText(ftpName);
-    m_richTextBox2->setPlainText(text);
+    m_nameBox->setText(ftpName);
+    m_textView->setPlainText(text);
     m_tag = QStringLiteral("FTP");
     showTextView();
 }
 
-bool FrmPic::Command30_Click()
+bool FrmPic::store()
 {
     if (m_tag == QLatin1String("FTP")) {
-        if (!m_storeOnServer || m_text4->text().trimmed().isEmpty())
+        if (!m_storeOnServer || m_nameBox->text().trimmed().isEmpty())
             return false;
-        m_storeOnServer(m_richTextBox2->toPlainText(), m_text4->text().trimmed());
+        m_storeOnServer(m_textView->toPlainText(), m_nameBox->text().trimmed());
         return true;
     }
-    if (m_tag != QLatin1String("LOCAL") || m_richTextBox2->isHidden())
+    if (m_tag != QLatin1String("LOCAL") || m_textView->isHidden())
         return false;
-    const QString name = m_text4->text().trimmed();
+    const QString name = m_nameBox->text().trimmed();
     if (!PanePaths::isPlainName(name))
         return false;
     if (!m_local.exact
@@ -128,7 +128,7 @@ bool FrmPic::Command30_Click()
             != Dialogs::Answer::Yes)
         return false;
     ViewerText out = m_local;
-    out.text = m_richTextBox2->toPlainText();
+    out.text = m_textView->toPlainText();
     QString error;
     if (!out.save(PanePaths::join(m_localFolder, name), &error)) {
         m_dialogs.message(error, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
@@ -140,6 +140,6 @@ bool FrmPic::Command30_Click()
 void FrmPic::resizeEvent(QResizeEvent* event)
 {
     MovablePanel::resizeEvent(event);
-    if (!m_pixmap.isNull() && m_picture2->isVisible())
-        m_picture2->setPixmap(m_pixmap.scaled(m_picture2->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    if (!m_pixmap.isNull() && m_pictureView->isVisible())
+        m_pictureView->setPixmap(m_pixmap.scaled(m_pictureView->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }

@@ -11,8 +11,8 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-// The viewer frame `FrmPic`: the text view `RichTextBox2` with its name box `Text4`, the picture
-// view `Picture2`, and the store button `Command30`. Its tag says where the shown file lives:
+// The viewer frame `FrmPic`: the text view `textView` with its name box `nameBox`, the picture
+// view `pictureView`, and the store button `storeButton`. Its tag says where the shown file lives:
 // "LOCAL" (opened from the local list; stored back in the encoding and line ends it was read
 // in) or "FTP" (fetched from the server; stored through the transfers).
 class FrmPic : public MovablePanel {
@@ -27,10 +27,10 @@ public:
     QString tag() const { return m_tag; }
     void setTag(const QString& tag) { m_tag = tag; }
 
-    QLineEdit* Text4() const { return m_text4; }
-    QPlainTextEdit* RichTextBox2() const { return m_richTextBox2; }
-    QLabel* Picture2() const { return m_picture2; }
-    QPushButton* Command30() const { return m_command30; }
+    QLineEdit* nameBox() const { return m_nameBox; }
+    QPlainTextEdit* textView() const { return m_textView; }
+    QLabel* pictureView() const { return m_pictureView; }
+    QPushButton* storeButton() const { return m_storeButton; }
 
     // A local file in the text view (tag "LOCAL"). False, with a message, when it cannot be read.
     bool showLocalText(const QString& path);
@@ -40,7 +40,7 @@ public:
     void showServerText(const QString& text, const QString& ftpName);
 
     // The store button. True when something was stored.
-    bool Command30_Click();
+    bool store();
 
     // How the shown local file was read, for storing it back.
     const ViewerText& localText() const { return m_local; }
@@ -59,8 +59,8 @@ private:
     ViewerText m_local;
     QString m_localFolder;
     QPixmap m_pixmap;
-    QLineEdit* m_text4;
-    QPlainTextEdit* m_richTextBox2;
-    QLabel* m_picture2;
-    QPushButton* m_command30;
+    QLineEdit* m_nameBox;
+    QPlainTextEdit* m_textView;
+    QLabel* m_pictureView;
+    QPushButton* m_storeButton;
 };

@@ -8,17 +8,17 @@
 #include <QItemSelectionModel>
 #include <QTreeView>
 
-ListRenamer::ListRenamer(PaneCommands& commands, LocalPane& localPane, QTreeView* listView1, PaneListModel* model1,
-    QTreeView* listView2, PaneListModel* model2, QObject* parent)
+ListRenamer::ListRenamer(PaneCommands& commands, LocalPane& localPane, QTreeView* ftpView, PaneListModel* ftpModel,
+    QTreeView* localView, PaneListModel* localModel, QObject* parent)
     : QObject(parent)
     , m_commands(commands)
     , m_localPane(localPane)
-    , m_listView1(listView1)
-    , m_listView2(listView2)
+    , m_ftpView(ftpView)
+    , m_localView(localView)
 {
     setObjectName(QStringLiteral("ListRenamer"));
-    watch(listView1, model1, true);
-    watch(listView2, model2, false);
+    watch(ftpView, ftpModel, true);
+    watch(localView, localModel, false);
 }
 
 void ListRenamer::watch(QTreeView* view, PaneListModel* model, bool ftp)
@@ -43,7 +43,7 @@ void ListRenamer::watch(QTreeView* view, PaneListModel* model, bool ftp)
 
 bool ListRenamer::start(bool ftp)
 {
-    QTreeView* view = ftp ? m_listView1 : m_listView2;
+    QTreeView* view = ftp ? m_ftpView : m_localView;
     QItemSelectionModel* selection = view->selectionModel();
     QModelIndex index = selection->currentIndex();
     if (!index.isValid() || !selection->isRowSelected(index.row(), QModelIndex())) {

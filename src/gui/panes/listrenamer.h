@@ -9,14 +9,14 @@ class PaneCommands;
 class PaneListModel;
 class QTreeView;
 
-// Renaming in place in `ListView1` and `ListView2` (menu item 11): starts the label edit of the
+// Renaming in place in `fileList` and `fileList` (menu item 11): starts the label edit of the
 // selected row and, once the editor has closed with a new text, asks the pane commands to
 // rename. A row whose rename did not happen shows its old name again.
 class ListRenamer : public QObject {
     Q_OBJECT
 public:
-    ListRenamer(PaneCommands& commands, LocalPane& localPane, QTreeView* listView1, PaneListModel* model1,
-        QTreeView* listView2, PaneListModel* model2, QObject* parent = nullptr);
+    ListRenamer(PaneCommands& commands, LocalPane& localPane, QTreeView* ftpView, PaneListModel* ftpModel,
+        QTreeView* localView, PaneListModel* localModel, QObject* parent = nullptr);
 
     // False when the list has no selected row.
     bool start(bool ftp);
@@ -27,8 +27,8 @@ private:
 
     PaneCommands& m_commands;
     LocalPane& m_localPane;
-    QTreeView* m_listView1;
-    QTreeView* m_listView2;
+    QTreeView* m_ftpView;
+    QTreeView* m_localView;
     QPersistentModelIndex m_index;
     QString m_oldName;
     bool m_ftp = false;

@@ -17,38 +17,38 @@
 LocalPaneWidget::LocalPaneWidget(LocalPane& pane, QWidget* parent)
     : QWidget(parent)
     , m_pane(pane)
-    , m_drive2(new QComboBox(this))
+    , m_driveBox(new QComboBox(this))
     , m_cmdUp2(new QToolButton(this))
-    , m_txtDir2(new QLineEdit(this))
-    , m_listView2(new QTreeView(this))
+    , m_pathBox(new QLineEdit(this))
+    , m_fileView(new QTreeView(this))
 {
     setObjectName(QStringLiteral("LocalPane"));
-    m_drive2->setObjectName(QStringLiteral("Drive2"));
+    m_driveBox->setObjectName(QStringLiteral("Drive2"));
     m_cmdUp2->setObjectName(QStringLiteral("cmdUp2"));
-    m_txtDir2->setObjectName(QStringLiteral("TxtDir2"));
-    m_listView2->setObjectName(QStringLiteral("ListView2"));
+    m_pathBox->setObjectName(QStringLiteral("TxtDir2"));
+    m_fileView->setObjectName(QStringLiteral("ListView2"));
 
-    m_drive2->setModel(pane.Drive2());
-    m_drive2->setCurrentIndex(pane.Drive2Index());
-    m_drive2->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    m_drive2->setMinimumContentsLength(6);
+    m_driveBox->setModel(pane.driveList());
+    m_driveBox->setCurrentIndex(pane.driveIndex());
+    m_driveBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_driveBox->setMinimumContentsLength(6);
     m_cmdUp2->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
     m_cmdUp2->setToolTip(QStringLiteral("一つ上のフォルダーへ"));
-    m_txtDir2->setText(pane.TxtDir2());
+    m_pathBox->setText(pane.folderText());
 
-    m_listView2->setModel(pane.ListView2());
-    m_listView2->setSelectionModel(pane.ListView2Selection());
-    auto* delegate = new IconKeyDelegate(m_listView2);
+    m_fileView->setModel(pane.fileList());
+    m_fileView->setSelectionModel(pane.fileSelection());
+    auto* delegate = new IconKeyDelegate(m_fileView);
     delegate->setRightAlignedColumn(1);
-    m_listView2->setItemDelegate(delegate);
-    m_listView2->setRootIsDecorated(false);
-    m_listView2->setUniformRowHeights(true);
-    m_listView2->setAllColumnsShowFocus(true);
-    m_listView2->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_listView2->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_listView2->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_listView2->setSortingEnabled(false); // the pane sorts on a header click by itself
-    QHeaderView* header = m_listView2->header();
+    m_fileView->setItemDelegate(delegate);
+    m_fileView->setRootIsDecorated(false);
+    m_fileView->setUniformRowHeights(true);
+    m_fileView->setAllColumnsShowFocus(true);
+    m_fileView->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    m_fileView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_fileView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_fileView->setSortingEnabled(false); // the pane sorts on a header click by itself
+    QHeaderView* header = m_fileView->header();
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(false);
     header->setStretchLastSection(true);
@@ -58,32 +58,32 @@ LocalPaneWidget::LocalPaneWidget(LocalPane& pane, QWidget* parent)
 
     auto* top = new QHBoxLayout;
     top->setContentsMargins(0, 0, 0, 0);
-    top->addWidget(m_drive2);
+    top->addWidget(m_driveBox);
     top->addWidget(m_cmdUp2);
-    top->addWidget(m_txtDir2, 1);
+    top->addWidget(m_pathBox, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(top);
-    layout->addWidget(m_listView2, 1);
+    layout->addWidget(m_fileView, 1);
 
-    connect(&pane, &LocalPane::TxtDir2Changed, m_txtDir2, [this](const QString& text) {
-        if (m_txtDir2->text() != text)
-            m_txtDir2->setText(text);
+    connect(&pane, &LocalPane::folderTextChanged, m_pathBox, [this](const QString& text) {
+        if (m_pathBox->text() != text)
+            m_pathBox->setText(text);
     });
-    connect(m_txtDir2, &QLineEdit::textEdited, &pane, &LocalPane::setTxtDir2);
-    connect(m_txtDir2, &QLineEdit::returnPressed, &pane, &LocalPane::goToTypedFolder);
-    connect(&pane, &LocalPane::Drive2IndexChanged, m_drive2, &QComboBox::setCurrentIndex);
-    connect(m_drive2, &QComboBox::activated, &pane, &LocalPane::Drive2_Change);
+    connect(m_pathBox, &QLineEdit::textEdited, &pane, &LocalPane::setFolderText);
+    connect(m_pathBox, &QLineEdit::returnPressed, &pane, &LocalPane::goToTypedFolder);
+    connect(&pane, &LocalPane::driveIndexChanged, m_driveBox, &QComboBox::setCurrentIndex);
+    connect(m_driveBox, &QComboBox::activated, &pane, &LocalPane::chooseDrive);
     connect(m_cmdUp2, &QToolButton::clicked, &pane, &LocalPane::MoveUpLocalFolder);
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
-        m_pane.ListView2_ColumnClick(m_pane.ListView2()->headerData(section, Qt::Horizontal).toString());
+        m_pane.sortByHeader(m_pane.fileList()->headerData(section, Qt::Horizontal).toString());
         showSortIndicator(m_pane.sortColumn(), m_pane.sortOrder());
     });
     connect(&pane, &LocalPane::sortIndicatorChanged, this, &LocalPaneWidget::showSortIndicator);
-    connect(m_listView2, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
+    connect(m_fileView, &QTreeView::doubleClicked, this, [this](const QModelIndex& index) {
         if (!index.isValid())
             return;
-        if (m_pane.ListView2()->isFolderRow(index.row()))
+        if (m_pane.fileList()->isFolderRow(index.row()))
             m_pane.openLocalFolderRow(index.row());
         else
             Q_EMIT fileRowDoubleClicked(index.row());
@@ -98,7 +98,7 @@ LocalPaneWidget::LocalPaneWidget(LocalPane& pane, QWidget* parent)
 
 void LocalPaneWidget::showSortIndicator(int column, Qt::SortOrder order)
 {
-    QHeaderView* header = m_listView2->header();
+    QHeaderView* header = m_fileView->header();
     header->setSortIndicatorShown(column >= 0);
     if (column >= 0)
         header->setSortIndicator(column, order);

@@ -8,8 +8,8 @@ class QLineEdit;
 class QToolButton;
 class QTreeView;
 
-// The local pane's controls: the drive list `Drive2`, the up button `cmdUp2`, the path box
-// `TxtDir2` and the file list `ListView2`, bound to a LocalPane. The folder tree lives in its
+// The local pane's controls: the drive list `driveBox`, the up button `cmdUp2`, the path box
+// `pathBox` and the file list `fileView`, bound to a LocalPane. The folder tree lives in its
 // own panel (LocalTreePanel).
 class LocalPaneWidget : public QWidget {
     Q_OBJECT
@@ -17,10 +17,10 @@ public:
     LocalPaneWidget(LocalPane& pane, QWidget* parent = nullptr);
 
     LocalPane& pane() const { return m_pane; }
-    QComboBox* Drive2() const { return m_drive2; }
+    QComboBox* driveBox() const { return m_driveBox; }
     QToolButton* cmdUp2() const { return m_cmdUp2; }
-    QLineEdit* TxtDir2() const { return m_txtDir2; }
-    QTreeView* ListView2() const { return m_listView2; }
+    QLineEdit* pathBox() const { return m_pathBox; }
+    QTreeView* fileView() const { return m_fileView; }
 
 Q_SIGNALS:
     // A double-click on a file row (folders open here). Decided before a folder is opened: the
@@ -31,8 +31,8 @@ private:
     void showSortIndicator(int column, Qt::SortOrder order);
 
     LocalPane& m_pane;
-    QComboBox* m_drive2;
+    QComboBox* m_driveBox;
     QToolButton* m_cmdUp2;
-    QLineEdit* m_txtDir2;
-    QTreeView* m_listView2;
+    QLineEdit* m_pathBox;
+    QTreeView* m_fileView;
 };

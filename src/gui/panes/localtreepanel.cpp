@@ -12,16 +12,16 @@ LocalTreePanel::LocalTreePanel(LocalPane& pane, QWidget* parent)
     : MovablePanel(
         QStringLiteral("Frame3"), QStringLiteral("Label16"), QStringLiteral("ローカルＰＣのツリー表示"), parent)
     , m_pane(pane)
-    , m_treeView1(new QTreeView(this))
+    , m_treeView(new QTreeView(this))
 {
-    m_treeView1->setObjectName(QStringLiteral("TreeView1"));
-    m_treeView1->setModel(pane.TreeView1());
-    m_treeView1->setSelectionModel(pane.TreeView1Selection());
-    m_treeView1->setItemDelegate(new IconKeyDelegate(m_treeView1));
-    m_treeView1->setHeaderHidden(true);
-    m_treeView1->setUniformRowHeights(true);
-    m_treeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    body()->addWidget(m_treeView1);
+    m_treeView->setObjectName(QStringLiteral("TreeView1"));
+    m_treeView->setModel(pane.folderTree());
+    m_treeView->setSelectionModel(pane.folderTreeSelection());
+    m_treeView->setItemDelegate(new IconKeyDelegate(m_treeView));
+    m_treeView->setHeaderHidden(true);
+    m_treeView->setUniformRowHeights(true);
+    m_treeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    body()->addWidget(m_treeView);
     resize(300, 360);
 }
 

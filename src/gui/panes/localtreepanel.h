@@ -6,13 +6,13 @@ class LocalPane;
 class QTreeView;
 
 // The movable panel `Frame3` ("ローカルＰＣのツリー表示") holding the local folder tree
-// `TreeView1`. Hidden until a whole-tree command shows it.
+// `treeView`. Hidden until a whole-tree command shows it.
 class LocalTreePanel : public MovablePanel {
     Q_OBJECT
 public:
     LocalTreePanel(LocalPane& pane, QWidget* parent = nullptr);
 
-    QTreeView* TreeView1() const { return m_treeView1; }
+    QTreeView* treeView() const { return m_treeView; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -20,5 +20,5 @@ protected:
 
 private:
     LocalPane& m_pane;
-    QTreeView* m_treeView1;
+    QTreeView* m_treeView;
 };

@@ -7,17 +7,17 @@
 #include <QKeyEvent>
 #include <QTreeView>
 
-PaneKeys::PaneKeys(PaneCommands& commands, QTreeView* listView1, QTreeView* listView2, QTreeView* treeView1,
-    QTreeView* treeView3, QObject* parent)
+PaneKeys::PaneKeys(PaneCommands& commands, QTreeView* ftpView, QTreeView* localView, QTreeView* localTreeView,
+    QTreeView* ftpTreeView, QObject* parent)
     : QObject(parent)
     , m_commands(commands)
-    , m_listView1(listView1)
-    , m_listView2(listView2)
-    , m_treeView1(treeView1)
-    , m_treeView3(treeView3)
+    , m_ftpView(ftpView)
+    , m_localView(localView)
+    , m_localTreeView(localTreeView)
+    , m_ftpTreeView(ftpTreeView)
 {
     setObjectName(QStringLiteral("PaneKeys"));
-    for (QTreeView* view : { listView1, listView2, treeView1, treeView3 })
+    for (QTreeView* view : { ftpView, localView, localTreeView, ftpTreeView })
         view->installEventFilter(this);
 }
 
@@ -25,14 +25,14 @@ void PaneKeys::activate(QTreeView* view)
 {
     const QModelIndex current = view->currentIndex();
     const int row = current.isValid() && view->selectionModel()->isSelected(current) ? current.row() : -1;
-    if (view == m_listView1)
-        m_commands.ListView1_Click(row);
-    else if (view == m_listView2)
-        m_commands.ListView2_Click(row);
-    else if (view == m_treeView1)
-        m_commands.TreeView1_Click();
-    else if (view == m_treeView3)
-        m_commands.TreeView3_Click();
+    if (view == m_ftpView)
+        m_commands.onFtpListClicked(row);
+    else if (view == m_localView)
+        m_commands.onLocalListClicked(row);
+    else if (view == m_localTreeView)
+        m_commands.onLocalTreeClicked();
+    else if (view == m_ftpTreeView)
+        m_commands.onFtpTreeClicked();
 }
 
 bool PaneKeys::eventFilter(QObject* watched, QEvent* event)
@@ -54,7 +54,7 @@ bool PaneKeys::eventFilter(QObject* watched, QEvent* event)
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->modifiers() & ~Qt::KeypadModifier)
         return QObject::eventFilter(watched, event);
-    const bool isList = view == m_listView1 || view == m_listView2;
+    const bool isList = view == m_ftpView || view == m_localView;
     switch (key->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter: {

@@ -12,8 +12,8 @@ class QTreeView;
 class PaneKeys : public QObject {
     Q_OBJECT
 public:
-    PaneKeys(PaneCommands& commands, QTreeView* listView1, QTreeView* listView2, QTreeView* treeView1,
-        QTreeView* treeView3, QObject* parent = nullptr);
+    PaneKeys(PaneCommands& commands, QTreeView* ftpView, QTreeView* localView, QTreeView* localTreeView,
+        QTreeView* ftpTreeView, QObject* parent = nullptr);
 
 Q_SIGNALS:
     void deleteRequested();
@@ -27,8 +27,8 @@ private:
     void activate(QTreeView* view);
 
     PaneCommands& m_commands;
-    QTreeView* m_listView1;
-    QTreeView* m_listView2;
-    QTreeView* m_treeView1;
-    QTreeView* m_treeView3;
+    QTreeView* m_ftpView;
+    QTreeView* m_localView;
+    QTreeView* m_localTreeView;
+    QTreeView* m_ftpTreeView;
 };

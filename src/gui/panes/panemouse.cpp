@@ -10,17 +10,17 @@
 #include <QMouseEvent>
 #include <QTreeView>
 
-PaneMouse::PaneMouse(PaneCommands& commands, QTreeView* listView1, QTreeView* listView2, QTreeView* treeView1,
-    QTreeView* treeView3, QObject* parent)
+PaneMouse::PaneMouse(PaneCommands& commands, QTreeView* ftpView, QTreeView* localView, QTreeView* localTreeView,
+    QTreeView* ftpTreeView, QObject* parent)
     : QObject(parent)
     , m_commands(commands)
-    , m_listView1(listView1)
-    , m_listView2(listView2)
-    , m_treeView1(treeView1)
-    , m_treeView3(treeView3)
+    , m_ftpView(ftpView)
+    , m_localView(localView)
+    , m_localTreeView(localTreeView)
+    , m_ftpTreeView(ftpTreeView)
 {
     setObjectName(QStringLiteral("PaneMouse"));
-    for (QTreeView* list : { listView1, listView2 }) {
+    for (QTreeView* list : { ftpView, localView }) {
         list->setDragEnabled(true);
         list->setAcceptDrops(true);
         list->viewport()->setAcceptDrops(true);
@@ -29,7 +29,7 @@ PaneMouse::PaneMouse(PaneCommands& commands, QTreeView* listView1, QTreeView* li
         list->setDefaultDropAction(Qt::CopyAction);
         list->setDropIndicatorShown(true);
     }
-    for (QTreeView* view : { listView1, listView2, treeView1, treeView3 })
+    for (QTreeView* view : { ftpView, localView, localTreeView, ftpTreeView })
         view->viewport()->installEventFilter(this);
 }
 
@@ -37,16 +37,16 @@ QString PaneMouse::listName(const QObject* widget) const
 {
     if (!widget)
         return QString();
-    if (widget == m_listView1 || widget == m_listView1->viewport())
+    if (widget == m_ftpView || widget == m_ftpView->viewport())
         return QStringLiteral("ListView1");
-    if (widget == m_listView2 || widget == m_listView2->viewport())
+    if (widget == m_localView || widget == m_localView->viewport())
         return QStringLiteral("ListView2");
     return QString();
 }
 
 QModelIndex PaneMouse::dropTargetAt(const QTreeView* list, const QPoint& pos, const QObject* source) const
 {
-    if ((list != m_listView1 && list != m_listView2) || listName(source).isEmpty())
+    if ((list != m_ftpView && list != m_localView) || listName(source).isEmpty())
         return QModelIndex();
     const QModelIndex at = list->indexAt(pos);
     if (!at.isValid())
@@ -77,23 +77,23 @@ void PaneMouse::markDropTarget(QTreeView* list, const QModelIndex& index)
     list->viewport()->update();
 }
 
-void PaneMouse::ListView1_OLEDragDrop(const QMimeData* data, const QPoint& pos, QObject* source)
+void PaneMouse::dropMimeOnFtpList(const QMimeData* data, const QPoint& pos, QObject* source)
 {
     if (!data)
         return;
     if (const QString name = listName(source); !name.isEmpty())
         m_commands.DragSource = name;
-    const QModelIndex index = m_listView1->indexAt(pos);
+    const QModelIndex index = m_ftpView->indexAt(pos);
     m_commands.dropOnFtpList(index.isValid() ? index.row() : -1);
 }
 
-void PaneMouse::ListView2_OLEDragDrop(const QMimeData* data, const QPoint& pos, QObject* source)
+void PaneMouse::dropMimeOnLocalList(const QMimeData* data, const QPoint& pos, QObject* source)
 {
     if (!data)
         return;
     if (const QString name = listName(source); !name.isEmpty())
         m_commands.DragSource = name;
-    const QModelIndex index = m_listView2->indexAt(pos);
+    const QModelIndex index = m_localView->indexAt(pos);
     m_commands.dropOnLocalList(index.isValid() ? index.row() : -1);
 }
 
@@ -103,30 +103,30 @@ bool PaneMouse::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonPress: {
         auto* mouse = static_cast<QMouseEvent*>(event);
         const QPoint pos = mouse->position().toPoint();
-        if (watched == m_listView1->viewport()) {
+        if (watched == m_ftpView->viewport()) {
             if (mouse->button() == Qt::LeftButton)
                 m_commands.DragSource = QStringLiteral("ListView1");
-            const QModelIndex index = m_listView1->indexAt(pos);
-            m_commands.ListView1_Click(index.isValid() ? index.row() : -1);
-        } else if (watched == m_listView2->viewport()) {
+            const QModelIndex index = m_ftpView->indexAt(pos);
+            m_commands.onFtpListClicked(index.isValid() ? index.row() : -1);
+        } else if (watched == m_localView->viewport()) {
             if (mouse->button() == Qt::LeftButton)
                 m_commands.DragSource = QStringLiteral("ListView2");
-            const QModelIndex index = m_listView2->indexAt(pos);
-            m_commands.ListView2_Click(index.isValid() ? index.row() : -1);
-        } else if (watched == m_treeView1->viewport()) {
-            m_commands.TreeView1_Click();
-        } else if (watched == m_treeView3->viewport()) {
-            m_commands.TreeView3_Click();
+            const QModelIndex index = m_localView->indexAt(pos);
+            m_commands.onLocalListClicked(index.isValid() ? index.row() : -1);
+        } else if (watched == m_localTreeView->viewport()) {
+            m_commands.onLocalTreeClicked();
+        } else if (watched == m_ftpTreeView->viewport()) {
+            m_commands.onFtpTreeClicked();
         }
         break;
     }
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        const bool isList = watched == m_listView1->viewport() || watched == m_listView2->viewport();
+        const bool isList = watched == m_ftpView->viewport() || watched == m_localView->viewport();
         if (!isList)
             break;
-        QTreeView* list = watched == m_listView1->viewport() ? m_listView1 : m_listView2;
+        QTreeView* list = watched == m_ftpView->viewport() ? m_ftpView : m_localView;
         dragOver(list, drag->position().toPoint(), drag->source());
         if (listName(drag->source()).isEmpty()) {
             drag->ignore();
@@ -137,17 +137,17 @@ bool PaneMouse::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     case QEvent::DragLeave:
-        if (watched == m_listView1->viewport())
-            markDropTarget(m_listView1, QModelIndex());
-        else if (watched == m_listView2->viewport())
-            markDropTarget(m_listView2, QModelIndex());
+        if (watched == m_ftpView->viewport())
+            markDropTarget(m_ftpView, QModelIndex());
+        else if (watched == m_localView->viewport())
+            markDropTarget(m_localView, QModelIndex());
         break;
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
         const QPoint pos = drop->position().toPoint();
-        if (watched != m_listView1->viewport() && watched != m_listView2->viewport())
+        if (watched != m_ftpView->viewport() && watched != m_localView->viewport())
             break;
-        markDropTarget(watched == m_listView1->viewport() ? m_listView1 : m_listView2, QModelIndex());
+        markDropTarget(watched == m_ftpView->viewport() ? m_ftpView : m_localView, QModelIndex());
         if (listName(drop->source()).isEmpty()) {
             drop->ignore();
             return true;
@@ -156,8 +156,8 @@ bool PaneMouse::eventFilter(QObject* watched, QEvent* event)
         drop->accept();
         // The commands run after the drag has ended: a transfer may take long, and the drag's
         // data goes with the drag.
-        const bool ftp = watched == m_listView1->viewport();
-        const QModelIndex index = (ftp ? m_listView1 : m_listView2)->indexAt(pos);
+        const bool ftp = watched == m_ftpView->viewport();
+        const QModelIndex index = (ftp ? m_ftpView : m_localView)->indexAt(pos);
         const int row = index.isValid() ? index.row() : -1;
         const QString source = listName(drop->source());
         QMetaObject::invokeMethod(

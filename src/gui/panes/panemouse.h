@@ -17,13 +17,13 @@ class QTreeView;
 class PaneMouse : public QObject {
     Q_OBJECT
 public:
-    PaneMouse(PaneCommands& commands, QTreeView* listView1, QTreeView* listView2, QTreeView* treeView1,
-        QTreeView* treeView3, QObject* parent = nullptr);
+    PaneMouse(PaneCommands& commands, QTreeView* ftpView, QTreeView* localView, QTreeView* localTreeView,
+        QTreeView* ftpTreeView, QObject* parent = nullptr);
 
     // A drop of `data` at `pos` (viewport coordinates). `source` is the widget the drag came
     // from (null: the drag source the last left press named).
-    void ListView1_OLEDragDrop(const QMimeData* data, const QPoint& pos, QObject* source = nullptr);
-    void ListView2_OLEDragDrop(const QMimeData* data, const QPoint& pos, QObject* source = nullptr);
+    void dropMimeOnFtpList(const QMimeData* data, const QPoint& pos, QObject* source = nullptr);
+    void dropMimeOnLocalList(const QMimeData* data, const QPoint& pos, QObject* source = nullptr);
 
     // The row a drag from `source` over `list` at `pos` (viewport coordinates) drops into: a
     // folder row (column 0), the one the drop handlers open; invalid when the drop goes to the
@@ -39,13 +39,13 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // "ListView1", "ListView2", or empty for anything else.
+    // "fileList", "fileList", or empty for anything else.
     QString listName(const QObject* widget) const;
     void markDropTarget(QTreeView* list, const QModelIndex& index);
 
     PaneCommands& m_commands;
-    QTreeView* m_listView1;
-    QTreeView* m_listView2;
-    QTreeView* m_treeView1;
-    QTreeView* m_treeView3;
+    QTreeView* m_ftpView;
+    QTreeView* m_localView;
+    QTreeView* m_localTreeView;
+    QTreeView* m_ftpTreeView;
 };

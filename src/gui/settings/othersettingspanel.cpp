@@ -26,28 +26,28 @@ OtherSettingsPanel::OtherSettingsPanel(Options& options, QWidget* parent)
     auto* group = m_option5Group = new QButtonGroup(this);
     group->setObjectName(QStringLiteral("Option5Buttons"));
     for (int i = 0; i < 3; ++i) {
-        m_option5[i] = new QRadioButton(QString::fromUtf16(option5Captions[i]), nameCase);
-        m_option5[i]->setObjectName(QStringLiteral("Option5_%1").arg(i));
-        group->addButton(m_option5[i], i);
-        nameCaseLayout->addWidget(m_option5[i]);
+        m_uploadNameCase[i] = new QRadioButton(QString::fromUtf16(option5Captions[i]), nameCase);
+        m_uploadNameCase[i]->setObjectName(QStringLiteral("Option5_%1").arg(i));
+        group->addButton(m_uploadNameCase[i], i);
+        nameCaseLayout->addWidget(m_uploadNameCase[i]);
     }
     body()->addWidget(nameCase);
     connect(group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
         if (checked)
-            m_options.setOption5(id);
+            m_options.setUploadNameCase(id);
     });
 
-    m_check8 = checkBox(QStringLiteral("Check8"), QStringLiteral("リンクチェックでブラウズは行わない"), this);
-    body()->addWidget(m_check8);
-    connect(m_check8, &QCheckBox::toggled, &m_options, &Options::setCheck8);
+    m_skipExternalLinks = checkBox(QStringLiteral("Check8"), QStringLiteral("リンクチェックでブラウズは行わない"), this);
+    body()->addWidget(m_skipExternalLinks);
+    connect(m_skipExternalLinks, &QCheckBox::toggled, &m_options, &Options::setSkipExternalLinks);
 
     auto* mailRow = new QHBoxLayout;
     mailRow->addWidget(label(QStringLiteral("lblMail"), QStringLiteral("メールアドレス"), this));
-    m_text13 = lineEdit(QStringLiteral("Text13"), this);
-    mailRow->addWidget(m_text13, 1);
+    m_mailAddress = lineEdit(QStringLiteral("Text13"), this);
+    mailRow->addWidget(m_mailAddress, 1);
     body()->addLayout(mailRow);
-    connect(m_text13, &QLineEdit::textEdited, &m_options, &Options::setText13);
-    FocusOutWatcher::watch(m_text13, [this] { m_options.Text13_LostFocus(); });
+    connect(m_mailAddress, &QLineEdit::textEdited, &m_options, &Options::setMailAddress);
+    FocusOutWatcher::watch(m_mailAddress, [this] { m_options.mailAddressEditingFinished(); });
 
     static const char16_t* const check10Captions[3] = {
         u"システムファイルは表示しない",
@@ -55,9 +55,9 @@ OtherSettingsPanel::OtherSettingsPanel(Options& options, QWidget* parent)
         u"リンクの無い場合そこでチェックを止める",
     };
     for (int i = 0; i < 3; ++i) {
-        m_check10[i] = checkBox(QStringLiteral("Check10_%1").arg(i), QString::fromUtf16(check10Captions[i]), this);
-        body()->addWidget(m_check10[i]);
-        connect(m_check10[i], &QCheckBox::toggled, &m_options, [this, i](bool on) { m_options.setCheck10(i, on); });
+        m_viewOptions[i] = checkBox(QStringLiteral("Check10_%1").arg(i), QString::fromUtf16(check10Captions[i]), this);
+        body()->addWidget(m_viewOptions[i]);
+        connect(m_viewOptions[i], &QCheckBox::toggled, &m_options, [this, i](bool on) { m_options.setViewOption(i, on); });
     }
 
     addCloseButton(QStringLiteral("Frame19Close"));
@@ -70,11 +70,11 @@ void OtherSettingsPanel::refresh()
 {
     {
         const QSignalBlocker blockGroup(m_option5Group);
-        const QSignalBlocker blockButton(m_option5[m_options.Option5()]);
-        m_option5[m_options.Option5()]->setChecked(true);
+        const QSignalBlocker blockButton(m_uploadNameCase[m_options.uploadNameCase()]);
+        m_uploadNameCase[m_options.uploadNameCase()]->setChecked(true);
     }
-    mirrorChecked(m_check8, m_options.Check8());
-    mirrorText(m_text13, m_options.Text13());
+    mirrorChecked(m_skipExternalLinks, m_options.skipExternalLinks());
+    mirrorText(m_mailAddress, m_options.mailAddress());
     for (int i = 0; i < 3; ++i)
-        mirrorChecked(m_check10[i], m_options.Check10(i));
+        mirrorChecked(m_viewOptions[i], m_options.viewOption(i));
 }

@@ -20,8 +20,8 @@ private:
 
     Options& m_options;
     QButtonGroup* m_option5Group;
-    QRadioButton* m_option5[3];
-    QCheckBox* m_check8;
-    QLineEdit* m_text13;
-    QCheckBox* m_check10[3];
+    QRadioButton* m_uploadNameCase[3];
+    QCheckBox* m_skipExternalLinks;
+    QLineEdit* m_mailAddress;
+    QCheckBox* m_viewOptions[3];
 };

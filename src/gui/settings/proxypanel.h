@@ -18,10 +18,10 @@ private:
     void refresh();
 
     Options& m_options;
-    QCheckBox* m_check1;
-    QLineEdit* m_txtProxy;
-    QLineEdit* m_txtPport;
-    QCheckBox* m_check3;
-    QLineEdit* m_txtpro[2];
-    QCheckBox* m_chkPassive;
+    QCheckBox* m_useProxy;
+    QLineEdit* m_proxyHost;
+    QLineEdit* m_proxyPort;
+    QCheckBox* m_bypassProxyForLocal;
+    QLineEdit* m_proxyCredentials[2];
+    QCheckBox* m_passiveMode;
 };

@@ -28,14 +28,14 @@ ServerPanel::ServerPanel(Profiles& profiles, Options& options, QWidget* parent)
     // Left: the registered names and the buttons that act on them.
     auto* left = new QVBoxLayout;
     columns->addLayout(left, 2);
-    m_list1 = new QListView(this);
-    m_list1->setObjectName(QStringLiteral("List1"));
-    m_list1->setModel(m_options.List1());
-    m_list1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_list1->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_list1->setToolTip(QStringLiteral("クリックで選択します"));
-    m_list1->installEventFilter(this);
-    left->addWidget(m_list1, 1);
+    m_profileList = new QListView(this);
+    m_profileList->setObjectName(QStringLiteral("List1"));
+    m_profileList->setModel(m_options.profileNameModel());
+    m_profileList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_profileList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_profileList->setToolTip(QStringLiteral("クリックで選択します"));
+    m_profileList->installEventFilter(this);
+    left->addWidget(m_profileList, 1);
     auto* command2Register = button(QStringLiteral("Command2_0"), QStringLiteral("新規/再　登録"), this);
     auto* command2Delete = button(QStringLiteral("Command2_1"), QStringLiteral("登録抹消"), this);
     auto* command6 = button(QStringLiteral("Command6"), QStringLiteral("項目クリアー"), this);
@@ -51,26 +51,26 @@ ServerPanel::ServerPanel(Profiles& profiles, Options& options, QWidget* parent)
     auto* command14Anonymous = button(QStringLiteral("Command14_1"), QStringLiteral("anony"), this);
     auto* command23 = button(QStringLiteral("Command23"), QStringLiteral("DIR"), this);
     for (int i = 0; i < Profiles::FieldCount; ++i) {
-        m_frame22[i] = new QGroupBox(Profiles::Frame22(i), this);
-        m_frame22[i]->setObjectName(QStringLiteral("Frame22_%1").arg(i));
-        m_txtftp[i] = lineEdit(QStringLiteral("txtftp_%1").arg(i), m_frame22[i]);
-        auto* row = new QHBoxLayout(m_frame22[i]);
+        m_fieldFrames[i] = new QGroupBox(Profiles::fieldCaption(i), this);
+        m_fieldFrames[i]->setObjectName(QStringLiteral("Frame22_%1").arg(i));
+        m_fieldBoxes[i] = lineEdit(QStringLiteral("txtftp_%1").arg(i), m_fieldFrames[i]);
+        auto* row = new QHBoxLayout(m_fieldFrames[i]);
         row->setContentsMargins(4, 2, 4, 2);
-        row->addWidget(m_txtftp[i], 1);
+        row->addWidget(m_fieldBoxes[i], 1);
         if (i == 2)
             row->addWidget(command14Anonymous);
         if (i == 4)
             row->addWidget(command23);
-        right->addWidget(m_frame22[i]);
-        connect(m_txtftp[i], &QLineEdit::textEdited, &m_profiles,
-            [this, i](const QString& text) { m_profiles.setTxtftp(i, text); });
+        right->addWidget(m_fieldFrames[i]);
+        connect(m_fieldBoxes[i], &QLineEdit::textEdited, &m_profiles,
+            [this, i](const QString& text) { m_profiles.setField(i, text); });
     }
-    m_txtftp[3]->setEchoMode(QLineEdit::Password);
+    m_fieldBoxes[3]->setEchoMode(QLineEdit::Password);
 
-    m_check9
+    m_serverTimesAsLocalBox
         = checkBox(QStringLiteral("Check9"), QStringLiteral("FTPサーバーの時間をローカルの時間に変更する。"), this);
-    body()->addWidget(m_check9);
-    connect(m_check9, &QCheckBox::toggled, &m_options, &Options::setCheck9);
+    body()->addWidget(m_serverTimesAsLocalBox);
+    connect(m_serverTimesAsLocalBox, &QCheckBox::toggled, &m_options, &Options::setServerTimesAsLocal);
 
     auto* command14Ok = button(QStringLiteral("Command14_0"), QStringLiteral("OK"), this);
     auto* buttons = new QHBoxLayout;
@@ -78,103 +78,103 @@ ServerPanel::ServerPanel(Profiles& profiles, Options& options, QWidget* parent)
     buttons->addWidget(command14Ok);
     body()->addLayout(buttons);
 
-    m_frame6 = new FolderChooserPanel(parent);
+    m_chooser = new FolderChooserPanel(parent);
 
     connect(command2Register, &QPushButton::clicked, &m_profiles, &Profiles::registerProfile);
     connect(command2Delete, &QPushButton::clicked, &m_profiles, &Profiles::deleteSelectedProfile);
-    connect(command6, &QPushButton::clicked, &m_profiles, &Profiles::Command6_Click);
-    connect(command14Anonymous, &QPushButton::clicked, this, [this] { Command14_Click(1); });
-    connect(command23, &QPushButton::clicked, this, &ServerPanel::Command23_Click);
-    connect(command32, &QPushButton::clicked, &m_profiles, &Profiles::Command32_Click);
-    connect(command35, &QPushButton::clicked, this, &ServerPanel::Command35_Click);
-    connect(command14Ok, &QPushButton::clicked, this, [this] { Command14_Click(0); });
-    connect(m_list1, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+    connect(command6, &QPushButton::clicked, &m_profiles, &Profiles::clearFields);
+    connect(command14Anonymous, &QPushButton::clicked, this, [this] { onOkOrAnonymousClicked(1); });
+    connect(command23, &QPushButton::clicked, this, &ServerPanel::chooseLocalStartFolder);
+    connect(command32, &QPushButton::clicked, &m_profiles, &Profiles::backUpSettings);
+    connect(command35, &QPushButton::clicked, this, &ServerPanel::chooseBackupToRestore);
+    connect(command14Ok, &QPushButton::clicked, this, [this] { onOkOrAnonymousClicked(0); });
+    connect(m_profileList, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
         if (index.isValid())
-            m_profiles.List1_Click(index.row());
+            m_profiles.selectProfileRow(index.row());
     });
-    connect(m_frame6, &FolderChooserPanel::chosen, this, [this](FolderChooserPanel::Mode mode, const QString& path) {
+    connect(m_chooser, &FolderChooserPanel::chosen, this, [this](FolderChooserPanel::Mode mode, const QString& path) {
         if (mode == FolderChooserPanel::Mode::Folder) {
             m_profiles.setLocalStartFolder(path);
         } else if (!m_profiles.restoreSettings(path)) {
             return; // the user was told; the chooser stays for another choice
         }
-        m_frame6->hide();
+        m_chooser->hide();
     });
 
     connect(&m_profiles, &Profiles::changed, this, &ServerPanel::refresh);
-    connect(&m_profiles, &Profiles::List1IndexChanged, this, &ServerPanel::showList1Index);
+    connect(&m_profiles, &Profiles::selectedProfileRowChanged, this, &ServerPanel::showSelectedProfileRow);
     connect(&m_options, &Options::changed, this, &ServerPanel::refresh);
     // The view keeps a current row of its own through insertions and removals: show ours.
     for (auto signal : { &QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved })
-        connect(m_options.List1(), signal, this, [this] { showList1Index(m_profiles.List1Index()); });
+        connect(m_options.profileNameModel(), signal, this, [this] { showSelectedProfileRow(m_profiles.selectedProfileRow()); });
     connect(
-        m_options.List1(), &QAbstractItemModel::modelReset, this, [this] { showList1Index(m_profiles.List1Index()); });
+        m_options.profileNameModel(), &QAbstractItemModel::modelReset, this, [this] { showSelectedProfileRow(m_profiles.selectedProfileRow()); });
     refresh();
 }
 
-void ServerPanel::Command14_Click(int index)
+void ServerPanel::onOkOrAnonymousClicked(int index)
 {
     if (index == 1) {
         m_profiles.anonymous();
         return;
     }
-    m_frame6->hide();
+    m_chooser->hide();
     hide();
 }
 
 void ServerPanel::refresh()
 {
     for (int i = 0; i < Profiles::FieldCount; ++i)
-        mirrorText(m_txtftp[i], m_profiles.txtftp(i));
-    mirrorChecked(m_check9, m_options.Check9());
+        mirrorText(m_fieldBoxes[i], m_profiles.field(i));
+    mirrorChecked(m_serverTimesAsLocalBox, m_options.serverTimesAsLocal());
 }
 
-void ServerPanel::showList1Index(int row)
+void ServerPanel::showSelectedProfileRow(int row)
 {
-    QItemSelectionModel* selection = m_list1->selectionModel();
-    const QModelIndex index = m_options.List1()->index(row);
+    QItemSelectionModel* selection = m_profileList->selectionModel();
+    const QModelIndex index = m_options.profileNameModel()->index(row);
     if (!index.isValid()) {
         selection->clear();
         return;
     }
     selection->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    m_list1->scrollTo(index);
+    m_profileList->scrollTo(index);
 }
 
 bool ServerPanel::eventFilter(QObject* watched, QEvent* event)
 {
     // Moving through the names with the keys selects, as a click does; once the key is let go,
     // so a held key does not select every profile it passes.
-    if (watched == m_list1 && event->type() == QEvent::KeyRelease) {
+    if (watched == m_profileList && event->type() == QEvent::KeyRelease) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        const int row = m_list1->currentIndex().row();
-        if (!key->isAutoRepeat() && row >= 0 && row != m_profiles.List1Index())
-            m_profiles.List1_Click(row);
+        const int row = m_profileList->currentIndex().row();
+        if (!key->isAutoRepeat() && row >= 0 && row != m_profiles.selectedProfileRow())
+            m_profiles.selectProfileRow(row);
     }
     return MovablePanel::eventFilter(watched, event);
 }
 
 void ServerPanel::openChooser()
 {
-    if (!m_frame6->isVisible()) {
+    if (!m_chooser->isVisible()) {
         QWidget* area = parentWidget();
-        const QSize room = area ? area->size() - QSize(16, 16) : m_frame6->size();
-        m_frame6->resize(m_frame6->size().expandedTo(m_frame6->sizeHint()).boundedTo(room));
-        m_frame6->move(pos() + QPoint(32, 32));
+        const QSize room = area ? area->size() - QSize(16, 16) : m_chooser->size();
+        m_chooser->resize(m_chooser->size().expandedTo(m_chooser->sizeHint()).boundedTo(room));
+        m_chooser->move(pos() + QPoint(32, 32));
     }
-    m_frame6->showInFront();
+    m_chooser->showInFront();
 }
 
-void ServerPanel::Command23_Click()
+void ServerPanel::chooseLocalStartFolder()
 {
     // The first platform opened it on drive c:, the home folder here.
-    m_frame6->openFolders(QStringLiteral("ローカルマシンの初期フォルダー"), QDir::homePath());
+    m_chooser->openFolders(QStringLiteral("ローカルマシンの初期フォルダー"), QDir::homePath());
     openChooser();
 }
 
-void ServerPanel::Command35_Click()
+void ServerPanel::chooseBackupToRestore()
 {
     const QString folder = QFileInfo(m_options.settingsLines().filePath()).absolutePath();
-    m_frame6->openFiles(QStringLiteral("バックアップファイルの選択"), folder, QStringLiteral("FTPSet*.txt"));
+    m_chooser->openFiles(QStringLiteral("バックアップファイルの選択"), folder, QStringLiteral("FTPSet*.txt"));
     openChooser();
 }

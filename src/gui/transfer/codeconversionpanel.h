@@ -14,7 +14,7 @@ class QRadioButton;
 class CodeConversionPanel : public MovablePanel {
     Q_OBJECT
 public:
-    // `localFolder` gives the local pane's current folder (its `TxtDir2`).
+    // `localFolder` gives the local pane's current folder (its `folderText`).
     CodeConversionPanel(Dialogs& dialogs, std::function<QString()> localFolder, QWidget* parent);
 
     // The menu item "文字変換": in front at its design place, the input box set to the local folder.

@@ -48,12 +48,12 @@ ModePanel::ModePanel(ModeRules& rules, Options& options, Dialogs& dialogs, QWidg
     , m_rules(rules)
     , m_options(options)
     , m_dialogs(dialogs)
-    , m_list3(extensionList(QStringLiteral("List3"), rules.List3(), this))
-    , m_list4(extensionList(QStringLiteral("List4"), rules.List4(), this))
+    , m_textExtensions(extensionList(QStringLiteral("List3"), rules.textExtensionModel(), this))
+    , m_neverSend(extensionList(QStringLiteral("List4"), rules.neverSendExtensionModel(), this))
     , m_text1 { lineEdit(QStringLiteral("Text1_0"), this), lineEdit(QStringLiteral("Text1_1"), this) }
-    , m_check5(checkBox(QStringLiteral("Check5"), QStringLiteral("全てASCIIで"), this))
-    , m_check6(checkBox(QStringLiteral("Check6"), QStringLiteral("全てBinaryで"), this))
-    , m_check11 { checkBox(QStringLiteral("Check11_0"), QStringLiteral("SJIS -> EUC変換"), this),
+    , m_allAscii(checkBox(QStringLiteral("Check5"), QStringLiteral("全てASCIIで"), this))
+    , m_allBinary(checkBox(QStringLiteral("Check6"), QStringLiteral("全てBinaryで"), this))
+    , m_codeConversion { checkBox(QStringLiteral("Check11_0"), QStringLiteral("SJIS -> EUC変換"), this),
         checkBox(QStringLiteral("Check11_1"), QStringLiteral("SJIS <- EUC変換"), this) }
 {
     auto* close = command7(4, QStringLiteral("X"), this);
@@ -67,8 +67,8 @@ ModePanel::ModePanel(ModeRules& rules, Options& options, Dialogs& dialogs, QWidg
     grid->setObjectName(QStringLiteral("Frame4Grid"));
     grid->addWidget(label(QStringLiteral("lblList3"), QStringLiteral("Txtモードで転送"), this), 0, 0, 1, 2);
     grid->addWidget(label(QStringLiteral("lblList4"), QStringLiteral("転送しないﾌｧｲﾙ"), this), 0, 2, 1, 2);
-    grid->addWidget(m_list3, 1, 0, 1, 2);
-    grid->addWidget(m_list4, 1, 2, 1, 2);
+    grid->addWidget(m_textExtensions, 1, 0, 1, 2);
+    grid->addWidget(m_neverSend, 1, 2, 1, 2);
     auto* add3 = command7(5, QStringLiteral("追加"), this);
     auto* add4 = command7(6, QStringLiteral("追加"), this);
     grid->addWidget(m_text1[0], 2, 0);
@@ -86,30 +86,30 @@ ModePanel::ModePanel(ModeRules& rules, Options& options, Dialogs& dialogs, QWidg
     body()->addLayout(buttons);
 
     auto* switches = new QHBoxLayout;
-    switches->addWidget(m_check5);
-    switches->addWidget(m_check6);
+    switches->addWidget(m_allAscii);
+    switches->addWidget(m_allBinary);
     switches->addStretch();
     body()->addLayout(switches);
 
     auto* conversion = new QHBoxLayout;
-    conversion->addWidget(m_check11[0]);
-    conversion->addWidget(m_check11[1]);
+    conversion->addWidget(m_codeConversion[0]);
+    conversion->addWidget(m_codeConversion[1]);
     conversion->addStretch();
     body()->addLayout(conversion);
 
-    connect(close, &QPushButton::clicked, this, &ModePanel::Command7_4_Click);
+    connect(close, &QPushButton::clicked, this, &ModePanel::onCloseClicked);
     connect(add3, &QPushButton::clicked, this, [this] { addEntry(0); });
     connect(add4, &QPushButton::clicked, this, [this] { addEntry(1); });
     connect(m_text1[0], &QLineEdit::returnPressed, this, [this] { addEntry(0); });
     connect(m_text1[1], &QLineEdit::returnPressed, this, [this] { addEntry(1); });
     connect(remove, &QPushButton::clicked, this, &ModePanel::deleteSelected);
     connect(defaults, &QPushButton::clicked, &m_rules, &ModeRules::restoreDefaults);
-    connect(m_check5, &QCheckBox::toggled, &m_rules, &ModeRules::setCheck5);
-    connect(m_check6, &QCheckBox::toggled, &m_rules, &ModeRules::setCheck6);
+    connect(m_allAscii, &QCheckBox::toggled, &m_rules, &ModeRules::setAllAscii);
+    connect(m_allBinary, &QCheckBox::toggled, &m_rules, &ModeRules::setAllBinary);
     for (int i = 0; i < 2; ++i) {
         connect(
-            m_check11[i], &QCheckBox::toggled, &m_options, [this, i](bool on) { m_options.setCheck11(i, on ? 1 : 0); });
-        FocusOutWatcher::watch(m_check11[i], [this, i] { m_options.Check11_LostFocus(i); });
+            m_codeConversion[i], &QCheckBox::toggled, &m_options, [this, i](bool on) { m_options.setCodeConversion(i, on ? 1 : 0); });
+        FocusOutWatcher::watch(m_codeConversion[i], [this, i] { m_options.codeConversionEditingFinished(i); });
     }
 
     connect(&m_rules, &ModeRules::switchesChanged, this, &ModePanel::refresh);
@@ -117,7 +117,7 @@ ModePanel::ModePanel(ModeRules& rules, Options& options, Dialogs& dialogs, QWidg
     refresh();
 }
 
-void ModePanel::Command7_4_Click()
+void ModePanel::onCloseClicked()
 {
     if (m_rules.mayClose(m_dialogs))
         hide();
@@ -131,13 +131,13 @@ void ModePanel::addEntry(int list)
         m_text1[list]->clear();
 }
 
-void ModePanel::deleteSelected() { m_rules.deleteEntries(selectedRows(m_list3), selectedRows(m_list4)); }
+void ModePanel::deleteSelected() { m_rules.deleteEntries(selectedRows(m_textExtensions), selectedRows(m_neverSend)); }
 
 void ModePanel::refresh()
 {
-    mirrorChecked(m_check5, m_rules.Check5());
-    mirrorChecked(m_check6, m_rules.Check6());
-    m_list3->setEnabled(m_rules.List3Enabled());
+    mirrorChecked(m_allAscii, m_rules.allAscii());
+    mirrorChecked(m_allBinary, m_rules.allBinary());
+    m_textExtensions->setEnabled(m_rules.textListEnabled());
     for (int i = 0; i < 2; ++i)
-        mirrorChecked(m_check11[i], m_options.Check11(i) == 1);
+        mirrorChecked(m_codeConversion[i], m_options.codeConversion(i) == 1);
 }

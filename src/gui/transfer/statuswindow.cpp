@@ -48,10 +48,10 @@ QLineEdit* readOnlyBox(const QString& name, QWidget* parent)
 } // namespace
 
 StatusWindow::StatusWindow(StatusReport& report, QWidget* parent)
-    : MovablePanel(QStringLiteral("Frame27"), QStringLiteral("Label22"), report.Label22(), parent)
+    : MovablePanel(QStringLiteral("Frame27"), QStringLiteral("Label22"), report.caption(), parent)
     , m_report(report)
-    , m_text7(readOnlyBox(QStringLiteral("Text7"), this))
-    , m_text9(readOnlyBox(QStringLiteral("Text9"), this))
+    , m_currentFileBox(readOnlyBox(QStringLiteral("Text7"), this))
+    , m_countsBox(readOnlyBox(QStringLiteral("Text9"), this))
     , m_progressFile(new QProgressBar(this))
     , m_progressRun(new QProgressBar(this))
     , m_stop(new QPushButton(QStringLiteral("中止"), this))
@@ -75,8 +75,8 @@ StatusWindow::StatusWindow(StatusReport& report, QWidget* parent)
     buttons->addStretch();
     buttons->addWidget(m_stop);
     buttons->addWidget(m_close);
-    body()->addWidget(m_text7);
-    body()->addWidget(m_text9);
+    body()->addWidget(m_currentFileBox);
+    body()->addWidget(m_countsBox);
     body()->addWidget(m_progressFile);
     body()->addWidget(m_progressRun);
     body()->addLayout(buttons);
@@ -100,10 +100,10 @@ void StatusWindow::refresh()
 {
     m_pending.stop();
     m_sinceRefresh.start();
-    if (titleLabel()->text() != m_report.Label22())
-        titleLabel()->setText(m_report.Label22());
-    setText(m_text7, m_report.Text7());
-    setText(m_text9, m_report.Text9());
+    if (titleLabel()->text() != m_report.caption())
+        titleLabel()->setText(m_report.caption());
+    setText(m_currentFileBox, m_report.currentFile());
+    setText(m_countsBox, m_report.countsText());
     setBar(m_progressFile, m_report.fileDone(), m_report.fileTotal(), m_report.fileTotal() >= 0);
     setBar(m_progressRun, m_report.runDone(), m_report.runTotal(), m_report.runTotal() > 0);
 }

@@ -11,7 +11,7 @@ class QPushButton;
 class StatusReport;
 
 // The status window `Frame27` ("状況報告"): shows the status report of the running transfer or
-// delete (caption `Label22`, title box `Text7`, counts box `Text9`, a bar for the file in flight
+// delete (caption `caption`, title box `currentFileBox`, counts box `countsBox`, a bar for the file in flight
 // and one for the whole run) and forwards its two buttons, "中止" (Stop) and "X" (hide).
 //
 // It follows the report's shown state at once; texts and bars follow `changed()` at most every
@@ -22,8 +22,8 @@ class StatusWindow : public MovablePanel {
 public:
     explicit StatusWindow(StatusReport& report, QWidget* parent = nullptr);
 
-    QLineEdit* Text7() const { return m_text7; }
-    QLineEdit* Text9() const { return m_text9; }
+    QLineEdit* currentFileBox() const { return m_currentFileBox; }
+    QLineEdit* countsBox() const { return m_countsBox; }
     QProgressBar* progressFile() const { return m_progressFile; }
     QProgressBar* progressRun() const { return m_progressRun; }
     QPushButton* stopButton() const { return m_stop; }
@@ -39,8 +39,8 @@ private:
     void reportShownChanged(bool shown);
 
     StatusReport& m_report;
-    QLineEdit* m_text7;
-    QLineEdit* m_text9;
+    QLineEdit* m_currentFileBox;
+    QLineEdit* m_countsBox;
     QProgressBar* m_progressFile;
     QProgressBar* m_progressRun;
     QPushButton* m_stop;

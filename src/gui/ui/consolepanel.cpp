@@ -18,25 +18,25 @@ ConsolePanel::ConsolePanel(Options& options, QWidget* parent)
 {
     m_consoleArea->setObjectName(QStringLiteral("consoleArea"));
     body()->addLayout(m_consoleArea, 1);
-    m_text3 = new QPlainTextEdit(this);
-    m_text3->setObjectName(QStringLiteral("Text3"));
-    m_text3->setReadOnly(true);
-    m_text3->horizontalScrollBar()->setObjectName(QStringLiteral("Text3HScroll"));
-    m_text3->verticalScrollBar()->setObjectName(QStringLiteral("Text3VScroll"));
-    m_consoleArea->addWidget(m_text3, 1);
+    m_replyView = new QPlainTextEdit(this);
+    m_replyView->setObjectName(QStringLiteral("Text3"));
+    m_replyView->setReadOnly(true);
+    m_replyView->horizontalScrollBar()->setObjectName(QStringLiteral("Text3HScroll"));
+    m_replyView->verticalScrollBar()->setObjectName(QStringLiteral("Text3VScroll"));
+    m_consoleArea->addWidget(m_replyView, 1);
 
     auto* connection = new QHBoxLayout;
-    m_check7 = checkBox(QStringLiteral("Check7_0"), QStringLiteral("ネットワークコネクション時に使用"), this);
-    m_text5 = lineEdit(QStringLiteral("Text5_0"), this);
-    connection->addWidget(m_check7);
-    connection->addWidget(m_text5, 1);
+    m_useConsoleConnection = checkBox(QStringLiteral("Check7_0"), QStringLiteral("ネットワークコネクション時に使用"), this);
+    m_consoleProxyText = lineEdit(QStringLiteral("Text5_0"), this);
+    connection->addWidget(m_useConsoleConnection);
+    connection->addWidget(m_consoleProxyText, 1);
     body()->addLayout(connection);
 
     addCloseButton(QStringLiteral("Frame16Close"));
 
-    connect(m_check7, &QCheckBox::toggled, &m_options, [this](bool on) { m_options.setCheck7(0, on); });
-    connect(m_text5, &QLineEdit::textEdited, &m_options, [this](const QString& t) { m_options.setText5(0, t); });
-    FocusOutWatcher::watch(m_text5, [this] { m_options.Text5_LostFocus(0); });
+    connect(m_useConsoleConnection, &QCheckBox::toggled, &m_options, [this](bool on) { m_options.setUseConsoleConnection(0, on); });
+    connect(m_consoleProxyText, &QLineEdit::textEdited, &m_options, [this](const QString& t) { m_options.setConsoleProxyText(0, t); });
+    FocusOutWatcher::watch(m_consoleProxyText, [this] { m_options.consoleProxyTextEditingFinished(0); });
 
     connect(&m_options, &Options::changed, this, &ConsolePanel::refresh);
     refresh();
@@ -44,16 +44,16 @@ ConsolePanel::ConsolePanel(Options& options, QWidget* parent)
 
 void ConsolePanel::refresh()
 {
-    mirrorChecked(m_check7, m_options.Check7(0));
-    mirrorText(m_text5, m_options.Text5(0));
+    mirrorChecked(m_useConsoleConnection, m_options.useConsoleConnection(0));
+    mirrorText(m_consoleProxyText, m_options.consoleProxyText(0));
 }
 
-void ConsolePanel::appendText3(const QString& text)
+void ConsolePanel::appendReply(const QString& text)
 {
     // Appended as it came, its CR LF line ends made the box's own.
     QString shown = text;
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    m_text3->moveCursor(QTextCursor::End);
-    m_text3->insertPlainText(shown);
-    m_text3->moveCursor(QTextCursor::End);
+    m_replyView->moveCursor(QTextCursor::End);
+    m_replyView->insertPlainText(shown);
+    m_replyView->moveCursor(QTextCursor::End);
 }

@@ -61,8 +61,8 @@ struct PaneRig {
         QObject::connect(&timer4, &QTimer::timeout, pane.get(), [this] { pane->setMoveUpFlag(true); });
         QObject::connect(pane.get(), &RemotePane::pictureRequested, pane.get(), [this](int i) { pictures.append(i); });
         QObject::connect(pane.get(), &RemotePane::pictureStepRequested, pane.get(), [this] { pictures.append(-1); });
-        listTester = std::make_unique<QAbstractItemModelTester>(pane->ListView1());
-        treeTester = std::make_unique<QAbstractItemModelTester>(pane->TreeView3());
+        listTester = std::make_unique<QAbstractItemModelTester>(pane->fileList());
+        treeTester = std::make_unique<QAbstractItemModelTester>(pane->folderTree());
     }
 
     ~PaneRig()
@@ -76,11 +76,11 @@ struct PaneRig {
     // The profile fields: host, user, password, server start folder.
     void setProfile(const QString& host, const QString& user, const QString& password, const QString& start = {})
     {
-        profiles->setTxtftp(0, QStringLiteral("test"));
-        profiles->setTxtftp(1, host);
-        profiles->setTxtftp(2, user);
-        profiles->setTxtftp(3, password);
-        profiles->setTxtftp(5, start);
+        profiles->setField(0, QStringLiteral("test"));
+        profiles->setField(1, host);
+        profiles->setField(2, user);
+        profiles->setField(3, password);
+        profiles->setField(5, start);
     }
 
     void setProfile(const FtpServerFixture& server, const QString& start = {})
@@ -96,7 +96,7 @@ struct PaneRig {
         return f.open(QIODevice::ReadOnly) ? Cp932::decode(f.readAll()) : QString();
     }
 
-    QStringList listNames() const { return ModelTexts::itemTexts(pane->ListView1()); }
+    QStringList listNames() const { return ModelTexts::itemTexts(pane->fileList()); }
 
     int rowOf(const QString& name) const { return int(listNames().indexOf(name)); }
 

@@ -87,7 +87,7 @@ void TestConnectServer::connectAndDisconnect()
             panels = { a, b, c };
         });
 
-    rig.pane->cmdConnect_Click();
+    rig.pane->onConnectClicked();
     QVERIFY2(rig.state.IsConnected, qPrintable(rig.dialogs.texts().join(u'|')));
     QVERIFY(rig.dialogs.asked.isEmpty());
     QVERIFY(rig.pane->FtpHandle() && rig.pane->InternetHandle());
@@ -98,7 +98,7 @@ void TestConnectServer::connectAndDisconnect()
     QCOMPARE(rig.logText(),
         entry(QStringLiteral("<Ftp接続開始>"), host, QStringLiteral("</FTP接続開始>")) + QStringLiteral("\r\n\r\n"));
     // At the root the path box shows the host name; the list shows the root, folders first.
-    QCOMPARE(rig.pane->TxtDir(), host);
+    QCOMPARE(rig.pane->folderText(), host);
     QCOMPARE(rig.state.CurrentFtpPath, host);
     QCOMPARE(rig.listNames(),
         QStringList(
@@ -107,10 +107,10 @@ void TestConnectServer::connectAndDisconnect()
         QStringList({ QStringLiteral("ﾌｫﾙﾀﾞｰ数: 3"), QStringLiteral("ﾌｧｲﾙ数: 1"), QStringLiteral("ｻｲｽﾞ: 12Kb") }));
     // The start page is red in the list.
     QCOMPARE(
-        rig.pane->ListView1()->item(rig.rowOf(QStringLiteral("index.html")))->foreground().color(), QColor(255, 0, 0));
-    QVERIFY(!rig.pane->cmdConnectEnabled());
+        rig.pane->fileList()->item(rig.rowOf(QStringLiteral("index.html")))->foreground().color(), QColor(255, 0, 0));
+    QVERIFY(!rig.pane->connectEnabled());
     QVERIFY(rig.pane->connectedCommandsEnabled());
-    QVERIFY(!rig.pane->List1Enabled());
+    QVERIFY(!rig.pane->profileChoiceEnabled());
     QVERIFY(controlChanges > 0);
     QVERIFY(rig.timer1.isActive());
     QCOMPARE(rig.pictures, QList<int>({ 1, 0 }));
@@ -121,20 +121,20 @@ void TestConnectServer::connectAndDisconnect()
     QCOMPARE(rig.pane->InternetHandle()->option(FtpSession::ConnectRetries), 2u);
 
     // The watch's probe succeeds: the indicator steps on.
-    rig.pane->Timer1_Timer();
+    rig.pane->onConnectionWatchTick();
     QCOMPARE(rig.pictures.last(), -1);
 
     rig.pictures.clear();
-    rig.pane->cmdDisconnect_Click();
+    rig.pane->onDisconnectClicked();
     QVERIFY(!rig.state.IsConnected);
     QVERIFY(!rig.pane->FtpHandle() && !rig.pane->InternetHandle());
     QVERIFY(!rig.timer1.isActive());
     QCOMPARE(rig.pictures, QList<int>({ 1, 2 }));
-    QCOMPARE(rig.pane->ListView1()->rowCount(), 0);
+    QCOMPARE(rig.pane->fileList()->rowCount(), 0);
     QVERIFY(rig.record.Remote.empty());
-    QVERIFY(rig.pane->cmdConnectEnabled());
+    QVERIFY(rig.pane->connectEnabled());
     QVERIFY(!rig.pane->connectedCommandsEnabled());
-    QVERIFY(rig.pane->List1Enabled());
+    QVERIFY(rig.pane->profileChoiceEnabled());
     QCOMPARE(rig.statusLines().last(), QStringLiteral("09:05:03 ") + host + QStringLiteral(":FTP接続終了"));
     const QString disconnected = entry(QStringLiteral("<FTP接続終了>"), host, QStringLiteral("</FTP接続終了>"));
     QVERIFY(rig.logText().endsWith(disconnected + QStringLiteral("\r\n\r\n\r\n")));
@@ -208,8 +208,8 @@ void TestConnectServer::failures()
     QCOMPARE(rig.statusLines().last(), QStringLiteral("09:05:03  Ftp接続失敗"));
     QCOMPARE(rig.logText(),
         entry(QStringLiteral("<FTP接続失敗>"), host, QStringLiteral("</FTP接続失敗>")) + QStringLiteral("\r\n\r\n"));
-    QVERIFY(rig.pane->cmdConnectEnabled());
-    QVERIFY(rig.pane->List1Enabled());
+    QVERIFY(rig.pane->connectEnabled());
+    QVERIFY(rig.pane->profileChoiceEnabled());
     QVERIFY(!rig.timer1.isActive());
     // The session stays open for the next try; a disconnect leaves no log entry.
     rig.pane->DisconnectServer();
@@ -250,13 +250,13 @@ void TestConnectServer::noServerName()
     QCOMPARE(rig.dialogs.texts(), QStringList(QStringLiteral("Please enter a server name!")));
     QCOMPARE(rig.statusLines(), QStringList(QStringLiteral("09:05:03  セッション作成 ハンドル=1")));
     QVERIFY(!rig.logText().contains(u'<'));
-    QVERIFY(rig.pane->cmdConnectEnabled());
+    QVERIFY(rig.pane->connectEnabled());
 }
 
 void TestConnectServer::connectionEntryQuestion_data()
 {
     QTest::addColumn<Dialogs::Answer>("answer");
-    QTest::addColumn<bool>("bypassLocal"); // Check3
+    QTest::addColumn<bool>("bypassLocal"); // bypassProxyForLocal
     QTest::addColumn<bool>("connected");
     QTest::addColumn<QString>("message");
     // The entry names a proxy nobody listens on: only the bypass for local addresses gets through.
@@ -280,10 +280,10 @@ void TestConnectServer::connectionEntryQuestion()
     QVERIFY2(deadProxy.reserve(&error), qPrintable(error));
     PaneRig rig;
     rig.setProfile(server);
-    rig.options->setCheck7(0, true);
-    rig.options->setText5(0, QStringLiteral("127.0.0.1:%1").arg(deadProxy.first()));
-    rig.options->setCheck1(true);
-    rig.options->setCheck3(bypassLocal);
+    rig.options->setUseConsoleConnection(0, true);
+    rig.options->setConsoleProxyText(0, QStringLiteral("127.0.0.1:%1").arg(deadProxy.first()));
+    rig.options->setUseProxy(true);
+    rig.options->setBypassProxyForLocal(bypassLocal);
     rig.dialogs.queueAnswer(answer);
     rig.pane->ConnectServer();
 
@@ -311,13 +311,13 @@ void TestConnectServer::proxyFromTheSettings()
     QVERIFY2(proxy.start(&error), qPrintable(error));
     PaneRig rig;
     rig.setProfile(server);
-    rig.options->setCheck1(true);
-    rig.options->setTxtProxy(proxy.host());
-    rig.options->setTxtPport(QString::number(proxy.port()));
+    rig.options->setUseProxy(true);
+    rig.options->setProxyHost(proxy.host());
+    rig.options->setProxyPort(QString::number(proxy.port()));
     rig.pane->ConnectServer();
     QVERIFY2(rig.state.IsConnected, qPrintable(rig.dialogs.texts().join(u'|')));
     // The proxy text used is shown in the console's connection entry, and the proxy carried it.
-    QCOMPARE(rig.options->Text5(0), QStringLiteral("ftp=ftp://127.0.0.1:%1").arg(proxy.port()));
+    QCOMPARE(rig.options->consoleProxyText(0), QStringLiteral("ftp=ftp://127.0.0.1:%1").arg(proxy.port()));
     QVERIFY(proxy.tunnels().contains(server.hostField()));
     QCOMPARE(rig.listNames().size(), 4);
 }
@@ -391,7 +391,7 @@ void TestConnectServer::startFolder()
     QVERIFY2(rig.state.IsConnected, qPrintable(rig.dialogs.texts().join(u'|')));
     QCOMPARE(rig.serverFolder(), folder);
     txtDir.replace(QStringLiteral("HOST"), server.hostField());
-    QCOMPARE(rig.pane->TxtDir(), txtDir);
+    QCOMPARE(rig.pane->folderText(), txtDir);
     QCOMPARE(rig.state.CurrentFtpPath, txtDir);
     QCOMPARE(rig.listNames().value(0), firstRow);
     QVERIFY(rig.dialogs.asked.isEmpty());
@@ -417,14 +417,14 @@ void TestConnectServer::watchNoticesDropAndReconnects()
     rig.pane->ConnectServer();
     QVERIFY(rig.state.IsConnected);
     QVERIFY(rig.pane->openFtpFolderRow(rig.rowOf(QStringLiteral("pub"))));
-    QCOMPARE(rig.pane->TxtDir(), QStringLiteral("/pub"));
+    QCOMPARE(rig.pane->folderText(), QStringLiteral("/pub"));
 
     // The server closes the idle connection (421); the next probe notices.
     QTest::qWait(3500);
     rig.now = rig.now.addSecs(10);
     const QString host = server.hostField();
     rig.pictures.clear();
-    rig.pane->Timer1_Timer();
+    rig.pane->onConnectionWatchTick();
 
     const QStringList lines = rig.statusLines();
     const qsizetype lost = lines.indexOf(QStringLiteral("09:05:13接続終了"));
@@ -436,7 +436,7 @@ void TestConnectServer::watchNoticesDropAndReconnects()
     // Back in the folder the user was in, connected and watched.
     QVERIFY(rig.state.IsConnected);
     QVERIFY(rig.timer1.isActive());
-    QCOMPARE(rig.pane->TxtDir(), QStringLiteral("/pub"));
+    QCOMPARE(rig.pane->folderText(), QStringLiteral("/pub"));
     QCOMPARE(rig.serverFolder(), QStringLiteral("/pub"));
     QCOMPARE(rig.listNames(), QStringList({ QStringLiteral("sub"), QStringLiteral("readme.txt") }));
     const QString log = rig.logText();
@@ -461,7 +461,7 @@ void TestConnectServer::watchLeavesABusyConnectionAlone()
     bool ticked = false;
     QTimer::singleShot(50, rig.pane.get(), [&] {
         ticked = true;
-        rig.pane->Timer1_Timer();
+        rig.pane->onConnectionWatchTick();
     });
     QVERIFY(rig.pane->ListFtpFolder());
     QVERIFY(ticked);
@@ -487,18 +487,18 @@ void TestConnectServer::commandsDuringAWaitAreDropped()
     QTimer::singleShot(100, rig.pane.get(), [&] {
         clicked = true;
         opened = rig.pane->openFtpFolderRow(rig.rowOf(QStringLiteral("a b")));
-        rig.pane->cmdUp_Click();
+        rig.pane->onUpClicked();
     });
-    rig.pane->setTxtDir(QStringLiteral("/pub"));
+    rig.pane->setFolderText(QStringLiteral("/pub"));
     QStringList shown;
-    connect(rig.pane.get(), &RemotePane::TxtDirChanged, this, [&](const QString& text) { shown << text; });
-    rig.pane->TxtDir_KeyPress();
+    connect(rig.pane.get(), &RemotePane::folderTextChanged, this, [&](const QString& text) { shown << text; });
+    rig.pane->goToTypedFolder();
     QVERIFY(clicked);
     QVERIFY(!opened);
     // The path box never showed another folder on the way.
     QCOMPARE(shown, QStringList());
     QCOMPARE(rig.serverFolder(), QStringLiteral("/pub"));
-    QCOMPARE(rig.pane->TxtDir(), QStringLiteral("/pub"));
+    QCOMPARE(rig.pane->folderText(), QStringLiteral("/pub"));
     QCOMPARE(rig.listNames(), QStringList({ QStringLiteral("sub"), QStringLiteral("readme.txt") }));
     QVERIFY(rig.dialogs.asked.isEmpty());
 }
@@ -517,7 +517,7 @@ void TestConnectServer::disconnectWhileConnecting()
     QVERIFY(!rig.state.IsConnected);
     QVERIFY(!rig.pane->FtpHandle());
     QVERIFY(!rig.timer1.isActive());
-    QVERIFY(rig.pane->cmdConnectEnabled());
+    QVERIFY(rig.pane->connectEnabled());
     QVERIFY(!rig.logText().contains(QStringLiteral("接続開始")));
     QVERIFY(rig.dialogs.asked.isEmpty());
     // The pane connects again normally afterwards.
@@ -619,7 +619,7 @@ void TestConnectServer::errorReports()
     QVERIFY(!rig.pane->InternetHandle());
     QVERIFY(!rig.state.IsConnected);
     // The watch notices and connects again.
-    rig.pane->Timer1_Timer();
+    rig.pane->onConnectionWatchTick();
     QVERIFY(rig.state.IsConnected);
 }
 

@@ -55,11 +55,11 @@ void TestFirstPlatformProfile::profileLoadsSelectsAndConnects()
     rig.options->loadAtStartUp(&rig.dialogs);
     QVERIFY2(rig.dialogs.asked.isEmpty(), qPrintable(rig.dialogs.texts().join(u'|')));
     QCOMPARE(rig.profiles->selectLastProfile(), 2);
-    QCOMPARE(rig.profiles->txtftp(0), QStringLiteral("ホームページ①"));
-    QCOMPARE(rig.profiles->txtftp(1), server.hostField());
-    QCOMPARE(rig.profiles->txtftp(2), QStringLiteral("hanako"));
-    QCOMPARE(rig.profiles->txtftp(3), QStringLiteral("パス①ワード"));
-    QCOMPARE(rig.profiles->txtftp(5), QStringLiteral("/public_html"));
+    QCOMPARE(rig.profiles->field(0), QStringLiteral("ホームページ①"));
+    QCOMPARE(rig.profiles->field(1), server.hostField());
+    QCOMPARE(rig.profiles->field(2), QStringLiteral("hanako"));
+    QCOMPARE(rig.profiles->field(3), QStringLiteral("パス①ワード"));
+    QCOMPARE(rig.profiles->field(5), QStringLiteral("/public_html"));
 
     rig.pane->ConnectServer();
     QVERIFY2(rig.state.IsConnected,

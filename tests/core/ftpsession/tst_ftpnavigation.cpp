@@ -180,13 +180,13 @@ void TestFtpNavigation::changeFolder()
     QVERIFY(connect(rig, fixture, site, server.utf8));
     const QString host = fixture.hostField();
     QVERIFY(rig.pane->FtpHandle()->setCurrentDirectory(from));
-    rig.pane->setTxtDir(QStringLiteral("before"));
+    rig.pane->setFolderText(QStringLiteral("before"));
     path.replace(QStringLiteral("HOST"), host);
     txtDir.replace(QStringLiteral("HOST"), host);
 
     QCOMPARE(rig.pane->ChangeFtpFolder(path), ok);
     QCOMPARE(rig.serverFolder(), folder);
-    QCOMPARE(rig.pane->TxtDir(), txtDir);
+    QCOMPARE(rig.pane->folderText(), txtDir);
     QVERIFY(rig.dialogs.asked.isEmpty());
 }
 
@@ -226,13 +226,13 @@ void TestFtpNavigation::moveUp()
     const QString host = fixture.hostField();
     txtDir.replace(QStringLiteral("HOST"), host);
     QVERIFY(rig.pane->FtpHandle()->setCurrentDirectory(from));
-    rig.pane->setTxtDir(from == u"/" ? host : from);
+    rig.pane->setFolderText(from == u"/" ? host : from);
     QString panel1;
-    QObject::connect(rig.pane.get(), &RemotePane::statusPanel1Changed, this, [&](const QString& t) { panel1 = t; });
+    QObject::connect(rig.pane.get(), &RemotePane::firstStatusPanelChanged, this, [&](const QString& t) { panel1 = t; });
     rig.timer1.stop();
 
-    rig.pane->cmdUp_Click();
-    QCOMPARE(rig.pane->TxtDir(), txtDir);
+    rig.pane->onUpClicked();
+    QCOMPARE(rig.pane->folderText(), txtDir);
     QCOMPARE(rig.listNames(), names);
     QCOMPARE(panel1, txtDir);
     QVERIFY(rig.pane->moveUpFlag());
@@ -263,15 +263,15 @@ void TestFtpNavigation::namesRoundTrip()
 
     // Names as the list shows them open as folders, and their contents list.
     QVERIFY(rig.pane->openFtpFolderRow(rig.rowOf(QStringLiteral("日本語フォルダ"))));
-    QCOMPARE(rig.pane->TxtDir(), QStringLiteral("/日本語フォルダ"));
+    QCOMPARE(rig.pane->folderText(), QStringLiteral("/日本語フォルダ"));
     QCOMPARE(rig.listNames(), QStringList({ QStringLiteral("中"), QStringLiteral("表.txt") }));
     QVERIFY(rig.pane->openFtpFolderRow(rig.rowOf(QStringLiteral("中"))));
     QCOMPARE(rig.serverFolder(), QStringLiteral("/日本語フォルダ/中"));
-    QCOMPARE(rig.pane->TxtDir(), QStringLiteral("/日本語フォルダ/中"));
+    QCOMPARE(rig.pane->folderText(), QStringLiteral("/日本語フォルダ/中"));
 
-    rig.pane->setTxtDir(host);
+    rig.pane->setFolderText(host);
     rig.pane->GoToFtpFolder();
-    QCOMPARE(rig.pane->TxtDir(), host);
+    QCOMPARE(rig.pane->folderText(), host);
     QVERIFY(rig.pane->openFtpFolderRow(rig.rowOf(QStringLiteral("a b"))));
     QCOMPARE(rig.serverFolder(), QStringLiteral("/a b"));
     QCOMPARE(rig.listNames(), QStringList(QStringLiteral("c d.txt")));
@@ -281,14 +281,14 @@ void TestFtpNavigation::namesRoundTrip()
     QCOMPARE(rig.serverFolder(), QStringLiteral("/a b"));
 
     // Typed into the path box, the Japanese path is found as well; the start page is red.
-    rig.pane->setTxtDir(QStringLiteral("/pub"));
+    rig.pane->setFolderText(QStringLiteral("/pub"));
     rig.pane->GoToFtpFolder();
     QCOMPARE(rig.serverFolder(), QStringLiteral("/pub"));
     QVERIFY(rig.pane->openFtpFolderRow(rig.rowOf(QStringLiteral("sub"))));
-    rig.pane->cmdUp_Click();
-    QCOMPARE(rig.pane->TxtDir(), QStringLiteral("/pub"));
+    rig.pane->onUpClicked();
+    QCOMPARE(rig.pane->folderText(), QStringLiteral("/pub"));
     QCOMPARE(
-        rig.pane->ListView1()->item(rig.rowOf(QStringLiteral("index.html")))->foreground().color(), QColor(255, 0, 0));
+        rig.pane->fileList()->item(rig.rowOf(QStringLiteral("index.html")))->foreground().color(), QColor(255, 0, 0));
 }
 
 void TestFtpNavigation::expandTreeAndClickNodes_data()
@@ -328,9 +328,9 @@ void TestFtpNavigation::expandTreeAndClickNodes()
     QCOMPARE(rig.statusLines().last(), QString());
 
     auto node = [&](const QString& key) -> QStandardItem* {
-        const QModelIndexList found = rig.pane->TreeView3()->match(
-            rig.pane->TreeView3()->index(0, 0), ItemRoles::NodeKeyRole, key, 1, Qt::MatchExactly | Qt::MatchRecursive);
-        return found.isEmpty() ? nullptr : rig.pane->TreeView3()->itemFromIndex(found.first());
+        const QModelIndexList found = rig.pane->folderTree()->match(
+            rig.pane->folderTree()->index(0, 0), ItemRoles::NodeKeyRole, key, 1, Qt::MatchExactly | Qt::MatchRecursive);
+        return found.isEmpty() ? nullptr : rig.pane->folderTree()->itemFromIndex(found.first());
     };
     QCOMPARE(node(QStringLiteral("/日本語フォルダ/中"))->data(ItemRoles::IconKeyRole).toString(), IconKeys::Open);
     QCOMPARE(node(QStringLiteral("/pub/sub/deep.txt"))->data(ItemRoles::IconKeyRole).toString(), IconKeys::Leaf);
@@ -338,16 +338,16 @@ void TestFtpNavigation::expandTreeAndClickNodes()
 
     // A walked folder's node lists that folder; a file node does nothing.
     rig.timer1.stop();
-    rig.pane->TreeView3_NodeClick(node(QStringLiteral("/日本語フォルダ")));
+    rig.pane->onFolderTreeNodeClicked(node(QStringLiteral("/日本語フォルダ")));
     QCOMPARE(rig.serverFolder(), QStringLiteral("/日本語フォルダ"));
-    QCOMPARE(rig.pane->TxtDir(), QStringLiteral("/日本語フォルダ"));
+    QCOMPARE(rig.pane->folderText(), QStringLiteral("/日本語フォルダ"));
     QCOMPARE(rig.listNames(), QStringList({ QStringLiteral("中"), QStringLiteral("表.txt") }));
     QVERIFY(rig.timer1.isActive());
-    rig.pane->TreeView3_NodeClick(node(QStringLiteral("/top.txt")));
+    rig.pane->onFolderTreeNodeClicked(node(QStringLiteral("/top.txt")));
     QCOMPARE(rig.serverFolder(), QStringLiteral("/日本語フォルダ"));
 
     // A folder of the current one, added under the root without emptying the tree.
-    rig.pane->setTxtDir(fixture.hostField());
+    rig.pane->setFolderText(fixture.hostField());
     QVERIFY(rig.pane->ExpandFtpTree(false, QStringLiteral("pub")));
     keys = rig.pane->treeNodeKeys();
     QCOMPARE(keys.count(QStringLiteral("/pub/sub/deep.txt")), 2);
@@ -372,7 +372,7 @@ void TestFtpNavigation::stopEndsTheTreeWalk()
     QVERIFY(keys.contains(QStringLiteral("/top.txt")));
     QVERIFY(!keys.contains(QStringLiteral("/pub/sub/deep.txt")));
     // The connection is fine afterwards.
-    rig.pane->setTxtDir(QStringLiteral("/pub"));
+    rig.pane->setFolderText(QStringLiteral("/pub"));
     rig.pane->GoToFtpFolder();
     QCOMPARE(rig.listNames(), QStringList({ QStringLiteral("sub"), QStringLiteral("index.html") }));
 }
@@ -381,11 +381,11 @@ void TestFtpNavigation::withoutConnection()
 {
     PaneRig rig;
     rig.setProfile(QStringLiteral("ftp.example.jp"), QStringLiteral("u"), QStringLiteral("p"));
-    rig.pane->setTxtDir(QStringLiteral("/pub"));
+    rig.pane->setFolderText(QStringLiteral("/pub"));
     QVERIFY(!rig.pane->ChangeFtpFolder(QStringLiteral("/pub")));
     QVERIFY(!rig.pane->ListFtpFolder());
-    rig.pane->cmdUp_Click();
-    QCOMPARE(rig.pane->ListView1()->rowCount(), 0);
+    rig.pane->onUpClicked();
+    QCOMPARE(rig.pane->fileList()->rowCount(), 0);
     // Moving up does not switch on the watch of a pane that is not connected.
     QVERIFY(!rig.timer1.isActive());
     QVERIFY(rig.pane->ExpandFtpTree(true, QString()));

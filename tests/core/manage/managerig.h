@@ -65,9 +65,9 @@ struct ManageRig : PaneRig {
     // Goes to the server folder `folder` and selects the rows named `names` of the FTP list.
     bool showAndSelect(const QString& folder, const QStringList& names)
     {
-        pane->setTxtDir(folder);
+        pane->setFolderText(folder);
         pane->RefreshFtpPanes();
-        return ModelTexts::selectRowsByName(pane->ListView1Selection(), names);
+        return ModelTexts::selectRowsByName(pane->fileSelection(), names);
     }
 
     QStringList linesStartingWith(const QString& head) const

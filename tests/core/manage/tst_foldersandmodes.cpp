@@ -46,7 +46,7 @@ void TestFoldersAndModes::makesServerFolderAndGoesIntoIt()
     QCOMPARE(
         rig.dialogs.texts(), QStringList { QStringLiteral("Ftpサーバー上で作成するフォルダーの名前を入れてください") });
     QVERIFY(QFileInfo(server.root() + QStringLiteral("/www/新しい フォルダ")).isDir());
-    QCOMPARE(rig.pane->TxtDir(), QStringLiteral("/www/新しい フォルダ"));
+    QCOMPARE(rig.pane->folderText(), QStringLiteral("/www/新しい フォルダ"));
     QCOMPARE(rig.serverFolder(), QStringLiteral("/www/新しい フォルダ"));
     QVERIFY(rig.listNames().isEmpty());
     QCOMPARE(rig.linesStartingWith(QStringLiteral("FTPﾌｫﾙﾀﾞｰ作成:")),
@@ -76,9 +76,9 @@ void TestFoldersAndModes::chmodsSelectedFilesInListOrder()
             selectedInOrder.append(name);
     }
     for (int i : { 2, 5, 8 })
-        rig.permissions.setCheck2(i, true); // 644 + x everywhere
-    QCOMPARE(rig.permissions.Label11(), QStringLiteral("755"));
-    QSignalSpy text3(&rig.permissions, &Permissions::Text3Appended);
+        rig.permissions.setModeBit(i, true); // 644 + x everywhere
+    QCOMPARE(rig.permissions.modeText(), QStringLiteral("755"));
+    QSignalSpy text3(&rig.permissions, &Permissions::consoleReply);
 
     QVERIFY(rig.permissions.ChangeServerPermissions());
 
@@ -96,11 +96,11 @@ void TestFoldersAndModes::chmodsSelectedFilesInListOrder()
 
     // A name with blanks goes as it is.
     QVERIFY(rig.showAndSelect(QStringLiteral("/www"), { QStringLiteral("my page.html") }));
-    rig.permissions.setCheck2(8, false);
-    rig.permissions.setCheck2(5, false);
-    rig.permissions.setCheck2(2, false);
-    rig.permissions.setCheck2(4, true);
-    QCOMPARE(rig.permissions.Label11(), QStringLiteral("664"));
+    rig.permissions.setModeBit(8, false);
+    rig.permissions.setModeBit(5, false);
+    rig.permissions.setModeBit(2, false);
+    rig.permissions.setModeBit(4, true);
+    QCOMPARE(rig.permissions.modeText(), QStringLiteral("664"));
     QVERIFY(rig.permissions.ChangeServerPermissions());
     QCOMPARE(modeOf(server.root() + QStringLiteral("/www/my page.html")), 0664);
 }
@@ -131,9 +131,9 @@ void TestFoldersAndModes::chmodKeepsBlanksAroundTheName()
         { trailing, QStringLiteral("trail .html"), both, QStringLiteral("lead and trail .html") })
         QVERIFY(::chmod(QFile::encodeName(www + name).constData(), 0600) == 0);
     QVERIFY(rig.showAndSelect(QStringLiteral("/www"), { trailing }));
-    rig.permissions.setCheck2(2, true);
-    rig.permissions.setCheck2(5, true);
-    QCOMPARE(rig.permissions.Label11(), QStringLiteral("754"));
+    rig.permissions.setModeBit(2, true);
+    rig.permissions.setModeBit(5, true);
+    QCOMPARE(rig.permissions.modeText(), QStringLiteral("754"));
 
     QVERIFY(rig.permissions.ChangeServerPermissions());
 
@@ -163,28 +163,28 @@ void TestFoldersAndModes::chmodNeedsASelection()
 {
     ManageRig rig;
     QSignalSpy hide(&rig.permissions, &Permissions::panelHideRequested);
-    rig.permissions.setCheck4(true);
-    rig.permissions.Command27_Click();
+    rig.permissions.setCloseAfterChange(true);
+    rig.permissions.onRunClicked();
     QCOMPARE(rig.dialogs.texts(), QStringList { Permissions::nothingSelectedText() });
     QCOMPARE(hide.size(), 0);
 
     QSignalSpy shown(&rig.permissions, &Permissions::panelRequested);
     rig.permissions.ShowPermissionPanel();
     QCOMPARE(shown.size(), 1);
-    const QStringList lines = rig.permissions.Text8().split(QStringLiteral("\r\n"));
+    const QStringList lines = rig.permissions.explanationText().split(QStringLiteral("\r\n"));
     QCOMPARE(lines.size(), 11);
     QCOMPARE(lines.first(), QStringLiteral("多くのFTTサーバーはUNIXと言うプログラムで管理されています。"));
     QCOMPARE(lines.at(9), QStringLiteral("Everyone(Public)サーバーにアクセスする全てのユーザー"));
     QVERIFY(lines.last().isEmpty());
-    QCOMPARE(rig.permissions.Label11(), QStringLiteral("644"));
-    QCOMPARE(rig.permissions.Label13(), QStringLiteral("rw-r--r--"));
+    QCOMPARE(rig.permissions.modeText(), QStringLiteral("644"));
+    QCOMPARE(rig.permissions.modeLetters(), QStringLiteral("rw-r--r--"));
 
     // The companion's mode: only three octal digits reach the command line.
-    QVERIFY(rig.permissions.setLabel11(QStringLiteral("751")));
-    QCOMPARE(rig.permissions.Label13(), QStringLiteral("rwxr-x--x"));
-    QVERIFY(rig.permissions.Check2(5) && !rig.permissions.Check2(4));
-    QVERIFY(!rig.permissions.setLabel11(QStringLiteral("7 DELE x")));
-    QCOMPARE(rig.permissions.Label11(), QStringLiteral("751"));
+    QVERIFY(rig.permissions.setModeText(QStringLiteral("751")));
+    QCOMPARE(rig.permissions.modeLetters(), QStringLiteral("rwxr-x--x"));
+    QVERIFY(rig.permissions.modeBit(5) && !rig.permissions.modeBit(4));
+    QVERIFY(!rig.permissions.setModeText(QStringLiteral("7 DELE x")));
+    QCOMPARE(rig.permissions.modeText(), QStringLiteral("751"));
 }
 
 void TestFoldersAndModes::refusingServer()
@@ -200,7 +200,7 @@ void TestFoldersAndModes::refusingServer()
                        "end\n")));
     QVERIFY(rig.showAndSelect(QStringLiteral("/www"), { QStringLiteral("a b.html"), QStringLiteral("c.html") }));
     const QStringList before = rig.listNames();
-    QSignalSpy text3(&rig.permissions, &Permissions::Text3Appended);
+    QSignalSpy text3(&rig.permissions, &Permissions::consoleReply);
 
     QVERIFY(rig.permissions.ChangeServerPermissions());
 
@@ -222,7 +222,7 @@ void TestFoldersAndModes::refusingServer()
     QVERIFY(server.commands().contains(QStringLiteral("MKD new")));
     QCOMPARE(rig.dialogs.asked.size(), 2);
     QVERIFY(rig.dialogs.texts().last().contains(QStringLiteral("550 Permission denied.")));
-    QCOMPARE(rig.pane->TxtDir(), QStringLiteral("/www"));
+    QCOMPARE(rig.pane->folderText(), QStringLiteral("/www"));
     QCOMPARE(rig.listNames(), before);
     QVERIFY(rig.linesStartingWith(QStringLiteral("FTPﾌｫﾙﾀﾞｰ作成:")).isEmpty());
     QVERIFY(rig.state.IsConnected);

@@ -61,12 +61,12 @@ void TestLinkedTrees::walk()
     ManageRig rig;
     QVERIFY(rig.connectTo(server));
     QVERIFY(makeLinkedSite(server.root()));
-    rig.pane->setTxtDir(u"/home"_qs);
+    rig.pane->setFolderText(u"/home"_qs);
 
     QVERIFY(rig.pane->ExpandFtpTree(true, u"site"_qs));
 
     // Every real entry once; the links stay, never walked.
-    const QMap<QString, QString> icons = TransferRig::treeIcons(rig.pane->TreeView3());
+    const QMap<QString, QString> icons = TransferRig::treeIcons(rig.pane->folderTree());
     QMap<QString, QString> expected {
         { u"/home/site"_qs, IconKeys::Open },
         { u"/home/site/a.txt"_qs, IconKeys::Leaf },
@@ -101,7 +101,7 @@ void TestLinkedTrees::download()
     TransferRig rig;
     QVERIFY(rig.connect(server));
     QVERIFY(makeLinkedSite(server.root()));
-    rig.ftp.pane->setTxtDir(u"/home"_qs);
+    rig.ftp.pane->setFolderText(u"/home"_qs);
     rig.ftp.pane->RefreshFtpPanes();
     rig.selectRemote({ u"site"_qs });
 

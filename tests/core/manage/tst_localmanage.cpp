@@ -71,7 +71,7 @@ void TestLocalManage::cleanup()
 
 bool TestLocalManage::showFolder(ManageRig& rig)
 {
-    rig.local.setTxtDir2(m_site->path());
+    rig.local.setFolderText(m_site->path());
     if (!rig.local.ListLocalFolder(m_site->path()))
         return false;
     rig.local.FillLocalList(m_site->path());
@@ -83,7 +83,7 @@ void TestLocalManage::recyclesSelectedRowsToTheTrash()
     ManageRig rig;
     QVERIFY(showFolder(rig));
     QVERIFY(ModelTexts::selectRowsByName(
-        rig.local.ListView2Selection(), { QStringLiteral("a.txt"), QStringLiteral("b c.txt"), QStringLiteral("sub") }));
+        rig.local.fileSelection(), { QStringLiteral("a.txt"), QStringLiteral("b c.txt"), QStringLiteral("sub") }));
     rig.dialogs.queueAnswer(Dialogs::Answer::Yes);
 
     rig.deletes.RecycleLocalSelection();
@@ -99,16 +99,16 @@ void TestLocalManage::recyclesSelectedRowsToTheTrash()
     QVERIFY(rig.logText().contains(QStringLiteral("/b c.txt</ローカルファイルをごみ箱に>")));
     QCOMPARE(rig.report.FileCount, 2);
     QCOMPARE(rig.report.FolderCount, 1);
-    QCOMPARE(itemTexts(rig.local.ListView2()), QStringList { QStringLiteral("keep.txt") });
+    QCOMPARE(itemTexts(rig.local.fileList()), QStringList { QStringLiteral("keep.txt") });
     QVERIFY(!rig.report.isShown());
-    QCOMPARE(rig.report.Label22(), StatusReport::defaultCaption());
+    QCOMPARE(rig.report.caption(), StatusReport::defaultCaption());
 }
 
 void TestLocalManage::noKeepsEverything()
 {
     ManageRig rig;
     QVERIFY(showFolder(rig));
-    QVERIFY(ModelTexts::selectRowsByName(rig.local.ListView2Selection(), { QStringLiteral("a.txt") }));
+    QVERIFY(ModelTexts::selectRowsByName(rig.local.fileSelection(), { QStringLiteral("a.txt") }));
     rig.dialogs.queueAnswer(Dialogs::Answer::No);
     rig.deletes.RecycleLocalSelection();
     QCOMPARE(entriesBelow(m_site->path()).size(), 5);
@@ -126,7 +126,7 @@ void TestLocalManage::untrashableFileStays()
     ManageRig rig;
     QVERIFY(showFolder(rig));
     QVERIFY(ModelTexts::selectRowsByName(
-        rig.local.ListView2Selection(), { QStringLiteral("a.txt"), QStringLiteral("sub") }));
+        rig.local.fileSelection(), { QStringLiteral("a.txt"), QStringLiteral("sub") }));
     rig.dialogs.queueAnswer(Dialogs::Answer::Yes);
 
     QVERIFY(rig.deletes.RecycleLocalPath(m_site->path() + QStringLiteral("/keep.txt")) != 0);
@@ -141,23 +141,23 @@ void TestLocalManage::untrashableFileStays()
     QCOMPARE(texts.at(1), m_site->path() + QStringLiteral("/a.txt") + cannot);
     QCOMPARE(texts.at(2), m_site->path() + QStringLiteral("/sub") + cannot);
     QVERIFY(rig.linesStartingWith(QStringLiteral("ﾛｰｶﾙﾌｧｲﾙをごみ箱に:")).isEmpty());
-    QCOMPARE(rig.local.ListView2()->rowCount(), 4);
+    QCOMPARE(rig.local.fileList()->rowCount(), 4);
 }
 
 void TestLocalManage::recyclesMarkedTreeNodes()
 {
     ManageRig rig;
     QVERIFY(showFolder(rig));
-    rig.local.setTxtDir2(QFileInfo(m_site->path()).path());
+    rig.local.setFolderText(QFileInfo(m_site->path()).path());
     QVERIFY(rig.local.WalkLocalTree(QString(), QFileInfo(m_site->path()).fileName()));
-    rig.local.setTxtDir2(m_site->path());
-    QStandardItemModel& tree = *rig.local.TreeView1();
+    rig.local.setFolderText(m_site->path());
+    QStandardItemModel& tree = *rig.local.folderTree();
     QStandardItem* inner = tree.findItems(QStringLiteral("inner.txt"), Qt::MatchExactly | Qt::MatchRecursive).first();
     QStandardItem* keep = tree.findItems(QStringLiteral("keep.txt"), Qt::MatchExactly | Qt::MatchRecursive).first();
     rig.deletes.toggleMark(inner);
     // A selected node goes too.
     QStandardItem* a = tree.findItems(QStringLiteral("a.txt"), Qt::MatchExactly | Qt::MatchRecursive).first();
-    rig.local.TreeView1Selection()->select(a->index(), QItemSelectionModel::Select);
+    rig.local.folderTreeSelection()->select(a->index(), QItemSelectionModel::Select);
     rig.deletes.toggleMark(keep);
     rig.deletes.toggleMark(keep); // marked twice: not marked
     QVERIFY(!rig.deletes.isMarked(keep));
@@ -172,7 +172,7 @@ void TestLocalManage::recyclesMarkedTreeNodes()
     QVERIFY(tree.findItems(QStringLiteral("inner.txt"), Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
     QCOMPARE(rig.linesStartingWith(QStringLiteral("ﾛｰｶﾙﾌｧｲﾙをごみ箱に:")).size(), 2);
     // The list follows the folder.
-    QVERIFY(!itemTexts(rig.local.ListView2()).contains(QStringLiteral("a.txt")));
+    QVERIFY(!itemTexts(rig.local.fileList()).contains(QStringLiteral("a.txt")));
 }
 
 void TestLocalManage::makesLocalFolders()
@@ -189,7 +189,7 @@ void TestLocalManage::makesLocalFolders()
     QCOMPARE(dialogs.defaults, QStringList { proposal });
     QCOMPARE(dialogs.asked.first().text,
         QStringLiteral("ローカルコンピューター上で作成するフォルダーの名前を入れてください"));
-    QVERIFY(itemTexts(base.local.ListView2()).contains(QStringLiteral("新しい フォルダ")));
+    QVERIFY(itemTexts(base.local.fileList()).contains(QStringLiteral("新しい フォルダ")));
     QCOMPARE(base.linesStartingWith(QStringLiteral("ﾛｰｶﾙﾌｫﾙﾀﾞｰ作成:")),
         QStringList { proposal + QStringLiteral("新しい フォルダ") });
     QVERIFY(base.logText().contains(QStringLiteral("<ローカルフォルダ作成>")));

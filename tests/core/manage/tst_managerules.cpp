@@ -59,7 +59,7 @@ void TestManageRules::deletionRoot()
 
 void TestManageRules::mode_data()
 {
-    QTest::addColumn<QString>("boxes"); // nine 0/1 characters, Check2(0) first
+    QTest::addColumn<QString>("boxes"); // nine 0/1 characters, modeBit(0) first
     QTest::addColumn<QString>("digits");
     QTest::addColumn<QString>("letters");
     QTest::newRow("all clear") << "000000000"

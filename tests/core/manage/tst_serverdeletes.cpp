@@ -89,7 +89,7 @@ void TestServerDeletes::deletesTreeFilesFirstDeepestFolderFirst()
     QVERIFY(log.contains(QStringLiteral("/work/sub</FTPフォルダ削除>")));
     // The pane lists the start folder again, nothing selected, the report and the tree hidden.
     QCOMPARE(rig.listNames(), QStringList { QStringLiteral("keep.txt") });
-    QVERIFY(!rig.pane->ListView1Selection()->hasSelection());
+    QVERIFY(!rig.pane->fileSelection()->hasSelection());
     QVERIFY(!rig.report.isShown());
     QCOMPARE(frames.first().first().toBool(), true);
     QCOMPARE(frames.last().first().toBool(), false);
@@ -181,9 +181,9 @@ void TestServerDeletes::deletesMarkedTreeNodes()
     QVERIFY(rig.connectTo(server));
     QVERIFY(makeEntries(server.root(), Site));
     rig.answerCaution(true);
-    rig.pane->setTxtDir(QStringLiteral("/work"));
+    rig.pane->setFolderText(QStringLiteral("/work"));
     QVERIFY(rig.pane->ExpandFtpTree(true, QStringLiteral("sub")));
-    QStandardItemModel& tree = *rig.pane->TreeView3();
+    QStandardItemModel& tree = *rig.pane->folderTree();
     const QList<QStandardItem*> found = tree.findItems(QStringLiteral("b.txt"), Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(found.size(), 1);
     rig.deletes.toggleMark(found.first());
@@ -199,8 +199,8 @@ void TestServerDeletes::deletesMarkedTreeNodes()
     QVERIFY(QDir(server.root() + QStringLiteral("/work/sub/deep")).exists());
     QCOMPARE(rig.linesStartingWith(QStringLiteral("ﾌｧｲﾙ削除:")), QStringList { QStringLiteral("/work/sub/b.txt") });
     QVERIFY(tree.findItems(QStringLiteral("b.txt"), Qt::MatchExactly | Qt::MatchRecursive).isEmpty());
-    QCOMPARE(rig.report.Text9(), QStringLiteral("消去ファイル:1"));
-    QCOMPARE(rig.report.Label22(), StatusReport::defaultCaption());
+    QCOMPARE(rig.report.countsText(), QStringLiteral("消去ファイル:1"));
+    QCOMPARE(rig.report.caption(), StatusReport::defaultCaption());
 }
 
 void TestServerDeletes::refusingServerLeavesPanesConsistent()
@@ -242,7 +242,7 @@ void TestServerDeletes::refusingServerLeavesPanesConsistent()
 
     // The tree's marked file: the refusal is logged and shown, the node stays.
     QStandardItem* b
-        = rig.pane->TreeView3()->findItems(QStringLiteral("b.txt"), Qt::MatchExactly | Qt::MatchRecursive).first();
+        = rig.pane->folderTree()->findItems(QStringLiteral("b.txt"), Qt::MatchExactly | Qt::MatchRecursive).first();
     rig.deletes.toggleMark(b);
     rig.deletes.DeleteServerMarked();
     QCOMPARE(rig.linesStartingWith(QStringLiteral("ﾌｧｲﾙ削除失敗:")).last(), QStringLiteral("/work/sub/b.txt"));

@@ -32,7 +32,7 @@ struct CommandsRig : PaneRig {
             state, record, *options, *modeRules, *localPane, *pane, *status, *log, dialogs, *report);
         commands
             = std::make_unique<PaneCommands>(state, *localPane, *pane, *modeRules, *transfers, *log, *status, dialogs);
-        commands->setTimer1(&timer1);
+        commands->setConnectionWatch(&timer1);
         showLocal(local.path());
     }
 
@@ -45,17 +45,17 @@ struct CommandsRig : PaneRig {
 
     void showLocal(const QString& folder)
     {
-        localPane->setTxtDir2(folder);
+        localPane->setFolderText(folder);
         QVERIFY(localPane->ListLocalFolder(folder));
         localPane->FillLocalList(folder);
     }
 
-    QStringList localNames() const { return ModelTexts::itemTexts(localPane->ListView2()); }
+    QStringList localNames() const { return ModelTexts::itemTexts(localPane->fileList()); }
 
     int localRow(const QString& name) const { return int(localNames().indexOf(name)); }
 
-    void selectLocal(const QStringList& names) { ModelTexts::selectRowsByName(localPane->ListView2Selection(), names); }
-    void selectFtp(const QStringList& names) { ModelTexts::selectRowsByName(pane->ListView1Selection(), names); }
+    void selectLocal(const QStringList& names) { ModelTexts::selectRowsByName(localPane->fileSelection(), names); }
+    void selectFtp(const QStringList& names) { ModelTexts::selectRowsByName(pane->fileSelection(), names); }
 
     static bool writeFile(const QString& path, const QByteArray& bytes)
     {

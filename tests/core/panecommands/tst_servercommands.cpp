@@ -82,11 +82,11 @@ void TestServerCommands::copyAndPasteOnTheServer()
     QCOMPARE(
         rig.commands->TempCopies, (QStringList { rig.data.filePath("temp/a.txt"), rig.data.filePath("temp/b.html") }));
     QCOMPARE(CommandsRig::readFile(rig.data.filePath("temp/b.html")), QByteArray("text of pub/b.html\n"));
-    QVERIFY(rig.pane->ListView1Selection()->isRowSelected(rig.rowOf("sub"), QModelIndex()));
-    QVERIFY(!rig.pane->ListView1Selection()->isRowSelected(rig.rowOf("a.txt"), QModelIndex()));
+    QVERIFY(rig.pane->fileSelection()->isRowSelected(rig.rowOf("sub"), QModelIndex()));
+    QVERIFY(!rig.pane->fileSelection()->isRowSelected(rig.rowOf("a.txt"), QModelIndex()));
     QVERIFY(rig.commands->menuState().itemEnabled(9));
     QCOMPARE(rig.commands->menuState().caption(9), QStringLiteral("FTPファイルの貼り付け"));
-    const QString shown = rig.pane->TxtDir();
+    const QString shown = rig.pane->folderText();
     QVERIFY(rig.statusLines().contains("09:05:03 ファイルコピー:" + shown + "/a.txt"));
     QVERIFY(
         rig.logText().contains("<FTPファイルのコピー>2024-03-15 09:05:03 " + shown + "/a.txt</FTPファイルのコピー>"));
@@ -100,12 +100,12 @@ void TestServerCommands::copyAndPasteOnTheServer()
     QCOMPARE(CommandsRig::readFile(serverFile("dst/a.txt")), QByteArray("text of pub/a.txt\n"));
     QCOMPARE(CommandsRig::readFile(serverFile("dst/b.html")), QByteArray("text of pub/b.html\n"));
     QCOMPARE(rig.listNames(), (QStringList { "a.txt", "b.html", "keep.txt" }));
-    QVERIFY(!rig.pane->ListView1Selection()->hasSelection());
+    QVERIFY(!rig.pane->fileSelection()->hasSelection());
     // The sources stay.
     QVERIFY(QFileInfo::exists(serverFile("pub/a.txt")));
     QVERIFY(
-        rig.logText().contains("<ファイルの貼り付け>2024-03-15 " + rig.pane->TxtDir() + "/a.txt</ファイルの貼り付け>"));
-    QVERIFY(rig.statusLines().contains("09:05:03 ファイルの貼り付け:" + rig.pane->TxtDir() + "/b.html"));
+        rig.logText().contains("<ファイルの貼り付け>2024-03-15 " + rig.pane->folderText() + "/a.txt</ファイルの貼り付け>"));
+    QVERIFY(rig.statusLines().contains("09:05:03 ファイルの貼り付け:" + rig.pane->folderText() + "/b.html"));
 
     // Copying only a folder copies nothing, and a later paste sends nothing.
     rig.selectFtp({});
@@ -138,7 +138,7 @@ void TestServerCommands::moveByDragWithinTheFtpList()
         rig.logText().contains("<FTPサーバーファイの削除>2024-03-15 09:05:03 /pub/a.txt</FTPサーバーファイの削除>"));
     QVERIFY(rig.logText().contains("<FTPサーバーファイルのペースト>"));
     QVERIFY(rig.commands->DragSource.isEmpty());
-    QVERIFY(!rig.pane->ListView1Selection()->hasSelection());
+    QVERIFY(!rig.pane->fileSelection()->hasSelection());
 
     // Onto a file: the file is no folder, the copy would land on its source: nothing is deleted.
     rig.selectFtp({ "deep.txt" });
@@ -172,8 +172,8 @@ void TestServerCommands::moveByDragWithinTheFtpList()
     rig.selectFtp({ "b.html" });
     QVERIFY(QFile::remove(serverFile("pub/b.html")));
     QVERIFY(!rig.commands->CopyRemoteToTemp());
-    QVERIFY(rig.statusLines().last().endsWith("ファイルコピー失敗:" + rig.pane->TxtDir() + "/b.html"));
-    QVERIFY(rig.pane->ListView1Selection()->isRowSelected(rig.rowOf("b.html"), QModelIndex()));
+    QVERIFY(rig.statusLines().last().endsWith("ファイルコピー失敗:" + rig.pane->folderText() + "/b.html"));
+    QVERIFY(rig.pane->fileSelection()->isRowSelected(rig.rowOf("b.html"), QModelIndex()));
     QVERIFY(CommandsRig::writeFile(serverFile("pub/b.html"), "b\n"));
     QVERIFY(rig.commands->CopyRemoteToTemp());
     QVERIFY(QFile::remove(serverFile("pub/b.html")));
@@ -215,9 +215,9 @@ void TestServerCommands::dropsBetweenTheLists()
     // FTP on a local file: downloaded into the current local folder. The click that selects the
     // row again makes it a plain file once more for the download.
     rig.showLocal(base);
-    QCOMPARE(rig.pane->ListView1()->index(rig.rowOf("keep.txt"), 0).data(ItemRoles::IconKeyRole).toString(),
+    QCOMPARE(rig.pane->fileList()->index(rig.rowOf("keep.txt"), 0).data(ItemRoles::IconKeyRole).toString(),
         IconKeys::Leaf2);
-    rig.commands->ListView1_Click(rig.rowOf("keep.txt"));
+    rig.commands->onFtpListClicked(rig.rowOf("keep.txt"));
     QCOMPARE(rig.state.ActivePane, 2);
     rig.selectFtp({ "keep.txt" });
     rig.commands->DragSource = QStringLiteral("ListView1");

@@ -53,9 +53,9 @@ private:
         LocalPane pane { state, record, dialogs };
         bool hideSystemFiles = false;
         bool noColours = false;
-        QAbstractItemModelTester listTester { pane.ListView2(),
+        QAbstractItemModelTester listTester { pane.fileList(),
             QAbstractItemModelTester::FailureReportingMode::QtTest };
-        QAbstractItemModelTester driveTester { pane.Drive2(), QAbstractItemModelTester::FailureReportingMode::QtTest };
+        QAbstractItemModelTester driveTester { pane.driveList(), QAbstractItemModelTester::FailureReportingMode::QtTest };
         Fixture()
         {
             pane.setOptionCheck([this](int index) { return index == 0 ? hideSystemFiles : noColours; });
@@ -64,7 +64,7 @@ private:
 
     static int rowOf(const LocalPane& pane, const QString& name)
     {
-        const QStandardItemModel* list = pane.ListView2();
+        const QStandardItemModel* list = pane.fileList();
         for (int r = 0; r < list->rowCount(); ++r) {
             if (list->item(r, 0)->text() == name)
                 return r;
@@ -75,7 +75,7 @@ private:
     static QStringList column(const LocalPane& pane, int c)
     {
         QStringList texts;
-        const QStandardItemModel* list = pane.ListView2();
+        const QStandardItemModel* list = pane.fileList();
         for (int r = 0; r < list->rowCount(); ++r)
             texts.append(list->item(r, c)->text());
         return texts;
@@ -84,13 +84,13 @@ private:
     static QString cell(const LocalPane& pane, const QString& name, int c)
     {
         const int r = rowOf(pane, name);
-        return r < 0 ? QStringLiteral("<no row>") : pane.ListView2()->item(r, c)->text();
+        return r < 0 ? QStringLiteral("<no row>") : pane.fileList()->item(r, c)->text();
     }
 
     static QString iconKey(const LocalPane& pane, const QString& name)
     {
         const int r = rowOf(pane, name);
-        return r < 0 ? QString() : pane.ListView2()->item(r, 0)->data(ItemRoles::IconKeyRole).toString();
+        return r < 0 ? QString() : pane.fileList()->item(r, 0)->data(ItemRoles::IconKeyRole).toString();
     }
 
 private Q_SLOTS:
@@ -134,7 +134,7 @@ private Q_SLOTS:
         QVERIFY(f.dialogs.asked.isEmpty());
         QCOMPARE(f.record.Local.size(), size_t(12));
         f.pane.FillLocalList(m_site);
-        const QStandardItemModel* list = f.pane.ListView2();
+        const QStandardItemModel* list = f.pane.fileList();
         QCOMPARE(list->columnCount(), 4);
         QCOMPARE(list->headerData(1, Qt::Horizontal).toString(), QStringLiteral("ｻｲｽﾞ"));
         QCOMPARE(list->rowCount(), 12);
@@ -178,7 +178,7 @@ private Q_SLOTS:
         QCOMPARE(rowOf(f.pane, QStringLiteral("pipe")), -1);
         QVERIFY(rowOf(f.pane, QStringLiteral("one.html")) >= 0);
         QVERIFY(rowOf(f.pane, QStringLiteral("broken")) >= 0);
-        QCOMPARE(f.pane.ListView2()->rowCount(), 10);
+        QCOMPARE(f.pane.fileList()->rowCount(), 10);
     }
 
     void fileOverFourGigabytesKeepsItsSize()
@@ -240,11 +240,11 @@ private Q_SLOTS:
         QVERIFY(f.pane.ListLocalFolder(m_site));
         f.pane.FillLocalList();
         QSignalSpy indicator(&f.pane, &LocalPane::sortIndicatorChanged);
-        QItemSelectionModel selection(f.pane.ListView2());
-        selection.select(f.pane.ListView2()->index(rowOf(f.pane, QStringLiteral("two.bin")), 0),
+        QItemSelectionModel selection(f.pane.fileList());
+        selection.select(f.pane.fileList()->index(rowOf(f.pane, QStringLiteral("two.bin")), 0),
             QItemSelectionModel::Select | QItemSelectionModel::Rows);
 
-        f.pane.ListView2_ColumnClick(QStringLiteral("ｻｲｽﾞ"));
+        f.pane.sortByHeader(QStringLiteral("ｻｲｽﾞ"));
         QCOMPARE(f.pane.sortColumn(), 1);
         QCOMPARE(f.pane.sortOrder(), Qt::AscendingOrder);
         QStringList sizes = column(f.pane, 1);
@@ -258,7 +258,7 @@ private Q_SLOTS:
         QCOMPARE(indicator.count(), 1);
         QCOMPARE(indicator.at(0).at(0).toInt(), 1);
 
-        f.pane.ListView2_ColumnClick(QStringLiteral("ｻｲｽﾞ"));
+        f.pane.sortByHeader(QStringLiteral("ｻｲｽﾞ"));
         QCOMPARE(f.pane.sortOrder(), Qt::DescendingOrder);
         sizes = column(f.pane, 1);
         std::sort(sorted.begin(), sorted.end(), std::greater<>());
@@ -271,13 +271,13 @@ private Q_SLOTS:
         QCOMPARE(selected.first().data().toString(), QStringLiteral("two.bin"));
 
         // Names sort with letter case folded: "Apple" before "broken" before "sub".
-        f.pane.ListView2_ColumnClick(QStringLiteral("名前"));
+        f.pane.sortByHeader(QStringLiteral("名前"));
         QCOMPARE(f.pane.sortOrder(), Qt::AscendingOrder);
         const QStringList names = column(f.pane, 0);
         QVERIFY(names.indexOf(QStringLiteral("Apple")) < names.indexOf(QStringLiteral("broken")));
         QVERIFY(names.indexOf(QStringLiteral("broken")) < names.indexOf(QStringLiteral("sub")));
 
-        f.pane.ListView2_ColumnClick(QStringLiteral("更新日時"));
+        f.pane.sortByHeader(QStringLiteral("更新日時"));
         QCOMPARE(f.pane.sortOrder(), Qt::DescendingOrder);
         QStringList dates = column(f.pane, 3);
         QStringList datesSorted = dates;
@@ -286,13 +286,13 @@ private Q_SLOTS:
 
         // Any other header does nothing.
         const QStringList before = column(f.pane, 0);
-        f.pane.ListView2_ColumnClick(QStringLiteral("ｱｸｾｽ権"));
+        f.pane.sortByHeader(QStringLiteral("ｱｸｾｽ権"));
         QCOMPARE(column(f.pane, 0), before);
         QCOMPARE(f.pane.sortOrder(), Qt::DescendingOrder);
 
         // OrderLocalList puts the folders first again, keeping the sorted order within groups.
-        f.pane.ListView2_ColumnClick(QStringLiteral("名前"));
-        f.pane.ListView2_ColumnClick(QStringLiteral("名前"));
+        f.pane.sortByHeader(QStringLiteral("名前"));
+        f.pane.sortByHeader(QStringLiteral("名前"));
         QCOMPARE(f.pane.sortOrder(), Qt::DescendingOrder);
         f.pane.OrderLocalList();
         const QStringList ordered = column(f.pane, 0);
@@ -321,9 +321,9 @@ private Q_SLOTS:
     void missingFolderFallsBackHome()
     {
         Fixture f;
-        f.pane.setTxtDir2(m_site + QStringLiteral("/gone"));
+        f.pane.setFolderText(m_site + QStringLiteral("/gone"));
         QVERIFY(!f.pane.ListLocalFolder(m_site + QStringLiteral("/gone")));
-        QCOMPARE(f.pane.TxtDir2(), m_home.path());
+        QCOMPARE(f.pane.folderText(), m_home.path());
         QCOMPARE(QDir::currentPath(), m_home.path());
         QCOMPARE(column(f.pane, 0), QStringList { QStringLiteral("home-marker.txt") });
         QVERIFY(f.dialogs.asked.isEmpty());
@@ -354,7 +354,7 @@ private Q_SLOTS:
         Fixture f;
         QVERIFY(f.pane.ListLocalFolder(dir.path()));
         f.pane.FillLocalList();
-        QCOMPARE(f.pane.ListView2()->rowCount(), 0);
+        QCOMPARE(f.pane.fileList()->rowCount(), 0);
         QVERIFY(f.dialogs.asked.isEmpty());
     }
 
@@ -377,22 +377,22 @@ private Q_SLOTS:
     {
         Fixture f;
         f.pane.refreshDrives();
-        f.pane.setTxtDir2(m_site + QStringLiteral("/sub/deeper"));
+        f.pane.setFolderText(m_site + QStringLiteral("/sub/deeper"));
         f.pane.MoveUpLocalFolder();
-        QCOMPARE(f.pane.TxtDir2(), m_site + QStringLiteral("/sub"));
+        QCOMPARE(f.pane.folderText(), m_site + QStringLiteral("/sub"));
         QCOMPARE(column(f.pane, 0), (QStringList { QStringLiteral("deeper"), QStringLiteral("inner.txt") }));
 
         // A trailing "/" names the same folder: up still goes one level up.
-        f.pane.setTxtDir2(m_site + QStringLiteral("/sub/"));
+        f.pane.setFolderText(m_site + QStringLiteral("/sub/"));
         f.pane.MoveUpLocalFolder();
-        QCOMPARE(f.pane.TxtDir2(), m_site);
+        QCOMPARE(f.pane.folderText(), m_site);
         QCOMPARE(QDir::currentPath(), m_site);
 
         // The top folder of the file system goes to "/".
         const QString top = QLatin1Char('/') + m_site.section(QLatin1Char('/'), 1, 1);
-        f.pane.setTxtDir2(top);
+        f.pane.setFolderText(top);
         f.pane.MoveUpLocalFolder();
-        QCOMPARE(f.pane.TxtDir2(), QStringLiteral("/"));
+        QCOMPARE(f.pane.folderText(), QStringLiteral("/"));
         QCOMPARE(QDir::currentPath(), QStringLiteral("/"));
     }
 
@@ -400,28 +400,28 @@ private Q_SLOTS:
     {
         Fixture f;
         f.pane.refreshDrives();
-        QCOMPARE(f.pane.Drive2Text(), QStringLiteral("/"));
+        QCOMPARE(f.pane.driveText(), QStringLiteral("/"));
         QVERIFY(f.pane.ListLocalFolder(m_site));
         f.pane.FillLocalList();
-        const int rows = f.pane.ListView2()->rowCount();
-        f.pane.setTxtDir2(QStringLiteral(" / "));
+        const int rows = f.pane.fileList()->rowCount();
+        f.pane.setFolderText(QStringLiteral(" / "));
         f.pane.MoveUpLocalFolder();
-        QCOMPARE(f.pane.TxtDir2(), QStringLiteral(" / "));
+        QCOMPARE(f.pane.folderText(), QStringLiteral(" / "));
         QCOMPARE(QDir::currentPath(), m_site);
-        QCOMPARE(f.pane.ListView2()->rowCount(), rows);
+        QCOMPARE(f.pane.fileList()->rowCount(), rows);
     }
 
     void upButtonAtTheChosenVolumeRootDoesNothing()
     {
         Fixture f;
         f.pane.refreshDrives();
-        for (int i = 1; i < f.pane.Drive2()->rowCount(); ++i) {
-            f.pane.Drive2_Change(i);
-            const QString root = f.pane.Drive2()->item(i)->data(ItemRoles::NodeKeyRole).toString();
-            if (f.pane.TxtDir2() != root)
+        for (int i = 1; i < f.pane.driveList()->rowCount(); ++i) {
+            f.pane.chooseDrive(i);
+            const QString root = f.pane.driveList()->item(i)->data(ItemRoles::NodeKeyRole).toString();
+            if (f.pane.folderText() != root)
                 continue; // a volume this test cannot enter
             f.pane.MoveUpLocalFolder();
-            QCOMPARE(f.pane.TxtDir2(), root);
+            QCOMPARE(f.pane.folderText(), root);
             return;
         }
         QSKIP("no mounted volume besides / can be entered here");
@@ -431,26 +431,26 @@ private Q_SLOTS:
     {
         Fixture f;
         f.pane.refreshDrives();
-        QVERIFY(f.pane.Drive2()->rowCount() >= 1);
-        QCOMPARE(f.pane.Drive2()->item(0)->text(), QStringLiteral("/"));
-        QCOMPARE(f.pane.Drive2Index(), 0);
+        QVERIFY(f.pane.driveList()->rowCount() >= 1);
+        QCOMPARE(f.pane.driveList()->item(0)->text(), QStringLiteral("/"));
+        QCOMPARE(f.pane.driveIndex(), 0);
         // Picking a drive goes back to the folder last shown on it.
         QVERIFY(f.pane.ListLocalFolder(m_site + QStringLiteral("/sub")));
         const QString root = QStorageInfo(m_site).rootPath();
         int index = -1;
-        for (int i = 0; i < f.pane.Drive2()->rowCount(); ++i) {
-            if (f.pane.Drive2()->item(i)->data(ItemRoles::NodeKeyRole).toString() == root)
+        for (int i = 0; i < f.pane.driveList()->rowCount(); ++i) {
+            if (f.pane.driveList()->item(i)->data(ItemRoles::NodeKeyRole).toString() == root)
                 index = i;
         }
         QVERIFY2(index >= 0, qPrintable(root));
         QVERIFY(f.pane.ListLocalFolder(m_home.path()));
-        QSignalSpy drive(&f.pane, &LocalPane::Drive2IndexChanged);
-        f.pane.Drive2_Change(index);
+        QSignalSpy drive(&f.pane, &LocalPane::driveIndexChanged);
+        f.pane.chooseDrive(index);
         if (QStorageInfo(m_home.path()).rootPath() != root)
-            QCOMPARE(f.pane.TxtDir2(), m_site + QStringLiteral("/sub"));
-        QCOMPARE(f.pane.TxtDir2(), QDir::currentPath());
-        QVERIFY(f.pane.ListView2()->rowCount() > 0);
-        QCOMPARE(f.pane.Drive2Index(), index);
+            QCOMPARE(f.pane.folderText(), m_site + QStringLiteral("/sub"));
+        QCOMPARE(f.pane.folderText(), QDir::currentPath());
+        QVERIFY(f.pane.fileList()->rowCount() > 0);
+        QCOMPARE(f.pane.driveIndex(), index);
         QCOMPARE(drive.count(), index == 0 ? 0 : 1);
     }
 
@@ -458,31 +458,31 @@ private Q_SLOTS:
     {
         Fixture f;
         f.pane.showStartFolder();
-        QCOMPARE(f.pane.TxtDir2(), m_home.path());
-        QCOMPARE(f.pane.Drive2Text(), QStringLiteral("/"));
+        QCOMPARE(f.pane.folderText(), m_home.path());
+        QCOMPARE(f.pane.driveText(), QStringLiteral("/"));
         QCOMPARE(column(f.pane, 0), QStringList { QStringLiteral("home-marker.txt") });
     }
 
     void openFolderRowAndTypedFolder()
     {
         Fixture f;
-        f.pane.setTxtDir2(m_site);
+        f.pane.setFolderText(m_site);
         f.pane.RefreshLocalPanes();
         QVERIFY(!f.pane.openLocalFolderRow(rowOf(f.pane, QStringLiteral("one.html"))));
-        QCOMPARE(f.pane.TxtDir2(), m_site);
+        QCOMPARE(f.pane.folderText(), m_site);
         QVERIFY(f.pane.openLocalFolderRow(rowOf(f.pane, QStringLiteral("サブ"))));
-        QCOMPARE(f.pane.TxtDir2(), m_site + QStringLiteral("/サブ"));
-        QCOMPARE(f.pane.ListView2()->rowCount(), 0);
+        QCOMPARE(f.pane.folderText(), m_site + QStringLiteral("/サブ"));
+        QCOMPARE(f.pane.fileList()->rowCount(), 0);
 
         // A typed folder relative to the current one is shown as an absolute path.
-        f.pane.setTxtDir2(QStringLiteral("../sub"));
+        f.pane.setFolderText(QStringLiteral("../sub"));
         f.pane.goToTypedFolder();
-        QCOMPARE(f.pane.TxtDir2(), m_site + QStringLiteral("/sub"));
+        QCOMPARE(f.pane.folderText(), m_site + QStringLiteral("/sub"));
         QCOMPARE(column(f.pane, 0), (QStringList { QStringLiteral("deeper"), QStringLiteral("inner.txt") }));
-        f.pane.setTxtDir2(QStringLiteral("~"));
+        f.pane.setFolderText(QStringLiteral("~"));
         f.pane.goToTypedFolder();
-        QCOMPARE(f.pane.TxtDir2(), m_home.path());
-        f.pane.setTxtDir2(QString());
+        QCOMPARE(f.pane.folderText(), m_home.path());
+        f.pane.setFolderText(QString());
         f.pane.goToTypedFolder();
         QCOMPARE(f.dialogs.texts(), QStringList { QStringLiteral("Please enter the directory to CD") });
     }
@@ -491,10 +491,10 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         Fixture f;
-        f.pane.setTxtDir2(QStringLiteral("  ") + dir.path() + QStringLiteral(" "));
+        f.pane.setFolderText(QStringLiteral("  ") + dir.path() + QStringLiteral(" "));
         f.pane.RefreshLocalPanes();
-        QCOMPARE(f.pane.TxtDir2(), dir.path());
-        QCOMPARE(f.pane.ListView2()->rowCount(), 0);
+        QCOMPARE(f.pane.folderText(), dir.path());
+        QCOMPARE(f.pane.fileList()->rowCount(), 0);
         writeFile(dir.filePath(QStringLiteral("index.html")), 100);
         f.pane.RefreshLocalPanes();
         QCOMPARE(column(f.pane, 0), QStringList { QStringLiteral("index.html") });
@@ -507,11 +507,11 @@ private Q_SLOTS:
         f.pane.FillLocalList();
         f.noColours = true;
         f.pane.ColourLocalList();
-        QVERIFY(f.pane.ListView2()->item(0)->data(Qt::ForegroundRole).isNull());
+        QVERIFY(f.pane.fileList()->item(0)->data(Qt::ForegroundRole).isNull());
         f.noColours = false;
         f.pane.ColourLocalList();
-        QCOMPARE(f.pane.ListView2()->item(0)->foreground().color(), QColor(255, 0, 0));
-        QCOMPARE(f.pane.ListView2()->item(1)->foreground().color(), QColor(150, 150, 150));
+        QCOMPARE(f.pane.fileList()->item(0)->foreground().color(), QColor(255, 0, 0));
+        QCOMPARE(f.pane.fileList()->item(1)->foreground().color(), QColor(150, 150, 150));
     }
 };
 

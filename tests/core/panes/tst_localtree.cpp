@@ -42,7 +42,7 @@ private:
         ListingRecord record;
         ScriptedDialogs dialogs;
         LocalPane pane { state, record, dialogs };
-        QAbstractItemModelTester tester { pane.TreeView1(), QAbstractItemModelTester::FailureReportingMode::QtTest };
+        QAbstractItemModelTester tester { pane.folderTree(), QAbstractItemModelTester::FailureReportingMode::QtTest };
     };
 
 private Q_SLOTS:
@@ -71,7 +71,7 @@ private Q_SLOTS:
     void walksEveryLevelParentsFirst()
     {
         Fixture f;
-        f.pane.setTxtDir2(m_root.path());
+        f.pane.setFolderText(m_root.path());
         QSignalSpy counts(&f.pane, &LocalPane::treeCountsChanged);
         QSignalSpy busy(&f.pane, &LocalPane::busyChanged);
         QVERIFY(f.pane.WalkLocalTree(QString(), QStringLiteral("site")));
@@ -83,7 +83,7 @@ private Q_SLOTS:
                 site + QStringLiteral("/日記"), site + QStringLiteral("/img/a.png"),
                 site + QStringLiteral("/img/thumbs"), site + QStringLiteral("/img/up"),
                 site + QStringLiteral("/日記/1月.html"), site + QStringLiteral("/img/thumbs/a.png") }));
-        QStandardItemModel* tree = f.pane.TreeView1();
+        QStandardItemModel* tree = f.pane.folderTree();
         QCOMPARE(tree->rowCount(), 1);
         QCOMPARE(tree->item(0)->text(), QStringLiteral("site"));
         QCOMPARE(iconOf(tree, site), IconKeys::Open);
@@ -103,26 +103,26 @@ private Q_SLOTS:
     void walkUnderAParentKeepsTheTree()
     {
         Fixture f;
-        f.pane.setTxtDir2(m_root.path() + QLatin1Char('/'));
+        f.pane.setFolderText(m_root.path() + QLatin1Char('/'));
         QVERIFY(f.pane.WalkLocalTree(QString(), QStringLiteral("site")));
         const QString site = m_root.path() + QStringLiteral("/site");
         const int before = int(f.pane.treeNodeKeys().size());
-        f.pane.setTxtDir2(m_root.path());
+        f.pane.setFolderText(m_root.path());
         QVERIFY(f.pane.WalkLocalTree(site, QStringLiteral("big")));
         QCOMPARE(f.pane.treeNodeKeys().size(), before + 1 + 200);
-        QCOMPARE(f.pane.TreeView1()->rowCount(), 1);
-        QCOMPARE(f.pane.TreeView1()->item(0)->rowCount(), 4); // img, index.html, 日記 and the new node
+        QCOMPARE(f.pane.folderTree()->rowCount(), 1);
+        QCOMPARE(f.pane.folderTree()->item(0)->rowCount(), 4); // img, index.html, 日記 and the new node
         QCOMPARE(f.pane.treeFileCount(), 200);
 
         // Nodes removed by someone else are forgotten.
-        f.pane.TreeView1()->item(0)->removeRow(3);
+        f.pane.folderTree()->item(0)->removeRow(3);
         QCOMPARE(f.pane.treeNodeKeys().size(), before);
     }
 
     void stopEndsTheWalkAfterTheCurrentEntry()
     {
         Fixture f;
-        f.pane.setTxtDir2(m_root.path());
+        f.pane.setFolderText(m_root.path());
         QSignalSpy counts(&f.pane, &LocalPane::treeCountsChanged);
         // The user presses Stop while the first counts are on screen.
         bool pressed = false;
@@ -140,7 +140,7 @@ private Q_SLOTS:
     void missingFolderIsReported()
     {
         Fixture f;
-        f.pane.setTxtDir2(m_root.path());
+        f.pane.setFolderText(m_root.path());
         QVERIFY(f.pane.WalkLocalTree(QString(), QStringLiteral("gone")));
         QCOMPARE(f.pane.treeNodeKeys(), QStringList { m_root.path() + QStringLiteral("/gone") });
         QCOMPARE(f.dialogs.asked.size(), 1);
@@ -151,14 +151,14 @@ private Q_SLOTS:
     {
         Fixture f;
         f.pane.refreshDrives();
-        f.pane.setTxtDir2(m_root.path());
+        f.pane.setFolderText(m_root.path());
         QVERIFY(f.pane.WalkLocalTree(QString(), QStringLiteral("site")));
-        f.pane.setTxtDir2(m_root.path() + QStringLiteral("/site"));
+        f.pane.setFolderText(m_root.path() + QStringLiteral("/site"));
         f.pane.MoveUpLocalFolder();
-        QCOMPARE(f.pane.TreeView1()->rowCount(), 1); // the panel is hidden: the tree stays
+        QCOMPARE(f.pane.folderTree()->rowCount(), 1); // the panel is hidden: the tree stays
         f.pane.setTreeFrameShown(true);
         f.pane.MoveUpLocalFolder();
-        QCOMPARE(f.pane.TreeView1()->rowCount(), 0);
+        QCOMPARE(f.pane.folderTree()->rowCount(), 0);
         QVERIFY(f.pane.treeNodeKeys().isEmpty());
     }
 };

@@ -87,7 +87,7 @@ private:
     void load(const QString& file);
     void fill(const QStringList& fields);
     QStringList fields() const;
-    int row(const QString& name) const { return int(m_options->List1()->stringList().indexOf(name)); }
+    int row(const QString& name) const { return int(m_options->profileNameModel()->stringList().indexOf(name)); }
 
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<SettingsLines> m_lines;
@@ -133,22 +133,22 @@ void TestProfiles::load(const QString& file)
 void TestProfiles::fill(const QStringList& values)
 {
     for (int i = 0; i < Profiles::FieldCount; ++i)
-        m_profiles->setTxtftp(i, values.value(i));
+        m_profiles->setField(i, values.value(i));
 }
 
 QStringList TestProfiles::fields() const
 {
     QStringList out;
     for (int i = 0; i < Profiles::FieldCount; ++i)
-        out.append(m_profiles->txtftp(i));
+        out.append(m_profiles->field(i));
     return out;
 }
 
 void TestProfiles::captionsOutsideTheFieldsAreEmpty()
 {
     // The tags themselves are checked by loading files the first platform wrote.
-    QVERIFY(Profiles::Frame22(Profiles::FieldCount).isEmpty());
-    QVERIFY(Profiles::Frame22(-1).isEmpty());
+    QVERIFY(Profiles::fieldCaption(Profiles::FieldCount).isEmpty());
+    QVERIFY(Profiles::fieldCaption(-1).isEmpty());
 }
 
 void TestProfiles::scramble_data()
@@ -240,14 +240,14 @@ void TestProfiles::scrambleRoundTrips()
 void TestProfiles::firstPlatformFileLoadsAndSelects()
 {
     load(QStringLiteral("profiles.ini"));
-    QCOMPARE(m_options->List1()->stringList(), ProfileNames);
-    QCOMPARE(m_options->Text13(), QStringLiteral("hanako@example.ne.jp"));
-    QVERIFY(!m_options->Check9()); // the last block says OFF
+    QCOMPARE(m_options->profileNameModel()->stringList(), ProfileNames);
+    QCOMPARE(m_options->mailAddress(), QStringLiteral("hanako@example.ne.jp"));
+    QVERIFY(!m_options->serverTimesAsLocal()); // the last block says OFF
 
-    QSignalSpy txtDir(m_profiles.get(), &Profiles::showInTxtDir);
+    QSignalSpy txtDir(m_profiles.get(), &Profiles::showInFtpFolderText);
     QSignalSpy folder(m_profiles.get(), &Profiles::localFolderSelected);
     QCOMPARE(m_profiles->selectLastProfile(), 2);
-    QCOMPARE(m_profiles->List1Index(), 2);
+    QCOMPARE(m_profiles->selectedProfileRow(), 2);
     QCOMPARE(fields(),
         QStringList({ "ホームページ①", "ftp.example.ne.jp", "hanako", "パス①ワード", "c:/web/表示", "/public_html",
             "http://www.example.ne.jp/~hanako/" }));
@@ -255,7 +255,7 @@ void TestProfiles::firstPlatformFileLoadsAndSelects()
     QCOMPARE(txtDir.at(0).at(0).toString(), QStringLiteral("ホームページ①"));
     QCOMPARE(folder.size(), 1);
     QCOMPARE(folder.at(0).at(0).toString(), QStringLiteral("c:/web/表示"));
-    QVERIFY(!m_options->Check9()); // selecting does not read "<Localtime>"
+    QVERIFY(!m_options->serverTimesAsLocal()); // selecting does not read "<Localtime>"
 
     // The last-profile block already named it at the end: the file is written back as it was.
     QCOMPARE(readBytes(iniPath()), readBytes(dataFile(QStringLiteral("profiles.ini"))));
@@ -293,8 +293,8 @@ void TestProfiles::selectShowsEachKindOfBlock()
     load(QStringLiteral("profiles.ini"));
     m_profiles->selectLastProfile();
     QSignalSpy folders(m_profiles.get(), &Profiles::localFolderSelected);
-    m_profiles->List1_Click(row(name));
-    QCOMPARE(m_profiles->List1Index(), row(name));
+    m_profiles->selectProfileRow(row(name));
+    QCOMPARE(m_profiles->selectedProfileRow(), row(name));
     QCOMPARE(fields(), expected);
     QCOMPARE(folders.size(), folder.isEmpty() ? 0 : 1);
     if (!folder.isEmpty())
@@ -310,11 +310,11 @@ void TestProfiles::backslashesBecomeSlashes()
 {
     load(QStringLiteral("firstplatform.ini"));
     QSignalSpy folder(m_profiles.get(), &Profiles::localFolderSelected);
-    m_profiles->List1_Click(row(QStringLiteral("ホームページ")));
-    QCOMPARE(m_profiles->txtftp(4), QStringLiteral("c:/web"));
+    m_profiles->selectProfileRow(row(QStringLiteral("ホームページ")));
+    QCOMPARE(m_profiles->field(4), QStringLiteral("c:/web"));
     QCOMPARE(folder.size(), 1);
     QCOMPARE(folder.at(0).at(0).toString(), QStringLiteral("c:/web"));
-    QCOMPARE(m_profiles->txtftp(3), QStringLiteral("abc"));
+    QCOMPARE(m_profiles->field(3), QStringLiteral("abc"));
 }
 
 void TestProfiles::selectUnknownNameKeepsTheFields()
@@ -339,9 +339,9 @@ void TestProfiles::selectFindsTheNameEntryNotALookalike()
     fill({ "anonymous", "mirror.example.org", "ftp", "", "", "", "" });
     m_profiles->registerProfile();
     fill({ "x", "x", "x", "x", "x", "x", "x" });
-    m_profiles->List1_Click(row(QStringLiteral("anonymous")));
-    QCOMPARE(m_profiles->txtftp(1), QStringLiteral("mirror.example.org"));
-    QCOMPARE(m_profiles->txtftp(2), QStringLiteral("ftp"));
+    m_profiles->selectProfileRow(row(QStringLiteral("anonymous")));
+    QCOMPARE(m_profiles->field(1), QStringLiteral("mirror.example.org"));
+    QCOMPARE(m_profiles->field(2), QStringLiteral("ftp"));
 }
 
 void TestProfiles::lastProfileBlocksAreReplaced()
@@ -353,7 +353,7 @@ void TestProfiles::lastProfileBlocksAreReplaced()
         LastEndTag };
     QVERIFY(TextFile::writeLines(iniPath(), lines));
     m_options->loadAtStartUp(&m_dialogs);
-    m_profiles->List1_Click(0);
+    m_profiles->selectProfileRow(0);
     QCOMPARE(m_lines->lines(),
         QStringList({ "<パッシブ>", "ON", "</パッシブ>", NameTag, "A", "</管理用の名前（任意の名前）>", "<メール>",
             "a@example.jp", "</メール>", LastEndTag, LastTag, "A", LastEndTag }));
@@ -379,9 +379,9 @@ void TestProfiles::startUpSelection()
     QFETCH(int, selected);
     QVERIFY(TextFile::writeLines(iniPath(), lines));
     m_options->loadAtStartUp(&m_dialogs);
-    QSignalSpy txtDir(m_profiles.get(), &Profiles::showInTxtDir);
+    QSignalSpy txtDir(m_profiles.get(), &Profiles::showInFtpFolderText);
     QCOMPARE(m_profiles->selectLastProfile(), selected);
-    QCOMPARE(m_profiles->List1Index(), selected);
+    QCOMPARE(m_profiles->selectedProfileRow(), selected);
     QCOMPARE(txtDir.size(), selected < 0 ? 0 : 1);
     if (selected < 0)
         QCOMPARE(m_lines->lines(), lines);
@@ -408,7 +408,7 @@ void TestProfiles::registerNeedsNameAndHost()
     QCOMPARE(m_dialogs.texts(), QStringList(message));
     QCOMPARE(m_dialogs.asked.at(0).buttons, Dialogs::Buttons::Ok);
     QCOMPARE(m_lines->lines(), before);
-    QCOMPARE(m_options->List1()->stringList(), ProfileNames);
+    QCOMPARE(m_options->profileNameModel()->stringList(), ProfileNames);
     QCOMPARE(readBytes(iniPath()), readBytes(dataFile(QStringLiteral("profiles.ini"))));
 }
 
@@ -418,10 +418,10 @@ void TestProfiles::registerWithEmptyPasswordAndUserId()
     fill({ "新しいサーバー", "ftp.new.example", "", "", "", "", "" });
     m_profiles->registerProfile();
     QVERIFY(m_dialogs.asked.isEmpty());
-    QCOMPARE(m_profiles->txtftp(2), QStringLiteral("-"));
-    QCOMPARE(m_profiles->txtftp(3), QString());
-    QCOMPARE(m_options->List1()->stringList(), ProfileNames + QStringList("新しいサーバー"));
-    QCOMPARE(m_profiles->List1Index(), 5);
+    QCOMPARE(m_profiles->field(2), QStringLiteral("-"));
+    QCOMPARE(m_profiles->field(3), QString());
+    QCOMPARE(m_options->profileNameModel()->stringList(), ProfileNames + QStringList("新しいサーバー"));
+    QCOMPARE(m_profiles->selectedProfileRow(), 5);
 
     const QByteArray bytes = readBytes(iniPath());
     QVERIFY(bytes.endsWith(
@@ -436,11 +436,11 @@ void TestProfiles::registerStoresTheWholeBlock()
 {
     load(QStringLiteral("profiles.ini"));
     const QByteArray before = readBytes(iniPath());
-    m_options->setCheck9(true);
+    m_options->setServerTimesAsLocal(true);
     fill({ "  自宅  ", "ftpes://[::1]:2121", "taro", "パス①ワード", "/home/taro/site", "/htdocs",
         "http://example.jp/" });
     m_profiles->registerProfile();
-    QCOMPARE(m_options->List1()->stringList().last(), QStringLiteral("自宅"));
+    QCOMPARE(m_options->profileNameModel()->stringList().last(), QStringLiteral("自宅"));
 
     const QStringList block { NameTag, "自宅", "</管理用の名前（任意の名前）>", "<FTPサーバー名（ホストアドレス）>",
         "ftpes://[::1]:2121", "</FTPサーバー名（ホストアドレス）>", "<FTPアカウント（ユーザーID）>", "taro",
@@ -453,8 +453,8 @@ void TestProfiles::registerStoresTheWholeBlock()
     expected.chop(cp932Lines({ LastTag, "ホームページ①", LastEndTag }).size());
     expected += cp932Lines(block + QStringList { LastTag, "自宅", LastEndTag });
     QCOMPARE(readBytes(iniPath()), expected);
-    QCOMPARE(m_profiles->txtftp(0), QStringLiteral("自宅"));
-    QCOMPARE(m_profiles->txtftp(3), QStringLiteral("パス①ワード"));
+    QCOMPARE(m_profiles->field(0), QStringLiteral("自宅"));
+    QCOMPARE(m_profiles->field(3), QStringLiteral("パス①ワード"));
 
     // And it reads back as registered after a restart.
     SettingsLines reloaded;
@@ -463,10 +463,10 @@ void TestProfiles::registerStoresTheWholeBlock()
     Profiles reloadedProfiles(reloaded, reloadedOptions, m_dialogs);
     reloadedOptions.loadAtStartUp(&m_dialogs);
     QCOMPARE(reloadedProfiles.selectLastProfile(), 5);
-    QCOMPARE(reloadedProfiles.txtftp(1), QStringLiteral("ftpes://[::1]:2121"));
-    QCOMPARE(reloadedProfiles.txtftp(3), QStringLiteral("パス①ワード"));
-    QCOMPARE(reloadedProfiles.txtftp(4), QStringLiteral("/home/taro/site"));
-    QVERIFY(reloadedOptions.Check9());
+    QCOMPARE(reloadedProfiles.field(1), QStringLiteral("ftpes://[::1]:2121"));
+    QCOMPARE(reloadedProfiles.field(3), QStringLiteral("パス①ワード"));
+    QCOMPARE(reloadedProfiles.field(4), QStringLiteral("/home/taro/site"));
+    QVERIFY(reloadedOptions.serverTimesAsLocal());
 }
 
 void TestProfiles::registerRefusesWhatTheFileCannotHold()
@@ -479,38 +479,38 @@ void TestProfiles::registerRefusesWhatTheFileCannotHold()
     QCOMPARE(m_dialogs.texts(),
         QStringList({ "管理用の名前（任意の名前）に設定ファイルへ保存できない文字が含まれています。",
             "FTPサーバー名（ホストアドレス）に設定ファイルへ保存できない文字が含まれています。" }));
-    QCOMPARE(m_options->List1()->stringList(), ProfileNames);
+    QCOMPARE(m_options->profileNameModel()->stringList(), ProfileNames);
     QCOMPARE(readBytes(iniPath()), readBytes(dataFile(QStringLiteral("profiles.ini"))));
 }
 
 void TestProfiles::updateAnsweredNoChangesNothing()
 {
     load(QStringLiteral("profiles.ini"));
-    m_profiles->List1_Click(row(QStringLiteral("会社")));
+    m_profiles->selectProfileRow(row(QStringLiteral("会社")));
     const QStringList lines = m_lines->lines();
     const QByteArray bytes = readBytes(iniPath());
-    m_profiles->setTxtftp(0, QStringLiteral(" 会社\u3000"));
-    m_profiles->setTxtftp(1, QStringLiteral("other.example"));
+    m_profiles->setField(0, QStringLiteral(" 会社\u3000"));
+    m_profiles->setField(1, QStringLiteral("other.example"));
     m_dialogs.queueAnswer(Dialogs::Answer::No);
     m_profiles->registerProfile();
     QCOMPARE(m_dialogs.texts(), QStringList("会社は既に登録されています更新しますか？"));
     QCOMPARE(m_dialogs.asked.at(0).buttons, Dialogs::Buttons::YesNo);
     QCOMPARE(m_lines->lines(), lines);
-    QCOMPARE(m_options->List1()->stringList(), ProfileNames);
-    QCOMPARE(m_profiles->List1Index(), 4);
+    QCOMPARE(m_options->profileNameModel()->stringList(), ProfileNames);
+    QCOMPARE(m_profiles->selectedProfileRow(), 4);
     QCOMPARE(readBytes(iniPath()), bytes);
 }
 
 void TestProfiles::updateAnsweredYesMovesTheProfileToTheEnd()
 {
     load(QStringLiteral("profiles.ini"));
-    m_profiles->List1_Click(row(QStringLiteral("ホームページ①")));
-    m_profiles->setTxtftp(1, QStringLiteral("ftp2.example.ne.jp"));
+    m_profiles->selectProfileRow(row(QStringLiteral("ホームページ①")));
+    m_profiles->setField(1, QStringLiteral("ftp2.example.ne.jp"));
     m_dialogs.queueAnswer(Dialogs::Answer::Yes);
     m_profiles->registerProfile();
-    QCOMPARE(m_options->List1()->stringList(),
+    QCOMPARE(m_options->profileNameModel()->stringList(),
         QStringList({ "Ring Server", "ベンダー", "ｶﾅのサーバー", "会社", "ホームページ①" }));
-    QCOMPARE(m_profiles->List1Index(), 4);
+    QCOMPARE(m_profiles->selectedProfileRow(), 4);
 
     const QStringList lines = m_lines->lines();
     QCOMPARE(lines.count(QStringLiteral("ホームページ①")), 2); // the name entry and the last-profile block
@@ -528,14 +528,14 @@ void TestProfiles::deleteSelectedProfile()
 {
     load(QStringLiteral("profiles.ini"));
     const QStringList before = m_lines->lines();
-    m_profiles->List1_Click(row(QStringLiteral("ホームページ①")));
+    m_profiles->selectProfileRow(row(QStringLiteral("ホームページ①")));
     m_dialogs.queueAnswer(Dialogs::Answer::Yes);
     m_profiles->deleteSelectedProfile();
     QCOMPARE(m_dialogs.texts(), QStringList("登録を抹消しますか？"));
     QCOMPARE(m_dialogs.asked.at(0).buttons, Dialogs::Buttons::YesNo);
 
-    QCOMPARE(m_options->List1()->stringList(), QStringList({ "Ring Server", "ベンダー", "ｶﾅのサーバー", "会社" }));
-    QCOMPARE(m_profiles->List1Index(), -1);
+    QCOMPARE(m_options->profileNameModel()->stringList(), QStringList({ "Ring Server", "ベンダー", "ｶﾅのサーバー", "会社" }));
+    QCOMPARE(m_profiles->selectedProfileRow(), -1);
     // Fields 0 to 3 are cleared, 4 to 6 keep the deleted profile's text.
     QCOMPARE(
         fields(), QStringList({ "", "", "", "", "c:/web/表示", "/public_html", "http://www.example.ne.jp/~hanako/" }));
@@ -551,35 +551,35 @@ void TestProfiles::deleteSelectedProfile()
 void TestProfiles::deleteAskedNoOrNothingSelected()
 {
     load(QStringLiteral("profiles.ini"));
-    m_profiles->List1_Click(1);
+    m_profiles->selectProfileRow(1);
     const QByteArray bytes = readBytes(iniPath());
     fill({ "a", "b", "c", "d" });
     m_dialogs.queueAnswer(Dialogs::Answer::No);
     m_profiles->deleteSelectedProfile();
-    QCOMPARE(m_options->List1()->stringList(), ProfileNames);
-    QCOMPARE(m_profiles->List1Index(), 1);
-    QCOMPARE(m_profiles->txtftp(0), QStringLiteral("a"));
+    QCOMPARE(m_options->profileNameModel()->stringList(), ProfileNames);
+    QCOMPARE(m_profiles->selectedProfileRow(), 1);
+    QCOMPARE(m_profiles->field(0), QStringLiteral("a"));
     QCOMPARE(readBytes(iniPath()), bytes);
 
     // Nothing selected (after a restore): the question comes, then nothing happens.
     QVERIFY(m_profiles->restoreSettings(iniPath()));
-    QCOMPARE(m_profiles->List1Index(), -1);
+    QCOMPARE(m_profiles->selectedProfileRow(), -1);
     m_dialogs.queueAnswer(Dialogs::Answer::Yes);
     m_profiles->deleteSelectedProfile();
     QCOMPARE(m_dialogs.texts(), QStringList({ "登録を抹消しますか？", "登録を抹消しますか？" }));
-    QCOMPARE(m_options->List1()->stringList(), ProfileNames);
-    QCOMPARE(m_profiles->txtftp(0), QStringLiteral("a"));
+    QCOMPARE(m_options->profileNameModel()->stringList(), ProfileNames);
+    QCOMPARE(m_profiles->field(0), QStringLiteral("a"));
     QCOMPARE(readBytes(iniPath()), bytes);
 }
 
 void TestProfiles::deleteTheLastProfile()
 {
     load(QStringLiteral("profiles.ini"));
-    m_profiles->List1_Click(4);
+    m_profiles->selectProfileRow(4);
     m_dialogs.queueAnswer(Dialogs::Answer::Yes);
     m_profiles->deleteSelectedProfile();
-    QCOMPARE(m_options->List1()->stringList(), ProfileNames.mid(0, 4));
-    QCOMPARE(m_profiles->List1Index(), -1);
+    QCOMPARE(m_options->profileNameModel()->stringList(), ProfileNames.mid(0, 4));
+    QCOMPARE(m_profiles->selectedProfileRow(), -1);
     QCOMPARE(fields().mid(0, 4), QStringList({ "", "", "", "" }));
     // 会社 was the last profile selected: no last-profile block is left.
     QCOMPARE(m_lines->lines().count(LastTag), 0);
@@ -587,11 +587,11 @@ void TestProfiles::deleteTheLastProfile()
 
     // Down to none at all.
     for (int i = 3; i >= 0; --i) {
-        m_profiles->List1_Click(i);
+        m_profiles->selectProfileRow(i);
         m_dialogs.queueAnswer(Dialogs::Answer::Yes);
         m_profiles->deleteSelectedProfile();
     }
-    QVERIFY(m_options->List1()->stringList().isEmpty());
+    QVERIFY(m_options->profileNameModel()->stringList().isEmpty());
     QCOMPARE(m_lines->lines(),
         QStringList({ "<プロキシ>", "OFF", "</プロキシ>", "<プロキシ名>", "", "</プロキシ名>", "<メール>",
             "hanako@example.ne.jp", "</メール>", "<SetText>", "txt", "html", "htm", "</SetText>", "<NotText>", "tmp",
@@ -622,23 +622,23 @@ void TestProfiles::deleteKeepsEmptyEntriesOfOthers()
     QCOMPARE(lines.mid(kana + 8, 3), QStringList({ "<FTP　パスワード>", "", "</FTP　パスワード>" }));
 
     m_options->ApplySettings();
-    QCOMPARE(m_options->txtProxy(), QString());
+    QCOMPARE(m_options->proxyHost(), QString());
 }
 
 void TestProfiles::clearAndAnonymous()
 {
     fill({ "n", "h", "u", "p", "/l", "/s", "http://w/" });
-    m_profiles->Command6_Click();
+    m_profiles->clearFields();
     QCOMPARE(fields(), QStringList({ "", "", "", "", "/l", "/s", "http://w/" }));
 
     // Without a mail address only the user ID is set.
-    m_profiles->setTxtftp(3, QStringLiteral("kept"));
+    m_profiles->setField(3, QStringLiteral("kept"));
     m_profiles->anonymous();
-    QCOMPARE(m_profiles->txtftp(2), QStringLiteral("anonymous"));
-    QCOMPARE(m_profiles->txtftp(3), QStringLiteral("kept"));
-    m_options->setText13(QStringLiteral("taro@example.ne.jp"));
+    QCOMPARE(m_profiles->field(2), QStringLiteral("anonymous"));
+    QCOMPARE(m_profiles->field(3), QStringLiteral("kept"));
+    m_options->setMailAddress(QStringLiteral("taro@example.ne.jp"));
     m_profiles->anonymous();
-    QCOMPARE(m_profiles->txtftp(3), QStringLiteral("taro@example.ne.jp"));
+    QCOMPARE(m_profiles->field(3), QStringLiteral("taro@example.ne.jp"));
     // Neither stores anything.
     QVERIFY(!QFile::exists(iniPath()));
 }
@@ -662,25 +662,25 @@ void TestProfiles::backupName()
 void TestProfiles::backupCopiesTheFileAsLastSaved()
 {
     load(QStringLiteral("profiles.ini"));
-    m_profiles->List1_Click(0);
+    m_profiles->selectProfileRow(0);
     const QByteArray saved = readBytes(iniPath());
     // A change kept in memory is not in the backup.
-    m_options->setTxtProxy(QStringLiteral("proxy.example"));
+    m_options->setProxyHost(QStringLiteral("proxy.example"));
     QVERIFY(m_lines->lines().contains(QStringLiteral("proxy.example")));
 
-    const QString backup = m_profiles->Command32_Click();
+    const QString backup = m_profiles->backUpSettings();
     QCOMPARE(backup, m_dir->filePath(QStringLiteral("FTPSet120040812131252.txt")));
     QCOMPARE(readBytes(backup), saved);
     QVERIFY(ownerOnly(backup));
     QVERIFY(m_dialogs.asked.isEmpty());
 
     m_now = m_now.addSecs(1);
-    QCOMPARE(QFileInfo(m_profiles->Command32_Click()).fileName(), QStringLiteral("FTPSet120040812131253.txt"));
+    QCOMPARE(QFileInfo(m_profiles->backUpSettings()).fileName(), QStringLiteral("FTPSet120040812131253.txt"));
 }
 
 void TestProfiles::backupWithoutSettingsFile()
 {
-    QCOMPARE(m_profiles->Command32_Click(), QString());
+    QCOMPARE(m_profiles->backUpSettings(), QString());
     QCOMPARE(m_dialogs.asked.size(), 1);
     QVERIFY(m_dialogs.texts().at(0).contains(QStringLiteral("バックアップできませんでした")));
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList());
@@ -689,21 +689,21 @@ void TestProfiles::backupWithoutSettingsFile()
 void TestProfiles::restoreReplacesTheList()
 {
     load(QStringLiteral("profiles.ini"));
-    m_profiles->List1_Click(2);
-    const QString backup = m_profiles->Command32_Click();
+    m_profiles->selectProfileRow(2);
+    const QString backup = m_profiles->backUpSettings();
     fill({ "後から", "later.example" });
     m_profiles->registerProfile();
     const QByteArray afterRegister = readBytes(iniPath());
-    QCOMPARE(m_profiles->List1Index(), 5);
+    QCOMPARE(m_profiles->selectedProfileRow(), 5);
 
     QVERIFY(m_profiles->restoreSettings(backup));
-    QCOMPARE(m_options->List1()->stringList(), ProfileNames);
-    QCOMPARE(m_profiles->List1Index(), -1);
+    QCOMPARE(m_options->profileNameModel()->stringList(), ProfileNames);
+    QCOMPARE(m_profiles->selectedProfileRow(), -1);
     QCOMPARE(m_lines->lines(), TextFile::readLines(backup).value());
-    QCOMPARE(m_options->Text13(), QStringLiteral("hanako@example.ne.jp"));
+    QCOMPARE(m_options->mailAddress(), QStringLiteral("hanako@example.ne.jp"));
     // ftpset.ini changes with the next save only.
     QCOMPARE(readBytes(iniPath()), afterRegister);
-    m_profiles->List1_Click(2);
+    m_profiles->selectProfileRow(2);
     QCOMPARE(readBytes(iniPath()), readBytes(backup));
 }
 
@@ -715,7 +715,7 @@ void TestProfiles::restoreOfAnUnreadableFile()
     QCOMPARE(m_dialogs.asked.size(), 1);
     QVERIFY(m_dialogs.texts().at(0).contains(QStringLiteral("FTPSet1missing.txt")));
     QCOMPARE(m_lines->lines(), lines);
-    QCOMPARE(m_options->List1()->stringList(), ProfileNames);
+    QCOMPARE(m_options->profileNameModel()->stringList(), ProfileNames);
 }
 
 QTEST_GUILESS_MAIN(TestProfiles)

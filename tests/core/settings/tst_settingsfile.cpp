@@ -79,21 +79,21 @@ void TestSettingsFile::firstPlatformFileLoadsUnchanged()
 
     QVERIFY(m_dialogs.asked.isEmpty());
     QCOMPARE(m_lines->count(), 110);
-    QCOMPARE(m_options->Check1(), false);
-    QCOMPARE(m_options->Check3Enabled(), false);
-    QCOMPARE(m_options->chkPassive(), true);
-    QCOMPARE(m_options->Option5(), 1);
-    QCOMPARE(m_options->Text13(), QStringLiteral("taro@example.ne.jp"));
-    QCOMPARE(m_options->Check9(), false); // the second profile's OFF comes last
-    QCOMPARE(m_options->Check10(0), false);
-    QCOMPARE(m_options->Check10(1), true);
-    QCOMPARE(m_options->Check10(2), true);
-    QCOMPARE(m_options->Check11(0), 1);
-    QCOMPARE(m_options->Check11(1), 0);
-    QCOMPARE(m_options->Check8(), true);
-    QCOMPARE(m_options->Check7(0), true);
-    QCOMPARE(m_options->Text5(0), QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続"));
-    QCOMPARE(m_options->List1()->stringList(),
+    QCOMPARE(m_options->useProxy(), false);
+    QCOMPARE(m_options->bypassProxyForLocalEnabled(), false);
+    QCOMPARE(m_options->passiveMode(), true);
+    QCOMPARE(m_options->uploadNameCase(), 1);
+    QCOMPARE(m_options->mailAddress(), QStringLiteral("taro@example.ne.jp"));
+    QCOMPARE(m_options->serverTimesAsLocal(), false); // the second profile's OFF comes last
+    QCOMPARE(m_options->viewOption(0), false);
+    QCOMPARE(m_options->viewOption(1), true);
+    QCOMPARE(m_options->viewOption(2), true);
+    QCOMPARE(m_options->codeConversion(0), 1);
+    QCOMPARE(m_options->codeConversion(1), 0);
+    QCOMPARE(m_options->skipExternalLinks(), true);
+    QCOMPARE(m_options->useConsoleConnection(0), true);
+    QCOMPARE(m_options->consoleProxyText(0), QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続"));
+    QCOMPARE(m_options->profileNameModel()->stringList(),
         (QStringList { QStringLiteral("ホームページ"), QStringLiteral("会社のサーバー①") }));
 
     // Applying ran the handlers of the options that differ from the initial state, which saved
@@ -108,16 +108,16 @@ void TestSettingsFile::handEditedFileIsTrimmedOnSave()
     m_options->loadAtStartUp(&m_dialogs);
 
     // Lines with blanks around a tag are not recognised while loading.
-    QCOMPARE(m_options->chkPassive(), false);
-    QCOMPARE(m_options->Text13(), QString());
-    QCOMPARE(m_options->Check1(), false);
-    QCOMPARE(m_options->Option5(), 2);
-    QCOMPARE(m_options->txtProxy(), QStringLiteral("</プロキシ名>"));
-    QCOMPARE(m_options->Check10(1), false);
-    QCOMPARE(m_options->Check8(), true);
-    QCOMPARE(m_options->Check11(0), 1);
-    QCOMPARE(m_options->Check11(1), 0);
-    QCOMPARE(m_options->Check10(2), false);
+    QCOMPARE(m_options->passiveMode(), false);
+    QCOMPARE(m_options->mailAddress(), QString());
+    QCOMPARE(m_options->useProxy(), false);
+    QCOMPARE(m_options->uploadNameCase(), 2);
+    QCOMPARE(m_options->proxyHost(), QStringLiteral("</プロキシ名>"));
+    QCOMPARE(m_options->viewOption(1), false);
+    QCOMPARE(m_options->skipExternalLinks(), true);
+    QCOMPARE(m_options->codeConversion(0), 1);
+    QCOMPARE(m_options->codeConversion(1), 0);
+    QCOMPARE(m_options->viewOption(2), false);
     QCOMPARE(m_lines->line(0), QStringLiteral("<未知の設定>"));
 
     QCOMPARE(readBytes(iniPath()), readBytes(dataFile(QStringLiteral("handedited.saved.ini"))));
@@ -126,9 +126,9 @@ void TestSettingsFile::handEditedFileIsTrimmedOnSave()
     SettingsLines lines;
     Options options(lines);
     QVERIFY(lines.LoadSettingsFile(iniPath()));
-    QCOMPARE(options.chkPassive(), true);
-    QCOMPARE(options.Text13(), QStringLiteral("hanako@example.jp"));
-    QCOMPARE(options.Check1(), false); // the tab is no blank
+    QCOMPARE(options.passiveMode(), true);
+    QCOMPARE(options.mailAddress(), QStringLiteral("hanako@example.jp"));
+    QCOMPARE(options.useProxy(), false); // the tab is no blank
 }
 
 void TestSettingsFile::applyRules_data()
@@ -195,22 +195,22 @@ void TestSettingsFile::applyRules()
 
     const Options& o = *m_options;
     const QHash<QString, std::function<QVariant()>> read {
-        { "chkPassive", [&] { return QVariant(o.chkPassive()); } },
-        { "Option5", [&] { return QVariant(o.Option5()); } },
-        { "Check8", [&] { return QVariant(o.Check8()); } },
-        { "Check9", [&] { return QVariant(o.Check9()); } },
-        { "Check3", [&] { return QVariant(o.Check3()); } },
-        { "Check3Enabled", [&] { return QVariant(o.Check3Enabled()); } },
-        { "Check10_0", [&] { return QVariant(o.Check10(0)); } },
-        { "Check10_1", [&] { return QVariant(o.Check10(1)); } },
-        { "Check10_2", [&] { return QVariant(o.Check10(2)); } },
-        { "Check11_0", [&] { return QVariant(o.Check11(0)); } },
-        { "Check11_1", [&] { return QVariant(o.Check11(1)); } },
-        { "Check7_0", [&] { return QVariant(o.Check7(0)); } },
-        { "txtProxy", [&] { return QVariant(o.txtProxy()); } },
-        { "TxtPport", [&] { return QVariant(o.TxtPport()); } },
-        { "Txtpro_1", [&] { return QVariant(o.Txtpro(1)); } },
-        { "Text13", [&] { return QVariant(o.Text13()); } },
+        { "chkPassive", [&] { return QVariant(o.passiveMode()); } },
+        { "Option5", [&] { return QVariant(o.uploadNameCase()); } },
+        { "Check8", [&] { return QVariant(o.skipExternalLinks()); } },
+        { "Check9", [&] { return QVariant(o.serverTimesAsLocal()); } },
+        { "Check3", [&] { return QVariant(o.bypassProxyForLocal()); } },
+        { "Check3Enabled", [&] { return QVariant(o.bypassProxyForLocalEnabled()); } },
+        { "Check10_0", [&] { return QVariant(o.viewOption(0)); } },
+        { "Check10_1", [&] { return QVariant(o.viewOption(1)); } },
+        { "Check10_2", [&] { return QVariant(o.viewOption(2)); } },
+        { "Check11_0", [&] { return QVariant(o.codeConversion(0)); } },
+        { "Check11_1", [&] { return QVariant(o.codeConversion(1)); } },
+        { "Check7_0", [&] { return QVariant(o.useConsoleConnection(0)); } },
+        { "txtProxy", [&] { return QVariant(o.proxyHost()); } },
+        { "TxtPport", [&] { return QVariant(o.proxyPort()); } },
+        { "Txtpro_1", [&] { return QVariant(o.proxyCredential(1)); } },
+        { "Text13", [&] { return QVariant(o.mailAddress()); } },
     };
     QVERIFY(read.contains(control));
     QCOMPARE(read.value(control)(), expected);
@@ -222,7 +222,7 @@ void TestSettingsFile::profileNamesInFileOrder()
     m_lines->setLines({ tag, "b", "</管理用の名前（任意の名前）>", " " + tag, "not a profile", tag, "a", tag });
     m_options->ApplySettings();
     // A tag standing as the last line names a profile with the empty name.
-    QCOMPARE(m_options->List1()->stringList(), (QStringList { "b", "a", "" }));
+    QCOMPARE(m_options->profileNameModel()->stringList(), (QStringList { "b", "a", "" }));
 }
 
 void TestSettingsFile::updateOrAppend_data()
@@ -255,44 +255,44 @@ void TestSettingsFile::optionsSurviveASaveAndAStart()
     // Every option away from its default, each stored the way its control stores it; a line the
     // program does not know stays.
     m_lines->setLines({ QStringLiteral("<未知>") });
-    m_options->setCheck1(true);
-    m_options->setChkPassive(true);
-    m_options->setOption5(1);
-    m_options->setCheck8(true);
-    m_options->setText13(QStringLiteral(" hanako@example.jp "));
-    m_options->Text13_LostFocus();
-    m_options->setCheck7(0, true);
-    m_options->setText5(0, QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ"));
-    m_options->Text5_LostFocus(0);
-    m_options->setCheck10(0, false);
-    m_options->setCheck10(1, true);
-    m_options->setCheck10(2, true);
-    m_options->setCheck11(0, 1);
-    m_options->Check11_LostFocus(0);
+    m_options->setUseProxy(true);
+    m_options->setPassiveMode(true);
+    m_options->setUploadNameCase(1);
+    m_options->setSkipExternalLinks(true);
+    m_options->setMailAddress(QStringLiteral(" hanako@example.jp "));
+    m_options->mailAddressEditingFinished();
+    m_options->setUseConsoleConnection(0, true);
+    m_options->setConsoleProxyText(0, QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ"));
+    m_options->consoleProxyTextEditingFinished(0);
+    m_options->setViewOption(0, false);
+    m_options->setViewOption(1, true);
+    m_options->setViewOption(2, true);
+    m_options->setCodeConversion(0, 1);
+    m_options->codeConversionEditingFinished(0);
     QVERIFY(ownerOnly(iniPath()));
     QVERIFY(readBytes(iniPath()).startsWith(cp932Lines({ QStringLiteral("<未知>") })));
 
     SettingsLines lines;
     Options next(lines);
     next.loadAtStartUp(nullptr);
-    QVERIFY(next.Check1());
-    QVERIFY(next.chkPassive());
-    QCOMPARE(next.Option5(), 1);
-    QVERIFY(next.Check8());
-    QCOMPARE(next.Text13(), QStringLiteral("hanako@example.jp"));
-    QVERIFY(next.Check7(0));
-    QCOMPARE(next.Text5(0), QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ"));
-    QVERIFY(!next.Check10(0));
-    QVERIFY(next.Check10(1));
-    QVERIFY(next.Check10(2));
-    QCOMPARE(next.Check11(0), 1);
-    QCOMPARE(next.Check11(1), 0);
+    QVERIFY(next.useProxy());
+    QVERIFY(next.passiveMode());
+    QCOMPARE(next.uploadNameCase(), 1);
+    QVERIFY(next.skipExternalLinks());
+    QCOMPARE(next.mailAddress(), QStringLiteral("hanako@example.jp"));
+    QVERIFY(next.useConsoleConnection(0));
+    QCOMPARE(next.consoleProxyText(0), QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ"));
+    QVERIFY(!next.viewOption(0));
+    QVERIFY(next.viewOption(1));
+    QVERIFY(next.viewOption(2));
+    QCOMPARE(next.codeConversion(0), 1);
+    QCOMPARE(next.codeConversion(1), 0);
 }
 
 void TestSettingsFile::textBoxesReachTheFileWhenTheyLoseFocus()
 {
     m_lines->setLines({});
-    m_options->setTxtPport(QStringLiteral("8080"));
+    m_options->setProxyPort(QStringLiteral("8080"));
     QCOMPARE(m_lines->lines(), (QStringList { "<プロキシポート>", "8080", "</プロキシポート>" }));
     QVERIFY(!QFile::exists(iniPath()));
 
@@ -301,16 +301,16 @@ void TestSettingsFile::textBoxesReachTheFileWhenTheyLoseFocus()
         SettingsLines lines;
         Options options(lines);
         options.loadAtStartUp(nullptr);
-        QCOMPARE(options.TxtPport(), QString());
+        QCOMPARE(options.proxyPort(), QString());
     }
 
-    m_options->TxtPport_LostFocus();
+    m_options->proxyPortEditingFinished();
     QCOMPARE(readBytes(iniPath()), cp932Lines({ "<プロキシポート>", "8080", "</プロキシポート>" }));
 
-    m_options->setTxtProxy(QStringLiteral("proxy.example.jp"));
-    m_options->setTxtpro(0, QStringLiteral("user"));
+    m_options->setProxyHost(QStringLiteral("proxy.example.jp"));
+    m_options->setProxyCredential(0, QStringLiteral("user"));
     QCOMPARE(readBytes(iniPath()), cp932Lines({ "<プロキシポート>", "8080", "</プロキシポート>" }));
-    m_options->txtProxy_LostFocus();
+    m_options->proxyHostEditingFinished();
     QCOMPARE(readBytes(iniPath()),
         cp932Lines({ "<プロキシポート>", "8080", "</プロキシポート>", "<プロキシ名>", "proxy.example.jp",
             "</プロキシ名>", "<プロキシユーザー名>", "user", "</プロキシユーザー名>" }));
@@ -319,9 +319,9 @@ void TestSettingsFile::textBoxesReachTheFileWhenTheyLoseFocus()
 void TestSettingsFile::localProxyOptionWaitsForTheNextSave()
 {
     m_lines->setLines({});
-    m_options->setCheck3(true);
+    m_options->setBypassProxyForLocal(true);
     QVERIFY(!QFile::exists(iniPath()));
-    m_options->setChkPassive(true);
+    m_options->setPassiveMode(true);
     QCOMPARE(
         readBytes(iniPath()), cp932Lines({ "<ローカル>", "ON", "</ローカル>", "<パッシブ>", "ON", "</パッシブ>" }));
 }
@@ -360,13 +360,13 @@ void TestSettingsFile::proxyPreset()
     QFETCH(QString, passwordAfter);
 
     m_lines->setLines({});
-    m_options->setCheck1(true);
-    m_options->setTxtpro(1, password);
-    m_options->Txtpro_LostFocus(focusBox);
+    m_options->setUseProxy(true);
+    m_options->setProxyCredential(1, password);
+    m_options->proxyCredentialEditingFinished(focusBox);
 
-    QCOMPARE(m_options->txtProxy(), host);
-    QCOMPARE(m_options->TxtPport(), port);
-    QCOMPARE(m_options->Txtpro(1), passwordAfter);
+    QCOMPARE(m_options->proxyHost(), host);
+    QCOMPARE(m_options->proxyPort(), port);
+    QCOMPARE(m_options->proxyCredential(1), passwordAfter);
     // Whatever was typed, leaving the box saved it.
     SettingsLines reread;
     QVERIFY(reread.LoadSettingsFile(iniPath()));
@@ -379,8 +379,8 @@ void TestSettingsFile::blankMailIsNotStored()
 {
     m_lines->setLines({ "<メール>", "old@example.jp", "</メール>" });
     m_options->ApplySettings();
-    m_options->setText13(QStringLiteral(" \u3000 "));
-    m_options->Text13_LostFocus();
+    m_options->setMailAddress(QStringLiteral(" \u3000 "));
+    m_options->mailAddressEditingFinished();
     QCOMPARE(m_lines->valueOf(QStringLiteral("<メール>")), QStringLiteral("old@example.jp"));
     QVERIFY(!QFile::exists(iniPath()));
 }
@@ -389,11 +389,11 @@ void TestSettingsFile::startUpWithoutFileUsesDefaults()
 {
     m_options->loadAtStartUp(&m_dialogs);
     QCOMPARE(m_lines->count(), 25);
-    QCOMPARE(m_options->List1()->stringList(),
+    QCOMPARE(m_options->profileNameModel()->stringList(),
         (QStringList { SettingsLines::defaultProfileName(0), SettingsLines::defaultProfileName(1) }));
-    QCOMPARE(m_options->Option5(), 0);
-    QCOMPARE(m_options->Check10(0), true);
-    QCOMPARE(m_options->Check3Enabled(), false);
+    QCOMPARE(m_options->uploadNameCase(), 0);
+    QCOMPARE(m_options->viewOption(0), true);
+    QCOMPARE(m_options->bypassProxyForLocalEnabled(), false);
     QVERIFY(!QFile::exists(iniPath())); // the first save brings the file into being
     QVERIFY(m_dialogs.asked.isEmpty());
 
@@ -419,7 +419,7 @@ void TestSettingsFile::failedLoadKeepsTheList()
     m_lines->setLines({ "<パッシブ>", "ON" });
     QVERIFY(!m_lines->LoadSettingsFile(m_dir->filePath(QStringLiteral("FTPSet1missing.txt"))));
     QCOMPARE(m_lines->lines(), (QStringList { "<パッシブ>", "ON" }));
-    QCOMPARE(m_options->chkPassive(), false); // not applied
+    QCOMPARE(m_options->passiveMode(), false); // not applied
 }
 
 void TestSettingsFile::failedSaveTellsTheUser()
@@ -428,7 +428,7 @@ void TestSettingsFile::failedSaveTellsTheUser()
     QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("ftpset.ini/keep")));
     QSignalSpy failed(m_lines.get(), &SettingsLines::saveFailed);
     m_lines->setLines({ "<パッシブ>" });
-    m_options->setChkPassive(true);
+    m_options->setPassiveMode(true);
     QCOMPARE(failed.size(), 1);
     QCOMPARE(m_dialogs.asked.size(), 1);
     QVERIFY(m_dialogs.asked.first().text.startsWith(QStringLiteral("設定を保存できませんでした。")));

@@ -67,7 +67,7 @@ struct TransferRig {
     void showBoth()
     {
         ftp.pane->RefreshFtpPanes();
-        local->setTxtDir2(localDir.path());
+        local->setFolderText(localDir.path());
         local->RefreshLocalPanes();
     }
 
@@ -92,19 +92,19 @@ struct TransferRig {
                 selection->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
     }
-    void selectRemote(const QStringList& names) { select(ftp.pane->ListView1Selection(), names); }
-    void selectLocal(const QStringList& names) { select(local->ListView2Selection(), names); }
+    void selectRemote(const QStringList& names) { select(ftp.pane->fileSelection(), names); }
+    void selectLocal(const QStringList& names) { select(local->fileSelection(), names); }
 
     static QString icon(const QAbstractItemModel* model, const QString& name)
     {
         const int row = rowOf(model, name);
         return row < 0 ? QStringLiteral("(none)") : model->index(row, 0).data(ItemRoles::IconKeyRole).toString();
     }
-    QString remoteIcon(const QString& name) const { return icon(ftp.pane->ListView1(), name); }
-    QString localIcon(const QString& name) const { return icon(local->ListView2(), name); }
+    QString remoteIcon(const QString& name) const { return icon(ftp.pane->fileList(), name); }
+    QString localIcon(const QString& name) const { return icon(local->fileList(), name); }
     bool remoteSelected(const QString& name) const
     {
-        return ftp.pane->ListView1Selection()->isRowSelected(rowOf(ftp.pane->ListView1(), name), QModelIndex());
+        return ftp.pane->fileSelection()->isRowSelected(rowOf(ftp.pane->fileList(), name), QModelIndex());
     }
 
     // Icon keys of a tree's nodes by key.

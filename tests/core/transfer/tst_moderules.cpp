@@ -66,8 +66,8 @@ void TestModeRules::init()
     m_lines->setFilePath(iniPath());
     m_state = std::make_unique<AppState>();
     m_rules = std::make_unique<ModeRules>(*m_lines, *m_state);
-    new QAbstractItemModelTester(m_rules->List3(), QAbstractItemModelTester::FailureReportingMode::QtTest, this);
-    new QAbstractItemModelTester(m_rules->List4(), QAbstractItemModelTester::FailureReportingMode::QtTest, this);
+    new QAbstractItemModelTester(m_rules->textExtensionModel(), QAbstractItemModelTester::FailureReportingMode::QtTest, this);
+    new QAbstractItemModelTester(m_rules->neverSendExtensionModel(), QAbstractItemModelTester::FailureReportingMode::QtTest, this);
 }
 
 void TestModeRules::load(const QStringList& lines)
@@ -145,9 +145,9 @@ void TestModeRules::transferMode()
 
     load(blocks(textList, {}));
     if (switchOn == 5)
-        m_rules->setCheck5(true);
+        m_rules->setAllAscii(true);
     if (switchOn == 6)
-        m_rules->setCheck6(true);
+        m_rules->setAllBinary(true);
     m_state->TransferMode = 0;
     m_rules->SetTransferMode(name);
     QCOMPARE(m_state->TransferMode, mode);
@@ -224,15 +224,15 @@ void TestModeRules::restoreDefaultsRewritesTheBlocks()
 {
     load(QStringList { "a" } + blocks({ "php", "txt" }, { "old" })
         + QStringList { "<SetText>", "dup", "</SetText>", "z" });
-    m_rules->setCheck5(true);
-    QVERIFY(!m_rules->List3Enabled());
+    m_rules->setAllAscii(true);
+    QVERIFY(!m_rules->textListEnabled());
 
     m_rules->restoreDefaults(); // Command7(2)
 
     QCOMPARE(m_rules->textExtensions(), Defaults3);
     QCOMPARE(m_rules->neverSendExtensions(), Defaults4);
-    QVERIFY(!m_rules->Check5());
-    QVERIFY(m_rules->List3Enabled());
+    QVERIFY(!m_rules->allAscii());
+    QVERIFY(m_rules->textListEnabled());
     const QStringList expected = QStringList { "a" } + blocks(Defaults3, Defaults4) + QStringList { "z" };
     QCOMPARE(m_lines->lines(), expected);
     QCOMPARE(fileLines(iniPath()), expected);

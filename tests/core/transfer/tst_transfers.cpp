@@ -76,14 +76,14 @@ void TestTransfers::downloadFiles()
     QVERIFY(writeBytes(rig.localPath(u"sameday.txt"_qs), "local\n", at(2024, 3, 10, 9, 5)));
     rig.ftp.setProfile(server);
     QVERIFY(rig.connectProfile());
-    rig.transfers->setOption1(option1);
+    rig.transfers->setTransferRule(option1);
 
     const QStringList selected { u"new.txt"_qs, u"localnewer.txt"_qs, u"localolder.txt"_qs, u"sameday.txt"_qs,
         u"pic.bin"_qs, u"done.txt"_qs };
     rig.selectRemote(selected);
     // A row an earlier download of this listing has marked is not fetched again.
-    rig.ftp.pane->ListView1()->setData(
-        rig.ftp.pane->ListView1()->index(TransferRig::rowOf(rig.ftp.pane->ListView1(), u"done.txt"_qs), 0),
+    rig.ftp.pane->fileList()->setData(
+        rig.ftp.pane->fileList()->index(TransferRig::rowOf(rig.ftp.pane->fileList(), u"done.txt"_qs), 0),
         IconKeys::Leaf2, ItemRoles::IconKeyRole);
 
     rig.transfers->DownloadSelection();
@@ -112,10 +112,10 @@ void TestTransfers::downloadFiles()
     QVERIFY(!QFile::exists(rig.localPath(u"done.txt"_qs)));
     QCOMPARE(rig.logCount(u"<ファイルﾀﾞダウンロード>"_qs), fetched.size());
     // The local pane shows what arrived; the run ends with the counts at 0 and the window hidden.
-    QVERIFY(TransferRig::rowOf(rig.local->ListView2(), u"new.txt"_qs) >= 0);
+    QVERIFY(TransferRig::rowOf(rig.local->fileList(), u"new.txt"_qs) >= 0);
     QVERIFY(!rig.report->isShown());
     QCOMPARE(rig.report->statusPanel(0), u"ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ終了"_qs);
-    QCOMPARE(rig.report->Text9(), u"フォルダ数: 0    ファイル数: 0"_qs);
+    QCOMPARE(rig.report->countsText(), u"フォルダ数: 0    ファイル数: 0"_qs);
     QCOMPARE(rig.report->runDone(), rig.report->runTotal());
     QCOMPARE(rig.report->runTotal(), 5);
     QVERIFY(!rig.transfers->isRunning());
@@ -148,9 +148,9 @@ void TestTransfers::uploadFiles()
     QVERIFY(writeBytes(rig.localPath(u"x.bak"_qs), "bak\n"));
     QVERIFY(writeBytes(rig.localPath(u"Y.BAK"_qs), "BAK\n"));
     rig.ftp.setProfile(server);
-    rig.ftp.options->setOption5(option5);
+    rig.ftp.options->setUploadNameCase(option5);
     QVERIFY(rig.connectProfile());
-    rig.transfers->setOption1(option1);
+    rig.transfers->setTransferRule(option1);
     rig.selectLocal({ u"Mixed.HTML"_qs, u"old.txt"_qs, u"newer.txt"_qs, u"x.bak"_qs, u"Y.BAK"_qs });
 
     rig.transfers->UploadFiles();
@@ -178,7 +178,7 @@ void TestTransfers::uploadFiles()
     // The never-send list compares with case: x.bak stays where it is, unmarked.
     QCOMPARE(rig.localIcon(u"x.bak"_qs), IconKeys::Leaf);
     QVERIFY(!QFile::exists(server.root() + u'/' + onServer(u"x.bak"_qs)));
-    QCOMPARE(rig.report->Text9(), u"ﾌｫﾙﾀﾞｰ数:0 ﾌｧｲﾙ数: "_qs + QString::number(sent.size() - 1));
+    QCOMPARE(rig.report->countsText(), u"ﾌｫﾙﾀﾞｰ数:0 ﾌｧｲﾙ数: "_qs + QString::number(sent.size() - 1));
 }
 
 void TestTransfers::downloadTree_data()
@@ -212,7 +212,7 @@ void TestTransfers::downloadTree()
         QCOMPARE(readBytes(rig.localPath(name)), readBytes(server.root() + u'/' + name));
     QCOMPARE(readBytes(rig.localPath(u"site/keep.txt"_qs)), QByteArray("local\n"));
     QVERIFY(!QFile::exists(rig.localPath(u"other.txt"_qs)));
-    const QMap<QString, QString> icons = TransferRig::treeIcons(rig.ftp.pane->TreeView3());
+    const QMap<QString, QString> icons = TransferRig::treeIcons(rig.ftp.pane->folderTree());
     QCOMPARE(icons.value(u"/site/a.txt"_qs), IconKeys::Leaf2);
     QCOMPARE(icons.value(u"/site/sub/deep/c.bin"_qs), IconKeys::Leaf2);
     QCOMPARE(icons.value(u"/site/keep.txt"_qs), IconKeys::Leaf);
@@ -264,7 +264,7 @@ void TestTransfers::uploadTree()
     QVERIFY(writeBytes(rig.localPath(u"top.txt"_qs), "top\n"));
     rig.ftp.setProfile(server);
     QVERIFY(rig.connectProfile());
-    rig.transfers->setOption1(option1);
+    rig.transfers->setTransferRule(option1);
     if (!folder.isEmpty()) {
         QVERIFY(rig.ftp.pane->ChangeFtpFolder(u'/' + folder));
         rig.ftp.pane->RefreshFtpPanes();
@@ -272,7 +272,7 @@ void TestTransfers::uploadTree()
     rig.selectLocal({ u"site"_qs, u"top.txt"_qs });
     QTimer timer1;
     timer1.start(100000);
-    rig.transfers->setTimer1(&timer1);
+    rig.transfers->setConnectionWatch(&timer1);
     bool watchPaused = true;
     QObject::connect(rig.ftp.status.get(), &StatusLines::lineAdded, [&] { watchPaused &= !timer1.isActive(); });
 
@@ -297,21 +297,21 @@ void TestTransfers::uploadTree()
     QVERIFY(rig.ftp.logText().contains(u"<フォルダ作成>2024-03-15 09:05:03 site/sub </フォルダ作成>"_qs));
     QVERIFY(rig.statusTexts().contains(u"フォルダー作成:site/sub/deep"_qs));
     QCOMPARE(rig.logCount(u"<ファイル書込>"_qs), sent.size());
-    const QString local = rig.local->TxtDir2().trimmed();
+    const QString local = rig.local->folderText().trimmed();
     QVERIFY(rig.ftp.logText().contains(
         u"<ファイル書込>2024-03-15 09:05:03 " + local + u"/site/sub/b.html→site/sub/b.html </ファイル書込>"));
     QCOMPARE(rig.report->FolderCount, 2);
     QCOMPARE(rig.report->FileTotal, 1 + 4);
     QCOMPARE(rig.report->FileCount, 1 + sent.size());
-    QCOMPARE(rig.report->Text9(), u"ﾌｫﾙﾀﾞｰ数:2 ﾌｧｲﾙ数: %1/5"_qs.arg(sent.size()));
-    const QMap<QString, QString> icons = TransferRig::treeIcons(rig.local->TreeView1());
+    QCOMPARE(rig.report->countsText(), u"ﾌｫﾙﾀﾞｰ数:2 ﾌｧｲﾙ数: %1/5"_qs.arg(sent.size()));
+    const QMap<QString, QString> icons = TransferRig::treeIcons(rig.local->folderTree());
     QCOMPARE(icons.value(local + u"/site/a.txt"), overwrite ? IconKeys::Leaf2 : IconKeys::Leaf3);
     QCOMPARE(icons.value(local + u"/site/sub/x.bak"), IconKeys::Leaf);
     QCOMPARE(icons.value(local + u"/site/sub/deep/c.bin"), IconKeys::Leaf2);
     QCOMPARE(rig.report->statusPanel(0), u"ﾌｧｲﾙｱｯﾌﾟﾛｰﾄ終了"_qs);
     QVERIFY(!rig.report->isShown());
     // The server list shows the new entries.
-    QVERIFY(TransferRig::rowOf(rig.ftp.pane->ListView1(), u"top.txt"_qs) >= 0);
+    QVERIFY(TransferRig::rowOf(rig.ftp.pane->fileList(), u"top.txt"_qs) >= 0);
 }
 
 void TestTransfers::conversion()
@@ -338,7 +338,7 @@ void TestTransfers::conversion()
         { "on, binary: unchanged", 1, u"euc.bin"_qs, 2, EucText },
         { "off, ASCII: unchanged", 0, u"euc.html"_qs, 1, EucText } };
     for (const Case& d : downloads) {
-        rig.ftp.options->setCheck11(1, d.check11);
+        rig.ftp.options->setCodeConversion(1, d.check11);
         const QString local = rig.localPath(u"got-"_qs + QString::number(d.check11) + d.name);
         QVERIFY2(rig.transfers->FtpGetFileConv(c, d.name, local, false, 32, d.mode, 0), d.what);
         QVERIFY2(readBytes(local) == d.local, d.what);
@@ -349,7 +349,7 @@ void TestTransfers::conversion()
     const QList<Case> uploads { { "on, ASCII: EUC-JP with LF", 1, u"up-on.html"_qs, 1, EucText },
         { "on, binary: unchanged", 1, u"up-on.bin"_qs, 2, SjisText } };
     for (const Case& u : uploads) {
-        rig.ftp.options->setCheck11(0, u.check11);
+        rig.ftp.options->setCodeConversion(0, u.check11);
         QVERIFY2(rig.transfers->FtpPutFileConv(c, rig.localPath(u"sjis.html"_qs), u.name, u.mode, 0), u.what);
         QVERIFY2(readBytes(server.root() + u'/' + u.name) == u.local, u.what);
         QVERIFY(!QFile::exists(temp));

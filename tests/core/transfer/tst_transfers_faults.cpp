@@ -88,7 +88,7 @@ void TestTransfersFaults::stopInsideFile()
     QVERIFY(sparseFile(rig.localPath(u"up.bin"_qs), qint64(1) << 30));
     rig.ftp.setProfile(server);
     QVERIFY(rig.connectProfile());
-    rig.transfers->setOption1(1);
+    rig.transfers->setTransferRule(1);
     bool armed = true; // one Stop per transfer
     QObject::connect(rig.report.get(), &StatusReport::changed, rig.report.get(), [&] {
         if (armed && rig.report->fileDone() > 2 * 1024 * 1024) {
@@ -123,7 +123,7 @@ void TestTransfersFaults::stopInsideFile()
     // the file again.
     QVERIFY(QFileInfo(server.root() + u"/up.bin").size() > 0);
     QVERIFY(writeBytes(rig.localPath(u"up.bin"_qs), "whole", QDateTime(QDate(2020, 1, 1), QTime(0, 0))));
-    rig.transfers->setOption1(0);
+    rig.transfers->setTransferRule(0);
     rig.showBoth();
     rig.selectLocal({ u"up.bin"_qs });
     rig.transfers->UploadFiles();
@@ -187,7 +187,7 @@ void TestTransfersFaults::droppedConnectionKeepsLocalFile()
     rig.ftp.setProfile(server.hostField(), server.user(), server.password());
     QVERIFY(writeBytes(rig.localPath(u"big.bin"_qs), "the old copy"));
     QVERIFY(rig.connectProfile());
-    rig.transfers->setOption1(1);
+    rig.transfers->setTransferRule(1);
     rig.selectRemote({ u"big.bin"_qs, u"hello.txt"_qs, u"pub"_qs });
 
     rig.transfers->DownloadSelection();
@@ -216,7 +216,7 @@ void TestTransfersFaults::droppedConnectionEndsTheUpload()
     for (const char* f : { "site/a.html", "site/b.html", "site/c.html", "site/d.html" })
         QVERIFY(writeBytes(rig.localPath(QLatin1String(f)), "<p>\n"));
     QVERIFY(connectScripted(rig, server, u"on STOR 2\n  reset\nend\n"_qs));
-    rig.transfers->setOption1(1);
+    rig.transfers->setTransferRule(1);
     rig.selectLocal({ u"site"_qs });
 
     rig.transfers->UploadSelection();
@@ -269,7 +269,7 @@ void TestTransfersFaults::uploadFailureEndsTheFilePass()
         QVERIFY(writeBytes(rig.localPath(QLatin1String(f)), "l\n"));
     rig.ftp.setProfile(server);
     QVERIFY(rig.connectProfile());
-    rig.transfers->setOption1(1);
+    rig.transfers->setTransferRule(1);
     rig.selectLocal({ u"a.txt"_qs, u"clash.txt"_qs, u"z.txt"_qs, u"f"_qs });
 
     rig.transfers->UploadSelection();
@@ -299,8 +299,8 @@ list / -rw-r--r-- 1 u g 2 Mar 10  2024 ok.txt\r\n-rw-r--r-- 1 u g 4 Mar 10  2024
 )"_qs;
     QVERIFY(connectScripted(rig, server, script));
     QStringList names;
-    for (int r = 0; r < rig.ftp.pane->ListView1()->rowCount(); ++r)
-        names.append(rig.ftp.pane->ListView1()->index(r, 0).data().toString());
+    for (int r = 0; r < rig.ftp.pane->fileList()->rowCount(); ++r)
+        names.append(rig.ftp.pane->fileList()->index(r, 0).data().toString());
     QVERIFY2(names.contains(u"a\\b.txt"_qs), qPrintable(names.join(u'|')));
     rig.selectRemote(names);
 
