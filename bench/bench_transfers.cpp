@@ -413,7 +413,7 @@ void selectionBenchmarks(int runs)
     // after a large upload. The engine's side waits for that answer too (one NOOP), or the
     // figure would measure the server's stall instead of the window's work.
     auto serverReady = [&engine] {
-        if (!engine().command(QStringLiteral("NOOP"), false, 2))
+        if (!engine().command(QStringLiteral("NOOP")))
             die(QStringLiteral("engine NOOP: %1").arg(engine().lastResponse()));
     };
 
@@ -432,7 +432,7 @@ void selectionBenchmarks(int runs)
             };
             auto theirs = [&] {
                 best[1] = qMin(best[1], seconds([&] {
-                    if (!engine().getFile(QStringLiteral("big.bin"), engineCopy, false, 2))
+                    if (!engine().getFile(QStringLiteral("big.bin"), engineCopy, false, TransferType::Binary))
                         die(QStringLiteral("engine getFile: %1").arg(engine().lastResponse()));
                     serverReady();
                 }));
@@ -468,7 +468,7 @@ void selectionBenchmarks(int runs)
             };
             auto theirs = [&] {
                 best[1] = qMin(best[1], seconds([&] {
-                    if (!engine().putFile(source, QStringLiteral("engine.bin"), 2))
+                    if (!engine().putFile(source, QStringLiteral("engine.bin"), TransferType::Binary))
                         die(QStringLiteral("engine putFile: %1").arg(engine().lastResponse()));
                     serverReady();
                 }));

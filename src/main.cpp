@@ -1,4 +1,5 @@
 #include "core/app/datafolder.h"
+#include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/signalwatcher.h"
 
@@ -28,7 +29,7 @@ int main(int argc, char* argv[])
     bool terminated = false;
     QObject::connect(&signalWatcher, &SignalWatcher::terminationRequested, &window, [&window, &terminated] {
         terminated = true;
-        window.state().StopRequested = true;
+        window.workspace().state().StopRequested = true;
         QCoreApplication::exit(0);
     });
     QObject::connect(&app, &QApplication::aboutToQuit, &window, &MainWindow::Form_Unload);

@@ -116,7 +116,8 @@ int main(int argc, char** argv)
             QFile::remove(ours);
             QFile::remove(theirs);
             best[0] = qMin(best[0], seconds(QStringLiteral("engine download"), [&] {
-                return ourOp(c.getFile(QStringLiteral("big.bin"), ours, false, 2)) && hasSize(ours, BigSize);
+                return ourOp(c.getFile(QStringLiteral("big.bin"), ours, false, TransferType::Binary))
+                    && hasSize(ours, BigSize);
             }));
             best[1] = qMin(best[1], seconds(QStringLiteral("curl download"), [&] {
                 return runCurl({ QStringLiteral("-u"), credentials, QStringLiteral("-o"), theirs, url + u"/big.bin" })
@@ -134,7 +135,8 @@ int main(int argc, char** argv)
             QFile::remove(upOurs);
             QFile::remove(upCurl);
             best[0] = qMin(best[0], seconds(QStringLiteral("engine upload"), [&] {
-                return ourOp(c.putFile(ours, QStringLiteral("up-ours.bin"), 2)) && hasSize(upOurs, BigSize);
+                return ourOp(c.putFile(ours, QStringLiteral("up-ours.bin"), TransferType::Binary))
+                    && hasSize(upOurs, BigSize);
             }));
             best[1] = qMin(best[1], seconds(QStringLiteral("curl upload"), [&] {
                 return runCurl({ QStringLiteral("-u"), credentials, QStringLiteral("-T"), ours, url + u"/up-curl.bin" })
@@ -186,7 +188,7 @@ int main(int argc, char** argv)
                 if (!one.connect(server.hostField(), 0, server.user(), server.password(), true))
                     return false;
                 for (const QString& n : std::as_const(names))
-                    if (!one.getFile(QStringLiteral("/small/") + n, oursDir + u'/' + n, false, 2)) {
+                    if (!one.getFile(QStringLiteral("/small/") + n, oursDir + u'/' + n, false, TransferType::Binary)) {
                         std::fprintf(stderr, "engine: %d %s\n", one.lastError(), qPrintable(one.lastResponse()));
                         return false;
                     }

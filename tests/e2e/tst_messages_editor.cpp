@@ -8,10 +8,11 @@
 #include "core/link/companionprotocol.h"
 #include "core/link/messagebus.h"
 #include "core/link/messagelistener.h"
+#include "core/workspace/companionlink.h"
+#include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
-#include "gui/link/companionlink.h"
-#include "gui/panes/frmpic.h"
+#include "gui/panes/viewerpanel.h"
 #include "support/ftpserverfixture.h"
 #include "support/scripteddialogs.h"
 #include "support/settingsfiles.h"
@@ -117,36 +118,37 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
     w.Form_Load(QStringLiteral("jsTarvo%1/site/index.html handle=%2").arg(home.path()).arg(editor.handle()));
 
     // The handshake names RB4's own handle.
-    const qint64 rb4 = w.companionLink().rb4Handle();
+    const qint64 rb4 = w.workspace().companionLink().editorHandle();
     QVERIFY(rb4 > 0 && rb4 != editor.handle());
     QCOMPARE(toEditor.size(), 1);
     QCOMPARE(textOf(toEditor, 0), QStringLiteral("<mode=sendhandle><handle=%1>").arg(rb4));
-    QVERIFY(w.statusLines().stringList().join(u'\n').contains(QStringLiteral("GetHandle=%1").arg(editor.handle())));
+    QVERIFY(w.workspace().statusLines().stringList().join(u'\n').contains(
+        QStringLiteral("GetHandle=%1").arg(editor.handle())));
     // A companion start of the editor channel does not install the command channel.
     QCOMPARE(MessageBus::readMainHandle(), qint64(0));
 
-    w.profiles().selectProfileRow(0);
-    w.remotePane().ConnectServer();
-    QVERIFY2(w.state().IsConnected, qPrintable(dialogs.texts().join(u'|')));
+    w.workspace().profiles().selectProfileRow(0);
+    w.workspace().remotePane().ConnectServer();
+    QVERIFY2(w.workspace().state().IsConnected, qPrintable(dialogs.texts().join(u'|')));
 
-    FrmPic& viewer = w.frmPic();
+    ViewerPanel& viewer = w.viewer();
     auto* command45 = viewer.findChild<QPushButton*>(QStringLiteral("Command45"));
     QVERIFY(command45);
 
-    w.ViewServerFile(QStringLiteral("noext"));
+    w.workspace().viewServerFile(QStringLiteral("noext"));
     QCOMPARE(toEditor.size(), 1);
 
     // Without a linked editor the view sends nothing.
-    w.state().CompanionWindow = 0;
-    w.ViewServerFile(QStringLiteral("page.HTML"));
+    w.workspace().state().CompanionWindow = 0;
+    w.workspace().viewServerFile(QStringLiteral("page.HTML"));
     QCOMPARE(toEditor.size(), 1);
     QVERIFY(!command45->isVisibleTo(&viewer));
     QVERIFY(QFile::exists(data.filePath(QStringLiteral("$temp$.HTML"))));
     QCOMPARE(viewer.textView()->toPlainText(), QStringLiteral("<h1>見出し</h1>\n"));
-    w.state().CompanionWindow = editor.handle();
+    w.workspace().state().CompanionWindow = editor.handle();
 
     viewer.textView()->clear();
-    w.ViewServerFile(QStringLiteral("page.HTML"));
+    w.workspace().viewServerFile(QStringLiteral("page.HTML"));
     QCOMPARE(toEditor.size(), 2);
     QCOMPARE(textOf(toEditor, 1),
         QStringLiteral("<mode=settext><name=page.HTML><local=FTP><path=/pub><handle=%1><contents=<h1>見出し</h1>\n>")
@@ -154,7 +156,7 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
     QCOMPARE(viewer.tag(), QStringLiteral("FTP"));
     QCOMPARE(viewer.nameBox()->text(), QStringLiteral("page.HTML"));
     QVERIFY(command45->isVisibleTo(&viewer));
-    QVERIFY(w.statusLines().stringList().join(u'\n').contains(QStringLiteral("set text")));
+    QVERIFY(w.workspace().statusLines().stringList().join(u'\n').contains(QStringLiteral("set text")));
 
     // A double-click on a file row of the FTP list views it the same way.
     viewer.textView()->clear();
@@ -168,7 +170,7 @@ void TestMessagesEditor::exchangesTextsWithTheEditor()
     QCOMPARE(viewer.textView()->toPlainText(), QStringLiteral("<h1>見出し</h1>\n"));
 
     // A picture goes to the picture view, not to the editor.
-    w.ViewServerFile(QStringLiteral("photo.jpg"));
+    w.workspace().viewServerFile(QStringLiteral("photo.jpg"));
     QCOMPARE(toEditor.size(), 3);
     QCOMPARE(viewer.tag(), QStringLiteral("FTP"));
     QCOMPARE(viewer.nameBox()->text(), QStringLiteral("photo.jpg"));
@@ -213,7 +215,7 @@ void TestMessagesEditor::commandChannelOfAVisibleStart()
     MainWindow w;
     w.dialogs().setOverride(&dialogs);
     w.Form_Load(QStringLiteral("<message visible>"));
-    CompanionLink& link = w.companionLink();
+    CompanionLink& link = w.workspace().companionLink();
     const qint64 handle = link.mainHandle();
     QVERIFY(handle > 0);
     QCOMPARE(readBytes(MessageBus::mainHandleFile()), QByteArray::number(handle) + '\n');
@@ -223,24 +225,24 @@ void TestMessagesEditor::commandChannelOfAVisibleStart()
     QAction* mmessage = w.findChild<QAction*>(QStringLiteral("mmessage"));
     QVERIFY(mmessage && mmessage->isVisible() && mmessage->isEnabled());
     mmessage->trigger();
-    QVERIFY(link.Frame21()->isVisible());
+    QVERIFY(w.findChild<QWidget*>(QStringLiteral("Frame21"))->isVisible());
 
     // Text up to the first NUL; messages sent one after the other are all interpreted in turn.
     QCOMPARE(MessageBus::SendMessage(handle, MessageBus::WM_COPYDATA, QByteArray("<invisible>\0<visible>", 21)),
         std::optional<qint32>(0));
     QTRY_VERIFY(!w.isVisible());
-    QCOMPARE(link.Text15(), QStringLiteral("<invisible>"));
+    QCOMPARE(link.lastMessage(), QStringLiteral("<invisible>"));
     QCOMPARE(
         MessageBus::SendMessage(handle, MessageBus::WM_COPYDATA, QByteArray("<visible>")), std::optional<qint32>(0));
     QCOMPARE(
         MessageBus::SendMessage(handle, MessageBus::WM_COPYDATA, QByteArray("<upfile>")), std::optional<qint32>(0));
     QTRY_VERIFY(w.isVisible());
-    QTRY_COMPARE(link.Text15(), QStringLiteral("<upfile>"));
-    QCOMPARE(link.List8().stringList(), QStringList { QStringLiteral("<upfile>") });
+    QTRY_COMPARE(link.lastMessage(), QStringLiteral("<upfile>"));
+    QCOMPARE(link.messageLines().stringList(), QStringList { QStringLiteral("<upfile>") });
     QCOMPARE(
         MessageBus::SendMessage(handle, MessageBus::WM_COPYDATA, QByteArray("<invisible>")), std::optional<qint32>(0));
     QTRY_VERIFY(!w.isVisible());
-    QCOMPARE(link.List8().stringList(), QStringList());
+    QCOMPARE(link.messageLines().stringList(), QStringList());
     w.show();
     // Only WM_COPYDATA is the command channel's.
     QCOMPARE(

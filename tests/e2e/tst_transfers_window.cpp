@@ -3,13 +3,14 @@
 // the status window is shown while the run goes and hidden after it, and the option buttons
 // "更新" and "上書" decide whether a newer copy is replaced.
 #include "../gui/windowtest.h"
+#include "core/app/itemroles.h"
 #include "core/app/statuslines.h"
 #include "core/app/statusreport.h"
 #include "core/ftpsession/remotepane.h"
-#include "core/app/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 #include "core/transfer/transfers.h"
+#include "core/workspace/workspace.h"
 
 #include <QApplication>
 #include <QDirIterator>
@@ -65,7 +66,7 @@ struct RunWatch {
 
     void start(MainWindow& w)
     {
-        connection = QObject::connect(&w.statusReport(), &StatusReport::changed, [this, &w] {
+        connection = QObject::connect(&w.workspace().statusReport(), &StatusReport::changed, [this, &w] {
             statusShown |= w.findChild<QWidget*>(QStringLiteral("Frame27"))->isVisible();
             busyPointer |= QApplication::overrideCursor() != nullptr;
             ftpTreeShown |= w.findChild<QWidget*>(QStringLiteral("Frame20"))->isVisible();
@@ -133,7 +134,7 @@ void TestTransfersWindow::showLocal(const QString& folder)
     txtDir2->clear();
     txtDir2->insert(folder);
     QTest::keyClick(txtDir2, Qt::Key_Return);
-    QCOMPARE(m_window->localPane().folderText(), folder);
+    QCOMPARE(m_window->workspace().localPane().folderText(), folder);
 }
 
 void TestTransfersWindow::showRemote(const QString& folder)
@@ -143,7 +144,7 @@ void TestTransfersWindow::showRemote(const QString& folder)
     txtDir->clear();
     txtDir->insert(folder);
     QTest::keyClick(txtDir, Qt::Key_Return);
-    QCOMPARE(m_window->remotePane().folderText(), folder);
+    QCOMPARE(m_window->workspace().remotePane().folderText(), folder);
 }
 
 void TestTransfersWindow::getButtonDownloads()
@@ -163,7 +164,7 @@ void TestTransfersWindow::getButtonDownloads()
     RunWatch watch;
     watch.start(w);
     QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdGet")), Qt::LeftButton);
-    QTRY_VERIFY(!w.transfers().isRunning());
+    QTRY_VERIFY(!w.workspace().transfers().isRunning());
 
     const QDir local(m_local->path());
     QCOMPARE(readBytes(local.filePath(QStringLiteral("a.txt"))), QByteArray("alpha\n"));
@@ -171,14 +172,14 @@ void TestTransfersWindow::getButtonDownloads()
     QVERIFY2(
         readBytes(local.filePath(QStringLiteral("sub/deep/c.txt"))) == "gamma\n", qPrintable(filesBelow(local.path())));
     QVERIFY(!local.exists(QStringLiteral("not-chosen.dat")));
-    PaneListModel* ftpList = w.remotePane().fileList();
+    PaneListModel* ftpList = w.workspace().remotePane().fileList();
     QCOMPARE(iconKeyOf(ftpList, QStringLiteral("a.txt")), QStringLiteral("leaf2"));
     QCOMPARE(iconKeyOf(ftpList, QStringLiteral("b.html")), QStringLiteral("leaf2"));
     QCOMPARE(iconKeyOf(ftpList, QStringLiteral("not-chosen.dat")), QStringLiteral("leaf"));
     QVERIFY(listView1->selectionModel()->selectedRows().isEmpty());
     // The local list shows what arrived.
-    QCOMPARE(iconKeyOf(w.localPane().fileList(), QStringLiteral("a.txt")), QStringLiteral("leaf"));
-    QCOMPARE(iconKeyOf(w.localPane().fileList(), QStringLiteral("sub")), QStringLiteral("closed"));
+    QCOMPARE(iconKeyOf(w.workspace().localPane().fileList(), QStringLiteral("a.txt")), QStringLiteral("leaf"));
+    QCOMPARE(iconKeyOf(w.workspace().localPane().fileList(), QStringLiteral("sub")), QStringLiteral("closed"));
 
     QVERIFY(watch.statusShown);
     QVERIFY(watch.busyPointer);
@@ -189,7 +190,7 @@ void TestTransfersWindow::getButtonDownloads()
     QVERIFY(QApplication::overrideCursor() == nullptr);
     QTRY_COMPARE(w.findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->text(), QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ終了"));
     QCOMPARE(w.findChild<QLabel*>(QStringLiteral("Label22"))->text(), QStringLiteral("状況報告"));
-    const QString lines = w.statusLines().stringList().join(u'\n');
+    const QString lines = w.workspace().statusLines().stringList().join(u'\n');
     QVERIFY2(lines.contains(QStringLiteral(" ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞﾞ:a.txt→a.txt")), qPrintable(lines));
     QVERIFY2(m_dialogs.asked.isEmpty(), qPrintable(m_dialogs.texts().join(u'|')));
 }
@@ -212,21 +213,21 @@ void TestTransfersWindow::putButtonUploads()
     RunWatch watch;
     watch.start(w);
     QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdPut")), Qt::LeftButton);
-    QTRY_VERIFY(!w.transfers().isRunning());
+    QTRY_VERIFY(!w.workspace().transfers().isRunning());
 
     const QDir remote(m_server->root() + QStringLiteral("/up"));
     QCOMPARE(readBytes(remote.filePath(QStringLiteral("x.txt"))), QByteArray("ex\n"));
     QCOMPARE(readBytes(remote.filePath(QStringLiteral("y.html"))), QByteArray("<p>why</p>\n"));
     QVERIFY2(readBytes(remote.filePath(QStringLiteral("site/img/z.txt"))) == "zed\n",
-        qPrintable(filesBelow(m_server->root()) + u'|' + w.statusLines().stringList().join(u'|')));
+        qPrintable(filesBelow(m_server->root()) + u'|' + w.workspace().statusLines().stringList().join(u'|')));
     QVERIFY(!remote.exists(QStringLiteral("stay.txt")));
-    PaneListModel* localList = w.localPane().fileList();
+    PaneListModel* localList = w.workspace().localPane().fileList();
     QCOMPARE(iconKeyOf(localList, QStringLiteral("x.txt")), QStringLiteral("leaf2"));
     QCOMPARE(iconKeyOf(localList, QStringLiteral("y.html")), QStringLiteral("leaf2"));
     QCOMPARE(iconKeyOf(localList, QStringLiteral("stay.txt")), QStringLiteral("leaf"));
     // The FTP list shows what arrived.
-    QCOMPARE(iconKeyOf(w.remotePane().fileList(), QStringLiteral("x.txt")), QStringLiteral("leaf"));
-    QCOMPARE(iconKeyOf(w.remotePane().fileList(), QStringLiteral("site")), QStringLiteral("closed"));
+    QCOMPARE(iconKeyOf(w.workspace().remotePane().fileList(), QStringLiteral("x.txt")), QStringLiteral("leaf"));
+    QCOMPARE(iconKeyOf(w.workspace().remotePane().fileList(), QStringLiteral("site")), QStringLiteral("closed"));
 
     QVERIFY(watch.statusShown);
     QVERIFY(watch.busyPointer);
@@ -254,7 +255,7 @@ void TestTransfersWindow::optionButtonsChooseOverwrite()
     auto* overwrite = w.findChild<QRadioButton*>(QStringLiteral("Option1_1"));
     QVERIFY(update && overwrite);
     QVERIFY(update->isChecked());
-    QCOMPARE(w.transfers().transferRule(), 0);
+    QCOMPARE(w.workspace().transfers().transferRule(), 0);
 
     showLocal(m_local->path());
     showRemote(QStringLiteral("/opt"));
@@ -262,22 +263,22 @@ void TestTransfersWindow::optionButtonsChooseOverwrite()
     auto* cmdGet = w.findChild<QPushButton*>(QStringLiteral("cmdGet"));
     selectRows(listView1, { QStringLiteral("page.html") });
     QTest::mouseClick(cmdGet, Qt::LeftButton);
-    QTRY_VERIFY(!w.transfers().isRunning());
+    QTRY_VERIFY(!w.workspace().transfers().isRunning());
     QCOMPARE(readBytes(localPage), QByteArray("local, newer\n"));
-    QCOMPARE(iconKeyOf(w.remotePane().fileList(), QStringLiteral("page.html")), QStringLiteral("leaf3"));
+    QCOMPARE(iconKeyOf(w.workspace().remotePane().fileList(), QStringLiteral("page.html")), QStringLiteral("leaf3"));
 
     QTest::mouseClick(overwrite, Qt::LeftButton);
     QVERIFY(overwrite->isChecked() && !update->isChecked());
-    QCOMPARE(w.transfers().transferRule(), 1);
+    QCOMPARE(w.workspace().transfers().transferRule(), 1);
     // A fresh listing: rows marked by the last run are not taken again.
     showRemote(QStringLiteral("/opt"));
     selectRows(listView1, { QStringLiteral("page.html") });
     QTest::mouseClick(cmdGet, Qt::LeftButton);
-    QTRY_VERIFY(!w.transfers().isRunning());
+    QTRY_VERIFY(!w.workspace().transfers().isRunning());
     QCOMPARE(readBytes(localPage), QByteArray("server\n"));
 
     QTest::mouseClick(update, Qt::LeftButton);
-    QCOMPARE(w.transfers().transferRule(), 0);
+    QCOMPARE(w.workspace().transfers().transferRule(), 0);
 }
 
 void TestTransfersWindow::closingTheFtpTreeEndsAFolderDownload()
@@ -290,12 +291,13 @@ void TestTransfersWindow::closingTheFtpTreeEndsAFolderDownload()
     selectRows(w.findChild<QTreeView*>(QStringLiteral("ListView1")), { QStringLiteral("many") });
     // The user closes the tree as soon as the first file has arrived.
     auto* frame20 = w.findChild<QWidget*>(QStringLiteral("Frame20"));
-    const QMetaObject::Connection closer = connect(&w.statusLines(), &StatusLines::lineAdded, frame20, [frame20] {
-        if (frame20->isVisible())
-            frame20->hide();
-    });
+    const QMetaObject::Connection closer
+        = connect(&w.workspace().statusLines(), &StatusLines::lineAdded, frame20, [frame20] {
+              if (frame20->isVisible())
+                  frame20->hide();
+          });
     QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdGet")), Qt::LeftButton);
-    QTRY_VERIFY(!w.transfers().isRunning());
+    QTRY_VERIFY(!w.workspace().transfers().isRunning());
     disconnect(closer);
     // Closed by the user, it stays closed.
     QVERIFY(frame20->isHidden());

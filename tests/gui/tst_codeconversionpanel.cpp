@@ -2,6 +2,7 @@
 #include "core/app/datafolder.h"
 #include "core/panes/localpane.h"
 #include "core/transfer/textconvert.h"
+#include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
 #include "gui/transfer/codeconversionpanel.h"
 #include "support/scripteddialogs.h"
@@ -190,8 +191,8 @@ void TestCodeConversionPanel::menuOpensThePanel()
         auto* panel = w.findChild<CodeConversionPanel*>(u"Frame13"_s);
         QVERIFY(panel && panel->isVisible());
         QCOMPARE(panel->parentWidget()->children().last(), panel);
-        QCOMPARE(child<QLineEdit>(panel, u"Text16_0"_s)->text(), w.localPane().folderText());
-        QVERIFY(!w.localPane().folderText().isEmpty());
+        QCOMPARE(child<QLineEdit>(panel, u"Text16_0"_s)->text(), w.workspace().localPane().folderText());
+        QVERIFY(!w.workspace().localPane().folderText().isEmpty());
         // Opened again: the same panel, not a second one.
         panel->hide();
         item->trigger();

@@ -3,11 +3,12 @@
 // disconnect.
 #include "core/app/codepage.h"
 #include "core/app/datafolder.h"
+#include "core/app/itemroles.h"
 #include "core/app/statuslines.h"
 #include "core/ftpsession/remotepane.h"
-#include "core/app/itemroles.h"
 #include "core/panes/panelistmodel.h"
 #include "core/settings/profiles.h"
+#include "core/workspace/workspace.h"
 #include "gui/app/connectionindicator.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
@@ -98,7 +99,7 @@ void TestFtpPane::connectBrowseAndDisconnect()
     QVERIFY(!disconnectButton->isEnabled());
 
     QTest::mouseClick(connectButton, Qt::LeftButton);
-    QVERIFY2(w.state().IsConnected, qPrintable(m_dialogs.texts().join(u'|')));
+    QVERIFY2(w.workspace().state().IsConnected, qPrintable(m_dialogs.texts().join(u'|')));
     QCOMPARE(txtDir->text(), m_server->hostField());
     QCOMPARE(rowNames(listView1),
         QStringList({ QStringLiteral("pub"), QStringLiteral("フォルダ 1"), QStringLiteral("index.html") }));
@@ -108,7 +109,7 @@ void TestFtpPane::connectBrowseAndDisconnect()
     QVERIFY(w.findChild<QPushButton*>(QStringLiteral("cmdPut"))->isEnabled());
     QVERIFY(!list1->isEnabled());
     QCOMPARE(w.connectionIndicator().visiblePicture(), 0);
-    QVERIFY(w.findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
+    QVERIFY((&w.workspace().connectionWatch())->isActive());
     QCOMPARE(w.findChild<QLabel*>(QStringLiteral("StatusBar1_Panel2"))->text(), QStringLiteral("ﾌｫﾙﾀﾞｰ数: 2"));
     QCOMPARE(w.findChild<QLabel*>(QStringLiteral("StatusBar1_Panel3"))->text(), QStringLiteral("ﾌｧｲﾙ数: 1"));
     QVERIFY(QApplication::overrideCursor() == nullptr);
@@ -137,9 +138,9 @@ void TestFtpPane::connectBrowseAndDisconnect()
     QCOMPARE(listView1->model()->index(2, 0).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));
 
     // The tree: walked by the tree commands, a click on a walked folder lists it.
-    QVERIFY(w.remotePane().ExpandFtpTree(true, QString()));
+    QVERIFY(w.workspace().remotePane().ExpandFtpTree(true, QString()));
     treeView3->expandAll();
-    QStandardItemModel* tree = w.remotePane().folderTree();
+    QStandardItemModel* tree = w.workspace().remotePane().folderTree();
     const QModelIndexList sub = tree->match(tree->index(0, 0), ItemRoles::NodeKeyRole, QStringLiteral("/pub/sub"), 1,
         Qt::MatchExactly | Qt::MatchRecursive);
     QCOMPARE(sub.size(), 1);
@@ -149,13 +150,13 @@ void TestFtpPane::connectBrowseAndDisconnect()
     QCOMPARE(rowNames(listView1), QStringList(QStringLiteral("deep.txt")));
 
     QTest::mouseClick(disconnectButton, Qt::LeftButton);
-    QVERIFY(!w.state().IsConnected);
+    QVERIFY(!w.workspace().state().IsConnected);
     QCOMPARE(listView1->model()->rowCount(), 0);
     QVERIFY(connectButton->isEnabled());
     QVERIFY(!disconnectButton->isEnabled());
     QVERIFY(list1->isEnabled());
     QCOMPARE(w.connectionIndicator().visiblePicture(), 2);
-    QVERIFY(!w.findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
+    QVERIFY(!(&w.workspace().connectionWatch())->isActive());
     QVERIFY(m_dialogs.asked.isEmpty());
 }
 
@@ -164,7 +165,7 @@ void TestFtpPane::pathBoxAndSorting()
     MainWindow& w = window();
     w.Form_Load(QString());
     QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdConnect")), Qt::LeftButton);
-    QVERIFY(w.state().IsConnected);
+    QVERIFY(w.workspace().state().IsConnected);
     auto* txtDir = w.findChild<QLineEdit*>(QStringLiteral("TxtDir"));
     auto* listView1 = w.findChild<QTreeView*>(QStringLiteral("ListView1"));
 
@@ -173,7 +174,7 @@ void TestFtpPane::pathBoxAndSorting()
     // As typed through an input method: keyClicks knows only ASCII.
     txtDir->insert(m_server->hostField() + QStringLiteral("/フォルダ 1"));
     QTest::keyClick(txtDir, Qt::Key_Return);
-    QCOMPARE(w.remotePane().folderText(), m_server->hostField() + QStringLiteral("/フォルダ 1"));
+    QCOMPARE(w.workspace().remotePane().folderText(), m_server->hostField() + QStringLiteral("/フォルダ 1"));
     QCOMPARE(listView1->model()->rowCount(), 0);
     txtDir->clear();
     QTest::keyClicks(txtDir, QStringLiteral("/pub"));
@@ -203,11 +204,11 @@ void TestFtpPane::failedConnectShowsTheMessage()
     MainWindow& w = window();
     w.Form_Load(QString());
     QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdConnect")), Qt::LeftButton);
-    QVERIFY(!w.state().IsConnected);
+    QVERIFY(!w.workspace().state().IsConnected);
     QCOMPARE(
         m_dialogs.texts(), QStringList(QStringLiteral("WinInet Error -12014\r\nパスワードが正しくありません。    ")));
     QVERIFY(w.findChild<QPushButton*>(QStringLiteral("cmdConnect"))->isEnabled());
-    QVERIFY(w.statusLines().lastLine().endsWith(QStringLiteral(" Ftp接続失敗")));
+    QVERIFY(w.workspace().statusLines().lastLine().endsWith(QStringLiteral(" Ftp接続失敗")));
     QVERIFY(QApplication::overrideCursor() == nullptr);
 }
 

@@ -1,6 +1,7 @@
 #include "core/app/codepage.h"
 #include "core/app/datafolder.h"
 #include "core/app/statuslines.h"
+#include "core/ftpsession/remotepane.h"
 #include "core/panecommands/menustate.h"
 #include "core/panecommands/panecommands.h"
 #include "core/panes/localpane.h"
@@ -8,6 +9,7 @@
 #include "core/settings/options.h"
 #include "core/settings/profiles.h"
 #include "core/settings/settingslines.h"
+#include "core/workspace/workspace.h"
 #include "gui/app/connectionindicator.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
@@ -140,7 +142,7 @@ void TestMainWindow::startsDisconnected()
     for (const char* name : { "cmdDisconnect", "cmdGet", "cmdPut" })
         QVERIFY2(!w.findChild<QPushButton*>(QLatin1String(name))->isEnabled(), name);
     QCOMPARE(w.connectionIndicator().visiblePicture(), 2);
-    QVERIFY(!w.findChild<QTimer*>(QStringLiteral("Timer1"))->isActive());
+    QVERIFY(!(&w.workspace().connectionWatch())->isActive());
     QVERIFY(w.statusBar()->findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->isHidden());
 
     // Panels opened by menus wait hidden; the trees sit in their areas.
@@ -155,10 +157,10 @@ void TestMainWindow::menuAndToolbarFollowTheMenuState()
 {
     MainWindow& w = window();
     w.Form_Load(QString());
-    const MenuState& menu = w.paneCommands().menuState();
+    const MenuState& menu = w.workspace().paneCommands().menuState();
     for (int i : MenuState::itemIndexes()) {
-        QCOMPARE(w.M1(i)->text(), menu.caption(i));
-        QCOMPARE(w.M1(i)->isEnabled(), menu.itemEnabled(i));
+        QCOMPARE(w.fileMenuItem(i)->text(), menu.caption(i));
+        QCOMPARE(w.fileMenuItem(i)->isEnabled(), menu.itemEnabled(i));
     }
     const QList<QAction*> actions = w.findChild<QToolBar*>(QStringLiteral("Toolbar1"))->actions();
     for (const QString& key : MenuState::buttonKeys()) {
@@ -178,9 +180,8 @@ void TestMainWindow::menuAndToolbarFollowTheMenuState()
 void TestMainWindow::moveUpFlagIsRaisedOnce()
 {
     MainWindow& w = window();
-    QVERIFY(!w.moveUpFlag());
-    QTRY_VERIFY_WITH_TIMEOUT(w.moveUpFlag(), 3000);
-    QVERIFY(!w.findChild<QTimer*>(QStringLiteral("Timer4"))->isActive());
+    QVERIFY(!w.workspace().remotePane().moveUpFlag());
+    QTRY_VERIFY_WITH_TIMEOUT(w.workspace().remotePane().moveUpFlag(), 3000);
 }
 
 void TestMainWindow::startWithEmptyDataFolder()
@@ -197,12 +198,12 @@ void TestMainWindow::startWithEmptyDataFolder()
     QCOMPARE(list1->currentIndex(), 0);
     QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir"))->text(), first);
 
-    QCOMPARE(w.m2(5)->text(), QStringLiteral(" 0:") + first);
-    QCOMPARE(w.m2(6)->text(), QStringLiteral(" 1:") + second);
-    QVERIFY(!w.m2(7));
+    QCOMPARE(w.settingsMenuItem(5)->text(), QStringLiteral(" 0:") + first);
+    QCOMPARE(w.settingsMenuItem(6)->text(), QStringLiteral(" 1:") + second);
+    QVERIFY(!w.settingsMenuItem(7));
 
     QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir2"))->text(), m_home->path());
-    QVERIFY(itemTexts(w.localPane().fileList()).contains(QStringLiteral("notes.txt")));
+    QVERIFY(itemTexts(w.workspace().localPane().fileList()).contains(QStringLiteral("notes.txt")));
     QVERIFY(w.statusBar()->findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->isVisible());
 
     // ftpset.ini now holds the defaults, the extension blocks and the last profile at the end,
@@ -210,7 +211,7 @@ void TestMainWindow::startWithEmptyDataFolder()
     const QString ini = m_data->filePath(QStringLiteral("ftpset.ini"));
     QVERIFY(QFile::exists(ini));
     const QByteArray bytes = readBytes(ini);
-    QCOMPARE(bytes, cp932Lines(w.settingsLines().lines()));
+    QCOMPARE(bytes, cp932Lines(w.workspace().settingsLines().lines()));
     QVERIFY(bytes.startsWith(QByteArray::fromHex("3c8ac7979d977082cc96bc914f8169944388d382cc96bc914f816a3e0d0a")));
     const QByteArray lastBlock = QByteArray::fromHex("3c8dc58f49208376838dcca7b2d93e0d0a") + Cp932::encode(first)
         + QByteArray::fromHex("0d0a3c2f8dc58f49208376838dcca7b2d93e0d0a");
@@ -221,7 +222,7 @@ void TestMainWindow::startWithEmptyDataFolder()
         | QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup | QFileDevice::ReadOther
         | QFileDevice::WriteOther | QFileDevice::ExeOther;
     QCOMPARE(QFile::permissions(ini) & classes, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    QCOMPARE(w.settingsLines().lines().count(QStringLiteral("<最終 プロﾌｧｲﾙ>")), 1);
+    QCOMPARE(w.workspace().settingsLines().lines().count(QStringLiteral("<最終 プロﾌｧｲﾙ>")), 1);
 }
 
 void TestMainWindow::startWithSettingsFile()
@@ -241,10 +242,10 @@ void TestMainWindow::startWithSettingsFile()
     QCOMPARE(itemTexts(list1->model()), QStringList({ QStringLiteral("Alpha"), QStringLiteral("Beta") }));
     QCOMPARE(list1->currentIndex(), 1);
     QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir"))->text(), QStringLiteral("Beta"));
-    QVERIFY(w.options().passiveMode());
+    QVERIFY(w.workspace().options().passiveMode());
 
     // Both old blocks are gone and one block naming Beta stands last.
-    const QStringList saved = w.settingsLines().lines();
+    const QStringList saved = w.workspace().settingsLines().lines();
     QCOMPARE(saved.count(QStringLiteral("<最終 プロﾌｧｲﾙ>")), 1);
     QCOMPARE(saved.mid(saved.size() - 3),
         QStringList({ QStringLiteral("<最終 プロﾌｧｲﾙ>"), QStringLiteral("Beta"), QStringLiteral("</最終 プロﾌｧｲﾙ>") }));
@@ -262,7 +263,7 @@ void TestMainWindow::welcomeLineAndStatusLines()
     QVERIFY(welcome.size() > QStringLiteral("Welcome to FTPTarvo Ver ").size() + version().size());
     QCOMPARE(lst->currentIndex().row(), 0);
 
-    w.AddStatusLine(QStringLiteral("テスト"));
+    w.workspace().statusLines().AddStatusLine(QStringLiteral("テスト"));
     QCOMPARE(lst->model()->rowCount(), 2);
     const QString line = lst->model()->index(1, 0).data().toString();
     QVERIFY2(
@@ -286,17 +287,17 @@ void TestMainWindow::profileMenuSelects()
     w.Form_Load(QString());
     auto* list1 = w.findChild<QComboBox*>(QStringLiteral("List1Combo"));
     QCOMPARE(list1->currentIndex(), -1);
-    QCOMPARE(w.m2(5)->text(), QStringLiteral(" 0:One"));
-    QCOMPARE(w.m2(6)->text(), QStringLiteral(" 1:host:21 && more"));
-    QCOMPARE(w.m2(7)->text(), QStringLiteral(" 2:Three"));
+    QCOMPARE(w.settingsMenuItem(5)->text(), QStringLiteral(" 0:One"));
+    QCOMPARE(w.settingsMenuItem(6)->text(), QStringLiteral(" 1:host:21 && more"));
+    QCOMPARE(w.settingsMenuItem(7)->text(), QStringLiteral(" 2:Three"));
 
     // A name holding ":" is still found.
-    w.m2(6)->trigger();
+    w.settingsMenuItem(6)->trigger();
     QCOMPARE(list1->currentIndex(), 1);
     QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir"))->text(), QStringLiteral("host:21 & more"));
-    QCOMPARE(
-        w.settingsLines().lines().mid(w.settingsLines().count() - 2, 1), QStringList(QStringLiteral("host:21 & more")));
-    w.m2(7)->trigger();
+    QCOMPARE(w.workspace().settingsLines().lines().mid(w.workspace().settingsLines().count() - 2, 1),
+        QStringList(QStringLiteral("host:21 & more")));
+    w.settingsMenuItem(7)->trigger();
     QCOMPARE(list1->currentIndex(), 2);
     QCOMPARE(answers.texts(), QStringList(2, QStringLiteral("Please enter a server name!")));
     w.dialogs().setOverride(nullptr);
@@ -308,8 +309,8 @@ void TestMainWindow::linkListIsRead()
         Cp932::encode(QStringLiteral("http://example.com/\r\nリンク/除外\r\n"))));
     MainWindow& w = window();
     w.Form_Load(QString());
-    QCOMPARE(
-        w.List7().stringList(), QStringList({ QStringLiteral("http://example.com/"), QStringLiteral("リンク/除外") }));
+    QCOMPARE(w.workspace().linkPatterns().stringList(),
+        QStringList({ QStringLiteral("http://example.com/"), QStringLiteral("リンク/除外") }));
 }
 
 void TestMainWindow::commandLine_data()
@@ -356,15 +357,15 @@ void TestMainWindow::commandLine()
     QCOMPARE(answers.texts().isEmpty(), profile == 0);
     if (profile > 0)
         QVERIFY(answers.texts().last().startsWith(QStringLiteral("WinInet Error -12029")));
-    QCOMPARE(w.state().CommandLine, commandLine);
+    QCOMPARE(w.workspace().state().CommandLine, commandLine);
     QCOMPARE(w.isVisible(), visible);
     QCOMPARE(w.findChild<QAction*>(QStringLiteral("mmessage"))->isVisible(), messageMenu);
     QCOMPARE(w.findChild<QComboBox*>(QStringLiteral("List1Combo"))->currentIndex(), profile);
     QCOMPARE(w.findChild<QLineEdit*>(QStringLiteral("TxtDir2"))->text(), m_home->path());
     QVERIFY(w.findChild<QTreeView*>(QStringLiteral("ListView2"))->selectionModel()->selectedRows().isEmpty());
     if (!lastStatus.isEmpty()) {
-        QVERIFY(w.statusLines().lastLine().endsWith(QLatin1Char(' ') + lastStatus));
-        QCOMPARE(w.state().CompanionWindow, lastStatus.mid(10).toLongLong());
+        QVERIFY(w.workspace().statusLines().lastLine().endsWith(QLatin1Char(' ') + lastStatus));
+        QCOMPARE(w.workspace().state().CompanionWindow, lastStatus.mid(10).toLongLong());
     }
 }
 
@@ -403,8 +404,8 @@ void TestMainWindow::commandLinePathSelectsRow()
     if (!selected.isEmpty())
         QCOMPARE(list->currentIndex().data().toString(), selected.first());
     // The initial command state follows a path.
-    QVERIFY(w.M1(4)->isEnabled());
-    QVERIFY(!w.M1(9)->isEnabled());
+    QVERIFY(w.fileMenuItem(4)->isEnabled());
+    QVERIFY(!w.fileMenuItem(9)->isEnabled());
 }
 
 void TestMainWindow::menusOpenTheirPanels()
@@ -435,9 +436,9 @@ void TestMainWindow::stopButtonRequestsStop()
 {
     MainWindow& w = window();
     w.Form_Load(QString());
-    QVERIFY(!w.state().StopRequested);
+    QVERIFY(!w.workspace().state().StopRequested);
     w.toolbarButton(QStringLiteral("Stop"))->trigger();
-    QVERIFY(w.state().StopRequested);
+    QVERIFY(w.workspace().state().StopRequested);
 }
 
 void TestMainWindow::fileMenuPopsUpOnListsAndTrees_data()
@@ -473,26 +474,26 @@ void TestMainWindow::connectionWatch()
     indicator.showPicture(0);
     QList<int> shown;
     for (int i = 0; i < 4; ++i) {
-        w.watchTick(true);
+        w.workspace().remotePane().watchTick(true);
         shown.append(indicator.visiblePicture());
     }
     QCOMPARE(shown, QList<int>({ 3, 0, 3, 0 }));
     indicator.showPicture(2);
-    w.watchTick(true);
+    w.workspace().remotePane().watchTick(true);
     QCOMPARE(indicator.visiblePicture(), 1);
 
     // A failed probe reconnects; without a host that ends with the question for one.
-    auto* timer1 = w.findChild<QTimer*>(QStringLiteral("Timer1"));
+    auto* timer1 = (&w.workspace().connectionWatch());
     timer1->start();
     ScriptedDialogs answers;
     w.dialogs().setOverride(&answers);
-    w.profiles().setField(1, QString());
-    w.watchTick(false);
+    w.workspace().profiles().setField(1, QString());
+    w.workspace().remotePane().watchTick(false);
     w.dialogs().setOverride(nullptr);
     QVERIFY(!timer1->isActive());
     QCOMPARE(indicator.visiblePicture(), 1);
     const QRegularExpression lost(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d接続終了$"));
-    QVERIFY(!w.statusLines().stringList().filter(lost).isEmpty());
+    QVERIFY(!w.workspace().statusLines().stringList().filter(lost).isEmpty());
     QCOMPARE(answers.texts(), QStringList(QStringLiteral("Please enter a server name!")));
 }
 
@@ -581,7 +582,8 @@ void TestMainWindow::dialogsAnswerInJapanese()
         }
     });
     const Dialogs::Answer got
-        = w.askUser().message(QStringLiteral("よろしいですか?"), Dialogs::Buttons(buttons), Dialogs::Icon::Question);
+        = static_cast<Dialogs&>(w.dialogs())
+              .message(QStringLiteral("よろしいですか?"), Dialogs::Buttons(buttons), Dialogs::Icon::Question);
     QCOMPARE(text, QStringLiteral("よろしいですか?"));
     std::sort(seen.begin(), seen.end());
     std::sort(captions.begin(), captions.end());
@@ -605,12 +607,13 @@ void TestMainWindow::inputBoxAnswers()
         });
     };
     answerWith(QStringLiteral("secret"), true);
-    QCOMPARE(w.askUser().input(QStringLiteral("パスワードを入力してください。")),
+    QCOMPARE(static_cast<Dialogs&>(w.dialogs()).input(QStringLiteral("パスワードを入力してください。")),
         std::optional<QString>(QStringLiteral("secret")));
     answerWith(QString(), true);
-    QCOMPARE(w.askUser().input(QStringLiteral("パスワードを入力してください。")), std::optional<QString>(QString()));
+    QCOMPARE(static_cast<Dialogs&>(w.dialogs()).input(QStringLiteral("パスワードを入力してください。")),
+        std::optional<QString>(QString()));
     answerWith(QStringLiteral("ignored"), false);
-    QCOMPARE(w.askUser().input(QStringLiteral("パスワードを入力してください。")), std::nullopt);
+    QCOMPARE(static_cast<Dialogs&>(w.dialogs()).input(QStringLiteral("パスワードを入力してください。")), std::nullopt);
 }
 
 void TestMainWindow::exitRemovesTemporaryFiles()

@@ -3,15 +3,16 @@
 // permission panel's boxes and texts, the console's reply box, and the local trash.
 #include "core/app/codepage.h"
 #include "core/app/datafolder.h"
+#include "core/app/itemroles.h"
 #include "core/ftpsession/remotepane.h"
 #include "core/manage/deletes.h"
 #include "core/manage/permissions.h"
-#include "core/app/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
+#include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
-#include "gui/manage/frmcaution.h"
+#include "gui/manage/deleteconfirmation.h"
 #include "gui/manage/permissionpanel.h"
 #include "support/ftpserverfixture.h"
 #include "support/modeltexts.h"
@@ -35,7 +36,7 @@ namespace {
 using SettingsFiles::writeBytes;
 
 // Presses a button of the confirmation panel as soon as it asks.
-void answerCautionWith(FrmCaution* caution, const QString& button)
+void answerCautionWith(DeleteConfirmation* caution, const QString& button)
 {
     auto* poll = new QTimer(caution);
     poll->setInterval(10);
@@ -52,7 +53,7 @@ void answerCautionWith(FrmCaution* caution, const QString& button)
 // Types `keys` one after the other where the confirmation panel has its focus, as soon as it
 // asks; `stillAsking` gets whether it was still waiting after each key. "中止" ends a question
 // the keys left open.
-void typeOnCaution(FrmCaution* caution, const QList<Qt::Key>& keys, QList<bool>* stillAsking)
+void typeOnCaution(DeleteConfirmation* caution, const QList<Qt::Key>& keys, QList<bool>* stillAsking)
 {
     auto* poll = new QTimer(caution);
     poll->setInterval(10);
@@ -119,16 +120,16 @@ void TestManage::cautionPanelWaitsForItsButtons()
 {
     MainWindow& w = window();
     w.show();
-    FrmCaution* caution = w.frmCaution();
+    DeleteConfirmation* caution = w.deleteConfirmation();
     answerCautionWith(caution, QStringLiteral("Command1"));
     QVERIFY(caution->ask(QStringLiteral("フォルダー数:1　ファイル数:2")));
     QVERIFY(!caution->isVisible());
-    QVERIFY(!w.state().StopRequested);
+    QVERIFY(!w.workspace().state().StopRequested);
     QCOMPARE(caution->counts()->text(), QStringLiteral("フォルダー数:1　ファイル数:2"));
 
     answerCautionWith(caution, QStringLiteral("Command2"));
     QVERIFY(!caution->ask(QString()));
-    QVERIFY(w.state().StopRequested);
+    QVERIFY(w.workspace().state().StopRequested);
     QVERIFY(!caution->isVisible());
 }
 
@@ -137,8 +138,8 @@ void TestManage::permissionPanelShowsTheMode()
     MainWindow& w = window();
     w.show();
     QVERIFY(QTest::qWaitForWindowExposed(&w));
-    w.permissions().ShowPermissionPanel();
-    PermissionPanel* panel = w.frame17();
+    w.workspace().permissions().ShowPermissionPanel();
+    PermissionPanel* panel = w.permissionPanel();
     QVERIFY(panel->isVisible());
     auto* list = w.findChild<QTreeView*>(QStringLiteral("ListView1"));
     const QPoint listTopLeft = list->mapTo(panel->parentWidget(), QPoint(0, 0));
@@ -152,7 +153,7 @@ void TestManage::permissionPanelShowsTheMode()
     // In a small window it moves left rather than lose its right edge.
     w.resize(700, 500);
     QTest::qWait(10);
-    w.permissions().ShowPermissionPanel();
+    w.workspace().permissions().ShowPermissionPanel();
     QVERIFY(panel->geometry().right() <= panel->parentWidget()->rect().right());
     QVERIFY(panel->geometry().bottom() <= panel->parentWidget()->rect().bottom());
     QCOMPARE(panel->size(), panel->size().expandedTo(panel->minimumSizeHint()));
@@ -173,7 +174,7 @@ void TestManage::permissionPanelShowsTheMode()
     QCOMPARE(panel->digitLabel(1)->text(), QStringLiteral("5"));
     QCOMPARE(panel->lettersLabel()->text(), QStringLiteral("rwxr-xr-x"));
 
-    for (QWidget* frame : { static_cast<QWidget*>(panel), static_cast<QWidget*>(w.frmCaution()) }) {
+    for (QWidget* frame : { static_cast<QWidget*>(panel), static_cast<QWidget*>(w.deleteConfirmation()) }) {
         const QList<QWidget*> children = frame->findChildren<QWidget*>();
         for (QWidget* child : children)
             QVERIFY2(!child->objectName().isEmpty(), child->metaObject()->className());
@@ -189,18 +190,18 @@ void TestManage::serverDeletesAndModesThroughTheWindow()
     QString messages;
     QVERIFY2(connectWindow(&messages), qPrintable(messages));
     MainWindow& w = window();
-    RemotePane& pane = w.remotePane();
+    RemotePane& pane = w.workspace().remotePane();
     pane.setFolderText(QStringLiteral("/site"));
     pane.RefreshFtpPanes();
 
     // The FTP list: "実行" deletes the folder with its content.
-    w.state().ActivePane = 2;
+    w.workspace().state().ActivePane = 2;
     ModelTexts::selectRowsByName(pane.fileSelection(), { QStringLiteral("old") });
-    answerCautionWith(w.frmCaution(), QStringLiteral("Command1"));
-    w.deleteInActivePane();
+    answerCautionWith(w.deleteConfirmation(), QStringLiteral("Command1"));
+    w.workspace().deleteInActivePane();
     QVERIFY(!root.exists(QStringLiteral("site/old")));
     QVERIFY(root.exists(QStringLiteral("site/index.html")));
-    QCOMPARE(w.frmCaution()->counts()->text(), QStringLiteral("フォルダー数:2　ファイル数:2"));
+    QCOMPARE(w.deleteConfirmation()->counts()->text(), QStringLiteral("フォルダー数:2　ファイル数:2"));
     QVERIFY(QApplication::overrideCursor() == nullptr);
 
     // The FTP tree: a click marks a file node, "中止" keeps it, "実行" deletes it.
@@ -212,22 +213,22 @@ void TestManage::serverDeletesAndModesThroughTheWindow()
     QCOMPARE(found.size(), 1);
     treeView3->scrollTo(found.first());
     QTest::mouseClick(treeView3->viewport(), Qt::LeftButton, {}, treeView3->visualRect(found.first()).center());
-    QVERIFY(w.deletes().isMarked(pane.folderTree()->itemFromIndex(found.first())));
-    w.state().ActivePane = 1;
-    answerCautionWith(w.frmCaution(), QStringLiteral("Command2"));
-    w.deleteInActivePane();
+    QVERIFY(w.workspace().deletes().isMarked(pane.folderTree()->itemFromIndex(found.first())));
+    w.workspace().state().ActivePane = 1;
+    answerCautionWith(w.deleteConfirmation(), QStringLiteral("Command2"));
+    w.workspace().deleteInActivePane();
     QVERIFY(root.exists(QStringLiteral("site/index.html")));
-    QVERIFY(!w.state().StopRequested);
-    answerCautionWith(w.frmCaution(), QStringLiteral("Command1"));
-    w.deleteInActivePane();
+    QVERIFY(!w.workspace().state().StopRequested);
+    answerCautionWith(w.deleteConfirmation(), QStringLiteral("Command1"));
+    w.workspace().deleteInActivePane();
     QVERIFY(!root.exists(QStringLiteral("site/index.html")));
 
     // The permission panel: "実行" with the box to close it ticked.
     pane.setFolderText(QStringLiteral("/site"));
     pane.RefreshFtpPanes();
     ModelTexts::selectRowsByName(pane.fileSelection(), { QStringLiteral("keep.cgi") });
-    w.permissions().ShowPermissionPanel();
-    PermissionPanel* panel = w.frame17();
+    w.workspace().permissions().ShowPermissionPanel();
+    PermissionPanel* panel = w.permissionPanel();
     QTest::mouseClick(panel->modeBox(2), Qt::LeftButton);
     QTest::mouseClick(panel->closeAfterBox(), Qt::LeftButton);
     QCOMPARE(panel->modeLabel()->text(), QStringLiteral("744"));
@@ -239,9 +240,9 @@ void TestManage::serverDeletesAndModesThroughTheWindow()
     QVERIFY(text3->toPlainText().startsWith(QStringLiteral("200")));
 
     // Folders: the server's folder menu item with the FTP list active.
-    w.state().ActivePane = 2;
+    w.workspace().state().ActivePane = 2;
     m_dialogs.queueInput(QStringLiteral("made"));
-    w.makeFolderInActivePane();
+    w.workspace().makeFolderInActivePane();
     QVERIFY(root.exists(QStringLiteral("site/made")));
     QCOMPARE(pane.folderText(), QStringLiteral("/site/made"));
     QVERIFY(m_dialogs.texts().contains(QStringLiteral("Ftpサーバー上で作成するフォルダーの名前を入れてください")));
@@ -253,22 +254,22 @@ void TestManage::localDeleteGoesToTheTrash()
     QVERIFY(writeBytes(m_home->filePath(QStringLiteral("keep.html")), "keep\n"));
     MainWindow& w = window();
     w.Form_Load(QString());
-    LocalPane& local = w.localPane();
+    LocalPane& local = w.workspace().localPane();
     QCOMPARE(local.folderText(), m_home->path());
-    w.state().ActivePane = 4;
+    w.workspace().state().ActivePane = 4;
     ModelTexts::selectRowsByName(local.fileSelection(), { QStringLiteral("old page.html") });
     m_dialogs.queueAnswer(Dialogs::Answer::Yes);
 
-    w.deleteInActivePane();
+    w.workspace().deleteInActivePane();
 
     QVERIFY(!QFileInfo::exists(m_home->filePath(QStringLiteral("old page.html"))));
     QVERIFY(QFileInfo::exists(m_home->filePath(QStringLiteral(".local/share/Trash/files/old page.html"))));
     QVERIFY(QFileInfo::exists(m_home->filePath(QStringLiteral("keep.html"))));
 
     // Item 4 with a local pane active makes a local folder.
-    w.state().ActivePane = 3;
+    w.workspace().state().ActivePane = 3;
     m_dialogs.queueInput(m_home->path() + QStringLiteral("/new"));
-    w.makeFolderInActivePane();
+    w.workspace().makeFolderInActivePane();
     QVERIFY(QFileInfo(m_home->filePath(QStringLiteral("new"))).isDir());
 }
 
@@ -285,22 +286,22 @@ void TestManage::cautionPanelKeys()
     MainWindow& w = window();
     w.activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(&w));
-    RemotePane& pane = w.remotePane();
+    RemotePane& pane = w.workspace().remotePane();
     pane.setFolderText(QStringLiteral("/site"));
     pane.RefreshFtpPanes();
-    FrmCaution* caution = w.frmCaution();
+    DeleteConfirmation* caution = w.deleteConfirmation();
     const QStringList before = ModelTexts::itemTexts(pane.fileList());
 
-    w.state().ActivePane = 2;
+    w.workspace().state().ActivePane = 2;
     ModelTexts::selectRowsByName(pane.fileSelection(), { QStringLiteral("old"), QStringLiteral("b.html") });
     QList<bool> asking;
     typeOnCaution(caution, { Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape }, &asking);
-    w.deleteInActivePane();
+    w.workspace().deleteInActivePane();
     QCOMPARE(asking, (QList<bool> { true, true, false }));
     QVERIFY(!caution->isVisible());
     QVERIFY(root.exists(QStringLiteral("site/old/a.html")));
     QVERIFY(root.exists(QStringLiteral("site/b.html")));
-    QVERIFY(!w.state().StopRequested);
+    QVERIFY(!w.workspace().state().StopRequested);
     QCOMPARE(ModelTexts::itemTexts(pane.fileList()), before);
 
     // The direct question: Esc is "中止", which the caller honours.
@@ -308,7 +309,7 @@ void TestManage::cautionPanelKeys()
     typeOnCaution(caution, { Qt::Key_Escape }, &asking);
     QVERIFY(!caution->ask(QString()));
     QCOMPARE(asking, QList<bool> { false });
-    QVERIFY(w.state().StopRequested);
+    QVERIFY(w.workspace().state().StopRequested);
 }
 
 QTEST_MAIN(TestManage)

@@ -79,7 +79,7 @@ void TestModePanel::init()
     m_lines->setDialogs(&m_dialogs);
     m_options = std::make_unique<Options>(*m_lines);
     m_state = std::make_unique<AppState>();
-    m_rules = std::make_unique<ModeRules>(*m_lines, *m_state);
+    m_rules = std::make_unique<ModeRules>(*m_lines);
     m_lines->setLines({ "<SetText>", "txt", "html", "</SetText>", "<NotText>", "bak", "</NotText>" });
     m_options->ApplySettings();
     m_rules->LoadModeLists();
@@ -180,13 +180,11 @@ void TestModePanel::switchesAndTheTextList()
     auto* list3 = find<QListView>("List3");
     clickIndicator(check5);
     QVERIFY(check5->isChecked() && !check6->isChecked() && !list3->isEnabled());
-    m_rules->SetTransferMode(QStringLiteral("photo.jpg"));
-    QCOMPARE(m_state->TransferMode, 1);
+    QCOMPARE(m_rules->SetTransferMode(QStringLiteral("photo.jpg")), TransferType::Ascii);
 
     clickIndicator(check6);
     QVERIFY(!check5->isChecked() && check6->isChecked() && !list3->isEnabled());
-    m_rules->SetTransferMode(QStringLiteral("index.html"));
-    QCOMPARE(m_state->TransferMode, 2);
+    QCOMPARE(m_rules->SetTransferMode(QStringLiteral("index.html")), TransferType::Binary);
 
     clickIndicator(check6);
     QVERIFY(!check5->isChecked() && !check6->isChecked() && list3->isEnabled());

@@ -4,19 +4,20 @@
 // on local files, the viewer's store button and the edit menu.
 #include "core/app/codepage.h"
 #include "core/app/datafolder.h"
+#include "core/app/itemroles.h"
 #include "core/app/statuslines.h"
 #include "core/app/statusreport.h"
 #include "core/ftpsession/remotepane.h"
 #include "core/panecommands/panecommands.h"
-#include "core/app/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
+#include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
-#include "gui/manage/frmcaution.h"
+#include "gui/manage/deleteconfirmation.h"
 #include "gui/manage/permissionpanel.h"
-#include "gui/panes/frmpic.h"
 #include "gui/panes/panemouse.h"
+#include "gui/panes/viewerpanel.h"
 #include "support/ftpserverfixture.h"
 #include "support/modeltexts.h"
 #include "support/settingsfiles.h"
@@ -147,7 +148,7 @@ MainWindow& TestPaneCommands::connectedWindow()
     if (!QTest::qWaitForWindowActive(m_window.get()))
         qWarning("window not active");
     QTest::mouseClick(m_window->findChild<QPushButton*>(QStringLiteral("cmdConnect")), Qt::LeftButton);
-    if (!m_window->state().IsConnected)
+    if (!m_window->workspace().state().IsConnected)
         qWarning("%s", qPrintable(m_dialogs.texts().join(u'|')));
     m_dialogs.clear();
     return *m_window;
@@ -155,7 +156,7 @@ MainWindow& TestPaneCommands::connectedWindow()
 
 void TestPaneCommands::showLocal(const QString& folder)
 {
-    LocalPane& pane = m_window->localPane();
+    LocalPane& pane = m_window->workspace().localPane();
     pane.setFolderText(folder);
     QVERIFY(pane.ListLocalFolder(folder));
     pane.FillLocalList(folder);
@@ -163,8 +164,8 @@ void TestPaneCommands::showLocal(const QString& folder)
 
 void TestPaneCommands::openFtp(const QString& folder)
 {
-    QVERIFY(m_window->remotePane().ChangeFtpFolder(folder));
-    m_window->remotePane().RefreshFtpPanes();
+    QVERIFY(m_window->workspace().remotePane().ChangeFtpFolder(folder));
+    m_window->workspace().remotePane().RefreshFtpPanes();
 }
 
 void TestPaneCommands::menuItemByPane_data()
@@ -198,11 +199,11 @@ void TestPaneCommands::menuItemByPane()
     QFETCH(int, item);
     QFETCH(QString, effect);
     MainWindow& w = connectedWindow();
-    QVERIFY(w.state().IsConnected);
+    QVERIFY(w.workspace().state().IsConnected);
     showLocal(home());
     selectRows(view("ListView1"), { "index.html" });
     selectRows(view("ListView2"), { "local.txt" });
-    w.state().ActivePane = pane;
+    w.workspace().state().ActivePane = pane;
     m_dialogs.queueInput(std::nullopt);
     m_dialogs.queueAnswer(Dialogs::Answer::No);
     // "中止" on the confirmation panel as soon as it asks.
@@ -210,15 +211,15 @@ void TestPaneCommands::menuItemByPane()
     QTimer caution;
     caution.setInterval(10);
     connect(&caution, &QTimer::timeout, this, [&] {
-        if (w.frmCaution()->isAsking()) {
+        if (w.deleteConfirmation()->isAsking()) {
             cautioned = true;
-            QTest::mouseClick(w.frmCaution()->cancelButton(), Qt::LeftButton);
+            QTest::mouseClick(w.deleteConfirmation()->cancelButton(), Qt::LeftButton);
         }
     });
     caution.start();
 
-    w.paneCommands().menuState().setItem(item, true);
-    w.M1(item)->trigger();
+    w.workspace().paneCommands().menuState().setItem(item, true);
+    w.fileMenuItem(item)->trigger();
     QCoreApplication::processEvents();
 
     QString seen = QStringLiteral("none");
@@ -228,17 +229,17 @@ void TestPaneCommands::menuItemByPane()
         seen = QStringLiteral("caution");
     else if (isEditing(view("ListView1")) || isEditing(view("ListView2")))
         seen = QStringLiteral("edit");
-    else if (w.frame17()->isVisible())
+    else if (w.permissionPanel()->isVisible())
         seen = QStringLiteral("permissions");
-    else if (w.M1(17)->isEnabled() && item == 16)
+    else if (w.fileMenuItem(17)->isEnabled() && item == 16)
         seen = QStringLiteral("cleanup on");
     QCOMPARE(seen, effect);
     // Nothing was deleted or made.
     QVERIFY(QFileInfo::exists(serverFile("index.html")));
     QVERIFY(QFileInfo::exists(home() + "/local.txt"));
     if (item == 17)
-        QVERIFY(!w.M1(17)->isEnabled() && !w.toolbarButton("linkcut")->isEnabled());
-    QCOMPARE(w.state().ActivePane, pane);
+        QVERIFY(!w.fileMenuItem(17)->isEnabled() && !w.toolbarButton("linkcut")->isEnabled());
+    QCOMPARE(w.workspace().state().ActivePane, pane);
 }
 
 void TestPaneCommands::clicksSetTheMenu()
@@ -250,49 +251,53 @@ void TestPaneCommands::clicksSetTheMenu()
     QLabel* panel1 = w.findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"));
 
     QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "index.html"));
-    QCOMPARE(w.state().ActivePane, 2);
-    QCOMPARE(w.paneCommands().DragSource, QStringLiteral("ListView1"));
-    QVERIFY(w.M1(13)->isEnabled() && w.M1(15)->isEnabled() && w.toolbarButton("link1")->isEnabled());
-    QVERIFY(!w.M1(16)->isEnabled() && !w.M1(19)->isEnabled());
-    QCOMPARE(w.M1(8)->text(), QStringLiteral("FTP上のファイルのコピー"));
-    QCOMPARE(w.statusReport().statusPanel(0), QStringLiteral("FTPﾌｫﾙﾀﾞ"));
+    QCOMPARE(w.workspace().state().ActivePane, 2);
+    QCOMPARE(w.workspace().paneCommands().DragSource, QStringLiteral("ListView1"));
+    QVERIFY(
+        w.fileMenuItem(13)->isEnabled() && w.fileMenuItem(15)->isEnabled() && w.toolbarButton("link1")->isEnabled());
+    QVERIFY(!w.fileMenuItem(16)->isEnabled() && !w.fileMenuItem(19)->isEnabled());
+    QCOMPARE(w.fileMenuItem(8)->text(), QStringLiteral("FTP上のファイルのコピー"));
+    QCOMPARE(w.workspace().statusReport().statusPanel(0), QStringLiteral("FTPﾌｫﾙﾀﾞ"));
     QTRY_COMPARE(panel1->text(), QStringLiteral("FTPﾌｫﾙﾀﾞ"));
 
     QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
-    QCOMPARE(w.state().ActivePane, 4);
-    QVERIFY(w.M1(16)->isEnabled() && w.toolbarButton("link2")->isEnabled());
-    QVERIFY(!w.M1(13)->isEnabled() && !w.M1(15)->isEnabled());
-    QCOMPARE(w.M1(8)->text(), QStringLiteral("フォルダー又はファイルのコピー"));
-    QCOMPARE(w.statusReport().statusPanel(0), QStringLiteral("ﾛｰｶﾙﾌｫﾙﾀﾞ"));
+    QCOMPARE(w.workspace().state().ActivePane, 4);
+    QVERIFY(w.fileMenuItem(16)->isEnabled() && w.toolbarButton("link2")->isEnabled());
+    QVERIFY(!w.fileMenuItem(13)->isEnabled() && !w.fileMenuItem(15)->isEnabled());
+    QCOMPARE(w.fileMenuItem(8)->text(), QStringLiteral("フォルダー又はファイルのコピー"));
+    QCOMPARE(w.workspace().statusReport().statusPanel(0), QStringLiteral("ﾛｰｶﾙﾌｫﾙﾀﾞ"));
 
     QTreeView* treeView1 = view("TreeView1");
     QTreeView* treeView3 = view("TreeView3");
     QTest::mouseClick(treeView1->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(w.state().ActivePane, 3);
-    QVERIFY(!w.M1(4)->isEnabled() && !w.toolbarButton("open")->isEnabled() && !w.toolbarButton("copy")->isEnabled());
-    QVERIFY(w.M1(6)->isEnabled() && w.M1(19)->isEnabled() && !w.toolbarButton("imageshow")->isEnabled());
-    QCOMPARE(w.M1(4)->text(), QStringLiteral("ローカルPC上にフォルダーの作成(&N)"));
+    QCOMPARE(w.workspace().state().ActivePane, 3);
+    QVERIFY(!w.fileMenuItem(4)->isEnabled() && !w.toolbarButton("open")->isEnabled()
+        && !w.toolbarButton("copy")->isEnabled());
+    QVERIFY(w.fileMenuItem(6)->isEnabled() && w.fileMenuItem(19)->isEnabled()
+        && !w.toolbarButton("imageshow")->isEnabled());
+    QCOMPARE(w.fileMenuItem(4)->text(), QStringLiteral("ローカルPC上にフォルダーの作成(&N)"));
 
     QTest::mouseClick(treeView3->viewport(), Qt::LeftButton, {}, QPoint(5, 5));
-    QCOMPARE(w.state().ActivePane, 1);
+    QCOMPARE(w.workspace().state().ActivePane, 1);
     QVERIFY(w.toolbarButton("imageshow")->isEnabled() && w.toolbarButton("link2")->isEnabled());
-    QCOMPARE(w.M1(6)->text(), QStringLiteral("FTPのフォルダーとﾌｧｲﾙの削除(&T)"));
+    QCOMPARE(w.fileMenuItem(6)->text(), QStringLiteral("FTPのフォルダーとﾌｧｲﾙの削除(&T)"));
 
     // Back in a list, its commands come back.
     QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "local.txt"));
-    QVERIFY(w.M1(4)->isEnabled() && w.toolbarButton("open")->isEnabled() && w.toolbarButton("copy")->isEnabled());
-    QCOMPARE(w.M1(4)->text(), QStringLiteral("ローカルPC上にフォルダーの作成(&N)"));
+    QVERIFY(
+        w.fileMenuItem(4)->isEnabled() && w.toolbarButton("open")->isEnabled() && w.toolbarButton("copy")->isEnabled());
+    QCOMPARE(w.fileMenuItem(4)->text(), QStringLiteral("ローカルPC上にフォルダーの作成(&N)"));
 
     // The toolbar runs the items: "copy" on the focused local list offers paste there.
     listView2->setFocus();
     selectRows(listView2, { "local.txt" });
     w.toolbarButton("copy")->trigger();
-    QVERIFY(w.M1(9)->isEnabled() && w.toolbarButton("paste")->isEnabled());
-    QCOMPARE(w.M1(9)->text(), QStringLiteral("ローカルPCのファイル又はフォルダーの貼り付け"));
+    QVERIFY(w.fileMenuItem(9)->isEnabled() && w.toolbarButton("paste")->isEnabled());
+    QCOMPARE(w.fileMenuItem(9)->text(), QStringLiteral("ローカルPCのファイル又はフォルダーの貼り付け"));
     QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "index.html"));
-    QVERIFY(!w.M1(9)->isEnabled() && !w.toolbarButton("paste")->isEnabled());
+    QVERIFY(!w.fileMenuItem(9)->isEnabled() && !w.toolbarButton("paste")->isEnabled());
     w.toolbarButton("Stop")->trigger();
-    QVERIFY(w.state().StopRequested);
+    QVERIFY(w.workspace().state().StopRequested);
 }
 
 void TestPaneCommands::copyAndPasteByFocus()
@@ -306,24 +311,24 @@ void TestPaneCommands::copyAndPasteByFocus()
     selectRows(listView1, { "a.txt" });
     listView1->setFocus();
     QCOMPARE(QApplication::focusWidget(), listView1);
-    w.M1(8)->trigger();
-    QCOMPARE(w.paneCommands().TempCopySources, QStringList("/pub/a.txt"));
-    QVERIFY(w.paneCommands().LocalClipboard.isEmpty());
+    w.fileMenuItem(8)->trigger();
+    QCOMPARE(w.workspace().paneCommands().TempCopySources, QStringList("/pub/a.txt"));
+    QVERIFY(w.workspace().paneCommands().LocalClipboard.isEmpty());
     openFtp("/dst");
     listView1->setFocus();
-    w.M1(9)->trigger();
+    w.fileMenuItem(9)->trigger();
     QCOMPARE(readBytes(serverFile("dst/a.txt")), QByteArray("server pub/a.txt\n"));
 
     // Local to local: the paste goes where the local pane is.
     showLocal(home());
     selectRows(listView2, { "local.txt", "site" });
     listView2->setFocus();
-    w.M1(8)->trigger();
-    QCOMPARE(w.paneCommands().LocalClipboard.size(), 2);
+    w.fileMenuItem(8)->trigger();
+    QCOMPARE(w.workspace().paneCommands().LocalClipboard.size(), 2);
     QVERIFY(QDir().mkpath(home() + "/copy"));
     showLocal(home() + "/copy");
     listView2->setFocus();
-    w.M1(9)->trigger();
+    w.fileMenuItem(9)->trigger();
     QCOMPARE(readBytes(home() + "/copy/local.txt"), QByteArray("local\n"));
     QCOMPARE(readBytes(home() + "/copy/site/page.html"), QByteArray("<p>local</p>\n"));
     QCOMPARE(rowOf(listView2->model(), "site") >= 0, true);
@@ -344,21 +349,21 @@ void TestPaneCommands::dropsInFourDirections()
     selectRows(listView2, { "local.txt" });
     mouse.dropMimeOnFtpList(&mime, rowCenter(listView1, "pub"), listView2->viewport());
     QCOMPARE(readBytes(serverFile("pub/local.txt")), QByteArray("local\n"));
-    QCOMPARE(w.remotePane().folderText(), QStringLiteral("/pub"));
+    QCOMPARE(w.workspace().remotePane().folderText(), QStringLiteral("/pub"));
 
     // Server to local, dropped on the folder "site".
     openFtp("/pub");
     selectRows(listView1, { "a.txt" });
     mouse.dropMimeOnLocalList(&mime, rowCenter(listView2, "site"), listView1->viewport());
     QCOMPARE(readBytes(home() + "/site/a.txt"), QByteArray("server pub/a.txt\n"));
-    QCOMPARE(w.localPane().folderText(), home() + "/site");
+    QCOMPARE(w.workspace().localPane().folderText(), home() + "/site");
 
     // Server within the list: "b.html" moved into "/dst" (the list of the root).
     openFtp(m_server->hostField());
     openFtp("/pub");
     selectRows(listView1, { "b.html" });
     QVERIFY(writeBytes(serverFile("pub/dst/x"), "")); // a folder "dst" below /pub to drop on
-    w.remotePane().RefreshFtpPanes();
+    w.workspace().remotePane().RefreshFtpPanes();
     selectRows(listView1, { "b.html" });
     mouse.dropMimeOnFtpList(&mime, rowCenter(listView1, "dst"), listView1->viewport());
     QCOMPARE(readBytes(serverFile("pub/dst/b.html")), QByteArray("server pub/b.html\n"));
@@ -460,8 +465,8 @@ void TestPaneCommands::renameInPlace()
 
     // On the server: the server's answer decides.
     QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "index.html"));
-    w.M1(11)->trigger();
-    QCOMPARE(w.paneCommands().RenameOldName, QStringLiteral("index.html"));
+    w.fileMenuItem(11)->trigger();
+    QCOMPARE(w.workspace().paneCommands().RenameOldName, QStringLiteral("index.html"));
     editTo(listView1, QStringLiteral("top page.html"));
     QTRY_VERIFY(QFileInfo::exists(serverFile("top page.html")));
     QVERIFY(!QFileInfo::exists(serverFile("index.html")));
@@ -472,7 +477,7 @@ void TestPaneCommands::renameInPlace()
     QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "local.txt"));
     QVERIFY(writeBytes(home() + "/taken.txt", "taken\n"));
     m_dialogs.queueAnswer(Dialogs::Answer::Yes);
-    w.M1(11)->trigger();
+    w.fileMenuItem(11)->trigger();
     editTo(listView2, QStringLiteral("taken.txt"));
     QTRY_COMPARE(readBytes(home() + "/taken.txt"), QByteArray("local\n"));
     QCOMPARE(m_dialogs.texts(), QStringList("taken.txt は既に有ります。上書きしますか?"));
@@ -480,7 +485,7 @@ void TestPaneCommands::renameInPlace()
 
     // An empty name cancels: nothing is renamed and the row keeps its name.
     QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "taken.txt"));
-    w.M1(11)->trigger();
+    w.fileMenuItem(11)->trigger();
     editTo(listView2, QString());
     QTRY_VERIFY(rowOf(listView2->model(), "taken.txt") >= 0);
     QVERIFY(QFileInfo::exists(home() + "/taken.txt"));
@@ -499,10 +504,10 @@ void TestPaneCommands::doubleClickOnLocalFiles()
     QVERIFY(writeBytes(home() + "/run.sh", ("#!/bin/sh\ntouch '" + marker + "'\n").toUtf8()));
     QVERIFY(QFile::setPermissions(home() + "/run.sh", QFile::permissions(home() + "/run.sh") | QFile::ExeOwner));
     showLocal(home());
-    FrmPic& viewer = w.frmPic();
+    ViewerPanel& viewer = w.viewer();
 
     // Text: shown, edited and stored back in CP932 with its CR LF.
-    w.ListView2_DblClick(rowOf(listView2->model(), "sjis.txt"));
+    w.onLocalFileDoubleClicked(rowOf(listView2->model(), "sjis.txt"));
     QVERIFY(viewer.isVisible());
     QCOMPARE(viewer.tag(), QStringLiteral("LOCAL"));
     QCOMPARE(viewer.nameBox()->text(), QStringLiteral("sjis.txt"));
@@ -512,7 +517,7 @@ void TestPaneCommands::doubleClickOnLocalFiles()
     QCOMPARE(readBytes(home() + "/sjis.txt"), Cp932::encode(u"一行目\r\n三行目\r\n"));
 
     // A picture goes to the picture view.
-    w.ListView2_DblClick(rowOf(listView2->model(), "red.jpg"));
+    w.onLocalFileDoubleClicked(rowOf(listView2->model(), "red.jpg"));
     QVERIFY(viewer.pictureView()->isVisible());
     QVERIFY(!viewer.textView()->isVisible());
     QVERIFY(!viewer.pictureView()->pixmap().isNull());
@@ -520,13 +525,13 @@ void TestPaneCommands::doubleClickOnLocalFiles()
     // A PDF goes to the desktop.
     UrlCatcher catcher;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
-    w.ListView2_DblClick(rowOf(listView2->model(), "doc.pdf"));
+    w.onLocalFileDoubleClicked(rowOf(listView2->model(), "doc.pdf"));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     QCOMPARE(catcher.urls, QList<QUrl>({ QUrl::fromLocalFile(home() + "/doc.pdf") }));
 
     // A program runs after the question; No runs nothing.
     m_dialogs.queueAnswer(Dialogs::Answer::No);
-    w.ListView2_DblClick(rowOf(listView2->model(), "run.sh"));
+    w.onLocalFileDoubleClicked(rowOf(listView2->model(), "run.sh"));
     m_dialogs.queueAnswer(Dialogs::Answer::Yes);
     QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "run.sh"));
     QTest::mouseDClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "run.sh"));
@@ -536,14 +541,14 @@ void TestPaneCommands::doubleClickOnLocalFiles()
     // A folder's double-click stays the pane's own: it opens the folder.
     QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
     QTest::mouseDClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
-    QCOMPARE(w.localPane().folderText(), home() + "/site");
+    QCOMPARE(w.workspace().localPane().folderText(), home() + "/site");
 }
 
 void TestPaneCommands::viewerStoresOnTheServer()
 {
     MainWindow& w = connectedWindow();
     openFtp("/pub");
-    FrmPic& viewer = w.frmPic();
+    ViewerPanel& viewer = w.viewer();
     viewer.showServerText(QStringLiteral("<p>新しい</p>\n"), QStringLiteral("b.html"));
     QCOMPARE(viewer.tag(), QStringLiteral("FTP"));
     QTest::mouseClick(viewer.storeButton(), Qt::LeftButton);
@@ -561,23 +566,23 @@ void TestPaneCommands::editMenu()
     txtDir2->setFocus();
     QCOMPARE(QApplication::focusWidget(), txtDir2);
     txtDir2->selectAll();
-    w.mh(4)->trigger();
+    w.editMenuItem(4)->trigger();
     QCOMPARE(QGuiApplication::clipboard()->text(), home());
-    w.mh(6)->trigger();
+    w.editMenuItem(6)->trigger();
     QCOMPARE(txtDir2->text(), QString());
-    w.mh(1)->trigger();
+    w.editMenuItem(1)->trigger();
     QCOMPARE(txtDir2->text(), home());
 
     // In a list, copy and paste are the local files'.
     QTreeView* listView2 = view("ListView2");
     selectRows(listView2, { "local.txt" });
     listView2->setFocus();
-    w.mh(4)->trigger();
-    QCOMPARE(w.paneCommands().LocalClipboard, QStringList(home() + "/local.txt"));
+    w.editMenuItem(4)->trigger();
+    QCOMPARE(w.workspace().paneCommands().LocalClipboard, QStringList(home() + "/local.txt"));
     QVERIFY(QDir().mkpath(home() + "/pasted"));
     showLocal(home() + "/pasted");
     view("ListView1")->setFocus();
-    w.mh(5)->trigger();
+    w.editMenuItem(5)->trigger();
     QCOMPARE(readBytes(home() + "/pasted/local.txt"), QByteArray("local\n"));
 }
 
@@ -590,26 +595,26 @@ void TestPaneCommands::keysOnTheLists()
     QTreeView* listView2 = view("ListView2");
     showLocal(home());
 
-    w.state().ActivePane = 2;
+    w.workspace().state().ActivePane = 2;
     listView2->setFocus(Qt::TabFocusReason);
-    QCOMPARE(w.state().ActivePane, 4);
+    QCOMPARE(w.workspace().state().ActivePane, 4);
     listView1->setFocus(Qt::TabFocusReason);
-    QCOMPARE(w.state().ActivePane, 2);
+    QCOMPARE(w.workspace().state().ActivePane, 2);
     // Focus that comes back with the window is no click.
     m_window->findChild<QLineEdit*>(QStringLiteral("TxtDir"))->setFocus(Qt::TabFocusReason);
     listView2->setFocus(Qt::ActiveWindowFocusReason);
-    QCOMPARE(w.state().ActivePane, 2);
+    QCOMPARE(w.workspace().state().ActivePane, 2);
     listView1->setFocus(Qt::TabFocusReason);
 
     // Enter on a server folder opens it; on a local folder likewise.
     listView1->setCurrentIndex(listView1->model()->index(rowOf(listView1->model(), "pub"), 0));
     QTest::keyClick(listView1, Qt::Key_Return);
-    QTRY_VERIFY(w.remotePane().folderText().endsWith(QStringLiteral("/pub")));
+    QTRY_VERIFY(w.workspace().remotePane().folderText().endsWith(QStringLiteral("/pub")));
     QVERIFY(rowOf(listView1->model(), "a.txt") >= 0);
     listView2->setFocus(Qt::TabFocusReason);
     listView2->setCurrentIndex(listView2->model()->index(rowOf(listView2->model(), "site"), 0));
     QTest::keyClick(listView2, Qt::Key_Enter, Qt::KeypadModifier);
-    QCOMPARE(w.localPane().folderText(), home() + QStringLiteral("/site"));
+    QCOMPARE(w.workspace().localPane().folderText(), home() + QStringLiteral("/site"));
 
     // F2 edits the current local row; Esc leaves it as it was.
     listView2->setCurrentIndex(listView2->model()->index(rowOf(listView2->model(), "page.html"), 0));
@@ -631,7 +636,7 @@ void TestPaneCommands::keysOnTheLists()
 
     // Delete asks before the local file goes to the trash, even after the FTP list was clicked.
     QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "a.txt"));
-    QCOMPARE(w.state().ActivePane, 2);
+    QCOMPARE(w.workspace().state().ActivePane, 2);
     listView2->setFocus(Qt::TabFocusReason);
     selectRows(listView2, { QStringLiteral("ページ.html") });
     qputenv("XDG_DATA_HOME", (home() + QStringLiteral("/.local/share")).toUtf8());
@@ -656,12 +661,12 @@ void TestPaneCommands::doubleClickOnAFolderOnlyOpensIt()
 
     QTest::mouseClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
     QTest::mouseDClick(listView2->viewport(), Qt::LeftButton, {}, rowCenter(listView2, "site"));
-    QCOMPARE(w.localPane().folderText(), home() + QStringLiteral("/site"));
+    QCOMPARE(w.workspace().localPane().folderText(), home() + QStringLiteral("/site"));
     QVERIFY(!frmPic->isVisible());
 
     QTest::mouseClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "pub"));
     QTest::mouseDClick(listView1->viewport(), Qt::LeftButton, {}, rowCenter(listView1, "pub"));
-    QTRY_VERIFY(w.remotePane().folderText().endsWith(QStringLiteral("/pub")));
+    QTRY_VERIFY(w.workspace().remotePane().folderText().endsWith(QStringLiteral("/pub")));
     QVERIFY(!frmPic->isVisible());
 
     // A file row still opens in the viewer.

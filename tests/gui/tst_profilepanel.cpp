@@ -6,6 +6,7 @@
 #include "core/settings/options.h"
 #include "core/settings/profiles.h"
 #include "core/settings/settingslines.h"
+#include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
 #include "gui/settings/folderchooserpanel.h"
@@ -360,23 +361,23 @@ void TestProfilePanel::mainWindowOpensThePanelAndFollowsTheProfiles()
     auto* txtDir = w.findChild<QLineEdit*>(QStringLiteral("TxtDir"));
     QCOMPARE(combo->currentIndex(), 2);
     QCOMPARE(txtDir->text(), QStringLiteral("ホームページ①"));
-    QVERIFY(w.m2(9));
-    QCOMPARE(w.m2(9)->text(), QStringLiteral(" 4:会社"));
-    QVERIFY(!w.m2(10));
+    QVERIFY(w.settingsMenuItem(9));
+    QCOMPARE(w.settingsMenuItem(9)->text(), QStringLiteral(" 4:会社"));
+    QVERIFY(!w.settingsMenuItem(10));
 
     auto* frame1 = w.findChild<ServerPanel*>(QStringLiteral("Frame1"));
     QVERIFY(frame1 && frame1->isHidden());
-    w.m2(1)->trigger();
+    w.settingsMenuItem(1)->trigger();
     QVERIFY(frame1->isVisible());
     auto* txtftp0 = frame1->findChild<QLineEdit*>(QStringLiteral("txtftp_0"));
     QCOMPARE(txtftp0->text(), QStringLiteral("ホームページ①"));
 
     // Registering adds a menu item; the combo box follows the selection.
-    w.profiles().setField(0, QStringLiteral("新規"));
-    w.profiles().setField(1, QStringLiteral("new.example"));
+    w.workspace().profiles().setField(0, QStringLiteral("新規"));
+    w.workspace().profiles().setField(1, QStringLiteral("new.example"));
     QTest::mouseClick(frame1->findChild<QPushButton*>(QStringLiteral("Command2_0")), Qt::LeftButton);
-    QVERIFY(w.m2(10));
-    QCOMPARE(w.m2(10)->text(), QStringLiteral(" 5:新規"));
+    QVERIFY(w.settingsMenuItem(10));
+    QCOMPARE(w.settingsMenuItem(10)->text(), QStringLiteral(" 5:新規"));
     QCOMPARE(combo->currentIndex(), 5);
     QCOMPARE(txtDir->text(), QStringLiteral("新規"));
 
@@ -400,9 +401,9 @@ void TestProfilePanel::mainWindowOpensThePanelAndFollowsTheProfiles()
     });
     QTest::mouseClick(frame1->findChild<QPushButton*>(QStringLiteral("Command2_1")), Qt::LeftButton);
     QCOMPARE(asked, QStringLiteral("登録を抹消しますか？"));
-    QCOMPARE(w.m2(5)->text(), QStringLiteral(" 0:ベンダー"));
-    QCOMPARE(w.m2(9)->text(), QStringLiteral(" 4:新規"));
-    QVERIFY(!w.m2(10));
+    QCOMPARE(w.settingsMenuItem(5)->text(), QStringLiteral(" 0:ベンダー"));
+    QCOMPARE(w.settingsMenuItem(9)->text(), QStringLiteral(" 4:新規"));
+    QVERIFY(!w.settingsMenuItem(10));
     QCOMPARE(combo->currentIndex(), -1);
     QVERIFY(txtftp0->text().isEmpty());
 
@@ -410,12 +411,12 @@ void TestProfilePanel::mainWindowOpensThePanelAndFollowsTheProfiles()
     // question about the console's connection entry keeps that connect off the network.
     ScriptedDialogs answers;
     answers.queueAnswer(Dialogs::Answer::No);
-    w.options().setUseConsoleConnection(0, true);
+    w.workspace().options().setUseConsoleConnection(0, true);
     w.dialogs().setOverride(&answers);
-    w.m2(8)->trigger();
+    w.settingsMenuItem(8)->trigger();
     w.dialogs().setOverride(nullptr);
     QCOMPARE(answers.asked.size(), 1);
-    QVERIFY(!w.state().IsConnected);
+    QVERIFY(!w.workspace().state().IsConnected);
     QCOMPARE(txtftp0->text(), QStringLiteral("会社"));
     QCOMPARE(combo->currentIndex(), 3);
     QCOMPARE(list1->currentIndex().row(), 3);
@@ -437,15 +438,15 @@ void TestProfilePanel::mainWindowListsTheProfilesLocalFolder()
     QVERIFY(writeBytes(iniPath(), cp932Lines(lines)));
     MainWindow w;
     w.Form_Load(QString());
-    QCOMPARE(w.profiles().field(3), QStringLiteral("abc"));
-    QCOMPARE(w.localPane().folderText(), site);
-    QVERIFY(itemTexts(w.localPane().fileList()).contains(QStringLiteral("index.html")));
+    QCOMPARE(w.workspace().profiles().field(3), QStringLiteral("abc"));
+    QCOMPARE(w.workspace().localPane().folderText(), site);
+    QVERIFY(itemTexts(w.workspace().localPane().fileList()).contains(QStringLiteral("index.html")));
 
     // "c:" is the home folder.
     w.findChild<QComboBox*>(QStringLiteral("List1Combo"))->activated(1);
-    QCOMPARE(w.profiles().field(4), QStringLiteral("c:"));
-    QCOMPARE(w.localPane().folderText(), m_home->path());
-    QVERIFY(itemTexts(w.localPane().fileList()).contains(QStringLiteral("site")));
+    QCOMPARE(w.workspace().profiles().field(4), QStringLiteral("c:"));
+    QCOMPARE(w.workspace().localPane().folderText(), m_home->path());
+    QVERIFY(itemTexts(w.workspace().localPane().fileList()).contains(QStringLiteral("site")));
 }
 
 QTEST_MAIN(TestProfilePanel)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app/datafolder.h"
+#include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
 #include "support/ftpserverfixture.h"
@@ -74,7 +75,7 @@ protected:
         }
         QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdConnect")), Qt::LeftButton);
         *messages = m_dialogs.texts().join(u'|');
-        return w.state().IsConnected;
+        return w.workspace().state().IsConnected;
     }
 
     std::unique_ptr<FtpServerFixture> m_server;

@@ -308,7 +308,7 @@ std::unique_ptr<FtpFind> FtpConnection::findFirstFile(const QString& search, Ftp
             continue;
         if (!pattern.isEmpty() && !match.match(data.name).hasMatch())
             continue;
-        data.attributes = entry.isFolder ? 16 : 32;
+        data.isFolder = entry.isFolder;
         data.isLink = entry.isLink;
         data.unique = entry.unique;
         data.size = entry.size;
@@ -366,7 +366,7 @@ bool FtpConnection::getUniqueFact(const QString& path, QByteArray* unique)
     return d.fail(FtpError::InvalidServerResponse);
 }
 
-bool FtpConnection::getFile(const QString& remote, const QString& local, bool failIfExists, int transferType)
+bool FtpConnection::getFile(const QString& remote, const QString& local, bool failIfExists, TransferType transferType)
 {
     Private& d = *m_d;
     const qint64 expected = std::exchange(d.expectedSize, -1);
@@ -386,7 +386,7 @@ bool FtpConnection::getFile(const QString& remote, const QString& local, bool fa
     LocalTempFile file;
     if (const int e = file.create(local))
         return d.fail(e);
-    const char type = transferType == 1 ? 'A' : 'I';
+    const char type = transferType == TransferType::Ascii ? 'A' : 'I';
     if (!d.syncFolder(isRelative(remote)) || !d.prepareTransfer(type))
         return false;
     qint64 total = expected > 0 ? expected : -1;
@@ -464,7 +464,7 @@ bool FtpConnection::getFile(const QString& remote, const QString& local, bool fa
     return true;
 }
 
-bool FtpConnection::putFile(const QString& local, const QString& remote, int transferType, bool failIfExists)
+bool FtpConnection::putFile(const QString& local, const QString& remote, TransferType transferType, bool failIfExists)
 {
     Private& d = *m_d;
     Operation op(d, true);
@@ -486,7 +486,7 @@ bool FtpConnection::putFile(const QString& local, const QString& remote, int tra
         return d.fail(FtpError::AccessDenied);
     if (!d.syncFolder(isRelative(remote)))
         return false;
-    const char type = transferType == 1 ? 'A' : 'I';
+    const char type = transferType == TransferType::Ascii ? 'A' : 'I';
     FtpReply reply;
     if (failIfExists) {
         if (!d.exchange("SIZE " + *name, &reply))
@@ -594,8 +594,28 @@ bool FtpConnection::renameFile(const QString& from, const QString& to)
     return d.expectSuccess("RNTO " + *toBytes);
 }
 
-bool FtpConnection::command(
-    const QString& text, bool expectResponse, int transferType, std::unique_ptr<FtpDataStream>* data)
+bool FtpConnection::command(const QString& text)
+{
+    Private& d = *m_d;
+    Operation op(d, true);
+    if (!op.ok())
+        return false;
+    const auto bytes = wireName(d, text.trimmed());
+    if (!bytes)
+        return false;
+    FtpReply reply;
+    if (!d.exchange(*bytes, &reply)) {
+        if (verbOf(*bytes) == "QUIT")
+            d.lose();
+        return false;
+    }
+    d.trackRawCommand(verbOf(*bytes), reply);
+    if (reply.isError())
+        return d.fail(FtpError::ExtendedError);
+    return true;
+}
+
+bool FtpConnection::dataCommand(const QString& text, TransferType type, std::unique_ptr<FtpDataStream>* data)
 {
     Private& d = *m_d;
     Operation op(d, true);
@@ -606,20 +626,7 @@ bool FtpConnection::command(
     const auto bytes = wireName(d, text.trimmed());
     if (!bytes)
         return false;
-    const QByteArray verb = verbOf(*bytes);
-    if (!expectResponse) {
-        FtpReply reply;
-        if (!d.exchange(*bytes, &reply)) {
-            if (verb == "QUIT")
-                d.lose();
-            return false;
-        }
-        d.trackRawCommand(verb, reply);
-        if (reply.isError())
-            return d.fail(FtpError::ExtendedError);
-        return true;
-    }
-    if (!d.prepareTransfer(transferType == 1 ? 'A' : transferType == 2 ? 'I' : 0))
+    if (!d.prepareTransfer(type == TransferType::Ascii ? 'A' : 'I'))
         return false;
     DataStart start;
     if (!d.startData(*bytes, &start))
@@ -627,19 +634,18 @@ bool FtpConnection::command(
     auto stream = std::make_unique<EngineDataStream>(d, std::move(start));
     if (data) {
         *data = std::move(stream);
-    } else {
-        // Nobody wants the data: read it to the end so the reply is kept.
-        d.busy = false;
-        char sink[65536];
-        qint64 got = 0;
-        bool ok = true;
-        do {
-            ok = stream->read(sink, sizeof sink, &got);
-        } while (ok && got > 0);
-        d.busy = true;
-        return ok;
+        return true;
     }
-    return true;
+    // Nobody wants the data: read it to the end so the reply is kept.
+    d.busy = false;
+    char sink[65536];
+    qint64 got = 0;
+    bool ok = true;
+    do {
+        ok = stream->read(sink, sizeof sink, &got);
+    } while (ok && got > 0);
+    d.busy = true;
+    return ok;
 }
 
 bool FtpConnection::nameCommand(const QString& text)

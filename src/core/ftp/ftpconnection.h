@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/ftp/ftpsession.h"
+#include "core/ftp/transfertype.h"
 
 #include <QDateTime>
 #include <QString>
@@ -10,7 +11,7 @@
 // One entry of a folder search: what the find functions return.
 struct FtpFindData {
     QString name;
-    quint32 attributes = 0; // 16 folder, 32 file
+    bool isFolder = false;
     qint64 size = 0;
     QDateTime lastWriteTime; // UTC; invalid when the server gave none
     // A symbolic link: "l" in LIST, type OS.unix=slink or symlink in MLSD. Servers that follow
@@ -19,7 +20,6 @@ struct FtpFindData {
     // The MLSD "unique" fact: entries with the same value are the same folder or file, however
     // they were reached. Empty when the server gave none (see hasUniqueFacts()).
     QByteArray unique;
-    bool isFolder() const { return attributes & 16; }
 };
 
 class FtpFind;
@@ -65,11 +65,11 @@ public:
     // absolute or relative to the current folder. False when the server gives none.
     bool getUniqueFact(const QString& path, QByteArray* unique);
 
-    // transferType: 1 ASCII, 2 binary. A download goes to a temporary file beside `local`,
-    // renamed over it only on success. ASCII downloads turn CR LF into LF (a lone CR stays);
-    // ASCII uploads send LF as CR LF and leave CR LF as it is.
-    bool getFile(const QString& remote, const QString& local, bool failIfExists, int transferType);
-    bool putFile(const QString& local, const QString& remote, int transferType, bool failIfExists = false);
+    // A download goes to a temporary file beside `local`, renamed over it only on success. ASCII
+    // downloads turn CR LF into LF (a lone CR stays); ASCII uploads send LF as CR LF and leave
+    // CR LF as it is.
+    bool getFile(const QString& remote, const QString& local, bool failIfExists, TransferType type);
+    bool putFile(const QString& local, const QString& remote, TransferType type, bool failIfExists = false);
     // The size of the file the next getFile fetches, when a listing has just given it: that getFile
     // then asks no SIZE (one round trip less per file) and holds the transfer to that size. Used
     // by the next getFile only; 0 or less means unknown.
@@ -85,11 +85,12 @@ public:
     bool createDirectory(const QString& name);
     bool renameFile(const QString& from, const QString& to);
 
-    // A raw command. Without `expectResponse` the reply is only read (see lastResponse()).
-    // With it a data connection is opened first (type from `transferType`) and, on success,
-    // `data` receives the stream of the command's output (LIST, NLST, RETR x, ...).
-    bool command(
-        const QString& text, bool expectResponse, int transferType, std::unique_ptr<FtpDataStream>* data = nullptr);
+    // A raw command; only its reply is read (see lastResponse()).
+    bool command(const QString& text);
+    // A raw command with a data connection, opened first in `type`: on success `data` receives the
+    // stream of the command's output (LIST, NLST, RETR x, ...); without `data` it is read and
+    // dropped.
+    bool dataCommand(const QString& text, TransferType type, std::unique_ptr<FtpDataStream>* data = nullptr);
     // A command that ends in a name relative to the current folder ("SITE CHMOD 644 name"): sent
     // exactly as given, since blanks at either end belong to the name (command() trims what the
     // user typed), after the server is taken back to the current folder. Only the reply is read.

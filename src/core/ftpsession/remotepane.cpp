@@ -3,6 +3,7 @@
 
 #include "core/app/appstate.h"
 #include "core/app/dialogs.h"
+#include "core/app/itemroles.h"
 #include "core/app/statuslines.h"
 #include "core/ftp/ftperrors.h"
 #include "core/ftpsession/remotepaneguards.h"
@@ -10,7 +11,6 @@
 #include "core/log/activitylog.h"
 #include "core/panes/filecolours.h"
 #include "core/panes/ftplist.h"
-#include "core/app/itemroles.h"
 #include "core/panes/listftpfolder.h"
 #include "core/panes/listheaders.h"
 #include "core/panes/listingrecord.h"
@@ -162,7 +162,7 @@ void RemotePane::FillFtpList()
         Q_EMIT statusPanelsChanged(summary->folders, summary->files, summary->size);
 }
 
-void RemotePane::ColourFtpList() { ::ColourFtpList(*m_fileList, m_options.viewOption(1)); }
+void RemotePane::ColourFtpList() { ::ColourFtpList(*m_fileList, m_options.noFileColours()); }
 
 void RemotePane::GoToFtpFolder()
 {
@@ -295,7 +295,7 @@ bool RemotePane::openFtpFolderRow(int row)
     return changed;
 }
 
-bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName)
+bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName, const QString& parentFolder)
 {
     BusyPointer busy(*this);
     const quint64 generation = m_generation;
@@ -310,8 +310,9 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName)
 
     if (clearTree)
         m_folderTree->clear();
-    const QString rootKey = SessionRules::treeRootKey(m_folderText, hostName(), folderName);
-    QStandardItem* root = makeNode(folderName.isEmpty() ? m_folderText.trimmed() : folderName, rootKey, IconKeys::Closed);
+    const QString rootKey = SessionRules::treeRootKey(parentFolder, hostName(), folderName);
+    QStandardItem* root
+        = makeNode(folderName.isEmpty() ? parentFolder.trimmed() : folderName, rootKey, IconKeys::Closed);
     m_folderTree->appendRow(root);
     m_statusLines.addRawLine(QString());
 
@@ -374,7 +375,7 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName)
         while (more) {
             const QString name = entry.name;
             if (!name.isEmpty() && name != u"." && name != u"..") {
-                const bool isFolder = entry.isFolder();
+                const bool isFolder = entry.isFolder;
                 QStandardItem* child = makeNode(
                     name, SessionRules::treeChildKey(key, name), isFolder ? IconKeys::Closed : IconKeys::Leaf);
                 child->setData(entry.lastWriteTime, ItemRoles::StampRole);

@@ -150,12 +150,18 @@ public:
     // the list coloured. False for a file row or when the folder could not be entered.
     bool openFtpFolderRow(int row);
 
-    // Walks the server's folders under the folder `folderName` of `folderText` into `folderTree`
-    // (emptied first when `clearTree`), parents before children. False when the user stopped it;
-    // the nodes added so far stay. A link to a folder, and a folder the server's unique fact shows
-    // to be the start folder, one of its ancestors or one reached before, stays a folder node
-    // without children: links back up ("www -> .") would otherwise repeat the site at every level.
-    bool ExpandFtpTree(bool clearTree, const QString& folderName);
+    // Walks the server's folders under the folder `folderName` of `parentFolder` (a server path,
+    // or the path box's text with the host name for the root) into `folderTree` (emptied first
+    // when `clearTree`), parents before children. False when the user stopped it; the nodes added
+    // so far stay. A link to a folder, and a folder the server's unique fact shows to be the start
+    // folder, one of its ancestors or one reached before, stays a folder node without children:
+    // links back up ("www -> .") would otherwise repeat the site at every level.
+    bool ExpandFtpTree(bool clearTree, const QString& folderName, const QString& parentFolder);
+    // The same below the folder the path box shows.
+    bool ExpandFtpTree(bool clearTree, const QString& folderName)
+    {
+        return ExpandFtpTree(clearTree, folderName, m_folderText);
+    }
     // The keys of the tree's nodes in the order they were added.
     QStringList treeNodeKeys() const;
     // A click on a node: a walked folder ("open") becomes the current folder and is listed.
@@ -189,7 +195,6 @@ private:
     void moveUpCommand();
     void setControls(bool connected);
     void setProfileChoiceEnabled(bool enabled);
-    void writeLog(QString text);
     // Drops a stop that was pressed while nothing ran.
     void beginUserCommand();
     // After a failed operation: a stop that ended it has been honoured.

@@ -41,8 +41,6 @@ void RemotePane::setProfileChoiceEnabled(bool enabled)
     Q_EMIT controlsChanged();
 }
 
-void RemotePane::writeLog(QString text) { m_log.WriteLog(text); }
-
 void RemotePane::onConnectClicked()
 {
     beginUserCommand();
@@ -163,7 +161,7 @@ void RemotePane::ConnectServer()
                 m_state.StopRequested = false;
             } else {
                 ShowWinInetError(code, m_connection.lastResponse());
-                writeLog(m_log.entry(QStringLiteral("<FTP接続失敗>"), host, QStringLiteral("</FTP接続失敗>")));
+                m_log.write(QStringLiteral("<FTP接続失敗>"), host, QStringLiteral("</FTP接続失敗>"));
             }
             m_statusLines.AddStatusLine(QStringLiteral(" Ftp接続失敗"));
             return;
@@ -181,7 +179,7 @@ void RemotePane::ConnectServer()
         // 11.2
         m_statusLines.AddStatusLine(QStringLiteral(" Ftp開始"));
         SetSessionTimeouts();
-        writeLog(m_log.entry(QStringLiteral("<Ftp接続開始>"), host, QStringLiteral("</FTP接続開始>")));
+        m_log.write(QStringLiteral("<Ftp接続開始>"), host, QStringLiteral("</FTP接続開始>"));
         m_startLogged = true;
 
         // 11.3
@@ -251,7 +249,7 @@ void RemotePane::DisconnectServer()
     // 5.
     if (wasConnected) {
         m_connectEnabled = true;
-        writeLog(m_log.disconnectEntry(host));
+        m_log.writeEntry(m_log.disconnectEntry(host));
     }
     Q_EMIT controlsChanged();
 
@@ -276,7 +274,7 @@ void RemotePane::Reconnect(QString folder)
     const QString host = hostName();
     m_statusLines.AddStatusLine(host + QStringLiteral(": Ftp開始"));
     SetSessionTimeouts();
-    writeLog(m_log.connectEntry(host));
+    m_log.writeEntry(m_log.connectEntry(host));
 }
 
 void RemotePane::SetSessionTimeouts()

@@ -51,6 +51,12 @@ QString ActivityLog::cleanDetails(const QString& details)
     return out;
 }
 
+bool ActivityLog::write(const QString& openTag, const QString& details, const QString& closeTag)
+{
+    QString text = entry(openTag, details, closeTag);
+    return WriteLog(text);
+}
+
 QString ActivityLog::entry(const QString& openTag, const QString& details, const QString& closeTag) const
 {
     return openTag + timeStamp(m_clock()) + cleanDetails(details) + closeTag;

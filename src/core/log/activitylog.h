@@ -27,6 +27,11 @@ public:
     bool WriteLog(QString& text);
     QString lastError() const { return m_lastError; }
 
+    // Writes entry(openTag, details, closeTag): what every operation logs.
+    bool write(const QString& openTag, const QString& details, const QString& closeTag);
+    // Writes an entry made by one of the functions below.
+    bool writeEntry(QString entry) { return WriteLog(entry); }
+
     // "yyyy-mm-dd hh:mm:ss " (24-hour clock, a blank after the time).
     static QString timeStamp(const QDateTime& when);
 

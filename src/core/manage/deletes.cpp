@@ -3,15 +3,16 @@
 #include "core/app/appstate.h"
 #include "core/app/codepage.h"
 #include "core/app/dialogs.h"
+#include "core/app/itemroles.h"
 #include "core/app/statuslines.h"
 #include "core/app/statusreport.h"
+#include "core/app/stopcheck.h"
 #include "core/ftp/engine/listingparsers.h"
 #include "core/ftp/ftpconnection.h"
 #include "core/ftp/ftperrors.h"
 #include "core/ftpsession/remotepane.h"
 #include "core/log/activitylog.h"
 #include "core/manage/managerules.h"
-#include "core/app/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 
@@ -75,7 +76,7 @@ std::optional<QSet<QString>> realFolders(FtpConnection& connection, const QStrin
     constexpr qint64 MaxBytes = qint64(64) * 1024 * 1024;
     QSet<QString> folders;
     std::unique_ptr<FtpDataStream> stream;
-    if (!connection.command(QStringLiteral("LIST ") + folder, true, 1, &stream) || !stream)
+    if (!connection.dataCommand(QStringLiteral("LIST ") + folder, TransferType::Ascii, &stream) || !stream)
         return std::nullopt;
     QByteArray bytes;
     char chunk[65536];
@@ -191,25 +192,11 @@ Deletes::Deletes(AppState& state, RemotePane& remotePane, LocalPane& localPane, 
     , m_log(log)
     , m_dialogs(dialogs)
     , m_report(report)
+    , m_stop(state)
 {
 }
 
 Deletes::~Deletes() = default;
-
-bool Deletes::yieldAndCheckStop()
-{
-    QCoreApplication::processEvents();
-    if (!m_state.StopRequested)
-        return false;
-    m_state.StopRequested = false;
-    return true;
-}
-
-void Deletes::writeLog(const QString& openTag, const QString& details, const QString& closeTag)
-{
-    QString text = m_log.entry(openTag, details, closeTag);
-    m_log.WriteLog(text);
-}
 
 bool Deletes::confirm(const QString& counts)
 {
@@ -250,12 +237,25 @@ void Deletes::toggleMark(QStandardItem* node)
 
 void Deletes::DeleteServerSelection()
 {
+    const PaneListModel& list = *m_remotePane.fileList();
+    const QItemSelectionModel& selection = *m_remotePane.fileSelection();
+    QList<ServerItem> chosen;
+    for (int row = 0; row < list.rowCount(); ++row) {
+        const QStandardItem* item = selection.isRowSelected(row) ? list.item(row, 0) : nullptr;
+        if (item && !item->text().isEmpty())
+            chosen.append({ item->text(), !IconKeys::isFile(iconKey(item)) });
+    }
+    deleteOnServer(chosen, ManageRules::deletionRoot(m_remotePane.folderText(), m_remotePane.hostName()));
+}
+
+void Deletes::deleteOnServer(const QList<ServerItem>& items, const QString& serverFolder)
+{
     if (m_running || !m_remotePane.FtpHandle())
         return;
     RunGuard guard(*this);
     const QString folder = m_remotePane.folderText();
 
-    if (!CollectServerSelection()) {
+    if (!collectOnServer(items, serverFolder)) {
         // A stop while collecting: the tree is incomplete, and deleting part of a selection is
         // never what the user meant.
         Q_EMIT ftpTreeFrameRequested(false);
@@ -276,18 +276,33 @@ void Deletes::DeleteServerSelection()
     m_report.FolderCount = 0;
     m_report.FileCount = 0;
     m_report.ShowTransferCounts();
-    deleteCollectedTree();
+    // Every file, then every folder but the start folder (the first node).
+    deleteServerNodes(
+        nodes, [](const QPersistentModelIndex&) { return true; }, true, QStringLiteral("ファイル削除:"),
+        [this] { m_report.ShowTransferCounts(); });
     finishServerSelection(folder);
 }
 
 bool Deletes::CollectServerSelection()
+{
+    const PaneListModel& list = *m_remotePane.fileList();
+    const QItemSelectionModel& selection = *m_remotePane.fileSelection();
+    QList<ServerItem> chosen;
+    for (int row = 0; row < list.rowCount(); ++row) {
+        const QStandardItem* item = selection.isRowSelected(row) ? list.item(row, 0) : nullptr;
+        if (item && !item->text().isEmpty())
+            chosen.append({ item->text(), !IconKeys::isFile(iconKey(item)) });
+    }
+    return collectOnServer(chosen, ManageRules::deletionRoot(m_remotePane.folderText(), m_remotePane.hostName()));
+}
+
+bool Deletes::collectOnServer(QList<ServerItem> chosen, const QString& root)
 {
     Q_EMIT ftpTreeFrameRequested(true);
     m_report.hide();
     QStandardItemModel& tree = *m_remotePane.folderTree();
     tree.clear();
 
-    const QString root = ManageRules::deletionRoot(m_remotePane.folderText(), m_remotePane.hostName());
     auto* start = new QStandardItem(root);
     start->setData(root, ItemRoles::NodeKeyRole);
     start->setData(IconKeys::Open, ItemRoles::IconKeyRole);
@@ -300,39 +315,24 @@ bool Deletes::CollectServerSelection()
     if (!startIndex.isValid())
         return false;
 
-    // The selection as it is now: processing events below may let the list change.
-    struct Chosen {
-        QString name;
-        bool folder;
-    };
-    std::vector<Chosen> chosen;
-    const PaneListModel& list = *m_remotePane.fileList();
-    const QItemSelectionModel& selection = *m_remotePane.fileSelection();
-    for (int row = 0; row < list.rowCount(); ++row) {
-        if (!selection.isRowSelected(row))
-            continue;
-        const QStandardItem* item = list.item(row, 0);
-        if (item && !item->text().isEmpty())
-            chosen.push_back({ item->text(), !IconKeys::isFile(iconKey(item)) });
-    }
     // The list shows a link to a folder as a folder; walking it would delete the content of the
     // folder it points to. A folder is walked only when the server's listing of the start folder
     // calls it a folder and not a link; anything else is deleted as a file (a link goes, its
     // target stays).
-    if (std::any_of(chosen.begin(), chosen.end(), [](const Chosen& c) { return c.folder; })) {
+    if (std::any_of(chosen.begin(), chosen.end(), [](const ServerItem& c) { return c.isFolder; })) {
         FtpConnection* connection = m_remotePane.FtpHandle();
         const std::optional<QSet<QString>> folders
             = connection ? realFolders(*connection, root) : std::optional<QSet<QString>>();
-        for (Chosen& c : chosen)
-            c.folder = c.folder && (!folders || folders->contains(c.name));
+        for (ServerItem& c : chosen)
+            c.isFolder = c.isFolder && (!folders || folders->contains(c.name));
     }
 
     m_report.resetCounts();
-    for (const Chosen& entry : chosen) {
+    for (const ServerItem& entry : chosen) {
         const QString path = ManageRules::joinPath(root, entry.name);
-        if (entry.folder) {
+        if (entry.isFolder) {
             ++m_report.FolderCount;
-            const bool completed = m_remotePane.ExpandFtpTree(false, entry.name);
+            const bool completed = m_remotePane.ExpandFtpTree(false, entry.name, root);
             if (!startIndex.isValid() || startIndex.row() != 0 || startIndex.parent().isValid())
                 return false;
             // The walk adds the folder as a top-level node: it belongs under the start folder.
@@ -349,73 +349,58 @@ bool Deletes::CollectServerSelection()
             ++m_report.FileCount;
         }
         m_report.ShowTransferCounts();
-        if (yieldAndCheckStop() || !startIndex.isValid() || !m_remotePane.FtpHandle())
+        if (m_stop.yieldAndCheckStop() || !startIndex.isValid() || !m_remotePane.FtpHandle())
             return false;
     }
     // The walk's search may call a link a folder too, further down.
     FtpConnection* connection = m_remotePane.FtpHandle();
-    return connection && dropWalkedLinks(*connection, tree, startIndex, [this] { return yieldAndCheckStop(); });
+    return connection && dropWalkedLinks(*connection, tree, startIndex, [this] { return m_stop.yieldAndCheckStop(); });
 }
 
-void Deletes::deleteCollectedTree()
+bool Deletes::deleteServerNodes(const std::vector<QPersistentModelIndex>& nodes,
+    const std::function<bool(const QPersistentModelIndex&)>& chosenFile, bool withFolders, const QString& fileLine,
+    const std::function<void()>& showCounts)
 {
     QStandardItemModel& tree = *m_remotePane.folderTree();
-    const std::vector<QPersistentModelIndex> nodes = nodesInOrder(tree);
-    // A user's Stop during a server call ends the call; it is a stop, not a failure.
-    auto cancelled = [](FtpConnection* c) { return c->lastError() == FtpError::OperationCancelled; };
-
-    // Every file first, from the last node back, so each folder is empty when its turn comes.
-    for (std::size_t i = nodes.size(); i-- > 0;) {
-        const QPersistentModelIndex& index = nodes[i];
-        FtpConnection* connection = m_remotePane.FtpHandle();
-        if (!connection)
-            return;
-        if (index.isValid() && IconKeys::isFile(index.data(ItemRoles::IconKeyRole).toString())) {
-            const QString key = index.data(ItemRoles::NodeKeyRole).toString();
-            if (connection->deleteFile(key)) {
-                removeNode(tree, index);
+    // Files first, from the last node back, so each folder is empty when its turn comes; then the
+    // folders, deepest first. The first node is the start folder and stays.
+    for (const bool folders : { false, true }) {
+        if (folders && !withFolders)
+            break;
+        for (std::size_t i = nodes.size(); i-- > (folders ? 1 : 0);) {
+            const QPersistentModelIndex& index = nodes[i];
+            FtpConnection* connection = m_remotePane.FtpHandle();
+            if (!connection)
+                return false;
+            const QString icon = index.isValid() ? index.data(ItemRoles::IconKeyRole).toString() : QString();
+            const bool wanted = folders ? icon == IconKeys::Open : IconKeys::isFile(icon) && chosenFile(index);
+            if (wanted) {
+                const QString key = index.data(ItemRoles::NodeKeyRole).toString();
                 m_report.setCurrentFile(key);
-                ++m_report.FileCount;
-                m_report.ShowTransferCounts();
-                writeLog(QStringLiteral("<FTPファイル削除>"), key, QStringLiteral("</FTPファイル削除>"));
-                m_statusLines.AddStatusLine(QStringLiteral("ファイル削除:") + key);
-            } else if (cancelled(connection)) {
-                m_state.StopRequested = false;
-                return;
-            } else {
-                // The node stays; the user learns which file is still there.
-                writeLog(QStringLiteral("<FTPファイル削除失敗>"), key, QStringLiteral("</FTPファイル削除>"));
-                m_statusLines.AddStatusLine(QStringLiteral("ﾌｧｲﾙ削除失敗:") + key);
+                const QString what = folders ? QStringLiteral("FTPフォルダ削除") : QStringLiteral("FTPファイル削除");
+                if (folders ? connection->removeDirectory(key) : connection->deleteFile(key)) {
+                    removeNode(tree, index);
+                    ++(folders ? m_report.FolderCount : m_report.FileCount);
+                    m_log.write(u'<' + what + u'>', key, QStringLiteral("</") + what + u'>');
+                    m_statusLines.AddStatusLine((folders ? QStringLiteral("ﾌｫﾙﾀﾞ削除:") : fileLine) + key);
+                    showCounts();
+                } else if (connection->lastError() == FtpError::OperationCancelled) {
+                    // A user's Stop during a server call ends the call; it is a stop, not a failure.
+                    m_state.StopRequested = false;
+                    return false;
+                } else {
+                    // The node stays; the user learns what is still there.
+                    if (!folders)
+                        m_log.write(QStringLiteral("<FTPファイル削除失敗>"), key, QStringLiteral("</FTPファイル削除>"));
+                    m_statusLines.AddStatusLine(
+                        (folders ? QStringLiteral("ﾌｫﾙﾀﾞ削除失敗:") : QStringLiteral("ﾌｧｲﾙ削除失敗:")) + key);
+                }
             }
+            if (m_stop.yieldAndCheckStop())
+                return false;
         }
-        if (yieldAndCheckStop())
-            return;
     }
-    // Then the folders, deepest first; the start folder (the first node) is never removed.
-    for (std::size_t i = nodes.size(); i-- > 1;) {
-        const QPersistentModelIndex& index = nodes[i];
-        FtpConnection* connection = m_remotePane.FtpHandle();
-        if (!connection)
-            return;
-        if (index.isValid() && index.data(ItemRoles::IconKeyRole).toString() == IconKeys::Open) {
-            const QString key = index.data(ItemRoles::NodeKeyRole).toString();
-            if (connection->removeDirectory(key)) {
-                removeNode(tree, index);
-                ++m_report.FolderCount;
-                m_report.setCurrentFile(key);
-                writeLog(QStringLiteral("<FTPフォルダ削除>"), key, QStringLiteral("</FTPフォルダ削除>"));
-                m_statusLines.AddStatusLine(QStringLiteral("ﾌｫﾙﾀﾞ削除:") + key);
-                m_report.ShowTransferCounts();
-            } else if (cancelled(connection)) {
-                m_state.StopRequested = false;
-                return;
-            } else {
-                m_statusLines.AddStatusLine(QStringLiteral("ﾌｫﾙﾀﾞ削除失敗:") + key);
-            }
-        }
-        if (yieldAndCheckStop())
-            return;
-    }
+    return true;
 }
 
 void Deletes::finishServerSelection(const QString& folder)
@@ -439,14 +424,11 @@ void Deletes::DeleteServerMarked()
     QStandardItemModel& tree = *m_remotePane.folderTree();
     const std::vector<QPersistentModelIndex> nodes = nodesInOrder(tree);
     auto marked = [this, &tree](const QPersistentModelIndex& index) {
-        if (!index.isValid())
-            return false;
-        const QStandardItem* node = tree.itemFromIndex(index);
-        return IconKeys::isFile(iconKey(node)) && isMarked(node);
+        return index.isValid() && isMarked(tree.itemFromIndex(index));
     };
     qint32 files = 0;
     for (const QPersistentModelIndex& index : nodes)
-        files += marked(index);
+        files += IconKeys::isFile(index.data(ItemRoles::IconKeyRole).toString()) && marked(index);
     if (!confirm(ManageRules::cautionCounts(0, files))) {
         m_report.hide();
         return;
@@ -458,38 +440,14 @@ void Deletes::DeleteServerMarked()
     m_report.setCaption(QStringLiteral("ファイル消去中"));
     Q_EMIT ftpTreeFrameRequested(true);
     m_report.show();
-    qint32 deleted = 0;
-    for (std::size_t i = nodes.size(); i-- > 0;) {
-        const QPersistentModelIndex& index = nodes[i];
-        FtpConnection* connection = m_remotePane.FtpHandle();
-        if (!connection)
-            break;
-        if (marked(index)) {
-            const QString key = index.data(ItemRoles::NodeKeyRole).toString();
-            m_report.setCurrentFile(key);
-            if (connection->deleteFile(key)) {
-                removeNode(tree, index);
-                ++deleted;
-                ++m_report.FileCount;
-                writeLog(QStringLiteral("<FTPファイル削除>"), key, QStringLiteral("</FTPファイル削除>"));
-                m_statusLines.AddStatusLine(QStringLiteral("ﾌｧｲﾙ削除:") + key);
-                m_report.setCountsText(QStringLiteral("消去ファイル:") + QString::number(m_report.FileCount));
-            } else if (connection->lastError() == FtpError::OperationCancelled) {
-                m_state.StopRequested = false;
-                break;
-            } else {
-                // The node stays: the file is still on the server.
-                writeLog(QStringLiteral("<FTPファイル削除失敗>"), key, QStringLiteral("</FTPファイル削除>"));
-                m_statusLines.AddStatusLine(QStringLiteral("ﾌｧｲﾙ削除失敗:") + key);
-            }
-        }
-        if (yieldAndCheckStop())
-            break;
-    }
+    const qint32 before = m_report.FileCount;
+    // Only the marked files: no folder goes here.
+    deleteServerNodes(nodes, marked, false, QStringLiteral("ﾌｧｲﾙ削除:"),
+        [this] { m_report.setCountsText(QStringLiteral("消去ファイル:") + QString::number(m_report.FileCount)); });
     m_report.hide();
     m_report.setCaption(StatusReport::defaultCaption());
     // The list may show files that are gone now.
-    if (deleted > 0 && m_remotePane.FtpHandle())
+    if (m_report.FileCount > before && m_remotePane.FtpHandle())
         m_remotePane.RefreshFtpPanes();
 }
 
@@ -560,7 +518,7 @@ void Deletes::RecycleLocalSelection()
         const bool isFile = IconKeys::isFile(iconKey(item));
         m_report.setCurrentFile(path + QStringLiteral("の削除実行中"));
         if (RecycleLocalPath(path) == 0) {
-            writeLog(
+            m_log.write(
                 QStringLiteral("<ローカルファイルをごみ箱に>"), path, QStringLiteral("</ローカルファイルをごみ箱に>"));
             m_statusLines.AddStatusLine(QStringLiteral("ﾛｰｶﾙﾌｧｲﾙをごみ箱に:") + path);
             ++(isFile ? m_report.FileCount : m_report.FolderCount);
@@ -570,7 +528,7 @@ void Deletes::RecycleLocalSelection()
         } else {
             m_dialogs.message(path + CannotRecycle, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
         }
-        if (yieldAndCheckStop())
+        if (m_stop.yieldAndCheckStop())
             break;
     }
     m_report.setCaption(StatusReport::defaultCaption());
@@ -612,17 +570,17 @@ void Deletes::RecycleLocalMarked()
             removeNode(tree, index);
             ++(isFile ? m_report.FileCount : m_report.FolderCount);
             m_report.ShowTransferCounts();
-            writeLog(
+            m_log.write(
                 QStringLiteral("<ローカルファイルをごみ箱に>"), key, QStringLiteral("</ローカルファイルをごみ箱に>"));
             m_statusLines.AddStatusLine(QStringLiteral("ﾛｰｶﾙﾌｧｲﾙをごみ箱に:") + key);
             changed = true;
         } else {
             m_dialogs.message(key + CannotRecycle, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
-            writeLog(
+            m_log.write(
                 QStringLiteral("<ファイルの消去ができません>"), key, QStringLiteral("</ローカルファイルをごみ箱に>"));
             m_statusLines.AddStatusLine(QStringLiteral("ファイルの消去ができません:") + key);
         }
-        if (yieldAndCheckStop())
+        if (m_stop.yieldAndCheckStop())
             break;
     }
     m_report.setCaption(StatusReport::defaultCaption());

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "core/app/stopcheck.h"
+
+#include <QList>
 #include <QObject>
+#include <QPersistentModelIndex>
 #include <QString>
 #include <functional>
+#include <vector>
 
 class ActivityLog;
 class Dialogs;
@@ -23,14 +28,14 @@ struct AppState;
 //   RecycleLocalPath(path)   one local file or folder to the trash; 0 on success
 //   toggleMark(node)         marks a tree node for deletion, or clears its mark
 //
-// Server files are deleted for real after the confirmation panel `FrmCaution`; local files only
+// Server files are deleted for real after the confirmation panel `DeleteConfirmation`; local files only
 // ever go to the trash: what cannot be trashed stays where it is. Runs on the user-interface
 // thread and yields after each item, so the status window's "中止" (`StopRequested`) ends a run
 // after the item in hand. One run at a time.
 class Deletes : public QObject {
     Q_OBJECT
 public:
-    // Shows `FrmCaution` with the counts text and returns when it is answered: true for "実行".
+    // Shows `DeleteConfirmation` with the counts text and returns when it is answered: true for "実行".
     // "中止" also sets `StopRequested`, as it always has.
     using Caution = std::function<bool(const QString& counts)>;
 
@@ -42,9 +47,19 @@ public:
     void setConnectionWatch(QTimer* timer) { m_connectionWatch = timer; }
     // The confirmation panel. Unset: a Yes/No message box with the same texts.
     void setCaution(Caution caution) { m_caution = std::move(caution); }
+    const Caution& caution() const { return m_caution; }
 
-    // FTP list: collects the selection into `folderTree`, asks, then deletes every file and every
-    // folder below the current folder, deepest first; the current folder itself stays.
+    // A name of a server folder, and whether the list shows it as a folder.
+    struct ServerItem {
+        QString name;
+        bool isFolder = false;
+    };
+
+    // Collects `items` of the server folder `serverFolder` into the FTP tree, asks, then deletes
+    // every file and every folder below that folder, deepest first; the folder itself stays. A
+    // folder is walked only when the server's listing calls it a folder and no link.
+    void deleteOnServer(const QList<ServerItem>& items, const QString& serverFolder);
+    // FTP list: deleteOnServer with the selected rows of the folder the path box shows.
     void DeleteServerSelection();
     // Builds the deletion tree from the selected rows of `fileList`: node 1 is the current
     // folder, selected folders are walked with everything below them. False when stopped.
@@ -78,11 +93,17 @@ Q_SIGNALS:
 private:
     class RunGuard;
 
-    bool yieldAndCheckStop();
     bool confirm(const QString& counts);
-    void deleteCollectedTree();
+    bool collectOnServer(QList<ServerItem> chosen, const QString& root);
+    // The one delete loop of the server: the file nodes among `nodes` for which `chosenFile`
+    // holds, from the last node back, then (with `withFolders`) every folder node but the first,
+    // deepest first. Each success is logged, counted, shown with `showCounts` and gets a status
+    // line (`fileLine` and the path for a file); a failure leaves the node. False when it ended
+    // early: Stop, or the connection went.
+    bool deleteServerNodes(const std::vector<QPersistentModelIndex>& nodes,
+        const std::function<bool(const QPersistentModelIndex&)>& chosenFile, bool withFolders, const QString& fileLine,
+        const std::function<void()>& showCounts);
     void finishServerSelection(const QString& folder);
-    void writeLog(const QString& openTag, const QString& details, const QString& closeTag);
     bool askRecycle();
 
     AppState& m_state;
@@ -93,6 +114,7 @@ private:
     Dialogs& m_dialogs;
     StatusReport& m_report;
     QTimer* m_connectionWatch = nullptr;
+    StopCheck m_stop;
     Caution m_caution;
     bool m_running = false;
 };

@@ -61,12 +61,6 @@ Folders::Folders(AppState& state, RemotePane& remotePane, LocalPane& localPane, 
 
 Folders::~Folders() = default;
 
-void Folders::writeLog(const QString& openTag, const QString& details, const QString& closeTag)
-{
-    QString text = m_log.entry(openTag, details, closeTag);
-    m_log.WriteLog(text);
-}
-
 void Folders::MakeServerFolder()
 {
     if (!m_remotePane.FtpHandle())
@@ -102,7 +96,7 @@ void Folders::MakeServerFolder()
             m_remotePane.ListFtpFolder();
             m_remotePane.FillFtpList();
         }
-        writeLog(QStringLiteral("<FTPフォルダ作成>"), folder, QStringLiteral("</FTPフォルダ作成>"));
+        m_log.write(QStringLiteral("<FTPフォルダ作成>"), folder, QStringLiteral("</FTPフォルダ作成>"));
         m_statusLines.AddStatusLine(QStringLiteral("FTPﾌｫﾙﾀﾞｰ作成:") + folder);
     }
     if (m_remotePane.FtpHandle())
@@ -122,12 +116,12 @@ void Folders::MakeLocalFolder()
     // One folder, as CreateDirectory makes it: no missing parents, nothing that exists already.
     if (QDir().mkdir(path)) {
         m_localPane.RefreshLocalPanes();
-        writeLog(QStringLiteral("<ローカルフォルダ作成>"), path, QStringLiteral("</ローカルフォルダ作成>"));
+        m_log.write(QStringLiteral("<ローカルフォルダ作成>"), path, QStringLiteral("</ローカルフォルダ作成>"));
         m_statusLines.AddStatusLine(QStringLiteral("ﾛｰｶﾙﾌｫﾙﾀﾞｰ作成:") + path);
     } else {
         m_dialogs.message(path + QStringLiteral("のフォルダーは作成されませんでした。"), Dialogs::Buttons::Ok,
             Dialogs::Icon::Exclamation);
-        writeLog(QStringLiteral("<ローカルフォルダ作成失敗>"), path, QStringLiteral("</ローカルフォルダ作成>"));
+        m_log.write(QStringLiteral("<ローカルフォルダ作成失敗>"), path, QStringLiteral("</ローカルフォルダ作成>"));
         m_statusLines.AddStatusLine(QStringLiteral("ﾛｰｶﾙﾌｫﾙﾀﾞー作成失敗:") + path);
     }
 }

@@ -33,8 +33,6 @@ public:
     void MakeLocalFolder();
 
 private:
-    void writeLog(const QString& openTag, const QString& details, const QString& closeTag);
-
     AppState& m_state;
     RemotePane& m_remotePane;
     LocalPane& m_localPane;

@@ -16,7 +16,7 @@ QString deletionRoot(const QString& txtDir, const QString& hostName);
 // root + "/" + name with every "//" made "/".
 QString joinPath(const QString& root, const QString& name);
 
-// The counts of `FrmCaution`: "フォルダー数:" + folders + "　ファイル数:" + files.
+// The counts of `DeleteConfirmation`: "フォルダー数:" + folders + "　ファイル数:" + files.
 QString cautionCounts(qint32 folders, qint32 files);
 
 // The proposal of the local folder box: the trimmed path with "/" appended when missing.

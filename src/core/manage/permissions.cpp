@@ -88,12 +88,6 @@ void Permissions::updateMode()
     Q_EMIT changed();
 }
 
-void Permissions::writeLog(const QString& openTag, const QString& details, const QString& closeTag)
-{
-    QString text = m_log.entry(openTag, details, closeTag);
-    m_log.WriteLog(text);
-}
-
 void Permissions::ShowPermissionPanel()
 {
     m_explanationText = explanation();
@@ -128,14 +122,15 @@ bool Permissions::ChangeServerPermissions()
         const QString details = name + u' ' + mode;
         if (ok) {
             Q_EMIT consoleReply(connection->lastResponse());
-            writeLog(QStringLiteral("<パーミッション変更>"), details, QStringLiteral("</パーミッション変更>"));
+            m_log.write(QStringLiteral("<パーミッション変更>"), details, QStringLiteral("</パーミッション変更>"));
             m_statusLines.AddStatusLine(name + QStringLiteral(" パーミッション変更"));
         } else {
             if (connection->lastError() == FtpError::OperationCancelled)
                 m_state.StopRequested = false;
             else
                 m_remotePane.ShowWinInetError();
-            writeLog(QStringLiteral("<パーミッション変更失敗>"), details, QStringLiteral("</パーミッション変更失敗>"));
+            m_log.write(
+                QStringLiteral("<パーミッション変更失敗>"), details, QStringLiteral("</パーミッション変更失敗>"));
             m_statusLines.AddStatusLine(name + QStringLiteral(" パーミッション変更失敗"));
         }
     }

@@ -66,7 +66,6 @@ Q_SIGNALS:
 
 private:
     void updateMode();
-    void writeLog(const QString& openTag, const QString& details, const QString& closeTag);
 
     AppState& m_state;
     RemotePane& m_remotePane;

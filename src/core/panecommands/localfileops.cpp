@@ -82,8 +82,8 @@ bool removeCopiedSource(const QString& path)
 
 bool LocalFileOps::isInside(const QString& path, const QString& folder)
 {
-    const QString p = QDir::cleanPath(QDir::current().absoluteFilePath(path));
-    const QString f = QDir::cleanPath(QDir::current().absoluteFilePath(folder));
+    const QString p = QDir::cleanPath(path);
+    const QString f = QDir::cleanPath(folder);
     return p == f || p.startsWith(f.endsWith(u'/') ? f : f + QLatin1Char('/'));
 }
 

@@ -25,7 +25,7 @@ bool moveEntry(const QString& source, const QString& destination);
 // folder); without it an existing destination makes it fail.
 bool renameEntry(const QString& source, const QString& destination, bool replace);
 
-// True when `path` is `folder` or lies below it (both made absolute and clean).
+// True when `path` is `folder` or lies below it (both absolute; compared clean).
 bool isInside(const QString& path, const QString& folder);
 
 } // namespace LocalFileOps

@@ -3,12 +3,12 @@
 #include "core/app/appstate.h"
 #include "core/app/datafolder.h"
 #include "core/app/dialogs.h"
+#include "core/app/itemroles.h"
 #include "core/app/statuslines.h"
 #include "core/ftpsession/remotepane.h"
 #include "core/log/activitylog.h"
 #include "core/panecommands/localfileops.h"
 #include "core/panecommands/panepaths.h"
-#include "core/app/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 #include "core/transfer/moderules.h"
@@ -87,20 +87,6 @@ QString PaneCommands::folderCopyRefusal()
 {
     return QStringLiteral("FTPサーバー上のフォルダーはコピー又は移動出来ません｡") + QStringLiteral("\r\n")
         + QStringLiteral("ファイル単位でコピー又は移動します。");
-}
-
-void PaneCommands::writeLog(const QString& openTag, const QString& details, const QString& closeTag, bool dateOnly)
-{
-    QString text = dateOnly ? m_log.dateOnlyEntry(openTag, details, closeTag) : m_log.entry(openTag, details, closeTag);
-    m_log.WriteLog(text);
-}
-
-bool PaneCommands::honourStop()
-{
-    if (!m_state.StopRequested)
-        return false;
-    m_state.StopRequested = false;
-    return true;
 }
 
 // Clicks ---------------------------------------------------------------------------------------------
@@ -224,10 +210,9 @@ bool PaneCommands::CopyRemoteToTemp()
         if (!PanePaths::isPlainName(name))
             continue;
         const QString local = temp + QLatin1Char('/') + name;
-        m_modeRules.SetTransferMode(name);
-        if (m_transfers.FtpGetFileConv(connection, name, local, false, 32, m_state.TransferMode, 0)) {
+        if (m_transfers.FtpGetFileConv(connection, name, local, false, m_modeRules.SetTransferMode(name))) {
             const QString shown = PanePaths::join(txtDir, name);
-            writeLog(QStringLiteral("<FTPファイルのコピー>"), shown, QStringLiteral("</FTPファイルのコピー>"));
+            m_log.write(QStringLiteral("<FTPファイルのコピー>"), shown, QStringLiteral("</FTPファイルのコピー>"));
             m_statusLines.AddStatusLine(QStringLiteral("ファイルコピー:") + shown);
             selection->select(list->index(r, 0), QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
             TempCopies.append(local);
@@ -237,7 +222,7 @@ bool PaneCommands::CopyRemoteToTemp()
             m_statusLines.AddStatusLine(QStringLiteral("ファイルコピー失敗:") + PanePaths::join(txtDir, name));
         }
         QCoreApplication::processEvents();
-        if (honourStop() || !m_remotePane.FtpHandle())
+        if (m_state.takeStopRequest() || !m_remotePane.FtpHandle())
             break;
     }
     return copied;
@@ -251,14 +236,14 @@ void PaneCommands::PasteTempToServer()
         if (!connection)
             return;
         const QString name = PanePaths::lastPart(TempCopies[i]);
-        m_modeRules.SetTransferMode(name);
-        if (m_transfers.FtpPutFileConv(connection, TempCopies[i], name, m_state.TransferMode, 0)) {
+        if (m_transfers.FtpPutFileConv(connection, TempCopies[i], name, m_modeRules.SetTransferMode(name))) {
             const QString shown = PanePaths::join(m_remotePane.folderText(), name);
-            writeLog(QStringLiteral("<ファイルの貼り付け>"), shown, QStringLiteral("</ファイルの貼り付け>"), true);
+            m_log.writeEntry(m_log.dateOnlyEntry(
+                QStringLiteral("<ファイルの貼り付け>"), shown, QStringLiteral("</ファイルの貼り付け>")));
             m_statusLines.AddStatusLine(QStringLiteral("ファイルの貼り付け:") + shown);
         }
         QCoreApplication::processEvents();
-        if (honourStop())
+        if (m_state.takeStopRequest())
             return;
     }
 }
@@ -308,7 +293,7 @@ void PaneCommands::pasteLocal()
             CopyLocalFolder(source, destination);
         } else if (LocalFileOps::copyFileOver(source, destination)) {
             const QString details = source + QStringLiteral(" -> ") + destination;
-            writeLog(QStringLiteral("<ファイルの貼り付け>"), details, QStringLiteral("</ファイルの貼り付け>"));
+            m_log.write(QStringLiteral("<ファイルの貼り付け>"), details, QStringLiteral("</ファイルの貼り付け>"));
             m_statusLines.AddStatusLine(QStringLiteral("ファイルの貼り付け:") + details);
         }
     }
@@ -322,7 +307,7 @@ bool PaneCommands::CopyLocalFolder(const QString& source, const QString& destina
     if (!LocalFileOps::copyTree(from, PanePaths::collapseSlashes(destination), &copiedTo))
         return false;
     const QString details = from + QStringLiteral(" -> ") + copiedTo;
-    writeLog(QStringLiteral("<フォルダーの貼り付け>"), details, QStringLiteral("</フォルダーの貼り付け>"));
+    m_log.write(QStringLiteral("<フォルダーの貼り付け>"), details, QStringLiteral("</フォルダーの貼り付け>"));
     m_statusLines.AddStatusLine(QStringLiteral("フォルダーの貼り付け:") + details);
     return true;
 }
@@ -339,15 +324,14 @@ void PaneCommands::MoveTempToServer()
         // then delete the only copy.
         if (PanePaths::join(destinationFolder, name) == TempCopySources[i])
             continue;
-        m_modeRules.SetTransferMode(name);
-        if (!m_transfers.FtpPutFileConv(connection, TempCopies[i], name, m_state.TransferMode, 0))
+        if (!m_transfers.FtpPutFileConv(connection, TempCopies[i], name, m_modeRules.SetTransferMode(name)))
             continue;
         const QString shown = PanePaths::join(m_remotePane.folderText(), name);
-        writeLog(QStringLiteral("<FTPサーバーファイルのペースト>"), shown,
+        m_log.write(QStringLiteral("<FTPサーバーファイルのペースト>"), shown,
             QStringLiteral("</FTPサーバーファイルのペースト>"));
         m_statusLines.AddStatusLine(QStringLiteral("FTPサーバーファイルのペースト:") + shown);
         if (connection->deleteFile(TempCopySources[i])) {
-            writeLog(QStringLiteral("<FTPサーバーファイの削除>"), TempCopySources[i],
+            m_log.write(QStringLiteral("<FTPサーバーファイの削除>"), TempCopySources[i],
                 QStringLiteral("</FTPサーバーファイの削除>"));
             m_statusLines.AddStatusLine(QStringLiteral("FTPサーバーファイの削除:") + TempCopySources[i]);
         } else {
@@ -355,7 +339,7 @@ void PaneCommands::MoveTempToServer()
             m_statusLines.AddStatusLine(QStringLiteral("FTPサーバーファイの削除失敗:") + TempCopySources[i]);
         }
         QCoreApplication::processEvents();
-        if (honourStop())
+        if (m_state.takeStopRequest())
             return;
     }
 }
@@ -441,7 +425,7 @@ void PaneCommands::moveLocalSelectionInto(int targetRow)
         const QString from = PanePaths::join(folder, name);
         const QString to = PanePaths::join(target, name);
         if (LocalFileOps::moveEntry(from, to)) {
-            writeLog(QStringLiteral("<ファイル又はフォルダー移動>"), from + QStringLiteral(" -> ") + to,
+            m_log.write(QStringLiteral("<ファイル又はフォルダー移動>"), from + QStringLiteral(" -> ") + to,
                 QStringLiteral("</ファイル又はフォルダー移動>"));
             m_statusLines.AddStatusLine(
                 QStringLiteral("ファイル又はフォルダー移動:") + from + QStringLiteral("->") + to);

@@ -102,12 +102,10 @@ Q_SIGNALS:
 private:
     class Busy;
 
-    void writeLog(const QString& openTag, const QString& details, const QString& closeTag, bool dateOnly = false);
     void relistLocal();
     bool ftpRowIsFile(int row) const;
     void selectFtpRow(int row);
     void moveLocalSelectionInto(int targetRow);
-    bool honourStop();
 
     AppState& m_state;
     LocalPane& m_localPane;

@@ -17,7 +17,8 @@ constexpr qint64 ChunkBytes = qint64(1024) * 1024;
 
 } // namespace
 
-bool ListFtpFolder(FtpConnection& FtpHandle, ListingRecord& record, bool serverTimesAsLocal, const Clock& clock, QString* rawText)
+bool ListFtpFolder(
+    FtpConnection& FtpHandle, ListingRecord& record, bool serverTimesAsLocal, const Clock& clock, QString* rawText)
 {
     record.ClearListings();
     record.RemoteTotalKB = 0;
@@ -25,7 +26,7 @@ bool ListFtpFolder(FtpConnection& FtpHandle, ListingRecord& record, bool serverT
         rawText->clear();
 
     std::unique_ptr<FtpDataStream> stream;
-    const bool sent = FtpHandle.command(QStringLiteral("LIST"), true, 1, &stream);
+    const bool sent = FtpHandle.dataCommand(QStringLiteral("LIST"), TransferType::Ascii, &stream);
     QCoreApplication::processEvents();
     if (!sent || !stream)
         return false;

@@ -2,9 +2,9 @@
 
 #include "core/app/appstate.h"
 #include "core/app/dialogs.h"
+#include "core/app/itemroles.h"
 #include "core/panes/entrytexts.h"
 #include "core/panes/filecolours.h"
-#include "core/app/itemroles.h"
 #include "core/panes/listheaders.h"
 #include "core/panes/listingrecord.h"
 #include "core/panes/localfolderscan.h"
@@ -111,8 +111,12 @@ bool LocalPane::ChangeLocalFolder(const QString& path)
     QString target = path.trimmed();
     if (!target.endsWith(QLatin1Char('/')) && !target.endsWith(QLatin1Char('\\')))
         target += QLatin1Char('/');
-    if (!QDir::setCurrent(target))
+    // A folder counts as entered when it could be made the current folder: it exists and may be
+    // searched. Relative paths are taken from the folder entered before.
+    const QFileInfo info(QDir(m_currentFolder).absoluteFilePath(target));
+    if (!info.isDir() || !info.isExecutable())
         return false;
+    m_currentFolder = info.canonicalFilePath();
     rememberDriveFolder();
     return true;
 }
@@ -136,8 +140,8 @@ bool LocalPane::ListLocalFolder(const QString& path)
         return false;
     }
 
-    const QString folder = QDir::currentPath();
-    const bool hideSystemFiles = option(0);
+    const QString folder = m_currentFolder;
+    const bool hideSystemFiles = option(Options::HideSystemFiles);
     int seen = 0;
     const LocalScanResult result = scanLocalFolder(folder, [&](LocalEntry&& entry) {
         ++seen;
@@ -293,7 +297,7 @@ bool LocalPane::isVolumeRoot(const QString& folder) const
 
 void LocalPane::rememberDriveFolder()
 {
-    const QString folder = QDir::currentPath();
+    const QString folder = m_currentFolder;
     const QString root = QStorageInfo(folder).rootPath();
     if (!root.isEmpty())
         m_driveFolders.insert(root, folder);
@@ -376,15 +380,7 @@ void LocalPane::reportTreeCounts()
         + QString::number(m_treeFiles));
 }
 
-bool LocalPane::stopRequested()
-{
-    if (!m_state.StopRequested)
-        return false;
-    m_state.StopRequested = false;
-    return true;
-}
-
-bool LocalPane::WalkLocalTree(const QString& parentKey, const QString& folderName)
+bool LocalPane::WalkLocalTree(const QString& parentKey, const QString& folderName, const QString& parentFolder)
 {
     if (parentKey.isEmpty())
         clearTree();
@@ -393,7 +389,7 @@ bool LocalPane::WalkLocalTree(const QString& parentKey, const QString& folderNam
     m_treeFolders = 0;
     m_treeFiles = 0;
 
-    QString topKey = folderText().trimmed();
+    QString topKey = parentFolder;
     if (!topKey.endsWith(QLatin1Char('/')))
         topKey += QLatin1Char('/');
     topKey += folderName;
@@ -447,7 +443,7 @@ bool LocalPane::WalkLocalTree(const QString& parentKey, const QString& folderNam
                     break;
                 }
             }
-            if (stopRequested()) {
+            if (m_state.takeStopRequest()) {
                 stopped = true;
                 break;
             }
@@ -475,7 +471,7 @@ QStringList LocalPane::treeNodeKeys() const
     return keys;
 }
 
-void LocalPane::ColourLocalList() { colourListRows(*m_fileList, ListSide::Local, option(1)); }
+void LocalPane::ColourLocalList() { colourListRows(*m_fileList, ListSide::Local, option(Options::NoFileColours)); }
 
 bool LocalPane::openLocalFolderRow(int row)
 {
@@ -502,7 +498,7 @@ void LocalPane::goToTypedFolder()
     }
     if (typed == QLatin1String("~") || typed.startsWith(QLatin1String("~/")))
         typed = homeFolder() + typed.mid(1);
-    const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(typed));
+    const QString absolute = QDir::cleanPath(QDir(m_currentFolder).absoluteFilePath(typed));
     if (ListLocalFolder(absolute)) {
         setFolderText(absolute);
         FillLocalList(absolute);

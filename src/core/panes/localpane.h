@@ -20,9 +20,9 @@ struct ListingRecord;
 // and the folder tree `folderTree`, with the procedures that list, fill, order, sort, colour
 // and walk them. The widgets only show this state and forward the user's actions.
 //
-// The pane works in the process's current folder, as the other procedures expect: a listing
-// first changes to the folder, and `folderText` shows it with "/" separators. The home folder is
-// the start folder and the place the pane falls back to when a folder cannot be entered.
+// The pane has a current folder of its own (the process's is never used): a listing first enters
+// the folder, and `folderText` shows it with "/" separators. The home folder is the start folder
+// and the place the pane falls back to when a folder cannot be entered.
 class LocalPane : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString folderText READ folderText WRITE setFolderText NOTIFY folderTextChanged)
@@ -65,8 +65,12 @@ public:
     // Start-up: the drive list with "/" chosen, the home folder in `folderText`, listed and filled.
     void showStartFolder();
 
-    // Sets the process's current folder; "Please enter the directory to CD" for an empty path.
+    // Enters the folder (relative paths from the current one); "Please enter the directory to CD"
+    // for an empty path. False when it does not exist or may not be searched.
     bool ChangeLocalFolder(const QString& path);
+    // The folder last entered, absolute, links resolved: where the list's files are. The path box
+    // may hold something the user is still typing.
+    QString currentFolder() const { return m_currentFolder; }
 
     // Changes to `path` (when not empty) and reads the current folder into the local side of the
     // listing record, in name order. False when the folder could not be entered (the pane has
@@ -97,11 +101,16 @@ public:
     // The up button `cmdUp2`.
     void MoveUpLocalFolder();
 
-    // Adds the folder `folderName` of the folder in `folderText` and everything below it to
-    // `folderTree`, under the node keyed `parentKey` (the tree is emptied first when that is
-    // empty). Reports the counts every 10 entries (treeCountsChanged) and honours
-    // StopRequested after each entry. False when stopped.
-    bool WalkLocalTree(const QString& parentKey, const QString& folderName);
+    // Adds the folder `folderName` of `parentFolder` and everything below it to `folderTree`, under
+    // the node keyed `parentKey` (the tree is emptied first when that is empty). Reports the
+    // counts every 10 entries (treeCountsChanged) and honours StopRequested after each entry.
+    // False when stopped.
+    bool WalkLocalTree(const QString& parentKey, const QString& folderName, const QString& parentFolder);
+    // The same below the folder the path box shows.
+    bool WalkLocalTree(const QString& parentKey, const QString& folderName)
+    {
+        return WalkLocalTree(parentKey, folderName, folderText().trimmed());
+    }
 
     // The keys of the tree's nodes in the order they were added (parents before children).
     QStringList treeNodeKeys() const;
@@ -136,7 +145,6 @@ private:
     void ensureTreeIndex();
     QStandardItem* addTreeNode(QStandardItem* parent, const QString& text, const QString& key, const QString& icon);
     void reportTreeCounts();
-    bool stopRequested();
 
     AppState& m_state;
     ListingRecord& m_record;
@@ -144,6 +152,7 @@ private:
     OptionCheck m_viewOptions;
 
     QString m_folderText;
+    QString m_currentFolder = homeFolder();
     PaneListModel* m_fileList;
     QStandardItemModel* m_folderTree;
     QStandardItemModel* m_driveList;

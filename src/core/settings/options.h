@@ -20,6 +20,9 @@ class SettingsLines;
 class Options : public QObject {
     Q_OBJECT
 public:
+    // The indexes of viewOption().
+    enum ViewOption { HideSystemFiles = 0, NoFileColours = 1, StopAtMissingLink = 2 };
+
     explicit Options(SettingsLines& lines, QObject* parent = nullptr);
 
     SettingsLines& settingsLines() const { return m_lines; }
@@ -57,7 +60,12 @@ public:
     bool useConsoleConnection(int index) const;
     QString consoleProxyText(int index) const;
     bool viewOption(int index) const;
+    bool hideSystemFiles() const { return viewOption(HideSystemFiles); }
+    bool noFileColours() const { return viewOption(NoFileColours); }
+    bool stopAtMissingLink() const { return viewOption(StopAtMissingLink); }
     int codeConversion(int index) const;
+    bool sjisToEucOnUpload() const { return codeConversion(0) != 0; }
+    bool eucToSjisOnDownload() const { return codeConversion(1) != 0; }
     bool serverTimesAsLocal() const { return m_serverTimesAsLocal; }
 
     // The user's changes.

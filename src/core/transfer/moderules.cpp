@@ -1,6 +1,5 @@
 #include "core/transfer/moderules.h"
 
-#include "core/app/appstate.h"
 #include "core/app/dialogs.h"
 #include "core/settings/settingslines.h"
 
@@ -13,11 +12,9 @@ const QString NeverSendOpen = QStringLiteral("<NotText>");
 
 } // namespace
 
-ModeRules::ModeRules(SettingsLines& lines, AppState& state, QObject* parent)
+ModeRules::ModeRules(SettingsLines& lines, QObject* parent)
     : QObject(parent)
     , m_lines(lines)
-    , m_state(state)
-    , m_indicator(state.TransferMode == 1 ? 1 : 2)
 {
 }
 
@@ -47,20 +44,24 @@ QString ModeRules::GetExtension(const QString& name)
     return trimmed.mid(dot + 1);
 }
 
-void ModeRules::SetTransferMode(const QString& name)
+TransferType ModeRules::typeFor(const QString& name) const
 {
-    int mode = 2;
-    if (m_allAscii) {
-        mode = 1;
-    } else if (!m_allBinary) {
-        const QString ext = GetExtension(name).toLower();
-        const QStringList list = m_textExtensions.stringList();
-        if (std::any_of(list.begin(), list.end(), [&](const QString& e) { return e.toLower() == ext; })
-            && !ext.isEmpty())
-            mode = 1;
-    }
-    m_state.TransferMode = mode;
-    setIndicator(mode);
+    if (m_allAscii)
+        return TransferType::Ascii;
+    if (m_allBinary)
+        return TransferType::Binary;
+    const QString ext = GetExtension(name).toLower();
+    const QStringList list = m_textExtensions.stringList();
+    const bool text
+        = !ext.isEmpty() && std::any_of(list.begin(), list.end(), [&](const QString& e) { return e.toLower() == ext; });
+    return text ? TransferType::Ascii : TransferType::Binary;
+}
+
+TransferType ModeRules::SetTransferMode(const QString& name)
+{
+    const TransferType type = typeFor(name);
+    setIndicator(type);
+    return type;
 }
 
 bool ModeRules::IsSendable(const QString& name) const
@@ -162,7 +163,7 @@ void ModeRules::updateTextListEnabled()
     Q_EMIT switchesChanged();
 }
 
-void ModeRules::setIndicator(int mode)
+void ModeRules::setIndicator(TransferType mode)
 {
     if (m_indicator == mode)
         return;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ftp/transfertype.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -8,25 +10,26 @@
 
 class Dialogs;
 class SettingsLines;
-struct AppState;
 
 // The transfer type of each file, chosen from its extension just before it is transferred, and
 // the extensions that uploads never send. Both lists are kept in the settings lines as the
 // blocks <SetText>…</SetText> and <NotText>…</NotText>, one extension per line, and shown in
-// `textExtensionModel` and `neverSendExtensionModel`. The switches `allAscii` (all ASCII) and `allBinary` (all binary) live in memory
-// only. Rules and edge cases: tests/core/transfer/tst_moderules.cpp.
+// `textExtensionModel` and `neverSendExtensionModel`. The switches `allAscii` (all ASCII) and `allBinary` (all binary)
+// live in memory only. Rules and edge cases: tests/core/transfer/tst_moderules.cpp.
 class ModeRules : public QObject {
     Q_OBJECT
 public:
-    ModeRules(SettingsLines& lines, AppState& state, QObject* parent = nullptr);
+    explicit ModeRules(SettingsLines& lines, QObject* parent = nullptr);
 
     // The text after the last dot of the name trimmed of blanks; empty when the name holds no
     // dot or ends with one. Case is kept.
     static QString GetExtension(const QString& name);
 
-    // Sets AppState::TransferMode (1 ASCII, 2 binary) and the indicator for the name: the switches
-    // first, then the text list, compared without regard to case.
-    void SetTransferMode(const QString& name);
+    // The type a file of this name travels in: the switches first, then the text list, compared
+    // without regard to case.
+    TransferType typeFor(const QString& name) const;
+    // typeFor(name), also shown by the indicator: what a transfer calls for each file it sends.
+    TransferType SetTransferMode(const QString& name);
 
     // False when the name's extension is in the never-send list (compared with case). A name
     // without an extension is always sent.
@@ -61,15 +64,15 @@ public:
     void setAllBinary(bool checked);
     bool textListEnabled() const { return m_textListEnabled; }
 
-    // The mode the indicator `Label8` shows: 1 "Asc", 2 "Bin".
-    int indicator() const { return m_indicator; }
+    // The type the indicator shows ("Asc", "Bin"): that of the last file a transfer chose.
+    TransferType indicator() const { return m_indicator; }
 
     static QStringList defaultTextExtensions();
     static QStringList defaultNeverSendExtensions();
     static QString closeWarning();
 
 Q_SIGNALS:
-    void indicatorChanged(int mode);
+    void indicatorChanged(TransferType type);
     // A switch or the text list's enabled state changed.
     void switchesChanged();
 
@@ -84,15 +87,14 @@ private:
     void insertIntoBlock(const QString& openTag, const QString& entry);
     void removeFromBlock(const QString& openTag, const QString& entry, int occurrence);
     void removeRows(QStringListModel& model, const QString& openTag, QList<int> rows);
-    void setIndicator(int mode);
+    void setIndicator(TransferType type);
     void updateTextListEnabled();
 
     SettingsLines& m_lines;
-    AppState& m_state;
     QStringListModel m_textExtensions;
     QStringListModel m_neverSend;
     bool m_allAscii = false;
     bool m_allBinary = false;
     bool m_textListEnabled = true;
-    int m_indicator = 2;
+    TransferType m_indicator = TransferType::Binary;
 };

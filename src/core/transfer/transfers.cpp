@@ -5,14 +5,14 @@
 #include "core/app/codepage.h"
 #include "core/app/datafolder.h"
 #include "core/app/dialogs.h"
+#include "core/app/itemroles.h"
 #include "core/app/statuslines.h"
 #include "core/app/statusreport.h"
 #include "core/ftp/ftperrors.h"
 #include "core/ftpsession/remotepane.h"
+#include "core/ftpsession/sessionrules.h"
 #include "core/log/activitylog.h"
 #include "core/panes/entrytexts.h"
-#include "core/app/itemroles.h"
-#include "core/panes/listingrecord.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 #include "core/settings/options.h"
@@ -181,18 +181,19 @@ private:
     bool m_stale = true;
 };
 
-// One run of a public procedure: refuses a start while a run goes or without a connection, sets
-// the run up and ends it.
+// One run: refuses a start while a run goes or without a connection, sets the run up for the
+// server folder it works in, and ends it.
 class Transfers::RunGuard {
 public:
-    explicit RunGuard(Transfers& t)
+    RunGuard(Transfers& t, const QString& serverFolder)
         : m_t(t)
     {
         if (t.m_running) {
             t.addStatus(QStringLiteral("転送中のため、新しい転送は始めません。"));
             return;
         }
-        if (!t.m_remotePane.FtpHandle()) {
+        FtpConnection* c = t.m_remotePane.FtpHandle();
+        if (!c) {
             t.addStatus(QStringLiteral("FTPサーバーに接続していないため、転送できません。"));
             return;
         }
@@ -206,15 +207,12 @@ public:
         t.m_state.StopRequested = false;
         t.m_serverFolders.clear();
         t.m_cacheServerFolders = true;
-        // Names are sent from the folder the run began in, even if the user moves the FTP pane
-        // elsewhere meanwhile.
-        if (!t.m_remotePane.FtpHandle()->getCurrentDirectory(&t.m_runFolder) || !t.m_runFolder.startsWith(u'/'))
-            t.m_runFolder.clear();
+        // Names are sent from the run's folder, even if the user moves the FTP pane elsewhere
+        // meanwhile.
+        t.m_runFolder = serverFolder;
         t.m_sinceLocalRefresh.invalidate();
-        if (FtpConnection* c = t.m_remotePane.FtpHandle()) {
-            c->setProgress([&report = t.m_report](qint64 done, qint64 total) { report.setFileProgress(done, total); });
-            c->setPassiveAhead(true);
-        }
+        c->setProgress([&report = t.m_report](qint64 done, qint64 total) { report.setFileProgress(done, total); });
+        c->setPassiveAhead(true);
         Q_EMIT t.busyChanged(true);
     }
     ~RunGuard()
@@ -241,12 +239,11 @@ private:
     bool m_ok = false;
 };
 
-Transfers::Transfers(AppState& state, ListingRecord& record, Options& options, ModeRules& modeRules,
-    LocalPane& localPane, RemotePane& remotePane, StatusLines& statusLines, ActivityLog& log, Dialogs& dialogs,
-    StatusReport& report, QObject* parent)
+Transfers::Transfers(AppState& state, Options& options, ModeRules& modeRules, LocalPane& localPane,
+    RemotePane& remotePane, StatusLines& statusLines, ActivityLog& log, Dialogs& dialogs, StatusReport& report,
+    QObject* parent)
     : QObject(parent)
     , m_state(state)
-    , m_record(record)
     , m_options(options)
     , m_modeRules(modeRules)
     , m_localPane(localPane)
@@ -255,6 +252,9 @@ Transfers::Transfers(AppState& state, ListingRecord& record, Options& options, M
     , m_log(log)
     , m_dialogs(dialogs)
     , m_report(report)
+    // The window repaints at most every 25 ms: a repaint after each of thousands of small files
+    // cost more than fetching them. The engine keeps the window live within each transfer.
+    , m_stop(state, YieldIntervalMs)
     , m_localRows(std::make_unique<RowIndex>(localPane.fileList()))
     , m_ftpRows(std::make_unique<RowIndex>(remotePane.fileList()))
 {
@@ -266,20 +266,10 @@ void Transfers::setTransferRule(int index) { m_transferRule = index == 1 ? 1 : 0
 
 // Helpers -------------------------------------------------------------------------------------
 
-bool Transfers::yieldAndCheckStop()
+TransferType Transfers::typeOf(const QString& name, std::optional<TransferType> type)
 {
-    // The window repaints at most every 25 ms: a repaint after each of thousands of small files
-    // cost more than fetching them. The engine keeps the window live and sees Stop within each
-    // transfer; the flag is still looked at after every file.
-    static QElapsedTimer sinceYield;
-    if (!sinceYield.isValid() || sinceYield.elapsed() >= YieldIntervalMs) {
-        QCoreApplication::processEvents();
-        sinceYield.start();
-    }
-    if (!m_state.StopRequested)
-        return false;
-    m_state.StopRequested = false;
-    return true;
+    const TransferType chosen = m_modeRules.SetTransferMode(name);
+    return type.value_or(chosen);
 }
 
 bool Transfers::cancelled() const
@@ -308,12 +298,6 @@ void Transfers::stepRun(int addToTotal, int done)
     m_runTotal += addToTotal;
     m_runDone += done;
     m_report.setRunProgress(m_runDone, m_runTotal);
-}
-
-void Transfers::writeLog(const QString& openTag, const QString& details, const QString& closeTag)
-{
-    QString text = m_log.entry(openTag, details, closeTag);
-    m_log.WriteLog(text);
 }
 
 void Transfers::addStatus(const QString& text) { m_statusLines.AddStatusLine(ActivityLog::cleanDetails(text)); }
@@ -461,22 +445,30 @@ QString Transfers::uploadCounts(bool withTotal) const
     return text;
 }
 
+QString Transfers::shownServerFolder()
+{
+    QString folder;
+    FtpConnection* c = m_remotePane.FtpHandle();
+    if (c && c->getCurrentDirectory(&folder) && folder.startsWith(u'/'))
+        return folder;
+    // Unknown: names stay relative to wherever the server is.
+    return QString();
+}
+
 // Single files --------------------------------------------------------------------------------
 
-bool Transfers::FtpGetFileConv(FtpConnection* connection, const QString& remote, const QString& local,
-    bool failIfExists, int attributes, int flags, int context)
+bool Transfers::FtpGetFileConv(
+    FtpConnection* connection, const QString& remote, const QString& local, bool failIfExists, TransferType type)
 {
-    Q_UNUSED(attributes)
-    Q_UNUSED(context)
     if (!connection)
         return false;
-    if (flags != 1 || m_options.codeConversion(1) == 0)
-        return connection->getFile(remote, local, failIfExists, flags);
+    if (type != TransferType::Ascii || !m_options.eucToSjisOnDownload())
+        return connection->getFile(remote, local, failIfExists, type);
 
     if (failIfExists && QFileInfo::exists(local))
         return false;
     const QString temp = DataFolder::file(QStringLiteral("TempPut.$$$"));
-    bool ok = connection->getFile(remote, temp, false, 2);
+    bool ok = connection->getFile(remote, temp, false, TransferType::Binary);
     if (ok) {
         // The conversion writes through its own temporary file: the local copy survives a failure.
         TextConvert::Error error;
@@ -494,20 +486,19 @@ bool Transfers::FtpGetFileConv(FtpConnection* connection, const QString& remote,
 }
 
 bool Transfers::FtpPutFileConv(
-    FtpConnection* connection, const QString& local, const QString& remote, int flags, int context)
+    FtpConnection* connection, const QString& local, const QString& remote, TransferType type)
 {
-    Q_UNUSED(context)
     if (!connection)
         return false;
     bool ok = false;
-    if (flags == 1 && m_options.codeConversion(0) != 0) {
+    if (type == TransferType::Ascii && m_options.sjisToEucOnUpload()) {
         const QString temp = DataFolder::file(QStringLiteral("TempPut.$$$"));
         if (!TextConvert::SjisFileToEuc(local, temp))
             return false;
-        ok = connection->putFile(temp, remote, 2);
+        ok = connection->putFile(temp, remote, TransferType::Binary);
         QFile::remove(temp);
     } else {
-        ok = connection->putFile(local, remote, flags);
+        ok = connection->putFile(local, remote, type);
     }
     if (!ok)
         m_remotePane.ShowWinInetError();
@@ -533,7 +524,8 @@ QString Transfers::FileStampText(const QString& path, const QString& kind)
         }
         if (!chosen.lastWriteTime.isValid())
             return QString();
-        return stampText(m_options.serverTimesAsLocal() ? chosen.lastWriteTime.toLocalTime() : chosen.lastWriteTime.toUTC());
+        return stampText(
+            m_options.serverTimesAsLocal() ? chosen.lastWriteTime.toLocalTime() : chosen.lastWriteTime.toUTC());
     }
     const QFileInfo info(path);
     if (!info.exists())
@@ -603,109 +595,55 @@ int Transfers::CompareTreeStamps(const QString& local, const QString& ftp)
 
 // Download ------------------------------------------------------------------------------------
 
-void Transfers::DownloadSelection()
+bool Transfers::downloadFiles(const QStringList& names, const QString& serverFolder, const QString& localFolder,
+    std::optional<TransferType> type, const FileDone& done)
 {
-    RunGuard run(*this);
+    RunGuard run(*this, serverFolder);
     if (!run.ok())
-        return;
-    m_report.resetCounts();
-    m_report.show();
-    m_report.setCaption(QStringLiteral("ファイルダウンロード実行中"));
-    m_report.ShowTransferCounts();
-    QCoreApplication::processEvents();
-    m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ中"));
-    m_report.setCurrentFile(QStringLiteral("ファイルダウンロード"));
-
-    // A stop in the file pass ends the files only; the selected folders still come.
-    downloadFilesPass();
-    PaneListModel* list = m_remotePane.fileList();
-    QItemSelectionModel* selection = m_remotePane.fileSelection();
-    const int rows = list->rowCount();
-    QStringList folders;
-    QList<QPersistentModelIndex> folderRows;
-    for (int i = 0; i < rows; ++i) {
-        if (isRowSelected(selection, i) && iconKey(list, i) == IconKeys::Closed) {
-            folders.append(cellText(list, i, 0));
-            folderRows.append(QPersistentModelIndex(list->index(i, 0)));
-        }
-    }
-    for (qsizetype f = 0; f < folders.size() && connectionOpen(); ++f) {
-        const bool treeStopped = downloadTreePass(folders[f]);
-        if (folderRows[f].isValid())
-            deselectRow(selection, folderRows[f].row());
-        if (treeStopped)
-            break;
-    }
-
-    m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ終了"));
-    m_report.resetCounts();
-    m_report.ShowTransferCounts();
-    m_report.setCaption(StatusReport::defaultCaption());
-    m_report.hide();
+        return false;
+    stepRun(int(names.size()), 0);
+    return fetchFiles(names, localFolder, type, done);
 }
 
-void Transfers::DownloadFiles()
+bool Transfers::fetchFiles(
+    const QStringList& names, const QString& localFolder, std::optional<TransferType> type, const FileDone& done)
 {
-    RunGuard run(*this);
-    if (run.ok())
-        downloadFilesPass();
-}
-
-bool Transfers::downloadFilesPass()
-{
-    PaneListModel* list = m_remotePane.fileList();
-    QItemSelectionModel* selection = m_remotePane.fileSelection();
-    const int rows = list->rowCount();
-    int candidates = 0;
-    for (int i = 0; i < rows; ++i)
-        candidates += isRowSelected(selection, i) && iconKey(list, i) == IconKeys::Leaf;
-    stepRun(candidates, 0);
-
-    const QString folder = QDir::currentPath();
     bool stopped = false;
-    for (int i = 0; i < rows && i < list->rowCount(); ++i) {
-        if (!isRowSelected(selection, i) || iconKey(list, i) != IconKeys::Leaf)
-            continue;
-        const QString name = cellText(list, i, 0);
+    for (const QString& name : names) {
         if (!isSafeLocalName(name)) {
-            setIconKey(list, i, IconKeys::Leaf3);
             addStatus(QStringLiteral("不正な名前のため飛ばしました:") + name);
+            if (done)
+                done(name, Outcome::Failed);
             stepRun(0, 1);
             continue;
         }
-        const int r = CompareWithLocal(i);
-        if (m_transferRule != 1 && r != 2 && r != 4) {
-            setIconKey(list, i, IconKeys::Leaf3);
-            stepRun(0, 1);
-            continue;
-        }
-        m_modeRules.SetTransferMode(name);
+        const TransferType fileType = typeOf(name, type);
         m_report.setCurrentFile(name);
         const bool ok = FtpGetFileConv(
-            m_remotePane.FtpHandle(), onServer(name), folder + u'/' + name, false, 32, m_state.TransferMode, 0);
+            m_remotePane.FtpHandle(), onServer(name), collapseSlashes(localFolder + u'/' + name), false, fileType);
+        Outcome outcome = Outcome::Done;
         if (ok) {
-            writeLog(QStringLiteral("<ファイルﾀﾞダウンロード>"), name + QStringLiteral("→") + name,
+            m_log.write(QStringLiteral("<ファイルﾀﾞダウンロード>"), name + QStringLiteral("→") + name,
                 QStringLiteral("</ファイルﾀﾞダウンロード>"));
             addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞﾞ:") + name + QStringLiteral("→") + name);
-            deselectRow(selection, i);
-            setIconKey(list, i, IconKeys::Leaf2);
             ++m_report.FileCount;
             refreshLocalSoon();
         } else if (cancelled()) {
-            setIconKey(list, i, IconKeys::Leaf3);
+            outcome = Outcome::Stopped;
             addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ中止:") + name);
         } else {
-            // Not fetched: neither marked nor counted as if it had been.
-            setIconKey(list, i, IconKeys::Leaf3);
+            outcome = Outcome::Failed;
             addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ失敗:") + name + failureNote());
-            if (connectionLost()) {
-                stopped = true;
-                break;
-            }
+        }
+        if (done)
+            done(name, outcome);
+        if (outcome == Outcome::Failed && connectionLost()) {
+            stopped = true;
+            break;
         }
         m_report.ShowTransferCounts();
         stepRun(0, 1);
-        if (yieldAndCheckStop()) {
+        if (m_stop.yieldAndCheckStop()) {
             stopped = true;
             break;
         }
@@ -716,21 +654,21 @@ bool Transfers::downloadFilesPass()
     return stopped;
 }
 
-void Transfers::DownloadTree(const QString& folder)
+bool Transfers::downloadTree(
+    const QString& folder, const QString& serverFolder, const QString& localFolder, std::optional<TransferType> type)
 {
-    RunGuard run(*this);
-    if (run.ok())
-        downloadTreePass(folder);
+    RunGuard run(*this, serverFolder);
+    return run.ok() && fetchTree(folder, localFolder, type);
 }
 
-bool Transfers::downloadTreePass(const QString& folder)
+bool Transfers::fetchTree(const QString& folder, const QString& localFolder, std::optional<TransferType> type)
 {
     if (!isSafeLocalName(folder)) {
         addStatus(QStringLiteral("不正な名前のため飛ばしました:") + folder);
         return false;
     }
-    const QString txtDir = m_remotePane.folderText().trimmed();
-    const QString host = m_remotePane.hostName();
+    // The walk's keys start at the run's folder (the path box's when the server's is unknown).
+    const QString parent = m_runFolder.isEmpty() ? m_remotePane.folderText().trimmed() : m_runFolder;
     m_remotePane.folderTree()->clear();
     m_ftpTreeFrameShown = true;
     Q_EMIT ftpTreeFrameRequested(true);
@@ -745,7 +683,7 @@ bool Transfers::downloadTreePass(const QString& folder)
     };
 
     const QString caption = m_report.caption();
-    const bool walked = m_remotePane.ExpandFtpTree(true, folder);
+    const bool walked = m_remotePane.ExpandFtpTree(true, folder, parent);
     // The walk puts its own caption up and takes it down again.
     m_report.setCaption(caption);
     if (!walked) {
@@ -762,11 +700,11 @@ bool Transfers::downloadTreePass(const QString& folder)
     const std::vector<QStandardItem*> nodes = treeOrder(tree);
     closeOpenNodes(nodes);
 
-    // The part of a key below the current FTP folder.
-    QString folderPath = removeFront(txtDir, host);
-    if (txtDir == u"/" || txtDir == u"\\")
+    // The part of a key below the run's folder.
+    QString folderPath = SessionRules::withoutHostName(parent, m_remotePane.hostName());
+    if (folderPath == u"/" || folderPath == u"\\")
         folderPath.clear();
-    QString base = QDir::currentPath();
+    QString base = localFolder;
     if (!base.endsWith(u'/'))
         base += u'/';
 
@@ -801,7 +739,7 @@ bool Transfers::downloadTreePass(const QString& folder)
             addStatus(QStringLiteral("不正な名前のため飛ばしました:") + remotePath);
         } else {
             const QString localPath = collapseSlashes(base + relative);
-            m_modeRules.SetTransferMode(key);
+            const TransferType fileType = typeOf(key, type);
             const QString localStamp = FileStampText(localPath, QStringLiteral("DIR"));
             if (localStamp < ftpNodeStamp(node)) {
                 m_report.setCurrentFile(remotePath);
@@ -809,14 +747,14 @@ bool Transfers::downloadTreePass(const QString& folder)
                 FtpConnection* c = m_remotePane.FtpHandle();
                 if (c)
                     c->setExpectedSize(node->data(ItemRoles::SizeRole).toLongLong());
-                const bool ok = FtpGetFileConv(c, remotePath, localPath, false, 32, m_state.TransferMode, 0);
+                const bool ok = FtpGetFileConv(c, remotePath, localPath, false, fileType);
                 if (c)
                     c->setExpectedSize(0);
                 if (ok) {
                     node->setData(IconKeys::Leaf2, ItemRoles::IconKeyRole);
                     ++m_report.FileCount;
                     m_report.ShowTransferCounts();
-                    writeLog(QStringLiteral("<ファイルダウンロード>"), remotePath + QStringLiteral("→") + localPath,
+                    m_log.write(QStringLiteral("<ファイルダウンロード>"), remotePath + QStringLiteral("→") + localPath,
                         QStringLiteral("</ファイルダウンロード>"));
                     addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞﾞ:") + remotePath + QStringLiteral("→") + localPath);
                 } else {
@@ -834,7 +772,7 @@ bool Transfers::downloadTreePass(const QString& folder)
             }
         }
         stepRun(0, 1);
-        if (yieldAndCheckStop()) {
+        if (m_stop.yieldAndCheckStop()) {
             stopped = true;
             break;
         }
@@ -844,11 +782,353 @@ bool Transfers::downloadTreePass(const QString& folder)
     return finish(stopped);
 }
 
+bool Transfers::downloadSelectedFiles()
+{
+    PaneListModel* list = m_remotePane.fileList();
+    QItemSelectionModel* selection = m_remotePane.fileSelection();
+    // The update rule picks the files; the rows are marked as their files end.
+    QStringList names;
+    int skipped = 0;
+    for (int i = 0; i < list->rowCount(); ++i) {
+        if (!isRowSelected(selection, i) || iconKey(list, i) != IconKeys::Leaf)
+            continue;
+        const int r = CompareWithLocal(i);
+        if (m_transferRule != 1 && r != 2 && r != 4) {
+            setIconKey(list, i, IconKeys::Leaf3);
+            ++skipped;
+            continue;
+        }
+        names.append(cellText(list, i, 0));
+    }
+    stepRun(int(names.size()) + skipped, skipped);
+    return fetchFiles(
+        names, m_localPane.currentFolder(), {}, [this, list, selection](const QString& name, Outcome outcome) {
+            const int row = m_ftpRows->rowOf(name);
+            if (row < 0)
+                return;
+            setIconKey(list, row, outcome == Outcome::Done ? IconKeys::Leaf2 : IconKeys::Leaf3);
+            if (outcome == Outcome::Done)
+                deselectRow(selection, row);
+        });
+}
+
+void Transfers::DownloadSelection()
+{
+    RunGuard run(*this, shownServerFolder());
+    if (!run.ok())
+        return;
+    m_report.resetCounts();
+    m_report.show();
+    m_report.setCaption(QStringLiteral("ファイルダウンロード実行中"));
+    m_report.ShowTransferCounts();
+    QCoreApplication::processEvents();
+    m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ中"));
+    m_report.setCurrentFile(QStringLiteral("ファイルダウンロード"));
+
+    // A stop in the file pass ends the files only; the selected folders still come.
+    downloadSelectedFiles();
+    PaneListModel* list = m_remotePane.fileList();
+    QItemSelectionModel* selection = m_remotePane.fileSelection();
+    QStringList folders;
+    QList<QPersistentModelIndex> folderRows;
+    for (int i = 0; i < list->rowCount(); ++i) {
+        if (isRowSelected(selection, i) && iconKey(list, i) == IconKeys::Closed) {
+            folders.append(cellText(list, i, 0));
+            folderRows.append(QPersistentModelIndex(list->index(i, 0)));
+        }
+    }
+    const QString localFolder = m_localPane.currentFolder();
+    for (qsizetype f = 0; f < folders.size() && connectionOpen(); ++f) {
+        const bool treeStopped = fetchTree(folders[f], localFolder, {});
+        if (folderRows[f].isValid())
+            deselectRow(selection, folderRows[f].row());
+        if (treeStopped)
+            break;
+    }
+
+    m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ終了"));
+    m_report.resetCounts();
+    m_report.ShowTransferCounts();
+    m_report.setCaption(StatusReport::defaultCaption());
+    m_report.hide();
+}
+
+void Transfers::DownloadFiles()
+{
+    RunGuard run(*this, shownServerFolder());
+    if (run.ok())
+        downloadSelectedFiles();
+}
+
+void Transfers::DownloadTree(const QString& folder)
+{
+    RunGuard run(*this, shownServerFolder());
+    if (run.ok())
+        fetchTree(folder, m_localPane.currentFolder(), {});
+}
+
 // Upload --------------------------------------------------------------------------------------
+
+bool Transfers::uploadFiles(const QStringList& names, const QString& localFolder, const QString& serverFolder,
+    std::optional<TransferType> type, const FileDone& done)
+{
+    RunGuard run(*this, serverFolder);
+    if (!run.ok())
+        return false;
+    stepRun(int(names.size()), 0);
+    return sendFiles(names, localFolder, type, done);
+}
+
+bool Transfers::sendFiles(
+    const QStringList& names, const QString& localFolder, std::optional<TransferType> type, const FileDone& done)
+{
+    const bool overwrite = m_transferRule == 1;
+    for (const QString& name : names) {
+        QCoreApplication::processEvents();
+        if (!m_modeRules.IsSendable(name)) {
+            stepRun(0, 1);
+            continue;
+        }
+        const TransferType fileType = typeOf(name, type);
+        const QString ftpName = uploadName(name);
+        m_report.setCurrentFile(name);
+        const bool ok = FtpPutFileConv(
+            m_remotePane.FtpHandle(), collapseSlashes(localFolder + u'/' + name), onServer(ftpName), fileType);
+        noteUpload(onServer(ftpName), ok);
+        const QString details = name + QStringLiteral("→") + name;
+        if (ok) {
+            m_log.write(QStringLiteral("<ファイルアップロード>"), overwrite ? details + u' ' : details,
+                QStringLiteral("</ファイルアップロード>"));
+            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:") + name);
+            m_report.setCountsText(uploadCounts(false));
+            ++m_report.FileCount;
+            ++m_report.FileTotal;
+            stepRun(0, 1);
+            if (done)
+                done(name, Outcome::Done);
+            QCoreApplication::processEvents();
+        } else if (cancelled()) {
+            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ中止:") + name);
+            m_state.StopRequested = false;
+            if (done)
+                done(name, Outcome::Stopped);
+            return true;
+        } else {
+            m_log.write(overwrite ? QStringLiteral("<ファイル書込失敗>") : QStringLiteral("<ファイルアップロード失敗>"),
+                details, QStringLiteral("</ファイルアップロード失敗>"));
+            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄ失敗ﾞ:") + name);
+            if (done)
+                done(name, Outcome::Failed);
+            // The folders still come after a refused file, not after a lost connection.
+            return connectionLost();
+        }
+        if (m_state.takeStopRequest())
+            return true;
+    }
+    return false;
+}
+
+bool Transfers::uploadSelectedFiles()
+{
+    PaneListModel* list = m_localPane.fileList();
+    QItemSelectionModel* selection = m_localPane.fileSelection();
+    // The update rule picks the files; a file passed over loses its selection at once, one sent
+    // when it arrived. Folder rows keep their selection: the tree pass takes them next.
+    QStringList names;
+    int skipped = 0;
+    for (int i = 0; i < list->rowCount(); ++i) {
+        const QString key = iconKey(list, i);
+        if (!isRowSelected(selection, i) || !IconKeys::isFile(key) || key == IconKeys::LeafKill)
+            continue;
+        const QString name = cellText(list, i, 0);
+        if (!m_modeRules.IsSendable(name)) {
+            deselectRow(selection, i);
+            ++skipped;
+            continue;
+        }
+        const int r = uploadUnfinished(onServer(uploadName(name))) ? 1 : CompareWithServer(i);
+        if (m_transferRule != 1 && r != 1 && r != 3) {
+            setIconKey(list, i, IconKeys::Leaf3);
+            deselectRow(selection, i);
+            ++skipped;
+            continue;
+        }
+        names.append(name);
+    }
+    stepRun(int(names.size()) + skipped, skipped);
+    return sendFiles(
+        names, m_localPane.currentFolder(), {}, [this, list, selection](const QString& name, Outcome outcome) {
+            const int row = m_localRows->rowOf(name);
+            if (row < 0 || outcome == Outcome::Failed)
+                return;
+            setIconKey(list, row, outcome == Outcome::Done ? IconKeys::Leaf2 : IconKeys::Leaf3);
+            if (outcome == Outcome::Done)
+                deselectRow(selection, row);
+        });
+}
+
+bool Transfers::uploadSelectedFolders()
+{
+    PaneListModel* list = m_localPane.fileList();
+    QItemSelectionModel* selection = m_localPane.fileSelection();
+    if (!selection || !selection->hasSelection())
+        return false;
+    QStringList folders;
+    for (int i = 0; i < list->rowCount(); ++i) {
+        if (isRowSelected(selection, i) && iconKey(list, i) == IconKeys::Closed)
+            folders.append(cellText(list, i, 0));
+    }
+    return sendTrees(folders, m_localPane.folderText().trimmed(), {});
+}
+
+bool Transfers::uploadTrees(const QStringList& folders, const QString& localFolder, const QString& serverFolder,
+    std::optional<TransferType> type)
+{
+    RunGuard run(*this, serverFolder);
+    return run.ok() && sendTrees(folders, localFolder, type);
+}
+
+bool Transfers::sendTrees(const QStringList& folders, const QString& localFolder, std::optional<TransferType> type)
+{
+    if (m_remotePane.folderText().trimmed().isEmpty())
+        m_remotePane.setFolderText(m_state.CurrentFtpPath);
+
+    Q_EMIT localTreeFrameRequested(true);
+    QStandardItemModel* tree = m_localPane.folderTree();
+    tree->clear();
+    auto* root = new QStandardItem(localFolder);
+    root->setData(localFolder, ItemRoles::NodeKeyRole);
+    root->setData(IconKeys::Open, ItemRoles::IconKeyRole);
+    root->setEditable(false);
+    tree->appendRow(root);
+    bool stopped = false;
+    for (const QString& folder : folders) {
+        if (!m_localPane.WalkLocalTree(localFolder, folder, localFolder)) {
+            stopped = true;
+            break;
+        }
+    }
+    QCoreApplication::processEvents();
+    auto finish = [this](bool wasStopped) {
+        m_remotePane.RefreshFtpPanes();
+        Q_EMIT localTreeFrameRequested(false);
+        return wasStopped;
+    };
+    if (stopped)
+        return finish(true);
+
+    const std::vector<QStandardItem*> nodes = treeOrder(tree);
+    closeOpenNodes(nodes);
+    // A node's server path is its place below the local folder, taken below the run's server
+    // folder. (Paths taken from the connection's start folder, with fallbacks from the root, put
+    // the tree one level too deep or at the root once the user had moved on the server.)
+    auto ftpPathOf = [&](const QString& key) { return dropLeadingSlash(removeFront(key, localFolder)); };
+
+    FtpConnection* connection = m_remotePane.FtpHandle();
+    for (QStandardItem* node : nodes) {
+        if (nodeIcon(node) != IconKeys::Closed || !connection)
+            continue;
+        const QString path = uploadName(ftpPathOf(nodeKey(node)));
+        // The root node is the FTP folder itself; a folder that exists is passed over silently.
+        QString made;
+        if (!path.isEmpty() && connection->createDirectory(onServer(path)))
+            made = path;
+        if (!made.isEmpty()) {
+            // A folder made just now holds nothing: its files need no listing to compare with.
+            rememberEmptyServerFolder(made);
+            m_log.write(QStringLiteral("<フォルダ作成>"), made + u' ', QStringLiteral("</フォルダ作成>"));
+            m_report.setCurrentFile(QStringLiteral("ﾌｫﾙﾀﾞｰ:") + made + QStringLiteral(" 作成"));
+            addStatus(QStringLiteral("フォルダー作成:") + made);
+            m_report.setCountsText(uploadCounts(false));
+            ++m_report.FolderCount;
+        }
+        if (m_stop.yieldAndCheckStop())
+            return finish(true);
+        connection = m_remotePane.FtpHandle();
+    }
+
+    int files = 0;
+    for (const QStandardItem* node : nodes)
+        files += nodeIcon(node) == IconKeys::Leaf;
+    m_report.FileTotal += files;
+    stepRun(files, 0);
+
+    const bool overwrite = m_transferRule == 1;
+    QItemSelectionModel* treeSelection = m_localPane.folderTreeSelection();
+    for (QStandardItem* node : nodes) {
+        if (nodeIcon(node) != IconKeys::Leaf)
+            continue;
+        const QString key = nodeKey(node);
+        QString ftpPath = ftpPathOf(key);
+        if (treeSelection)
+            treeSelection->setCurrentIndex(node->index(), QItemSelectionModel::ClearAndSelect);
+        if (m_state.takeStopRequest()) {
+            stopped = true;
+            break;
+        }
+        if (!m_modeRules.IsSendable(key)) {
+            stepRun(0, 1);
+            continue;
+        }
+        const TransferType fileType = typeOf(key, type);
+        const QString localPath = (node->parent() ? nodeKey(node->parent()) : localFolder) + u'/' + node->text();
+        int r = CompareTreeStamps(key, ftpPath);
+        ftpPath = uploadName(ftpPath);
+        if (uploadUnfinished(onServer(ftpPath)))
+            r = 1;
+        if (!overwrite && r != 1 && r != 3) {
+            node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
+            stepRun(0, 1);
+            if (m_stop.yieldAndCheckStop()) {
+                stopped = true;
+                break;
+            }
+            continue;
+        }
+        m_state.SuppressWinInetErrors = true;
+        bool ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, onServer(ftpPath), fileType);
+        m_state.SuppressWinInetErrors = false;
+        // Once more, now with the error message.
+        if (!ok && !cancelled() && connectionOpen())
+            ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, onServer(ftpPath), fileType);
+        noteUpload(onServer(ftpPath), ok);
+        if (ok) {
+            node->setData(IconKeys::Leaf2, ItemRoles::IconKeyRole);
+            m_log.write(QStringLiteral("<ファイル書込>"), localPath + QStringLiteral("→") + ftpPath + u' ',
+                QStringLiteral("</ファイル書込>"));
+            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:") + ftpPath);
+            m_report.setCurrentFile(QStringLiteral("ﾌｧｲﾙUP:") + ftpPath);
+            m_report.setCountsText(uploadCounts(true));
+            ++m_report.FileCount;
+        } else if (cancelled()) {
+            node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
+            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ中止:") + ftpPath);
+        } else {
+            m_log.write(QStringLiteral("<ファイル書込失敗>"), localPath + QStringLiteral("→") + ftpPath + u' ',
+                QStringLiteral("</ファイル書込失敗>"));
+            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ失敗:") + ftpPath);
+            m_report.setCurrentFile(QStringLiteral("ﾌｧｲﾙUP失敗:") + ftpPath);
+            m_report.setCountsText(uploadCounts(true));
+            ++m_report.FileCount;
+            if (connectionLost()) {
+                stopped = true;
+                break;
+            }
+        }
+        stepRun(0, 1);
+        if (m_stop.yieldAndCheckStop()) {
+            stopped = true;
+            break;
+        }
+        if (!m_remotePane.FtpHandle())
+            break;
+    }
+    return finish(stopped);
+}
 
 void Transfers::UploadSelection()
 {
-    RunGuard run(*this);
+    RunGuard run(*this, shownServerFolder());
     if (!run.ok())
         return;
     // The report sits under the local tree, for a drop or a companion's upload too.
@@ -861,8 +1141,8 @@ void Transfers::UploadSelection()
         m_connectionWatch->stop();
     m_report.setStatusPanel(0, QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ中"));
 
-    if (!uploadFilesPass())
-        uploadTreePass();
+    if (!uploadSelectedFiles())
+        uploadSelectedFolders();
 
     m_remotePane.RefreshFtpPanes();
     if (m_connectionWatch && watching && m_remotePane.FtpHandle())
@@ -890,239 +1170,16 @@ void Transfers::UploadSelection()
 
 void Transfers::UploadFiles()
 {
-    RunGuard run(*this);
+    RunGuard run(*this, shownServerFolder());
     if (run.ok())
-        uploadFilesPass();
-}
-
-bool Transfers::uploadFilesPass()
-{
-    PaneListModel* list = m_localPane.fileList();
-    QItemSelectionModel* selection = m_localPane.fileSelection();
-    const int rows = list->rowCount();
-    auto isFileRow = [list](int i) {
-        const QString key = iconKey(list, i);
-        return IconKeys::isFile(key) && key != IconKeys::LeafKill;
-    };
-    int candidates = 0;
-    for (int i = 0; i < rows; ++i)
-        candidates += isRowSelected(selection, i) && isFileRow(i);
-    stepRun(candidates, 0);
-
-    const QString folder = QDir::currentPath();
-    const bool overwrite = m_transferRule == 1;
-    for (int i = 0; i < rows && i < list->rowCount(); ++i) {
-        if (isRowSelected(selection, i)) {
-            if (isFileRow(i)) {
-                selection->setCurrentIndex(list->index(i, 0), QItemSelectionModel::NoUpdate);
-                QCoreApplication::processEvents();
-                const QString name = cellText(list, i, 0);
-                if (m_modeRules.IsSendable(name)) {
-                    m_modeRules.SetTransferMode(name);
-                    const QString ftpName = uploadName(name);
-                    const int r = uploadUnfinished(onServer(ftpName)) ? 1 : CompareWithServer(i);
-                    if (!overwrite && r != 1 && r != 3) {
-                        setIconKey(list, i, IconKeys::Leaf3);
-                    } else {
-                        m_report.setCurrentFile(name);
-                        const bool ok = FtpPutFileConv(
-                            m_remotePane.FtpHandle(), folder + u'/' + name, onServer(ftpName), m_state.TransferMode, 0);
-                        noteUpload(onServer(ftpName), ok);
-                        const QString details = name + QStringLiteral("→") + name;
-                        if (ok) {
-                            writeLog(QStringLiteral("<ファイルアップロード>"), overwrite ? details + u' ' : details,
-                                QStringLiteral("</ファイルアップロード>"));
-                            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:") + name);
-                            m_report.setCountsText(uploadCounts(false));
-                            ++m_report.FileCount;
-                            ++m_report.FileTotal;
-                            setIconKey(list, i, IconKeys::Leaf2);
-                            stepRun(0, 1);
-                            QCoreApplication::processEvents();
-                        } else if (cancelled()) {
-                            setIconKey(list, i, IconKeys::Leaf3);
-                            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ中止:") + name);
-                            m_state.StopRequested = false;
-                            return true;
-                        } else {
-                            writeLog(overwrite ? QStringLiteral("<ファイル書込失敗>")
-                                               : QStringLiteral("<ファイルアップロード失敗>"),
-                                details, QStringLiteral("</ファイルアップロード失敗>"));
-                            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄ失敗ﾞ:") + name);
-                            // The folders still come after a refused file, not after a lost
-                            // connection.
-                            return connectionLost();
-                        }
-                    }
-                }
-                // Folder rows keep their selection: the tree pass takes them next.
-                deselectRow(selection, i);
-                QCoreApplication::processEvents();
-            }
-        }
-        if (m_state.StopRequested) {
-            m_state.StopRequested = false;
-            return true;
-        }
-    }
-    return false;
+        uploadSelectedFiles();
 }
 
 void Transfers::UploadTree()
 {
-    RunGuard run(*this);
+    RunGuard run(*this, shownServerFolder());
     if (run.ok())
-        uploadTreePass();
-}
-
-bool Transfers::uploadTreePass()
-{
-    PaneListModel* list = m_localPane.fileList();
-    QItemSelectionModel* selection = m_localPane.fileSelection();
-    if (!selection || !selection->hasSelection())
-        return false;
-    QStringList folders;
-    for (int i = 0; i < list->rowCount(); ++i) {
-        if (isRowSelected(selection, i) && iconKey(list, i) == IconKeys::Closed)
-            folders.append(cellText(list, i, 0));
-    }
-
-    const QString localDir = m_localPane.folderText().trimmed();
-    if (m_remotePane.folderText().trimmed().isEmpty())
-        m_remotePane.setFolderText(m_state.CurrentFtpPath);
-
-    Q_EMIT localTreeFrameRequested(true);
-    QStandardItemModel* tree = m_localPane.folderTree();
-    tree->clear();
-    auto* root = new QStandardItem(localDir);
-    root->setData(localDir, ItemRoles::NodeKeyRole);
-    root->setData(IconKeys::Open, ItemRoles::IconKeyRole);
-    root->setEditable(false);
-    tree->appendRow(root);
-    bool stopped = false;
-    for (const QString& folder : std::as_const(folders)) {
-        if (!m_localPane.WalkLocalTree(localDir, folder)) {
-            stopped = true;
-            break;
-        }
-    }
-    QCoreApplication::processEvents();
-    auto finish = [this](bool wasStopped) {
-        m_remotePane.RefreshFtpPanes();
-        Q_EMIT localTreeFrameRequested(false);
-        return wasStopped;
-    };
-    if (stopped)
-        return finish(true);
-
-    const std::vector<QStandardItem*> nodes = treeOrder(tree);
-    closeOpenNodes(nodes);
-    // A node's server path is its place below the local folder, taken below the FTP folder the
-    // run began in. (Paths taken from the connection's start folder, with fallbacks from the root,
-    // put the tree one level too deep or at the root once the user had moved on the server.)
-    auto ftpPathOf = [&](const QString& key) { return dropLeadingSlash(removeFront(key, localDir)); };
-
-    FtpConnection* connection = m_remotePane.FtpHandle();
-    for (QStandardItem* node : nodes) {
-        if (nodeIcon(node) != IconKeys::Closed || !connection)
-            continue;
-        const QString path = uploadName(ftpPathOf(nodeKey(node)));
-        // The root node is the FTP folder itself; a folder that exists is passed over silently.
-        QString made;
-        if (!path.isEmpty() && connection->createDirectory(onServer(path)))
-            made = path;
-        if (!made.isEmpty()) {
-            // A folder made just now holds nothing: its files need no listing to compare with.
-            rememberEmptyServerFolder(made);
-            writeLog(QStringLiteral("<フォルダ作成>"), made + u' ', QStringLiteral("</フォルダ作成>"));
-            m_report.setCurrentFile(QStringLiteral("ﾌｫﾙﾀﾞｰ:") + made + QStringLiteral(" 作成"));
-            addStatus(QStringLiteral("フォルダー作成:") + made);
-            m_report.setCountsText(uploadCounts(false));
-            ++m_report.FolderCount;
-        }
-        if (yieldAndCheckStop())
-            return finish(true);
-        connection = m_remotePane.FtpHandle();
-    }
-
-    int files = 0;
-    for (const QStandardItem* node : nodes)
-        files += nodeIcon(node) == IconKeys::Leaf;
-    m_report.FileTotal += files;
-    stepRun(files, 0);
-
-    const bool overwrite = m_transferRule == 1;
-    QItemSelectionModel* treeSelection = m_localPane.folderTreeSelection();
-    for (QStandardItem* node : nodes) {
-        if (nodeIcon(node) != IconKeys::Leaf)
-            continue;
-        const QString key = nodeKey(node);
-        QString ftpPath = ftpPathOf(key);
-        if (treeSelection)
-            treeSelection->setCurrentIndex(node->index(), QItemSelectionModel::ClearAndSelect);
-        if (m_state.StopRequested) {
-            m_state.StopRequested = false;
-            stopped = true;
-            break;
-        }
-        if (!m_modeRules.IsSendable(key)) {
-            stepRun(0, 1);
-            continue;
-        }
-        m_modeRules.SetTransferMode(key);
-        const QString localPath = (node->parent() ? nodeKey(node->parent()) : localDir) + u'/' + node->text();
-        int r = CompareTreeStamps(key, ftpPath);
-        ftpPath = uploadName(ftpPath);
-        if (uploadUnfinished(onServer(ftpPath)))
-            r = 1;
-        if (!overwrite && r != 1 && r != 3) {
-            node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
-            stepRun(0, 1);
-            if (yieldAndCheckStop()) {
-                stopped = true;
-                break;
-            }
-            continue;
-        }
-        m_state.SuppressWinInetErrors = true;
-        bool ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, onServer(ftpPath), m_state.TransferMode, 0);
-        m_state.SuppressWinInetErrors = false;
-        // Once more, now with the error message.
-        if (!ok && !cancelled() && connectionOpen())
-            ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, onServer(ftpPath), m_state.TransferMode, 0);
-        noteUpload(onServer(ftpPath), ok);
-        if (ok) {
-            node->setData(IconKeys::Leaf2, ItemRoles::IconKeyRole);
-            writeLog(QStringLiteral("<ファイル書込>"), localPath + QStringLiteral("→") + ftpPath + u' ',
-                QStringLiteral("</ファイル書込>"));
-            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:") + ftpPath);
-            m_report.setCurrentFile(QStringLiteral("ﾌｧｲﾙUP:") + ftpPath);
-            m_report.setCountsText(uploadCounts(true));
-            ++m_report.FileCount;
-        } else if (cancelled()) {
-            node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
-            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ中止:") + ftpPath);
-        } else {
-            writeLog(QStringLiteral("<ファイル書込失敗>"), localPath + QStringLiteral("→") + ftpPath + u' ',
-                QStringLiteral("</ファイル書込失敗>"));
-            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ失敗:") + ftpPath);
-            m_report.setCurrentFile(QStringLiteral("ﾌｧｲﾙUP失敗:") + ftpPath);
-            m_report.setCountsText(uploadCounts(true));
-            ++m_report.FileCount;
-            if (connectionLost()) {
-                stopped = true;
-                break;
-            }
-        }
-        stepRun(0, 1);
-        if (yieldAndCheckStop()) {
-            stopped = true;
-            break;
-        }
-        if (!m_remotePane.FtpHandle())
-            break;
-    }
-    return finish(stopped);
+        uploadSelectedFolders();
 }
 
 void Transfers::UpdateRemoteFile(const QString& text, const QString& ftpName)
@@ -1137,10 +1194,10 @@ void Transfers::UpdateRemoteFile(const QString& text, const QString& ftpName)
     QSaveFile file(temp);
     const bool saved = file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
     const QString name = ftpName.trimmed();
-    m_modeRules.SetTransferMode(temp);
+    const TransferType type = m_modeRules.SetTransferMode(temp);
     if (saved && !name.isEmpty())
-        FtpPutFileConv(m_remotePane.FtpHandle(), temp, name, m_state.TransferMode, 0);
-    writeLog(QStringLiteral("<ファイル更新>"), temp + QStringLiteral("→") + temp, QStringLiteral("</ファイル書込>"));
+        FtpPutFileConv(m_remotePane.FtpHandle(), temp, name, type);
+    m_log.write(QStringLiteral("<ファイル更新>"), temp + QStringLiteral("→") + temp, QStringLiteral("</ファイル書込>"));
     addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:") + temp);
     QFile::remove(temp);
     Q_EMIT busyChanged(false);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app/clock.h"
+#include "core/app/stopcheck.h"
 #include "core/ftp/ftpconnection.h"
 
 #include <QDateTime>
@@ -9,6 +10,7 @@
 #include <QObject>
 #include <QSet>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -23,34 +25,60 @@ class RemotePane;
 class StatusLines;
 class StatusReport;
 struct AppState;
-struct ListingRecord;
 
-// Downloads and uploads between the two panes: the selected files of a list, whole folder
-// trees, and the single-file get and put every other part of the program goes through
-// (FtpGetFileConv, FtpPutFileConv) with the optional EUC-JP / Shift-JIS conversion of ASCII
-// transfers. Runs on the user-interface thread; the engine keeps the window live and honours
-// Stop inside a file, the loops honour it between files. One run at a time: a second start while
-// one runs, or a start without a connection, is refused with a status line. A run sends and
-// fetches relative names from the server folder it began in, and compares the time stamps of a
-// folder pass with one listing per server folder (the tree walk's, or one per folder and run).
-// Tested in tests/core/transfer/tst_transfers*.cpp.
+// Downloads and uploads between the two panes: the single-file get and put every other part of
+// the program goes through (FtpGetFileConv, FtpPutFileConv, with the optional EUC-JP / Shift-JIS
+// conversion of ASCII transfers), operations on named files and folders with their server and
+// local folders given, and the procedures that take what the user selected in a list, apply the
+// update rule ("更新") and call those operations.
+//
+// Runs on the user-interface thread; the engine keeps the window live and honours Stop inside a
+// file, the loops honour it between files. One run at a time: a second start while one runs, or
+// a start without a connection, is refused with a status line. A folder pass compares the time
+// stamps with one listing per server folder (the tree walk's, or one per folder and run).
 class Transfers : public QObject {
     Q_OBJECT
 public:
-    Transfers(AppState& state, ListingRecord& record, Options& options, ModeRules& modeRules, LocalPane& localPane,
-        RemotePane& remotePane, StatusLines& statusLines, ActivityLog& log, Dialogs& dialogs, StatusReport& report,
-        QObject* parent = nullptr);
+    // How one file of a run ended.
+    enum class Outcome { Done, Failed, Stopped };
+    // Told about each file an operation tried, by the name it was given.
+    using FileDone = std::function<void(const QString& name, Outcome outcome)>;
+
+    Transfers(AppState& state, Options& options, ModeRules& modeRules, LocalPane& localPane, RemotePane& remotePane,
+        StatusLines& statusLines, ActivityLog& log, Dialogs& dialogs, StatusReport& report, QObject* parent = nullptr);
     ~Transfers() override;
 
-    // `transferRule`: 0 "更新" (the default: only missing or newer files), 1 "上書" (every selected file).
+    // 0 "更新" (the default: only missing or newer files), 1 "上書" (every selected file).
     int transferRule() const { return m_transferRule; }
     void setTransferRule(int index);
     // The connection watch, paused while an upload runs. May be null.
     void setConnectionWatch(QTimer* timer) { m_connectionWatch = timer; }
     // "Today" of the stamp year rules.
     void setClock(Clock clock) { m_clock = std::move(clock); }
+    bool isRunning() const { return m_running; }
 
-    // Download -----------------------------------------------------------------------------------
+    // Operations. `type` nullopt: each file in the type the mode rules give its name. The return
+    // value is true when the run ended early (Stop, or the connection was lost).
+
+    // The plain files `names` of the server folder `serverFolder` into `localFolder`, each under
+    // its own name; a name that is no plain local name is skipped.
+    bool downloadFiles(const QStringList& names, const QString& serverFolder, const QString& localFolder,
+        std::optional<TransferType> type = {}, const FileDone& done = {});
+    // The folder `folder` of `serverFolder` with everything below it into `localFolder`: the walk
+    // goes into the FTP tree, and only files newer than their local copies are fetched.
+    bool downloadTree(const QString& folder, const QString& serverFolder, const QString& localFolder,
+        std::optional<TransferType> type = {});
+    // The files `names` of `localFolder` into `serverFolder` (under the upload name case); names
+    // whose extension is never sent are passed over. The first refused file ends the files.
+    bool uploadFiles(const QStringList& names, const QString& localFolder, const QString& serverFolder,
+        std::optional<TransferType> type = {}, const FileDone& done = {});
+    // The folders `folders` of `localFolder` with everything below them into `serverFolder`: the
+    // walk goes into the local tree, folders are made, and (under "更新") only files newer than
+    // the server's copies are sent.
+    bool uploadTrees(const QStringList& folders, const QString& localFolder, const QString& serverFolder,
+        std::optional<TransferType> type = {});
+
+    // What the user selected ---------------------------------------------------------------------
 
     // Everything selected in the FTP list into the local pane's folder: files, then folder trees.
     void DownloadSelection();
@@ -58,35 +86,37 @@ public:
     void DownloadFiles();
     // The folder `folder` of the current FTP folder with everything below it (newer files only).
     void DownloadTree(const QString& folder);
-    // FTP list row `row` against its local twin: 2 no local copy, 3 local newer, 4 otherwise. The
-    // lists' "更新日時" texts ("yyyy-mm-dd hh:mm", or the date alone) are compared as text.
-    int CompareWithLocal(int row);
-    // "yyyy/mm/dd hh:mm" of a local ("DIR") or server ("FTP") file, "" when not found.
-    QString FileStampText(const QString& path, const QString& kind);
-    // The single-file get: the engine's getFile, through a temporary file and the EUC-JP to
-    // Shift-JIS conversion when `flags` is 1 (ASCII) and codeConversion(1) is on. No message on failure.
-    bool FtpGetFileConv(FtpConnection* connection, const QString& remote, const QString& local, bool failIfExists,
-        int attributes, int flags, int context);
-
-    // Upload -------------------------------------------------------------------------------------
-
     // Everything selected in the local list to the server's current folder: files, then trees.
     void UploadSelection();
     // The selected plain files of the local list.
     void UploadFiles();
     // The selected folders of the local list with everything below them.
     void UploadTree();
+
+    // FTP list row `row` against its local twin: 2 no local copy, 3 local newer, 4 otherwise. The
+    // lists' "更新日時" texts ("yyyy-mm-dd hh:mm", or the date alone) are compared as text.
+    int CompareWithLocal(int row);
     // Local list row `row` against its FTP twin: 1 none on the server, 3 local newer, 4 otherwise.
     int CompareWithServer(int row);
     // 1 only local, 2 only on the server, 3 local newer, 4 server newer, 5 equal, 0 neither found.
     int CompareTreeStamps(const QString& local, const QString& ftp);
-    // The single-file put, through the Shift-JIS to EUC-JP conversion when `flags` is 1 (ASCII)
-    // and codeConversion(0) is on. A failed transfer is reported by ShowWinInetError (unless suppressed).
-    bool FtpPutFileConv(FtpConnection* connection, const QString& local, const QString& remote, int flags, int context);
+    // "yyyy/mm/dd hh:mm" of a local ("DIR") or server ("FTP") file, "" when not found.
+    QString FileStampText(const QString& path, const QString& kind);
+
+    // Single files -------------------------------------------------------------------------------
+
+    // The engine's getFile, through a temporary file and the EUC-JP to Shift-JIS conversion for
+    // an ASCII transfer when the option is on. No message on failure.
+    bool FtpGetFileConv(
+        FtpConnection* connection, const QString& remote, const QString& local, bool failIfExists, TransferType type);
+    // The engine's putFile, through the Shift-JIS to EUC-JP conversion for an ASCII transfer when
+    // the option is on. A failed transfer is reported by ShowWinInetError (unless suppressed).
+    bool FtpPutFileConv(FtpConnection* connection, const QString& local, const QString& remote, TransferType type);
     // Stores the text view's contents `text` on the server as `ftpName` (the view's name box).
     void UpdateRemoteFile(const QString& text, const QString& ftpName);
 
-    bool isRunning() const { return m_running; }
+    // The FTP tree panel tells whether it is shown: a folder download ends when the user closes it.
+    void setFtpTreeFrameShown(bool shown) { m_ftpTreeFrameShown = shown; }
 
 Q_SIGNALS:
     // True while a run is going (the hourglass pointer).
@@ -95,27 +125,31 @@ Q_SIGNALS:
     void ftpTreeFrameRequested(bool shown);
     void localTreeFrameRequested(bool shown);
 
-public:
-    // The FTP tree panel tells whether it is shown: a folder download ends when the user closes it.
-    void setFtpTreeFrameShown(bool shown) { m_ftpTreeFrameShown = shown; }
-
 private:
     class RunGuard;
     class RowIndex;
 
-    // The passes without the run's frame (status window, guard, refresh at the end). True when
-    // the user stopped the run.
-    bool downloadFilesPass();
-    bool downloadTreePass(const QString& folder);
-    bool uploadFilesPass();
-    bool uploadTreePass();
+    // The operations without the run's frame (guard, status window).
+    bool fetchFiles(
+        const QStringList& names, const QString& localFolder, std::optional<TransferType> type, const FileDone& done);
+    bool fetchTree(const QString& folder, const QString& localFolder, std::optional<TransferType> type);
+    bool sendFiles(
+        const QStringList& names, const QString& localFolder, std::optional<TransferType> type, const FileDone& done);
+    bool sendTrees(const QStringList& folders, const QString& localFolder, std::optional<TransferType> type);
 
-    bool yieldAndCheckStop();
+    // The selection procedures' halves: the chosen rows through the update rule, then the
+    // operation, with the rows marked as their files end.
+    bool downloadSelectedFiles();
+    bool uploadSelectedFiles();
+    bool uploadSelectedFolders();
+    // The server folder the user looks at: where the server is, else the path box's folder.
+    QString shownServerFolder();
+
+    TransferType typeOf(const QString& name, std::optional<TransferType> type);
     bool cancelled() const;
     void refreshLocalSoon();
     void flushLocalRefresh();
     void stepRun(int addToTotal, int done);
-    void writeLog(const QString& openTag, const QString& details, const QString& closeTag);
     void addStatus(const QString& text);
     QString failureNote() const;
     // After a failed file: true, with a status line, when the connection is gone. Every later file
@@ -129,14 +163,13 @@ private:
     QString ftpNodeStamp(const QStandardItem* node) const;
     std::optional<FtpFindData> serverEntry(const QString& ftpPath);
     QString serverFolderKey(const QString& folder) const;
-    // A path relative to the server folder the run began in, made absolute.
+    // A path relative to the server folder of the run, made absolute.
     QString onServer(const QString& path) const;
     void rememberEmptyServerFolder(const QString& folder);
     QString uploadName(const QString& name) const;
     QString uploadCounts(bool withTotal) const;
 
     AppState& m_state;
-    ListingRecord& m_record;
     Options& m_options;
     ModeRules& m_modeRules;
     LocalPane& m_localPane;
@@ -145,6 +178,7 @@ private:
     ActivityLog& m_log;
     Dialogs& m_dialogs;
     StatusReport& m_report;
+    StopCheck m_stop;
     Clock m_clock = systemNow;
     QTimer* m_connectionWatch = nullptr;
     int m_transferRule = 0;
@@ -164,7 +198,7 @@ private:
     // The server folders listed during one run: folder -> name -> entry.
     bool m_cacheServerFolders = false;
     QHash<QString, QHash<QString, FtpFindData>> m_serverFolders;
-    QString m_runFolder; // the server's folder when the run began; empty when unknown
+    QString m_runFolder; // the server folder of the run; empty when unknown
     // Server files whose upload began and did not end: what is there is a piece, newer than the
     // local file, and would be passed over by the next update run.
     QSet<QString> m_unfinishedUploads;

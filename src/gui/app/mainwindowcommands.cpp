@@ -1,25 +1,29 @@
-// The main window's part of the pane commands: the file-operation menu `Mm1` and its dispatcher,
-// the toolbar, the edit menu `mhen`, the clicks, drags and drops of the four panes, renaming in
-// both lists, the double-click on local files and the viewer `FrmPic`.
+// The main window's commands: the file-operation menu `Mm1` and the toolbar, the edit menu, the
+// clicks, keys, drags and drops of the four panes, renaming in both lists, the viewer, and the
+// companion's link.
 #include "core/app/dialogs.h"
+#include "core/app/itemroles.h"
 #include "core/app/statusreport.h"
 #include "core/ftpsession/remotepane.h"
 #include "core/manage/permissions.h"
 #include "core/panecommands/menustate.h"
 #include "core/panecommands/panecommands.h"
 #include "core/panecommands/panepaths.h"
-#include "core/app/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 #include "core/transfer/transfers.h"
+#include "core/workspace/companionlink.h"
+#include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
-#include "gui/panes/frmpic.h"
+#include "gui/ftp/ftppane.h"
+#include "gui/link/messagepanel.h"
 #include "gui/panes/listrenamer.h"
 #include "gui/panes/localpanewidget.h"
 #include "gui/panes/localtreepanel.h"
 #include "gui/panes/panekeys.h"
 #include "gui/panes/panemouse.h"
+#include "gui/panes/viewerpanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,82 +33,11 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QTextEdit>
 #include <QTreeView>
 #include <QUrl>
-
-namespace {
-
-} // namespace
-
-void MainWindow::createCommands()
-{
-    m_paneCommands = std::make_unique<PaneCommands>(
-        m_state, *m_localPane, *m_remotePane, *m_modeRules, *m_transfers, *m_activityLog, *m_statusLines, *m_dialogs);
-    m_paneCommands->setConnectionWatch(m_connectionWatch);
-    connect(&m_paneCommands->menuState(), &MenuState::changed, this, &MainWindow::applyMenuState);
-    connect(m_paneCommands.get(), &PaneCommands::firstStatusPanelRequested, this,
-        [this](const QString& text) { m_statusReport->setStatusPanel(0, text); });
-    connect(m_paneCommands.get(), &PaneCommands::busyChanged, this, [](bool busy) {
-        if (busy)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        else
-            QApplication::restoreOverrideCursor();
-    });
-
-    QTreeView* listView2 = m_localPaneWidget->fileView();
-    m_paneMouse = new PaneMouse(*m_paneCommands, m_fileList, listView2, m_frame3->treeView(), m_folderTree, this);
-    m_paneKeys = new PaneKeys(*m_paneCommands, m_fileList, listView2, m_frame3->treeView(), m_folderTree, this);
-    // The keys do what the menu offers for the pane, nothing more.
-    connect(m_paneKeys, &PaneKeys::deleteRequested, this, [this] {
-        if (m_M1[6]->isEnabled())
-            M1_Click(6);
-    });
-    connect(m_paneKeys, &PaneKeys::renameRequested, this, [this] {
-        if (m_M1[11]->isEnabled())
-            M1_Click(11);
-    });
-
-    for (int i : MenuState::itemIndexes())
-        connect(m_M1[i], &QAction::triggered, this, [this, i] { M1_Click(i); });
-    for (const QString& key : MenuState::buttonKeys()) {
-        // Stop is connected where the toolbar is made; the reservations come with the schedule.
-        if (key == QLatin1String("Stop") || key == QLatin1String("Timer"))
-            continue;
-        connect(m_toolbarButtons[key], &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
-    }
-    for (int i : { 1, 3, 4, 5, 6 }) {
-        m_mh[i]->setEnabled(true);
-        connect(m_mh[i], &QAction::triggered, this, [this, i] { mh_Click(i); });
-    }
-    // The FTP list's pop-up clears the drop highlight afterwards.
-    connect(m_Mm1, &QMenu::aboutToHide, m_fileList, [this] { m_fileList->viewport()->update(); });
-
-    // Double-clicks on folders are the local pane's own; files come here.
-    connect(m_localPaneWidget, &LocalPaneWidget::fileRowDoubleClicked, this, &MainWindow::ListView2_DblClick);
-
-    m_frmPic = new FrmPic(*m_dialogs, m_central);
-    m_frmPic->setStoreOnServer(
-        [this](const QString& text, const QString& ftpName) { m_transfers->UpdateRemoteFile(text, ftpName); });
-
-    m_renamer = new ListRenamer(*m_paneCommands, *m_localPane, m_fileList, m_remotePane->fileList(), listView2,
-        m_localPane->fileList(), this);
-    applyMenuState();
-}
-
-void MainWindow::applyMenuState()
-{
-    const MenuState& menu = m_paneCommands->menuState();
-    for (int i : MenuState::itemIndexes()) {
-        m_M1[i]->setText(menu.caption(i));
-        m_M1[i]->setEnabled(menu.itemEnabled(i));
-    }
-    for (const QString& key : MenuState::buttonKeys()) {
-        // The reservation panel comes with the schedule.
-        if (key != QLatin1String("Timer"))
-            m_toolbarButtons[key]->setEnabled(menu.buttonEnabled(key));
-    }
-}
+#include <QVBoxLayout>
 
 namespace {
 
@@ -119,17 +52,174 @@ QString focusedName()
     return focus ? focus->objectName().toLower() : QString();
 }
 
-} // namespace
-
-void MainWindow::M1_Click(int index)
+// The edit menu's undo (1), cut (3), copy (4), paste (5) and delete (6) on a text box.
+template <typename Box> void editText(Box* box, int index)
 {
-    PaneCommands& commands = *m_paneCommands;
     switch (index) {
+    case 1:
+        box->undo();
+        break;
+    case 3:
+        box->cut();
+        break;
     case 4:
-        makeFolderInActivePane();
+        box->copy();
+        break;
+    case 5:
+        box->paste();
         break;
     case 6:
-        deleteInActivePane();
+        if constexpr (std::is_same_v<Box, QLineEdit>)
+            box->del();
+        else
+            box->textCursor().removeSelectedText();
+        break;
+    default:
+        break;
+    }
+}
+
+const QString CannotReadPdf = QStringLiteral("アクロバットリーダーで読み込めません");
+
+} // namespace
+
+void MainWindow::createCommands()
+{
+    PaneCommands& commands = m_workspace->paneCommands();
+    connect(&commands.menuState(), &MenuState::changed, this, &MainWindow::applyMenuState);
+    connect(&commands, &PaneCommands::firstStatusPanelRequested, this,
+        [this](const QString& text) { m_workspace->statusReport().setStatusPanel(0, text); });
+    connect(&commands, &PaneCommands::busyChanged, this, &MainWindow::setBusy);
+
+    QTreeView* ftpList = m_ftpPane->fileView();
+    QTreeView* localList = m_localPaneWidget->fileView();
+    QTreeView* localTree = m_localTreePanel->treeView();
+    m_paneMouse = new PaneMouse(commands, ftpList, localList, localTree, m_ftpTreeView, this);
+    m_paneKeys = new PaneKeys(commands, ftpList, localList, localTree, m_ftpTreeView, this);
+    // The keys do what the menu offers for the pane, nothing more.
+    connect(m_paneKeys, &PaneKeys::deleteRequested, this, [this] {
+        if (m_fileItems[6]->isEnabled())
+            onFileMenuItem(6);
+    });
+    connect(m_paneKeys, &PaneKeys::renameRequested, this, [this] {
+        if (m_fileItems[11]->isEnabled())
+            onFileMenuItem(11);
+    });
+    m_renamer = new ListRenamer(commands, m_workspace->localPane(), ftpList, m_workspace->remotePane().fileList(),
+        localList, m_workspace->localPane().fileList(), this);
+
+    for (int i : MenuState::itemIndexes())
+        connect(m_fileItems[i], &QAction::triggered, this, [this, i] { onFileMenuItem(i); });
+    for (int i : { 1, 3, 4, 5, 6 })
+        connect(m_editItems[i], &QAction::triggered, this, [this, i] { onEditMenuItem(i); });
+    // The file-operation menu pops up on both lists and both trees.
+    for (QTreeView* view : { ftpList, localList, localTree, m_ftpTreeView }) {
+        view->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(view, &QWidget::customContextMenuRequested, this,
+            [this, view](const QPoint& pos) { m_fileMenu->exec(view->viewport()->mapToGlobal(pos)); });
+    }
+    // The FTP list's pop-up clears the drop highlight afterwards.
+    connect(m_fileMenu, &QMenu::aboutToHide, ftpList, [ftpList] { ftpList->viewport()->update(); });
+
+    // Double-clicks on folders are the panes' own; files come here.
+    connect(m_localPaneWidget, &LocalPaneWidget::fileRowDoubleClicked, this, &MainWindow::onLocalFileDoubleClicked);
+    connect(m_ftpPane, &FtpPane::fileRowDoubleClicked, this, [this](int row) {
+        m_workspace->viewServerFile(m_workspace->remotePane().fileList()->index(row, 0).data().toString());
+    });
+    createViewer();
+    applyMenuState();
+}
+
+void MainWindow::createViewer()
+{
+    m_viewer = new ViewerPanel(*m_dialogs, m_central);
+    m_viewer->setStoreOnServer([this](const QString& text, const QString& ftpName) {
+        m_workspace->transfers().UpdateRemoteFile(text, ftpName);
+    });
+    // "変更内容の更新": shown once a server text went to the editor.
+    m_takeEditorChanges = new QPushButton(QStringLiteral("変更内容の更新"), m_viewer);
+    m_takeEditorChanges->setObjectName(QStringLiteral("Command45"));
+    m_takeEditorChanges->hide();
+    m_viewer->body()->addWidget(m_takeEditorChanges);
+    connect(m_takeEditorChanges, &QPushButton::clicked, this,
+        [this] { m_workspace->companionLink().requestEditorText(m_viewer->textView()->toPlainText()); });
+
+    connect(m_workspace.get(), &Workspace::serverTextFetched, this, &MainWindow::showServerText);
+    connect(m_workspace.get(), &Workspace::serverPictureFetched, this, &MainWindow::showServerPicture);
+    connect(m_workspace.get(), &Workspace::serverTextSentToEditor, m_takeEditorChanges, &QWidget::show);
+    connect(m_workspace.get(), &Workspace::documentFetched, this, [this](const QString& path) {
+        if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+            askUser().message(CannotReadPdf, Dialogs::Buttons::Ok, Dialogs::Icon::None);
+    });
+}
+
+void MainWindow::showServerText(const QString& name, const QString& text)
+{
+    m_viewer->nameBox()->setText(name);
+    m_viewer->showServerText(text, name);
+    openPanel(m_viewer);
+}
+
+void MainWindow::showServerPicture(const QString& name, const QString& path)
+{
+    m_viewer->nameBox()->setText(name);
+    if (!m_viewer->showLocalPicture(path))
+        return;
+    m_viewer->setTag(QStringLiteral("FTP"));
+    m_viewer->nameBox()->setText(name);
+    openPanel(m_viewer);
+}
+
+void MainWindow::connectCompanion()
+{
+    CompanionLink& link = m_workspace->companionLink();
+    m_messagePanel = new MessagePanel(link, m_central);
+    connect(m_showMessages, &QAction::triggered, this, [this] {
+        if (m_messagePanel->pos() == QPoint(0, 0))
+            m_messagePanel->move(24, 24);
+        m_messagePanel->showInFront();
+    });
+    connect(&link, &CompanionLink::textViewRequested, this,
+        [this](const QString& text) { m_viewer->textView()->setPlainText(text); });
+    connect(&link, &CompanionLink::serverTextStored, this,
+        [this](const QString& name, const QString& text) { m_viewer->showServerText(text, name); });
+    connect(&link, &CompanionLink::windowVisibilityRequested, this, &QWidget::setVisible);
+    connect(&link, &CompanionLink::endRequested, this, [this] {
+        hide();
+        QCoreApplication::quit();
+    });
+}
+
+void MainWindow::setInitialCommandState()
+{
+    m_workspace->paneCommands().menuState().setInitialState();
+    applyMenuState();
+}
+
+void MainWindow::applyMenuState()
+{
+    const MenuState& menu = m_workspace->paneCommands().menuState();
+    for (int i : MenuState::itemIndexes()) {
+        m_fileItems[i]->setText(menu.caption(i));
+        m_fileItems[i]->setEnabled(menu.itemEnabled(i));
+    }
+    for (const QString& key : MenuState::buttonKeys()) {
+        // The reservation panel comes with the schedule.
+        if (key != QLatin1String("Timer"))
+            m_toolbarButtons[key]->setEnabled(menu.buttonEnabled(key));
+    }
+}
+
+void MainWindow::onFileMenuItem(int index)
+{
+    PaneCommands& commands = m_workspace->paneCommands();
+    const int active = m_workspace->state().ActivePane;
+    switch (index) {
+    case 4:
+        m_workspace->makeFolderInActivePane();
+        break;
+    case 6:
+        m_workspace->deleteInActivePane();
         break;
     case 8:
         commands.copy(focusedName());
@@ -138,18 +228,15 @@ void MainWindow::M1_Click(int index)
         commands.paste(focusedName());
         break;
     case 11:
-        if (m_state.ActivePane == 2 || m_state.ActivePane == 4)
-            m_renamer->start(m_state.ActivePane == 2);
+        if (active == 2 || active == 4)
+            m_renamer->start(active == 2);
         break;
     case 13:
-        m_permissions->ShowPermissionPanel();
-        break;
-    case 15:
-    case 19:
-        // The link checker and the image viewer come with the site tools.
+        m_workspace->permissions().ShowPermissionPanel();
         break;
     case 16:
-        if (m_state.ActivePane == 3 || m_state.ActivePane == 4)
+        // The link checker comes with the site tools; the clean-up follows its trace.
+        if (active == 3 || active == 4)
             commands.menuState().topPageLinkCheckDone();
         break;
     case 17:
@@ -160,20 +247,20 @@ void MainWindow::M1_Click(int index)
     }
 }
 
-void MainWindow::Toolbar1_ButtonClick(const QString& key)
+void MainWindow::onToolbarButton(const QString& key)
 {
     static const QHash<QString, int> items { { QStringLiteral("open"), 4 }, { QStringLiteral("cut"), 6 },
         { QStringLiteral("copy"), 8 }, { QStringLiteral("paste"), 9 }, { QStringLiteral("link1"), 15 },
         { QStringLiteral("link2"), 16 }, { QStringLiteral("linkcut"), 17 }, { QStringLiteral("imageshow"), 19 } };
     if (key == QLatin1String("Stop")) {
-        m_state.StopRequested = true;
+        m_workspace->state().StopRequested = true;
         return;
     }
     if (const int item = items.value(key); item != 0)
-        M1_Click(item);
+        onFileMenuItem(item);
 }
 
-void MainWindow::mh_Click(int index)
+void MainWindow::onEditMenuItem(int index)
 {
     QWidget* focus = QApplication::focusWidget();
     if (!focus)
@@ -182,65 +269,23 @@ void MainWindow::mh_Click(int index)
     if (name == QLatin1String("listview1") || name == QLatin1String("listview2")) {
         // In either list the edit menu copies and pastes local files only.
         if (index == 4)
-            m_paneCommands->fillLocalClipboard();
+            m_workspace->paneCommands().fillLocalClipboard();
         else if (index == 5)
-            m_paneCommands->pasteLocal();
+            m_workspace->paneCommands().pasteLocal();
         return;
     }
-    if (auto* line = qobject_cast<QLineEdit*>(focus)) {
-        switch (index) {
-        case 1:
-            if (line->isUndoAvailable())
-                line->undo();
-            break;
-        case 3:
-            line->cut();
-            break;
-        case 4:
-            line->copy();
-            break;
-        case 5:
-            line->paste();
-            break;
-        case 6:
-            line->del();
-            break;
-        default:
-            break;
-        }
-        return;
-    }
-    auto edit = [index](auto* box) {
-        switch (index) {
-        case 1:
-            if (box->document()->isUndoAvailable())
-                box->undo();
-            break;
-        case 3:
-            box->cut();
-            break;
-        case 4:
-            box->copy();
-            break;
-        case 5:
-            box->paste();
-            break;
-        case 6:
-            box->textCursor().removeSelectedText();
-            break;
-        default:
-            break;
-        }
-    };
-    if (auto* plain = qobject_cast<QPlainTextEdit*>(focus))
-        edit(plain);
+    if (auto* line = qobject_cast<QLineEdit*>(focus))
+        editText(line, index);
+    else if (auto* plain = qobject_cast<QPlainTextEdit*>(focus))
+        editText(plain, index);
     else if (auto* rich = qobject_cast<QTextEdit*>(focus))
-        edit(rich);
+        editText(rich, index);
 }
 
-void MainWindow::ListView2_DblClick(int row)
+void MainWindow::onLocalFileDoubleClicked(int row)
 {
-    const PaneListModel* list = m_localPane->fileList();
+    LocalPane& local = m_workspace->localPane();
+    const PaneListModel* list = local.fileList();
     if (row < 0 || row >= list->rowCount())
         return;
     if (!IconKeys::isFile(list->index(row, 0).data(ItemRoles::IconKeyRole).toString()))
@@ -248,8 +293,7 @@ void MainWindow::ListView2_DblClick(int row)
     const QString name = list->index(row, 0).data().toString().trimmed();
     if (!PanePaths::isPlainName(name))
         return;
-    const QString folder = m_localPane->folderText().trimmed();
-    const QFileInfo file(PanePaths::join(folder, name));
+    const QFileInfo file(PanePaths::join(local.folderText().trimmed(), name));
     if (file.isFile() && file.isExecutable()) {
         if (askUser().message(
                 QStringLiteral("プログラムを実行しますか?"), Dialogs::Buttons::YesNo, Dialogs::Icon::Question)
@@ -262,17 +306,17 @@ void MainWindow::ListView2_DblClick(int row)
 
 void MainWindow::OpenLocalFile(const QString& name)
 {
-    const QString path = PanePaths::join(m_localPane->folderText().trimmed(), name);
+    const QString path = PanePaths::join(m_workspace->localPane().folderText().trimmed(), name);
     const QString extension = name.mid(name.lastIndexOf(u'.') + 1).toLower();
-    m_frmPic->nameBox()->setText(name);
+    m_viewer->nameBox()->setText(name);
     if (name.contains(u'.') && MenuState::isPictureName(name)) {
-        if (!m_frmPic->showLocalPicture(path))
+        if (!m_viewer->showLocalPicture(path))
             askUser().message(
                 path + QStringLiteral(" を読み込めません。"), Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
     } else if (name.contains(u'.') && extension == QLatin1String("pdf")) {
         if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
-            askUser().message(QStringLiteral("アクロバットリーダーで読み込めません"), Dialogs::Buttons::Ok);
+            askUser().message(CannotReadPdf, Dialogs::Buttons::Ok);
     } else {
-        m_frmPic->showLocalText(path);
+        m_viewer->showLocalText(path);
     }
 }

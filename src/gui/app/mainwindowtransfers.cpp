@@ -1,19 +1,29 @@
-// The main window's side of the transfers: the `Transfers` object, the get and put buttons, the
-// overwrite option `transferRule`, the status window and the status bar panels it shares with the
-// FTP pane, the tree panels a run shows and hides, and the busy pointer.
+// The main window's side of the runs: the get and put buttons, the transfer rule `Option1`, the
+// status window and the status bar panels it shares with the FTP pane, the tree panels a run
+// shows and hides, the delete confirmation and the permission panel.
+#include "core/app/itemroles.h"
 #include "core/app/statusreport.h"
+#include "core/manage/deletes.h"
+#include "core/manage/permissions.h"
 #include "core/transfer/transfers.h"
+#include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
+#include "gui/ftp/ftppane.h"
+#include "gui/manage/deleteconfirmation.h"
+#include "gui/manage/permissionpanel.h"
 #include "gui/panes/localtreepanel.h"
+#include "gui/ui/consolepanel.h"
 #include "gui/ui/movablepanel.h"
 
-#include <QApplication>
 #include <QButtonGroup>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardItemModel>
 #include <QTimer>
+#include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -24,66 +34,61 @@ constexpr int StatusBarIntervalMs = 50;
 
 } // namespace
 
-void MainWindow::connectTransfers()
+void MainWindow::createTransferRule()
 {
-    Transfers* transfers = m_transfers.get();
-    transfers->setConnectionWatch(m_connectionWatch);
-
     // "更新" and "上書" under the put and get buttons.
-    auto* middle = m_cmdGet->parentWidget();
+    Transfers& transfers = m_workspace->transfers();
+    QWidget* middle = m_downloadButton->parentWidget();
     auto* layout = qobject_cast<QVBoxLayout*>(middle->layout());
-    auto* option1 = new QButtonGroup(middle);
-    option1->setObjectName(QStringLiteral("Option1"));
+    auto* group = new QButtonGroup(middle);
+    group->setObjectName(QStringLiteral("Option1"));
     const std::pair<const char16_t*, const char16_t*> captions[] = {
         { u"更新", u"新しいファイルだけを転送します" },
         { u"上書", u"選択したファイルをすべて転送します" },
     };
-    int at = layout ? layout->indexOf(m_cmdGet) + 1 : 0;
+    int at = layout->indexOf(m_downloadButton) + 1;
     for (int i = 0; i < 2; ++i) {
         auto* button = new QRadioButton(QString::fromUtf16(captions[i].first), middle);
         button->setObjectName(QStringLiteral("Option1_%1").arg(i));
         button->setToolTip(QString::fromUtf16(captions[i].second));
-        option1->addButton(button, i);
-        if (layout)
-            layout->insertWidget(at++, button);
-        m_transferRule[i] = button;
+        button->setChecked(transfers.transferRule() == i);
+        group->addButton(button, i);
+        layout->insertWidget(at++, button);
     }
-    m_transferRule[transfers->transferRule() == 1 ? 1 : 0]->setChecked(true);
-    connect(option1, &QButtonGroup::idToggled, transfers, [transfers](int id, bool checked) {
+    connect(group, &QButtonGroup::idToggled, &transfers, [&transfers](int id, bool checked) {
         if (checked)
-            transfers->setTransferRule(id);
+            transfers.setTransferRule(id);
     });
+}
 
-    connect(m_cmdGet, &QPushButton::clicked, transfers, &Transfers::DownloadSelection);
-    connect(m_cmdPut, &QPushButton::clicked, transfers, [this, transfers] {
+void MainWindow::connectRuns()
+{
+    Transfers* transfers = &m_workspace->transfers();
+    StatusReport* report = &m_workspace->statusReport();
+    connect(m_downloadButton, &QPushButton::clicked, transfers, &Transfers::DownloadSelection);
+    connect(m_uploadButton, &QPushButton::clicked, transfers, [this, transfers] {
         // An upload reports under the local tree, which it brings to the front.
         if (!transfers->isRunning())
             m_statusUnderLocalTree = true;
         transfers->UploadSelection();
     });
-
-    connect(transfers, &Transfers::busyChanged, this, [](bool busy) {
-        if (busy)
-            QApplication::setOverrideCursor(Qt::WaitCursor);
-        else
-            QApplication::restoreOverrideCursor();
-    });
-    connect(
-        transfers, &Transfers::ftpTreeFrameRequested, this, [this](bool shown) { showTreeFrame(m_frame20, shown); });
+    connect(transfers, &Transfers::busyChanged, this, &MainWindow::setBusy);
+    connect(transfers, &Transfers::ftpTreeFrameRequested, this,
+        [this](bool shown) { showTreeFrame(m_ftpTreePanel, shown); });
     // The user closing the FTP tree is seen in eventFilter.
-    m_frame20->installEventFilter(this);
-    connect(transfers, &Transfers::localTreeFrameRequested, this, [this](bool shown) {
-        showTreeFrame(m_frame3, shown);
+    m_ftpTreePanel->installEventFilter(this);
+    connect(transfers, &Transfers::localTreeFrameRequested, this, [this, report](bool shown) {
+        showTreeFrame(m_localTreePanel, shown);
         // An upload shows the report right under the local tree.
         if (shown) {
             m_statusUnderLocalTree = true;
-            if (m_statusReport->isShown())
+            if (report->isShown())
                 placeStatusWindow();
         }
     });
 
     // The window shows and hides itself with the report; the main window gives it its place.
-    connect(m_statusReport.get(), &StatusReport::shownChanged, this, [this](bool shown) {
+    connect(report, &StatusReport::shownChanged, this, [this](bool shown) {
         if (shown) {
             placeStatusWindow();
         } else {
@@ -96,10 +101,46 @@ void MainWindow::connectTransfers()
     m_reportPanelTimer->setSingleShot(true);
     m_reportPanelTimer->setInterval(StatusBarIntervalMs);
     connect(m_reportPanelTimer, &QTimer::timeout, this, &MainWindow::showReportPanels);
-    connect(m_statusReport.get(), &StatusReport::changed, m_reportPanelTimer, [this] {
+    connect(report, &StatusReport::changed, m_reportPanelTimer, [this] {
         if (!m_reportPanelTimer->isActive())
             m_reportPanelTimer->start();
     });
+
+    Deletes* deletes = &m_workspace->deletes();
+    m_deleteConfirmation = new DeleteConfirmation(m_workspace->state(), m_central);
+    deletes->setCaution([this](const QString& counts) { return m_deleteConfirmation->ask(counts); });
+    connect(deletes, &Deletes::busyChanged, this, &MainWindow::setBusy);
+    // The FTP tree panel shows the deletion tree while it is built and deleted.
+    connect(
+        deletes, &Deletes::ftpTreeFrameRequested, this, [this](bool shown) { showTreeFrame(m_ftpTreePanel, shown); });
+    // A click on a file node of either tree marks it for deletion, or clears its mark; a click
+    // on a folder node keeps its own meaning (the folder is listed).
+    for (QTreeView* view : { m_ftpTreeView, m_localTreePanel->treeView() }) {
+        connect(view, &QTreeView::clicked, this, [deletes, view](const QModelIndex& index) {
+            auto* model = qobject_cast<QStandardItemModel*>(view->model());
+            QStandardItem* node = model ? model->itemFromIndex(index) : nullptr;
+            if (node && node->data(ItemRoles::IconKeyRole).toString().startsWith(IconKeys::Leaf))
+                deletes->toggleMark(node);
+        });
+    }
+
+    Permissions* permissions = &m_workspace->permissions();
+    m_permissionPanel = new PermissionPanel(*permissions, m_central);
+    connect(permissions, &Permissions::panelRequested, this, &MainWindow::placePermissionPanel);
+    connect(permissions, &Permissions::consoleReply, m_consolePanel, &ConsolePanel::appendReply);
+}
+
+void MainWindow::placePermissionPanel()
+{
+    // Over the FTP list, where the files it works on are chosen; never smaller than its boxes
+    // need, or a short list squeezes the nine check boxes out of sight.
+    const QTreeView* list = m_ftpPane->fileView();
+    const QSize size = list->size().expandedTo(m_permissionPanel->minimumSizeHint());
+    QPoint topLeft = list->mapTo(m_central, QPoint(0, 0));
+    topLeft.setX(std::max(0, std::min(topLeft.x(), m_central->width() - size.width())));
+    topLeft.setY(std::max(0, std::min(topLeft.y(), m_central->height() - size.height())));
+    m_permissionPanel->setGeometry(QRect(topLeft, size));
+    m_permissionPanel->showInFront();
 }
 
 void MainWindow::showReportPanels()
@@ -107,7 +148,7 @@ void MainWindow::showReportPanels()
     m_reportPanelTimer->stop();
     // Only what the report changed: the FTP pane writes the same panels after each listing.
     for (int i = 0; i < 3; ++i) {
-        const QString text = m_statusReport->statusPanel(i);
+        const QString text = m_workspace->statusReport().statusPanel(i);
         if (text != m_reportPanels[i]) {
             m_reportPanels[i] = text;
             m_statusPanels[i]->setText(text);
@@ -117,29 +158,29 @@ void MainWindow::showReportPanels()
 
 void MainWindow::placeStatusWindow()
 {
-    if (m_statusUnderLocalTree && m_frame3->isVisible()) {
-        m_frame27->setGeometry(
-            m_frame3->x(), m_frame3->y() + m_frame3->height(), m_frame3->width(), m_frame27->height());
+    if (m_statusUnderLocalTree && m_localTreePanel->isVisible()) {
+        m_statusWindow->setGeometry(m_localTreePanel->x(), m_localTreePanel->y() + m_localTreePanel->height(),
+            m_localTreePanel->width(), m_statusWindow->height());
     } else {
-        m_frame27->move(DownloadStatusPlace);
+        m_statusWindow->move(DownloadStatusPlace);
     }
-    m_frame27->showInFront();
+    m_statusWindow->showInFront();
 }
 
 void MainWindow::showTreeFrame(MovablePanel* frame, bool shown)
 {
-    // A transfer takes the tree back down only if the user had it closed: hiding a tree that
-    // was open before leaves an empty hole where it stood, with no way to bring it back.
+    // A run takes the tree back down only if the user had it closed: hiding a tree that was
+    // open before leaves an empty hole where it stood, with no way to bring it back.
     if (!shown) {
-        if (m_treesHiddenBeforeTransfer.remove(frame))
+        if (m_treesHiddenBeforeRun.remove(frame))
             frame->hide();
         return;
     }
     if (!frame->isVisibleTo(m_central))
-        m_treesHiddenBeforeTransfer.insert(frame);
+        m_treesHiddenBeforeRun.insert(frame);
     placeDockedTrees();
     frame->showInFront();
     // The status window stays in front of the tree it reports on.
-    if (m_frame27->isVisible())
-        m_frame27->raise();
+    if (m_statusWindow->isVisible())
+        m_statusWindow->raise();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/ftp/transfertype.h"
+
 #include <QWidget>
 
 class ModeRules;
@@ -16,7 +18,7 @@ public:
     static QColor otherColour() { return QColor(0, 0, 128); }
 
 private:
-    void showMode(int mode);
+    void showMode(TransferType type);
 
-    QLabel* m_label8[2];
+    QLabel* m_labels[2];
 };

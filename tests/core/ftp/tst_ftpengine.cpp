@@ -320,9 +320,9 @@ void TestFtpEngine::find()
     QCOMPARE(all.keys(),
         QStringList({ QStringLiteral("a.txt"), QStringLiteral("b.html"), QStringLiteral("empty"),
             QStringLiteral("folder"), QStringLiteral("with blank.txt") }));
-    QVERIFY(all[u"folder"_qs].isFolder());
-    QCOMPARE(all[u"folder"_qs].attributes, 16u);
-    QCOMPARE(all[u"a.txt"_qs].attributes, 32u);
+    QVERIFY(all[u"folder"_qs].isFolder);
+    QVERIFY(all[u"folder"_qs].isFolder);
+    QVERIFY(!all[u"a.txt"_qs].isFolder);
     QCOMPARE(all[u"a.txt"_qs].size, 10);
     QCOMPARE(all[u"b.html"_qs].size, 3000);
     if (c->hasMlsd())
@@ -376,13 +376,13 @@ void TestFtpEngine::transfers()
     const QByteArray content = randomBytes(3 * 1024 * 1024 + 17);
     QVERIFY(writeFile(folder + u"/up.bin", content));
     const QString remote = u"t-" + QString::number(int(kind)) + (passive ? u"p" : u"a") + u".bin";
-    QVERIFY2(c->putFile(folder + u"/up.bin", remote, 2), qPrintable(c->lastResponse()));
+    QVERIFY2(c->putFile(folder + u"/up.bin", remote, TransferType::Binary), qPrintable(c->lastResponse()));
     QCOMPARE(readFile(fixture.root() + u'/' + remote), content);
     QCOMPARE(progress.last(), content.size());
     QCOMPARE(lastTotal, content.size());
 
     progress.clear();
-    QVERIFY2(c->getFile(remote, folder + u"/down.bin", false, 2), qPrintable(c->lastResponse()));
+    QVERIFY2(c->getFile(remote, folder + u"/down.bin", false, TransferType::Binary), qPrintable(c->lastResponse()));
     QCOMPARE(readFile(folder + u"/down.bin"), content);
     QCOMPARE(progress.last(), content.size());
     QCOMPARE(lastTotal, content.size()); // from SIZE or from the 150 reply
@@ -390,24 +390,24 @@ void TestFtpEngine::transfers()
     // Fail-if-exists keeps the local file; a missing remote file keeps it too, and no temporary
     // file stays behind.
     QVERIFY(writeFile(folder + u"/down.bin", "old"));
-    QVERIFY(!c->getFile(remote, folder + u"/down.bin", true, 2));
+    QVERIFY(!c->getFile(remote, folder + u"/down.bin", true, TransferType::Binary));
     QCOMPARE(c->lastError(), FtpError::FileExists);
-    QVERIFY(!c->getFile(QStringLiteral("missing.bin"), folder + u"/down.bin", false, 2));
+    QVERIFY(!c->getFile(QStringLiteral("missing.bin"), folder + u"/down.bin", false, TransferType::Binary));
     QCOMPARE(c->lastError(), FtpError::ExtendedError);
     QVERIFY(c->lastResponse().startsWith(u"550"));
     QCOMPARE(readFile(folder + u"/down.bin"), QByteArray("old"));
     QCOMPARE(strayFiles(folder, { u"up.bin"_qs, u"down.bin"_qs }), QStringList());
-    QVERIFY(!c->getFile(remote, folder + u"/no/such/folder/x.bin", false, 2));
+    QVERIFY(!c->getFile(remote, folder + u"/no/such/folder/x.bin", false, TransferType::Binary));
     QCOMPARE(c->lastError(), FtpError::PathNotFound);
-    QVERIFY(!c->putFile(folder + u"/none.bin", remote, 2));
+    QVERIFY(!c->putFile(folder + u"/none.bin", remote, TransferType::Binary));
     QCOMPARE(c->lastError(), FtpError::FileNotFound);
-    QVERIFY(!c->putFile(folder + u"/up.bin", remote, 2, true));
+    QVERIFY(!c->putFile(folder + u"/up.bin", remote, TransferType::Binary, true));
     QCOMPARE(c->lastError(), FtpError::FileExists);
 
     // An empty file both ways.
     QVERIFY(writeFile(folder + u"/empty.bin", QByteArray()));
-    VERIFY_OP(c, c->putFile(folder + u"/empty.bin", remote + u".empty", 2));
-    VERIFY_OP(c, c->getFile(remote + u".empty", folder + u"/empty2.bin", false, 2));
+    VERIFY_OP(c, c->putFile(folder + u"/empty.bin", remote + u".empty", TransferType::Binary));
+    VERIFY_OP(c, c->getFile(remote + u".empty", folder + u"/empty2.bin", false, TransferType::Binary));
     QCOMPARE(QFileInfo(folder + u"/empty2.bin").size(), 0);
     VERIFY_OP(c, c->deleteFile(remote + u".empty"));
     VERIFY_OP(c, c->deleteFile(remote));
@@ -435,8 +435,9 @@ void TestFtpEngine::asciiRoundTrip()
     const QString folder = m_local.path() + u"/ascii-" + QString::number(int(kind)) + (passive ? u"p" : u"a");
     QVERIFY(QDir().mkpath(folder));
     QVERIFY(writeFile(folder + u"/text.txt", text));
-    QVERIFY2(c->putFile(folder + u"/text.txt", u"ascii.txt"_qs, 1), qPrintable(c->lastResponse()));
-    QVERIFY2(c->getFile(u"ascii.txt"_qs, folder + u"/back.txt", false, 1), qPrintable(c->lastResponse()));
+    QVERIFY2(c->putFile(folder + u"/text.txt", u"ascii.txt"_qs, TransferType::Ascii), qPrintable(c->lastResponse()));
+    QVERIFY2(
+        c->getFile(u"ascii.txt"_qs, folder + u"/back.txt", false, TransferType::Ascii), qPrintable(c->lastResponse()));
     QByteArray expected = text;
     expected.replace("\r\n", "\n");
     const QByteArray back = readFile(folder + u"/back.txt");
@@ -470,22 +471,24 @@ void TestFtpEngine::passiveAhead()
     for (int i = 0; i < 4; ++i) {
         contents.append(randomBytes(5000 + i) + "\r\nline\r\n");
         QVERIFY(writeFile(folder + u"/up" + QString::number(i), contents.last()));
-        VERIFY_OP(c, c->putFile(folder + u"/up" + QString::number(i), u"f"_qs + QString::number(i), 2));
+        VERIFY_OP(
+            c, c->putFile(folder + u"/up" + QString::number(i), u"f"_qs + QString::number(i), TransferType::Binary));
     }
     FtpFindData entry;
     QVERIFY(c->findFirstFile(QString(), &entry));
     // Binary and ASCII in turn: a TYPE between the early EPSV and the RETR keeps the port.
     for (int i = 0; i < 4; ++i)
-        VERIFY_OP(
-            c, c->getFile(u"f"_qs + QString::number(i), folder + u"/down" + QString::number(i), false, 1 + i % 2));
+        VERIFY_OP(c,
+            c->getFile(u"f"_qs + QString::number(i), folder + u"/down" + QString::number(i), false,
+                i % 2 ? TransferType::Binary : TransferType::Ascii));
     // Commands that may close the port let it go; the next transfer asks again.
     VERIFY_OP(c, c->deleteFile(u"f3"_qs));
-    QVERIFY(!c->getFile(u"f3"_qs, folder + u"/gone", false, 2));
+    QVERIFY(!c->getFile(u"f3"_qs, folder + u"/gone", false, TransferType::Binary));
     QVERIFY(c->lastResponse().startsWith(u"550"));
-    VERIFY_OP(c, c->getFile(u"f0"_qs, folder + u"/again", false, 2));
+    VERIFY_OP(c, c->getFile(u"f0"_qs, folder + u"/again", false, TransferType::Binary));
     c->setPassiveAhead(false);
-    VERIFY_OP(c, c->getFile(u"f1"_qs, folder + u"/last", false, 2));
-    VERIFY_OP(c, c->getFile(u"f2"_qs, folder + u"/last2", false, 2));
+    VERIFY_OP(c, c->getFile(u"f1"_qs, folder + u"/last", false, TransferType::Binary));
+    VERIFY_OP(c, c->getFile(u"f2"_qs, folder + u"/last2", false, TransferType::Binary));
 
     for (int i = 0; i < 4; ++i) {
         QByteArray expected = contents[i];
@@ -519,18 +522,18 @@ void TestFtpEngine::passiveAheadLeavesNoPortOpen()
 
     // The run ends with a port asked ahead; the user then leaves the connection idle.
     c->setPassiveAhead(true);
-    VERIFY_OP(c, c->getFile(u"a.txt"_qs, local, false, 2));
+    VERIFY_OP(c, c->getFile(u"a.txt"_qs, local, false, TransferType::Binary));
     c->setPassiveAhead(false);
     QTest::qWait(1600);
     VERIFY_OP(c, c->getCurrentDirectory(&folder));
 
     // A command other than a transfer lets the port go, in the middle of a run as well.
     c->setPassiveAhead(true);
-    VERIFY_OP(c, c->getFile(u"a.txt"_qs, local, false, 2));
+    VERIFY_OP(c, c->getFile(u"a.txt"_qs, local, false, TransferType::Binary));
     VERIFY_OP(c, c->createDirectory(u"made"_qs));
     QTest::qWait(1600);
     VERIFY_OP(c, c->getCurrentDirectory(&folder));
-    VERIFY_OP(c, c->getFile(u"a.txt"_qs, local, false, 2));
+    VERIFY_OP(c, c->getFile(u"a.txt"_qs, local, false, TransferType::Binary));
     c->setPassiveAhead(false);
     QCOMPARE(readFile(local), QByteArray("a"));
 }
@@ -587,38 +590,38 @@ void TestFtpEngine::rawCommands()
     VERIFY_OP(c, c->setCurrentDirectory(sub));
     const QString local = m_local.path() + u"/raw-" + tag;
 
-    VERIFY_OP(c, c->command(u"PWD"_qs, false, 1));
+    VERIFY_OP(c, c->command(u"PWD"_qs));
     QVERIFY(c->lastResponse().startsWith(u"257"));
     QVERIFY(c->lastResponse().endsWith(u"\r\n"));
-    QVERIFY(!c->command(u"NOSUCHCOMMAND"_qs, false, 1));
+    QVERIFY(!c->command(u"NOSUCHCOMMAND"_qs));
     QCOMPARE(c->lastError(), FtpError::ExtendedError);
     QVERIFY(c->lastResponse().startsWith(u"5"));
 
-    VERIFY_OP(c, c->getFile(u"f.txt"_qs, local, false, 2));
-    VERIFY_OP(c, c->command(u"TYPE A"_qs, false, 1));
-    VERIFY_OP(c, c->command(u"CWD "_qs + sub, false, 1));
-    VERIFY_OP(c, c->getFile(u"f.txt"_qs, local, false, 2));
+    VERIFY_OP(c, c->getFile(u"f.txt"_qs, local, false, TransferType::Binary));
+    VERIFY_OP(c, c->command(u"TYPE A"_qs));
+    VERIFY_OP(c, c->command(u"CWD "_qs + sub));
+    VERIFY_OP(c, c->getFile(u"f.txt"_qs, local, false, TransferType::Binary));
     QCOMPARE(readFile(local), top);
     QString folder;
     VERIFY_OP(c, c->getCurrentDirectory(&folder));
     QCOMPARE(folder, u"/"_qs + sub);
     // Asking the server tells the truth, and from then on that folder is the current one.
-    VERIFY_OP(c, c->command(u"CWD "_qs + sub, false, 1));
+    VERIFY_OP(c, c->command(u"CWD "_qs + sub));
     VERIFY_OP(c, c->getCurrentDirectory(&folder));
     QCOMPARE(folder, u"/"_qs + sub + u"/" + sub);
-    VERIFY_OP(c, c->getFile(u"f.txt"_qs, local, false, 2));
+    VERIFY_OP(c, c->getFile(u"f.txt"_qs, local, false, TransferType::Binary));
     QCOMPARE(readFile(local), QByteArray("wrong folder"));
     VERIFY_OP(c, c->setCurrentDirectory(u".."_qs));
 
     // A raw REST would make the next download start in the middle.
-    VERIFY_OP(c, c->command(u"REST 4"_qs, false, 1));
-    VERIFY_OP(c, c->getFile(u"f.txt"_qs, local, false, 2));
+    VERIFY_OP(c, c->command(u"REST 4"_qs));
+    VERIFY_OP(c, c->getFile(u"f.txt"_qs, local, false, TransferType::Binary));
     QCOMPARE(readFile(local), top);
 
     // Raw commands with data, read in chunks.
     for (const QString& cmd : { u"LIST"_qs, u"NLST"_qs, u"list -a"_qs }) {
         std::unique_ptr<FtpDataStream> data;
-        QVERIFY2(c->command(cmd, true, 1, &data), qPrintable(cmd + u": " + c->lastResponse()));
+        QVERIFY2(c->dataCommand(cmd, TransferType::Ascii, &data), qPrintable(cmd + u": " + c->lastResponse()));
         QVERIFY(data);
         QByteArray all;
         char chunk[7];
@@ -632,7 +635,7 @@ void TestFtpEngine::rawCommands()
     }
     {
         std::unique_ptr<FtpDataStream> data;
-        VERIFY_OP(c, c->command(u"RETR /big.bin"_qs, true, 2, &data));
+        VERIFY_OP(c, c->dataCommand(u"RETR /big.bin"_qs, TransferType::Binary, &data));
         QVERIFY(!c->getCurrentDirectory(&folder));
         QCOMPARE(c->lastError(), FtpError::TransferInProgress);
         char chunk[1000];
@@ -643,13 +646,13 @@ void TestFtpEngine::rawCommands()
     }
     VERIFY_OP(c, c->getCurrentDirectory(&folder));
     QCOMPARE(folder, u"/"_qs + sub);
-    QVERIFY(!c->command(u"RETR missing"_qs, true, 2, nullptr));
+    QVERIFY(!c->dataCommand(u"RETR missing"_qs, TransferType::Binary, nullptr));
     QCOMPARE(c->lastError(), FtpError::ExtendedError);
-    QVERIFY(!c->command(u"NOOP\r\nDELE f.txt"_qs, false, 1));
+    QVERIFY(!c->command(u"NOOP\r\nDELE f.txt"_qs));
     QCOMPARE(c->lastError(), FtpError::InvalidName);
 
     // QUIT typed by the user closes the connection; the next operation says so.
-    c->command(u"QUIT"_qs, false, 1);
+    c->command(u"QUIT"_qs);
     QVERIFY(!c->getCurrentDirectory(&folder));
     QCOMPARE(c->lastError(), FtpError::ConnectionAborted);
 }
@@ -677,7 +680,7 @@ void TestFtpEngine::stopInLargeDownload()
     });
     QElapsedTimer t;
     t.start();
-    QVERIFY(!c->getFile(u"big.bin"_qs, folder + u"/big.bin", false, 2));
+    QVERIFY(!c->getFile(u"big.bin"_qs, folder + u"/big.bin", false, TransferType::Binary));
     QCOMPARE(c->lastError(), FtpError::OperationCancelled);
     QVERIFY(seen < qint64(1024) * 1024 * 1024);
     QCOMPARE(readFile(folder + u"/big.bin"), QByteArray("the old copy"));
@@ -690,7 +693,8 @@ void TestFtpEngine::stopInLargeDownload()
     QString cwd;
     QVERIFY2(c->getCurrentDirectory(&cwd), qPrintable(c->lastResponse()));
     QVERIFY(writeFile(fixture.root() + u"/after-stop.txt", "fine"));
-    QVERIFY2(c->getFile(u"after-stop.txt"_qs, folder + u"/after.txt", false, 2), qPrintable(c->lastResponse()));
+    QVERIFY2(c->getFile(u"after-stop.txt"_qs, folder + u"/after.txt", false, TransferType::Binary),
+        qPrintable(c->lastResponse()));
     QCOMPARE(readFile(folder + u"/after.txt"), QByteArray("fine"));
     QVERIFY(t.elapsed() < 20000);
 }
@@ -708,7 +712,7 @@ void TestFtpEngine::stopInUpload()
     session.setIdleHook([&] { return stop; });
     c->setProgress([&](qint64 done, qint64) { stop = done > 2 * 1024 * 1024; });
     const QString local = fixture.root() + u"/big.bin";
-    QVERIFY(!c->putFile(local, u"upload-stopped.bin"_qs, 2));
+    QVERIFY(!c->putFile(local, u"upload-stopped.bin"_qs, TransferType::Binary));
     QCOMPARE(c->lastError(), FtpError::OperationCancelled);
     stop = false;
     c->setProgress({});
@@ -749,7 +753,7 @@ void TestFtpEngine::serverKilledInTransfer()
             fixture.kill();
         }
     });
-    QVERIFY(!c->getFile(u"big.bin"_qs, local, false, 2));
+    QVERIFY(!c->getFile(u"big.bin"_qs, local, false, TransferType::Binary));
     QVERIFY(killed);
     QVERIFY2(c->lastError() == FtpError::ConnectionAborted || c->lastError() == FtpError::ConnectionReset
             || c->lastError() == FtpError::SecureFailure,
@@ -779,7 +783,7 @@ void TestFtpEngine::reentryFails()
         return false;
     });
     const QString local = m_local.path() + u"/reentry.bin";
-    QVERIFY(!c->getFile(u"big.bin"_qs, local, false, 2));
+    QVERIFY(!c->getFile(u"big.bin"_qs, local, false, TransferType::Binary));
     QCOMPARE(c->lastError(), FtpError::OperationCancelled);
     QVERIFY(!innerResult);
     QCOMPARE(inner, FtpError::TransferInProgress);
@@ -791,7 +795,7 @@ void TestFtpEngine::reentryFails()
         c->close();
         return false;
     });
-    QVERIFY(!c->getFile(u"big.bin"_qs, local, false, 2));
+    QVERIFY(!c->getFile(u"big.bin"_qs, local, false, TransferType::Binary));
     QCOMPARE(c->lastError(), FtpError::OperationCancelled);
     QVERIFY(!c->isOpen());
     QVERIFY(!QFile::exists(local));
@@ -853,9 +857,9 @@ void TestFtpEngine::ipv6Loopback()
     QVERIFY(c->findFirstFile(u"*.txt"_qs, &data));
     QCOMPARE(data.name, u"six.txt"_qs);
     const QString local = m_local.path() + u"/six-" + QString::number(int(kind)) + (passive ? u"p" : u"a");
-    QVERIFY2(c->getFile(u"six.txt"_qs, local, false, 2), qPrintable(c->lastResponse()));
+    QVERIFY2(c->getFile(u"six.txt"_qs, local, false, TransferType::Binary), qPrintable(c->lastResponse()));
     QCOMPARE(readFile(local), QByteArray("over IPv6"));
-    VERIFY_OP(c, c->putFile(local, u"back.txt"_qs, 2));
+    VERIFY_OP(c, c->putFile(local, u"back.txt"_qs, TransferType::Binary));
     QCOMPARE(readFile(fixture.root() + u"/back.txt"), QByteArray("over IPv6"));
 }
 
@@ -939,7 +943,7 @@ void TestFtpEngine::cp932Names()
     }
     QVERIFY2(names.contains(name), qPrintable(names.join(u',')));
     const QString local = m_local.path() + u"/sjis.txt";
-    VERIFY_OP(c, c->getFile(name, local, false, 2));
+    VERIFY_OP(c, c->getFile(name, local, false, TransferType::Binary));
     QCOMPARE(readFile(local), QByteArray("sjis"));
     // A name CP932 cannot hold is refused rather than sent as "?".
     QVERIFY(!c->deleteFile(u"한국어.txt"_qs));

@@ -221,14 +221,14 @@ void TestFtpEngineFaults::failures()
         if (operation == u"cwd") {
             ok = c.setCurrentDirectory(u"/pub"_qs);
         } else if (operation == u"get") {
-            ok = c.getFile(u"big.bin"_qs, target, false, 2);
+            ok = c.getFile(u"big.bin"_qs, target, false, TransferType::Binary);
         } else if (operation == u"put") {
-            ok = c.putFile(m_upload, u"up.bin"_qs, 2);
+            ok = c.putFile(m_upload, u"up.bin"_qs, TransferType::Binary);
         } else if (operation == u"list") {
             FtpFindData first;
             ok = c.findFirstFile(QString(), &first) != nullptr;
         } else if (operation == u"stat") {
-            ok = c.command(u"STAT"_qs, false, 0);
+            ok = c.command(u"STAT"_qs);
         } else {
             QFAIL("unknown operation");
         }
@@ -268,14 +268,14 @@ void TestFtpEngineFaults::oddMultilineReplies()
     QVERIFY(!c->utf8Names()); // "UTF8" appears in no feature line of this FEAT
 
     // Blank and indented lines, other codes and "211-" inside: one reply, to its last line.
-    QVERIFY2(c->command(u"STAT"_qs, false, 0), qPrintable(describe(*c)));
+    QVERIFY2(c->command(u"STAT"_qs), qPrintable(describe(*c)));
     const QString stat = c->lastResponse();
     QVERIFY2(stat.startsWith(u"211-Status of the odd server\r\n"), qPrintable(stat));
     QVERIFY2(stat.contains(u"\r\n226 another code inside\r\n"), qPrintable(stat));
     QVERIFY2(stat.endsWith(u"211 End of status\r\n"), qPrintable(stat));
 
     // Lines ended by a lone LF.
-    QVERIFY2(c->command(u"SITE HELP"_qs, false, 0), qPrintable(describe(*c)));
+    QVERIFY2(c->command(u"SITE HELP"_qs), qPrintable(describe(*c)));
     QCOMPARE(c->lastResponse(), u"214-Lone LF lines follow\r\n214-second\r\n214 End\r\n"_qs);
 
     // Still in step: each command gets its own reply.
@@ -286,7 +286,7 @@ void TestFtpEngineFaults::oddMultilineReplies()
     QVERIFY(c->getCurrentDirectory(&cwd));
     QCOMPARE(cwd, u"/pub"_qs);
     const QString target = m_local + u"/readme.txt";
-    QVERIFY2(c->getFile(u"readme.txt"_qs, target, false, 2), qPrintable(describe(*c)));
+    QVERIFY2(c->getFile(u"readme.txt"_qs, target, false, TransferType::Binary), qPrintable(describe(*c)));
     QCOMPARE(readBytes(target), QByteArray("readme\n"));
 }
 
@@ -297,7 +297,7 @@ void TestFtpEngineFaults::longReplyLineWithinLimit()
     QVERIFY(startServer(server, u"on STAT\n  raw 211\\x20\n  repeat 60000 x\n  raw \\r\\n\nend\n"_qs));
     auto c = connectTo(server);
     QVERIFY(c);
-    QVERIFY2(c->command(u"STAT"_qs, false, 0), qPrintable(describe(*c)));
+    QVERIFY2(c->command(u"STAT"_qs), qPrintable(describe(*c)));
     QCOMPARE(c->lastResponse().size(), 4 + 60000 + 2);
     QString cwd;
     QVERIFY(c->getCurrentDirectory(&cwd));
@@ -369,8 +369,8 @@ void TestFtpEngineFaults::dosListing()
         entries.insert(data.name, data);
     while (find->next(&data));
     QCOMPARE(entries.keys(), (QStringList { u"empty file.txt"_qs, u"file.txt"_qs, u"folder"_qs }));
-    QVERIFY(entries[u"folder"_qs].isFolder());
-    QVERIFY(!entries[u"file.txt"_qs].isFolder());
+    QVERIFY(entries[u"folder"_qs].isFolder);
+    QVERIFY(!entries[u"file.txt"_qs].isFolder);
     QCOMPARE(entries[u"file.txt"_qs].size, 1234);
     QCOMPARE(entries[u"file.txt"_qs].lastWriteTime, QDateTime(QDate(2023, 6, 15), QTime(20, 19), Qt::UTC));
     QCOMPARE(entries[u"empty file.txt"_qs].size, 0);
@@ -405,9 +405,9 @@ void TestFtpEngineFaults::serverWithoutFeat()
     QCOMPARE(names, (QStringList { u"plain.txt"_qs, u"テスト.txt"_qs }));
 
     const QString target = m_local + u"/テスト.txt";
-    QVERIFY2(c->getFile(u"テスト.txt"_qs, target, false, 2), qPrintable(describe(*c)));
+    QVERIFY2(c->getFile(u"テスト.txt"_qs, target, false, TransferType::Binary), qPrintable(describe(*c)));
     QCOMPARE(readBytes(target), QByteArray("sjis name"));
-    QVERIFY2(c->putFile(target, u"戻り.txt"_qs, 2), qPrintable(describe(*c)));
+    QVERIFY2(c->putFile(target, u"戻り.txt"_qs, TransferType::Binary), qPrintable(describe(*c)));
     QVERIFY2(
         server.commands().contains(u"STOR \\x96\\xdf\\x82\\xe8.txt"_qs), qPrintable(server.commands().join(u", ")));
     QVERIFY(!server.commands().contains(u"MLSD"_qs));
@@ -422,7 +422,7 @@ void TestFtpEngineFaults::pasvAddressIgnored()
     auto c = connectTo(server);
     QVERIFY(c);
     const QString target = m_local + u"/hello.txt";
-    QVERIFY2(c->getFile(u"hello.txt"_qs, target, false, 2), qPrintable(describe(*c)));
+    QVERIFY2(c->getFile(u"hello.txt"_qs, target, false, TransferType::Binary), qPrintable(describe(*c)));
     QCOMPARE(readBytes(target), QByteArray("Hello, world!\n"));
     QVERIFY(server.commands().contains(u"PASV"_qs));
 }
@@ -435,7 +435,7 @@ void TestFtpEngineFaults::preliminaryReplies()
     auto c = connectTo(server);
     QVERIFY(c);
     const QString target = m_local + u"/big.bin";
-    QVERIFY2(c->getFile(u"big.bin"_qs, target, false, 2), qPrintable(describe(*c)));
+    QVERIFY2(c->getFile(u"big.bin"_qs, target, false, TransferType::Binary), qPrintable(describe(*c)));
     QCOMPARE(readBytes(target), pattern(1048576));
     QString cwd;
     QVERIFY(c->getCurrentDirectory(&cwd));

@@ -142,9 +142,9 @@ void TestFtpEngineProxy::throughProxy()
     QVERIFY2(c.connect(fx.hostField(), 0, fx.user(), fx.password(), passive), qPrintable(describe(c)));
 
     const QString down = m_local.filePath(u"down.bin"_qs);
-    QVERIFY2(c.getFile(u"/down.bin"_qs, down, false, 2), qPrintable(describe(c)));
+    QVERIFY2(c.getFile(u"/down.bin"_qs, down, false, TransferType::Binary), qPrintable(describe(c)));
     QCOMPARE(readBytes(down), m_content);
-    QVERIFY2(c.putFile(down, u"/up-through-proxy.bin"_qs, 2), qPrintable(describe(c)));
+    QVERIFY2(c.putFile(down, u"/up-through-proxy.bin"_qs, TransferType::Binary), qPrintable(describe(c)));
     QCOMPARE(readBytes(fx.root() + u"/up-through-proxy.bin"), m_content);
     FtpFindData data;
     QVERIFY2(c.findFirstFile(u"/"_qs, &data), qPrintable(describe(c)));
@@ -231,7 +231,7 @@ void TestFtpEngineProxy::localBypass()
     const QString host = localhostName ? u"localhost:"_qs + QString::number(fx.port()) : fx.hostField();
     QVERIFY2(c.connect(host, 0, fx.user(), fx.password(), true), qPrintable(describe(c)));
     const QString down = m_local.filePath(u"bypass.bin"_qs);
-    QVERIFY2(c.getFile(u"/down.bin"_qs, down, false, 2), qPrintable(describe(c)));
+    QVERIFY2(c.getFile(u"/down.bin"_qs, down, false, TransferType::Binary), qPrintable(describe(c)));
     QCOMPARE(readBytes(down), m_content);
     c.close();
     if (bypassed) {

@@ -81,7 +81,7 @@ void TestFtpLinks::linksOnRealServers()
     QCOMPARE(site.keys(),
         QStringList({ QStringLiteral("a.txt"), QStringLiteral("alias.txt"), QStringLiteral("other"),
             QStringLiteral("sub"), QStringLiteral("up"), QStringLiteral("www") }));
-    QVERIFY(site[QStringLiteral("sub")].isFolder());
+    QVERIFY(site[QStringLiteral("sub")].isFolder);
     QVERIFY(!site[QStringLiteral("sub")].isLink);
     QVERIFY(!site[QStringLiteral("a.txt")].isLink);
 
@@ -111,7 +111,7 @@ void TestFtpLinks::linksOnRealServers()
     QCOMPARE(site[QStringLiteral("sub")].unique, subId);
     QCOMPARE(site[QStringLiteral("alias.txt")].unique, site[QStringLiteral("a.txt")].unique);
     for (const char* name : { "www", "up", "other" }) {
-        QVERIFY2(site[QString::fromLatin1(name)].isFolder(), name);
+        QVERIFY2(site[QString::fromLatin1(name)].isFolder, name);
         QVERIFY2(!site[QString::fromLatin1(name)].isLink, name);
     }
     // The other facts still come after OPTS MLST.
@@ -162,7 +162,7 @@ void TestFtpLinks::scriptedMlsdLinks()
     QCOMPARE(site[QStringLiteral("www")].unique, QByteArray("801g9"));
     // An overlong fact is no identity to trust.
     QVERIFY(site[QStringLiteral("odd")].unique.isEmpty());
-    QVERIFY(site[QStringLiteral("odd")].isFolder());
+    QVERIFY(site[QStringLiteral("odd")].isFolder);
 }
 
 QTEST_GUILESS_MAIN(TestFtpLinks)

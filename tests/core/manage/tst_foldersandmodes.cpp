@@ -143,7 +143,7 @@ void TestFoldersAndModes::chmodKeepsBlanksAroundTheName()
 
     // The user moved the server elsewhere in the console: the name is still the pane's, and it
     // goes to the server exactly, blanks in front included.
-    QVERIFY(rig.pane->FtpHandle()->command(QStringLiteral("CWD /"), false, 1));
+    QVERIFY(rig.pane->FtpHandle()->command(QStringLiteral("CWD /")));
     FtpConnection& connection = *rig.pane->FtpHandle();
     QVERIFY2(connection.nameCommand(ManageRules::chmodCommand(QStringLiteral("640"), both)),
         qPrintable(connection.lastResponse()));

@@ -25,11 +25,11 @@ struct CommandsRig : PaneRig {
 
     CommandsRig()
     {
-        modeRules = std::make_unique<ModeRules>(*lines, state);
+        modeRules = std::make_unique<ModeRules>(*lines);
         report = std::make_unique<StatusReport>(state);
         localPane = std::make_unique<LocalPane>(state, record, dialogs);
         transfers = std::make_unique<Transfers>(
-            state, record, *options, *modeRules, *localPane, *pane, *status, *log, dialogs, *report);
+            state, *options, *modeRules, *localPane, *pane, *status, *log, dialogs, *report);
         commands
             = std::make_unique<PaneCommands>(state, *localPane, *pane, *modeRules, *transfers, *log, *status, dialogs);
         commands->setConnectionWatch(&timer1);

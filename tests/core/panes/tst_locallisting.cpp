@@ -53,9 +53,9 @@ private:
         LocalPane pane { state, record, dialogs };
         bool hideSystemFiles = false;
         bool noColours = false;
-        QAbstractItemModelTester listTester { pane.fileList(),
+        QAbstractItemModelTester listTester { pane.fileList(), QAbstractItemModelTester::FailureReportingMode::QtTest };
+        QAbstractItemModelTester driveTester { pane.driveList(),
             QAbstractItemModelTester::FailureReportingMode::QtTest };
-        QAbstractItemModelTester driveTester { pane.driveList(), QAbstractItemModelTester::FailureReportingMode::QtTest };
         Fixture()
         {
             pane.setOptionCheck([this](int index) { return index == 0 ? hideSystemFiles : noColours; });
@@ -130,7 +130,7 @@ private Q_SLOTS:
     {
         Fixture f;
         QVERIFY(f.pane.ListLocalFolder(m_site));
-        QCOMPARE(QDir::currentPath(), m_site);
+        QCOMPARE(f.pane.currentFolder(), m_site);
         QVERIFY(f.dialogs.asked.isEmpty());
         QCOMPARE(f.record.Local.size(), size_t(12));
         f.pane.FillLocalList(m_site);
@@ -313,9 +313,9 @@ private Q_SLOTS:
         QVERIFY(!f.pane.ChangeLocalFolder(QString()));
         QCOMPARE(f.dialogs.texts(), QStringList { QStringLiteral("Please enter the directory to CD") });
         QVERIFY(f.pane.ChangeLocalFolder(QStringLiteral("  ") + m_site + QStringLiteral("/sub  ")));
-        QCOMPARE(QDir::currentPath(), m_site + QStringLiteral("/sub"));
+        QCOMPARE(f.pane.currentFolder(), m_site + QStringLiteral("/sub"));
         QVERIFY(!f.pane.ChangeLocalFolder(m_site + QStringLiteral("/one.html")));
-        QCOMPARE(QDir::currentPath(), m_site + QStringLiteral("/sub"));
+        QCOMPARE(f.pane.currentFolder(), m_site + QStringLiteral("/sub"));
     }
 
     void missingFolderFallsBackHome()
@@ -324,7 +324,7 @@ private Q_SLOTS:
         f.pane.setFolderText(m_site + QStringLiteral("/gone"));
         QVERIFY(!f.pane.ListLocalFolder(m_site + QStringLiteral("/gone")));
         QCOMPARE(f.pane.folderText(), m_home.path());
-        QCOMPARE(QDir::currentPath(), m_home.path());
+        QCOMPARE(f.pane.currentFolder(), m_home.path());
         QCOMPARE(column(f.pane, 0), QStringList { QStringLiteral("home-marker.txt") });
         QVERIFY(f.dialogs.asked.isEmpty());
     }
@@ -386,14 +386,14 @@ private Q_SLOTS:
         f.pane.setFolderText(m_site + QStringLiteral("/sub/"));
         f.pane.MoveUpLocalFolder();
         QCOMPARE(f.pane.folderText(), m_site);
-        QCOMPARE(QDir::currentPath(), m_site);
+        QCOMPARE(f.pane.currentFolder(), m_site);
 
         // The top folder of the file system goes to "/".
         const QString top = QLatin1Char('/') + m_site.section(QLatin1Char('/'), 1, 1);
         f.pane.setFolderText(top);
         f.pane.MoveUpLocalFolder();
         QCOMPARE(f.pane.folderText(), QStringLiteral("/"));
-        QCOMPARE(QDir::currentPath(), QStringLiteral("/"));
+        QCOMPARE(f.pane.currentFolder(), QStringLiteral("/"));
     }
 
     void upButtonAtTheRootDoesNothing()
@@ -407,7 +407,7 @@ private Q_SLOTS:
         f.pane.setFolderText(QStringLiteral(" / "));
         f.pane.MoveUpLocalFolder();
         QCOMPARE(f.pane.folderText(), QStringLiteral(" / "));
-        QCOMPARE(QDir::currentPath(), m_site);
+        QCOMPARE(f.pane.currentFolder(), m_site);
         QCOMPARE(f.pane.fileList()->rowCount(), rows);
     }
 
@@ -448,7 +448,7 @@ private Q_SLOTS:
         f.pane.chooseDrive(index);
         if (QStorageInfo(m_home.path()).rootPath() != root)
             QCOMPARE(f.pane.folderText(), m_site + QStringLiteral("/sub"));
-        QCOMPARE(f.pane.folderText(), QDir::currentPath());
+        QCOMPARE(f.pane.folderText(), f.pane.currentFolder());
         QVERIFY(f.pane.fileList()->rowCount() > 0);
         QCOMPARE(f.pane.driveIndex(), index);
         QCOMPARE(drive.count(), index == 0 ? 0 : 1);

@@ -2,9 +2,9 @@
 
 // Both panes with the transfers between them, for the transfer tests: the FTP pane rig, a local
 // pane on a temporary folder, the mode rules from the defaults, the status window's state.
+#include "core/app/itemroles.h"
 #include "core/app/statusreport.h"
 #include "core/ftpsession/panerig.h"
-#include "core/app/itemroles.h"
 #include "core/panes/localpane.h"
 #include "core/transfer/moderules.h"
 #include "core/transfer/transfers.h"
@@ -26,11 +26,11 @@ struct TransferRig {
     {
         local = std::make_unique<LocalPane>(ftp.state, ftp.record, ftp.dialogs);
         local->setOptions(*ftp.options);
-        modes = std::make_unique<ModeRules>(*ftp.lines, ftp.state);
+        modes = std::make_unique<ModeRules>(*ftp.lines);
         modes->LoadModeLists();
         report = std::make_unique<StatusReport>(ftp.state);
-        transfers = std::make_unique<Transfers>(ftp.state, ftp.record, *ftp.options, *modes, *local, *ftp.pane,
-            *ftp.status, *ftp.log, ftp.dialogs, *report);
+        transfers = std::make_unique<Transfers>(
+            ftp.state, *ftp.options, *modes, *local, *ftp.pane, *ftp.status, *ftp.log, ftp.dialogs, *report);
         transfers->setClock([this] { return ftp.now; });
         ftp.pane->setShowTransferCounts([this] { report->ShowTransferCounts(); });
     }

@@ -65,9 +65,11 @@ void TestModeRules::init()
     m_lines = std::make_unique<SettingsLines>();
     m_lines->setFilePath(iniPath());
     m_state = std::make_unique<AppState>();
-    m_rules = std::make_unique<ModeRules>(*m_lines, *m_state);
-    new QAbstractItemModelTester(m_rules->textExtensionModel(), QAbstractItemModelTester::FailureReportingMode::QtTest, this);
-    new QAbstractItemModelTester(m_rules->neverSendExtensionModel(), QAbstractItemModelTester::FailureReportingMode::QtTest, this);
+    m_rules = std::make_unique<ModeRules>(*m_lines);
+    new QAbstractItemModelTester(
+        m_rules->textExtensionModel(), QAbstractItemModelTester::FailureReportingMode::QtTest, this);
+    new QAbstractItemModelTester(
+        m_rules->neverSendExtensionModel(), QAbstractItemModelTester::FailureReportingMode::QtTest, this);
 }
 
 void TestModeRules::load(const QStringList& lines)
@@ -148,10 +150,9 @@ void TestModeRules::transferMode()
         m_rules->setAllAscii(true);
     if (switchOn == 6)
         m_rules->setAllBinary(true);
-    m_state->TransferMode = 0;
-    m_rules->SetTransferMode(name);
-    QCOMPARE(m_state->TransferMode, mode);
-    QCOMPARE(m_rules->indicator(), mode);
+    const TransferType expected = mode == 1 ? TransferType::Ascii : TransferType::Binary;
+    QCOMPARE(m_rules->SetTransferMode(name), expected);
+    QCOMPARE(m_rules->indicator(), expected);
 }
 
 void TestModeRules::sendable_data()
@@ -238,7 +239,7 @@ void TestModeRules::restoreDefaultsRewritesTheBlocks()
     QCOMPARE(fileLines(iniPath()), expected);
 
     // Reloading gives the same lists: nothing is counted twice.
-    ModeRules again(*m_lines, *m_state);
+    ModeRules again(*m_lines);
     again.LoadModeLists();
     QCOMPARE(again.textExtensions(), Defaults3);
 }
@@ -258,8 +259,7 @@ void TestModeRules::addEntries()
     QCOMPARE(m_lines->lines(), expected);
     QCOMPARE(fileLines(iniPath()), expected);
 
-    m_rules->SetTransferMode(QStringLiteral("index.PHP"));
-    QCOMPARE(m_state->TransferMode, 1);
+    QCOMPARE(m_rules->SetTransferMode(QStringLiteral("index.PHP")), TransferType::Ascii);
     QVERIFY(!m_rules->IsSendable(QStringLiteral("a.old")));
 }
 

@@ -340,7 +340,9 @@ void TestTransfers::conversion()
     for (const Case& d : downloads) {
         rig.ftp.options->setCodeConversion(1, d.check11);
         const QString local = rig.localPath(u"got-"_qs + QString::number(d.check11) + d.name);
-        QVERIFY2(rig.transfers->FtpGetFileConv(c, d.name, local, false, 32, d.mode, 0), d.what);
+        QVERIFY2(rig.transfers->FtpGetFileConv(
+                     c, d.name, local, false, d.mode == 1 ? TransferType::Ascii : TransferType::Binary),
+            d.what);
         QVERIFY2(readBytes(local) == d.local, d.what);
         QVERIFY(!QFile::exists(temp));
     }
@@ -350,12 +352,14 @@ void TestTransfers::conversion()
         { "on, binary: unchanged", 1, u"up-on.bin"_qs, 2, SjisText } };
     for (const Case& u : uploads) {
         rig.ftp.options->setCodeConversion(0, u.check11);
-        QVERIFY2(rig.transfers->FtpPutFileConv(c, rig.localPath(u"sjis.html"_qs), u.name, u.mode, 0), u.what);
+        QVERIFY2(rig.transfers->FtpPutFileConv(c, rig.localPath(u"sjis.html"_qs), u.name,
+                     u.mode == 1 ? TransferType::Ascii : TransferType::Binary),
+            u.what);
         QVERIFY2(readBytes(server.root() + u'/' + u.name) == u.local, u.what);
         QVERIFY(!QFile::exists(temp));
     }
     // An unreadable local file: no transfer, no message.
-    QVERIFY(!rig.transfers->FtpPutFileConv(c, rig.localPath(u"missing.html"_qs), u"m.html"_qs, 1, 0));
+    QVERIFY(!rig.transfers->FtpPutFileConv(c, rig.localPath(u"missing.html"_qs), u"m.html"_qs, TransferType::Ascii));
     QVERIFY(rig.ftp.dialogs.asked.isEmpty());
     QVERIFY(!QFile::exists(server.root() + u"/m.html"));
 }

@@ -241,7 +241,7 @@ void TestTransfersFaults::listedSizeHoldsTheDownload()
     QVERIFY(writeBytes(rig.localPath(u"big.bin"_qs), "the old copy"));
     FtpConnection* c = rig.ftp.pane->FtpHandle();
     c->setExpectedSize(1048576);
-    QVERIFY(!c->getFile(u"big.bin"_qs, rig.localPath(u"big.bin"_qs), false, 2));
+    QVERIFY(!c->getFile(u"big.bin"_qs, rig.localPath(u"big.bin"_qs), false, TransferType::Binary));
     QCOMPARE(c->lastError(), FtpError::FtpDropped);
     QCOMPARE(readBytes(rig.localPath(u"big.bin"_qs)), QByteArray("the old copy"));
     QCOMPARE(countCommands(server.commands(), { u"SIZE"_qs }), 0);
@@ -254,7 +254,8 @@ void TestTransfersFaults::listedSizeHoldsTheDownload()
         "  data-file\n  data-close\n  reply 226 Transfer complete.\nend\n"_qs));
     c = again.ftp.pane->FtpHandle();
     c->setExpectedSize(1048576);
-    QVERIFY2(c->getFile(u"big.bin"_qs, again.localPath(u"big.bin"_qs), false, 2), qPrintable(c->lastResponse()));
+    QVERIFY2(c->getFile(u"big.bin"_qs, again.localPath(u"big.bin"_qs), false, TransferType::Binary),
+        qPrintable(c->lastResponse()));
     QCOMPARE(QFileInfo(again.localPath(u"big.bin"_qs)).size(), 300000);
 }
 

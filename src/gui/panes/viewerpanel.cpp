@@ -1,4 +1,4 @@
-#include "gui/panes/frmpic.h"
+#include "gui/panes/viewerpanel.h"
 
 #include "core/app/dialogs.h"
 #include "core/panecommands/panepaths.h"
@@ -12,7 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-FrmPic::FrmPic(Dialogs& dialogs, QWidget* parent)
+ViewerPanel::ViewerPanel(Dialogs& dialogs, QWidget* parent)
     : MovablePanel(QStringLiteral("FrmPic"), QStringLiteral("LabelPic"), QStringLiteral("ファイルの表示"), parent)
     , m_dialogs(dialogs)
     , m_nameBox(new QLineEdit(this))
@@ -42,7 +42,7 @@ FrmPic::FrmPic(Dialogs& dialogs, QWidget* parent)
     hide();
 }
 
-void FrmPic::showTextView()
+void ViewerPanel::showTextView()
 {
     m_pixmap = QPixmap();
     m_pictureView->clear();
@@ -52,7 +52,7 @@ void FrmPic::showTextView()
     showInFront();
 }
 
-void FrmPic::showPicture()
+void ViewerPanel::showPicture()
 {
     m_textView->hide();
     m_pictureView->show();
@@ -61,11 +61,11 @@ void FrmPic::showPicture()
     // The label's size is known once the panel is laid out.
     if (layout())
         layout()->activate();
-    m_pictureView->setPixmap(
-        m_pixmap.scaled(m_pictureView->size().expandedTo(QSize(64, 64)), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    m_pictureView->setPixmap(m_pixmap.scaled(
+        m_pictureView->size().expandedTo(QSize(64, 64)), Qt::KeepAspectRatio, Qt::SmoothTransformation));
 }
 
-bool FrmPic::showLocalText(const QString& path)
+bool ViewerPanel::showLocalText(const QString& path)
 {
     ViewerText text;
     QString error;
@@ -83,7 +83,7 @@ bool FrmPic::showLocalText(const QString& path)
     return true;
 }
 
-bool FrmPic::showLocalPicture(const QString& path)
+bool ViewerPanel::showLocalPicture(const QString& path)
 {
     QImageReader reader(path);
     reader.setAutoTransform(true);
@@ -101,7 +101,7 @@ bool FrmPic::showLocalPicture(const QString& path)
     return true;
 }
 
-void FrmPic::showServerText(const QString& text, const QString& ftpName)
+void ViewerPanel::showServerText(const QString& text, const QString& ftpName)
 {
     m_nameBox->setText(ftpName);
     m_textView->setPlainText(text);
@@ -109,7 +109,7 @@ void FrmPic::showServerText(const QString& text, const QString& ftpName)
     showTextView();
 }
 
-bool FrmPic::store()
+bool ViewerPanel::store()
 {
     if (m_tag == QLatin1String("FTP")) {
         if (!m_storeOnServer || m_nameBox->text().trimmed().isEmpty())
@@ -137,7 +137,7 @@ bool FrmPic::store()
     return true;
 }
 
-void FrmPic::resizeEvent(QResizeEvent* event)
+void ViewerPanel::resizeEvent(QResizeEvent* event)
 {
     MovablePanel::resizeEvent(event);
     if (!m_pixmap.isNull() && m_pictureView->isVisible())

@@ -7,14 +7,14 @@ class QLabel;
 class QPushButton;
 struct AppState;
 
-// The confirmation panel `FrmCaution` of server deletes: "ファイルとフォルダーの削除", the
+// The confirmation panel `DeleteConfirmation` of server deletes: "ファイルとフォルダーの削除", the
 // question, the counts, "実行" and "中止". ask() shows it in front and runs a local event loop
 // until it is hidden, so the window stays live; "中止" sets `StopRequested`.
-class FrmCaution : public MovablePanel {
+class DeleteConfirmation : public MovablePanel {
     Q_OBJECT
 public:
-    FrmCaution(AppState& state, QWidget* parent);
-    ~FrmCaution() override;
+    DeleteConfirmation(AppState& state, QWidget* parent);
+    ~DeleteConfirmation() override;
 
     // True for "実行". Hiding the panel any other way counts as "中止".
     bool ask(const QString& counts);

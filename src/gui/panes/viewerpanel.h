@@ -11,16 +11,16 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 
-// The viewer frame `FrmPic`: the text view `textView` with its name box `nameBox`, the picture
+// The viewer `FrmPic`: the text view `textView` with its name box `nameBox`, the picture
 // view `pictureView`, and the store button `storeButton`. Its tag says where the shown file lives:
 // "LOCAL" (opened from the local list; stored back in the encoding and line ends it was read
 // in) or "FTP" (fetched from the server; stored through the transfers).
-class FrmPic : public MovablePanel {
+class ViewerPanel : public MovablePanel {
     Q_OBJECT
 public:
     using StoreOnServer = std::function<void(const QString& text, const QString& ftpName)>;
 
-    FrmPic(Dialogs& dialogs, QWidget* parent = nullptr);
+    ViewerPanel(Dialogs& dialogs, QWidget* parent = nullptr);
 
     void setStoreOnServer(StoreOnServer store) { m_storeOnServer = std::move(store); }
 

@@ -1,4 +1,4 @@
-#include "gui/manage/frmcaution.h"
+#include "gui/manage/deleteconfirmation.h"
 
 #include "core/app/appstate.h"
 #include "core/manage/deletes.h"
@@ -11,7 +11,7 @@
 
 using namespace PanelControls;
 
-FrmCaution::FrmCaution(AppState& state, QWidget* parent)
+DeleteConfirmation::DeleteConfirmation(AppState& state, QWidget* parent)
     : MovablePanel(QStringLiteral("FrmCaution"), QStringLiteral("FrmCautionTitle"), Deletes::cautionTitle(), parent)
     , m_state(state)
     , m_question(label(QStringLiteral("Label1"), Deletes::cautionQuestion(), this))
@@ -43,13 +43,13 @@ FrmCaution::FrmCaution(AppState& state, QWidget* parent)
     resize(sizeHint().expandedTo(QSize(360, 0)));
 }
 
-FrmCaution::~FrmCaution()
+DeleteConfirmation::~DeleteConfirmation()
 {
     if (m_loop)
         m_loop->quit();
 }
 
-bool FrmCaution::ask(const QString& counts)
+bool DeleteConfirmation::ask(const QString& counts)
 {
     if (m_loop)
         return false;
@@ -63,7 +63,7 @@ bool FrmCaution::ask(const QString& counts)
     // The window stays live while the user decides; the delete goes on when the panel is hidden.
     QEventLoop loop;
     m_loop = &loop;
-    QPointer<FrmCaution> self(this);
+    QPointer<DeleteConfirmation> self(this);
     loop.exec();
     if (!self)
         return false;
@@ -71,7 +71,7 @@ bool FrmCaution::ask(const QString& counts)
     return m_answer;
 }
 
-void FrmCaution::keyPressEvent(QKeyEvent* event)
+void DeleteConfirmation::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape && isAsking()) {
         m_cancel->click();
@@ -80,7 +80,7 @@ void FrmCaution::keyPressEvent(QKeyEvent* event)
     MovablePanel::keyPressEvent(event);
 }
 
-void FrmCaution::hideEvent(QHideEvent* event)
+void DeleteConfirmation::hideEvent(QHideEvent* event)
 {
     MovablePanel::hideEvent(event);
     if (m_loop)

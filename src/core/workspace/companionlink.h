@@ -5,29 +5,27 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QStringListModel>
+#include <QTimer>
 #include <memory>
 
-class MainWindow;
 class MessageListener;
-class MovablePanel;
-class QPlainTextEdit;
-class QStringListModel;
-class QTimer;
-class QWidget;
+class Workspace;
 
-// The main window's link with the companion editor jsTarvo over the message bus.
+// The program's link with a companion over the message bus, and what the companion's commands do.
 //
 // The command channel: once hooked (`HookMessages`, for "<message visible>" and "<message
-// invisible>"), the main window listens under its own handle, announced in main.handle; each
-// WM_COPYDATA text goes into `Text15` and starts `TimerMessage`, whose tick interprets it
-// (`TimerMessage_Timer`) and answers on the bus to `CompanionReplyWindow`.
+// invisible>"), the program listens under its own handle, announced in main.handle; each
+// WM_COPYDATA text waits its turn and is interpreted by a tick of the message timer, which
+// answers on the bus to the reply window the companion registered.
 //
-// The editor channel: `RB4` listens under a handle of its own (opened when first needed) for the
-// companion's WM_SETTEXT messages; the program's messages go to `CompanionWindow`.
+// The editor channel: a second handle (opened when first needed) takes the companion editor's
+// WM_SETTEXT messages ("sendtext", "upload", "end"); the program's messages go to
+// `AppState::CompanionWindow`.
 class CompanionLink : public QObject, public CompanionCommands {
     Q_OBJECT
 public:
-    CompanionLink(MainWindow& window, QTimer& timerMessage, QWidget* panelParent);
+    explicit CompanionLink(Workspace& workspace);
     ~CompanionLink() override;
 
     // Command channel ----------------------------------------------------------------------------
@@ -35,35 +33,34 @@ public:
     bool HookMessages();
     void UnhookMessages();
     bool isHooked() const;
-    // The main window's handle on the bus, 0 when not hooked.
+    // The command channel's handle on the bus, 0 when not hooked.
     qint64 mainHandle() const;
-    // A message for the main window: WM_COPYDATA text, cut at its first NUL, into `Text15`, and
-    // `TimerMessage` started. Messages queue up until the timer's ticks interpret them one by one
-    // (a later message never replaces an earlier one). Other messages are not the main window's
-    // concern.
+    // A message for the command channel: a WM_COPYDATA text, cut at its first NUL, waits its turn
+    // (a later message never replaces an earlier one); other messages are not its concern.
     void MessageWindowProc(quint32 message, const QByteArray& payload);
-    void TimerMessage_Timer();
-    QString Text15() const { return m_text15Value; }
-    QStringListModel& List8() { return *m_list8; }
-    MovablePanel* Frame21() const { return m_frame21; }
-    // The menu item "メッセージ表示": the message panel.
-    void mmessage_Click();
+    // Interprets the next waiting message.
+    void onMessageTimer();
+    // The message interpreted last, and its lines as the interpreter left them.
+    QString lastMessage() const { return m_lastMessage; }
+    QStringListModel& messageLines() { return m_messageLines; }
     qint64 CompanionReplyWindow() const { return m_replyWindow; }
 
     // Editor channel -----------------------------------------------------------------------------
-    // `RB4`'s handle, listening from the first call on; 0 when the bus cannot be listened on.
-    qint64 rb4Handle();
-    QPlainTextEdit* RB4() const { return m_rb4; }
+    // The editor channel's handle, listening from the first call on; 0 when the bus cannot be
+    // listened on.
+    qint64 editorHandle();
     // WM_SETTEXT to `CompanionWindow` (nothing when it is 0).
     void sendToEditor(const QString& text);
-    // The start-up handshake: "<mode=sendhandle><handle=" RB4 ">".
+    // The start-up handshake: "<mode=sendhandle><handle=" + editorHandle() + ">".
     void sendHandshake();
     // "<mode=end>" when the editor is linked.
     void sendEnd();
+    // A server text for the editor to edit. False when no editor is linked.
+    bool sendServerText(const QString& name, const QString& text);
     // "変更内容の更新": asks the editor for its text, when the text view holds one.
-    void Command45_Click(const QString& textViewText);
-    // The companion wrote into `RB4`: "sendtext", "upload" or "end".
-    void RB4_Change();
+    void requestEditorText(const QString& textViewText);
+    // The editor wrote to the editor channel.
+    void onEditorMessage(const QString& text);
 
     // What the companion's commands do -----------------------------------------------------------
     void disconnectServer() override;
@@ -85,38 +82,37 @@ public:
     bool connectProfile(const QString& name) override;
 
 Q_SIGNALS:
-    // The companion's "sendtext" or "upload" put text into the text view.
+    // A message arrived or is being interpreted (the message panel shows it).
+    void messageShown(const QString& text);
+    // The editor's "sendtext", or an "upload" without a name: the text view shows the text.
     void textViewRequested(const QString& text);
-    // "upload": the text view's name box `Text4` and the upload of the text under that name.
-    void storeRequested(const QString& name, const QString& text);
+    // The editor's "upload": the text went to the server as `name`; the viewer shows it.
+    void serverTextStored(const QString& name, const QString& text);
+    // The companion asked to show or hide the main window, or to end the program.
+    void windowVisibilityRequested(bool visible);
+    void endRequested();
 
 private:
-    void createFrame21(QWidget* parent);
     // Selects the first row of the FTP (or local) list whose text is `name`, alone. -1 when none.
     int selectFtpRow(const QString& name);
     int selectLocalRow(const QString& name);
-    void showInText15(const QString& text);
-    void handleRB4(const QString& text);
+    void handleEditorMessage(const QString& text);
     void writeMainHandleFile();
     void removeMainHandleFile();
 
-    MainWindow& m_window;
-    QTimer& m_timerMessage;
+    Workspace& m_workspace;
+    QTimer m_messageTimer;
     std::unique_ptr<MessageListener> m_mainListener;
-    std::unique_ptr<MessageListener> m_rb4Listener;
-    std::unique_ptr<QStringListModel> m_list8;
-    MovablePanel* m_frame21 = nullptr;
-    QPlainTextEdit* m_text15 = nullptr;
-    QPlainTextEdit* m_rb4 = nullptr;
-    QString m_text15Value;
-    static constexpr qsizetype Text15ShownChars = 16 * 1024;
+    std::unique_ptr<MessageListener> m_editorListener;
+    QStringListModel m_messageLines;
+    QString m_lastMessage;
     static constexpr qsizetype MaxPendingMessages = 256;
     static constexpr qsizetype MaxPendingChars = 8 * 1024 * 1024;
     QStringList m_pending;
     qsizetype m_pendingChars = 0;
-    QString m_rb4Value;
+    QString m_editorText;
     qint64 m_replyWindow = 0;
     bool m_interpreting = false;
-    bool m_rb4Busy = false;
-    bool m_rb4Again = false;
+    bool m_editorBusy = false;
+    bool m_editorAgain = false;
 };
