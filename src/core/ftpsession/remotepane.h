@@ -191,6 +191,12 @@ private:
     // A command of the user's that arrives (from the event loop) while another one waits for the
     // server is dropped: both would work on the one connection.
     bool commandRunning() const { return m_busyDepth > 0; }
+    // The steps of ConnectServer.
+    bool openSession();
+    void applySessionDefaults();
+    // False when the login failed (the user was told) or the connection went meanwhile.
+    bool logIn(quint64 generation);
+    void showStartFolder(quint64 generation);
     // The up button's command without that check (the connect runs it).
     void moveUpCommand();
     void setControls(bool connected);

@@ -61,7 +61,25 @@ void RemotePane::ConnectServer()
     } done { m_connecting };
     const quint64 generation = m_generation;
 
-    // 1. The session, direct or through a proxy.
+    if (!openSession())
+        return;
+    m_statusLines.AddStatusLine(
+        QStringLiteral(" セッション作成") + QStringLiteral(" ハンドル=") + QString::number(m_internetHandle));
+    QCoreApplication::processEvents();
+    Q_EMIT pictureRequested(1);
+    QCoreApplication::processEvents();
+    if (disconnectedSince(generation))
+        return;
+    applySessionDefaults();
+    // A connect while connected only renews the session.
+    if (!m_state.IsConnected && logIn(generation))
+        showStartFolder(generation);
+    ColourFtpList();
+}
+
+bool RemotePane::openSession()
+{
+    // Direct, through the proxy of the settings, or through the console's connection entry.
     bool attempt = true;
     FtpSession::Access access = FtpSession::Direct;
     QString proxy;
@@ -87,27 +105,19 @@ void RemotePane::ConnectServer()
             m_internetHandle = ++m_lastHandle;
         m_options.setConsoleProxyText(0, proxy);
     }
-
-    // 2.
-    if (!m_internetHandle) {
-        // Answering No opens nothing: there is no failed call to report.
-        if (attempt)
-            ShowWinInetError(m_session.lastError(), QString());
-        m_statusLines.AddStatusLine(QStringLiteral(" セッションが開けません"));
-        QCoreApplication::processEvents();
-        return;
-    }
-
-    // 3.
-    m_statusLines.AddStatusLine(
-        QStringLiteral(" セッション作成") + QStringLiteral(" ハンドル=") + QString::number(m_internetHandle));
+    if (m_internetHandle)
+        return true;
+    // Answering No opens nothing: there is no failed call to report.
+    if (attempt)
+        ShowWinInetError(m_session.lastError(), QString());
+    m_statusLines.AddStatusLine(QStringLiteral(" セッションが開けません"));
     QCoreApplication::processEvents();
-    Q_EMIT pictureRequested(1);
-    QCoreApplication::processEvents();
-    if (disconnectedSince(generation))
-        return;
+    return false;
+}
 
-    // 4. A new session starts from the engine's defaults, as a new handle would.
+void RemotePane::applySessionDefaults()
+{
+    // A new session starts from the engine's defaults, as a new handle would.
     m_session.setOption(FtpSession::ConnectTimeout, 5000);
     m_session.setOption(FtpSession::ConnectRetries, 2);
     m_session.setOption(FtpSession::ConnectBackoff, 1000);
@@ -121,139 +131,116 @@ void RemotePane::ConnectServer()
     m_session.setProxyPassword(proxyPassword.isEmpty() ? QString() : m_options.proxyCredential(1));
     m_session.setKnownCertificatesFile(
         m_knownCertificatesFile.isEmpty() ? DataFolder::file(KnownCertificatesName) : m_knownCertificatesFile);
+}
 
-    // 5. A connect while connected only renews the session.
-    if (!m_state.IsConnected) {
-        // 6.
-        const QString host = hostName();
-        if (host.isEmpty()) {
-            m_dialogs.message(QStringLiteral("Please enter a server name!"), Dialogs::Buttons::Ok);
-            return;
-        }
-
-        // 7.
-        const bool passive = m_options.passiveMode();
-        const QString user = m_profiles.field(2);
-        m_statusLines.AddStatusLine(QStringLiteral(" Ftp接続要求 ") + host + QStringLiteral(":ID=") + user);
-
-        // 8. The hourglass comes after the question, so the box is not covered by it.
-        QString password = m_profiles.field(3);
-        if (password.trimmed().isEmpty())
-            password = m_dialogs.input(QStringLiteral("パスワードを入力してください。")).value_or(QString());
-        QCoreApplication::processEvents();
-        if (disconnectedSince(generation))
-            return;
-
-        // 9.
-        std::optional<BusyPointer> busy;
-        busy.emplace(*this);
-        const bool connected = m_connection.connect(host.trimmed(), 0, user, password, passive);
-        if (disconnectedSince(generation))
-            return;
-
-        // 10. A stop is the user's decision: no message and no failure in the log.
-        if (!connected) {
-            const int code = m_connection.lastError();
-            m_ftpHandle = 0;
-            m_state.IsConnected = false;
-            busy.reset();
-            if (code == FtpError::OperationCancelled) {
-                m_state.StopRequested = false;
-            } else {
-                ShowWinInetError(code, m_connection.lastResponse());
-                m_log.write(QStringLiteral("<FTP接続失敗>"), host, QStringLiteral("</FTP接続失敗>"));
-            }
-            m_statusLines.AddStatusLine(QStringLiteral(" Ftp接続失敗"));
-            return;
-        }
-
-        // 11.1
-        m_ftpHandle = ++m_lastHandle;
-        m_state.IsConnected = true;
-        setFolderText(host);
-        ListFtpFolder();
-        FillFtpList();
-        if (disconnectedSince(generation))
-            return;
-
-        // 11.2
-        m_statusLines.AddStatusLine(QStringLiteral(" Ftp開始"));
-        SetSessionTimeouts();
-        m_log.write(QStringLiteral("<Ftp接続開始>"), host, QStringLiteral("</FTP接続開始>"));
-        m_startLogged = true;
-
-        // 11.3
-        if (m_connectionWatch)
-            m_connectionWatch->start();
-        setProfileChoiceEnabled(false);
-        Q_EMIT pictureRequested(0);
-
-        // 11.4
-        setFolderText(GetCurrentFtpFolder());
-
-        // 11.5 The start folder. Without one the pane moves up one folder, as the up button does;
-        //      the server stays in the folder the list shows, so that every later command works
-        //      where the user looks.
-        const QString startFolder = m_profiles.field(5).trimmed();
-        if (!startFolder.isEmpty()) {
-            setFolderText(SessionRules::startFolderPath(m_folderText, startFolder));
-            GoToFtpFolder();
-        } else {
-            moveUpCommand();
-        }
-        if (disconnectedSince(generation))
-            return;
-
-        // 11.6
-        m_statusLines.AddStatusLine(QStringLiteral(" サーバーの初期フォルダー表示"));
-        m_state.CurrentFtpPath = m_folderText;
-        setControls(true);
+bool RemotePane::logIn(quint64 generation)
+{
+    const QString host = hostName();
+    if (host.isEmpty()) {
+        m_dialogs.message(QStringLiteral("Please enter a server name!"), Dialogs::Buttons::Ok);
+        return false;
     }
+    const bool passive = m_options.passiveMode();
+    const QString user = m_profiles.field(2);
+    m_statusLines.AddStatusLine(QStringLiteral(" Ftp接続要求 ") + host + QStringLiteral(":ID=") + user);
 
-    // 12.
-    ColourFtpList();
+    // The hourglass comes after the question, so the box is not covered by it.
+    QString password = m_profiles.field(3);
+    if (password.trimmed().isEmpty())
+        password = m_dialogs.input(QStringLiteral("パスワードを入力してください。")).value_or(QString());
+    QCoreApplication::processEvents();
+    if (disconnectedSince(generation))
+        return false;
+
+    std::optional<BusyPointer> busy;
+    busy.emplace(*this);
+    const bool connected = m_connection.connect(host.trimmed(), 0, user, password, passive);
+    if (disconnectedSince(generation))
+        return false;
+    if (connected)
+        return true;
+
+    // A stop is the user's decision: no message and no failure in the log.
+    const int code = m_connection.lastError();
+    m_ftpHandle = 0;
+    m_state.IsConnected = false;
+    busy.reset();
+    if (code == FtpError::OperationCancelled) {
+        m_state.StopRequested = false;
+    } else {
+        ShowWinInetError(code, m_connection.lastResponse());
+        m_log.write(QStringLiteral("<FTP接続失敗>"), host, QStringLiteral("</FTP接続失敗>"));
+    }
+    m_statusLines.AddStatusLine(QStringLiteral(" Ftp接続失敗"));
+    return false;
+}
+
+void RemotePane::showStartFolder(quint64 generation)
+{
+    const QString host = hostName();
+    m_ftpHandle = ++m_lastHandle;
+    m_state.IsConnected = true;
+    setFolderText(host);
+    ListFtpFolder();
+    FillFtpList();
+    if (disconnectedSince(generation))
+        return;
+
+    m_statusLines.AddStatusLine(QStringLiteral(" Ftp開始"));
+    SetSessionTimeouts();
+    m_log.write(QStringLiteral("<Ftp接続開始>"), host, QStringLiteral("</FTP接続開始>"));
+    m_startLogged = true;
+    if (m_connectionWatch)
+        m_connectionWatch->start();
+    setProfileChoiceEnabled(false);
+    Q_EMIT pictureRequested(0);
+    setFolderText(GetCurrentFtpFolder());
+
+    // Without a start folder the pane moves up one folder, as the up button does; the server
+    // stays in the folder the list shows, so that every later command works where the user looks.
+    const QString startFolder = m_profiles.field(5).trimmed();
+    if (!startFolder.isEmpty()) {
+        setFolderText(SessionRules::startFolderPath(m_folderText, startFolder));
+        GoToFtpFolder();
+    } else {
+        moveUpCommand();
+    }
+    if (disconnectedSince(generation))
+        return;
+    m_statusLines.AddStatusLine(QStringLiteral(" サーバーの初期フォルダー表示"));
+    m_state.CurrentFtpPath = m_folderText;
+    setControls(true);
 }
 
 void RemotePane::DisconnectServer()
 {
     ++m_generation;
     const QString host = hostName();
-    // 1. Closing from inside a running operation (the login of a connect too) cancels it; the
-    //    operation closes when it ends.
+    // Closing from inside a running operation (the login of a connect too) cancels it; the
+    // operation closes when it ends.
     if (m_ftpHandle || m_connecting)
         m_connection.close();
     m_ftpHandle = 0;
     m_record.ClearListings();
-
-    // 2.
     if (m_connectionWatch)
         m_connectionWatch->stop();
     m_state.IsConnected = false;
     Q_EMIT pictureRequested(1);
     m_fileList->replaceRows({});
 
-    // 3.
     if (m_internetHandle)
         m_session.close();
     m_internetHandle = 0;
-    m_ftpHandle = 0;
-    m_state.IsConnected = false;
-
-    // 4.
     Q_EMIT pictureRequested(2);
     // A start that was logged gets its end, also when the exit came before the start folder.
     const bool wasConnected = !m_connectEnabled || m_startLogged;
     m_startLogged = false;
     m_connectedCommandsEnabled = false;
-
-    // 5.
     if (wasConnected) {
         m_connectEnabled = true;
         m_log.writeEntry(m_log.disconnectEntry(host));
     }
     Q_EMIT controlsChanged();
-
-    // 6.
     m_statusLines.AddStatusLine(host + QStringLiteral(":FTP接続終了"));
     setProfileChoiceEnabled(true);
 }
