@@ -91,9 +91,9 @@ void TestFtpPane::connectBrowseAndDisconnect()
     auto* list1 = w.findChild<QComboBox*>(QStringLiteral("List1Combo"));
     auto* txtDir = w.findChild<QLineEdit*>(QStringLiteral("TxtDir"));
     auto* listView1 = w.findChild<QTreeView*>(QStringLiteral("ListView1"));
-    auto* cmdUp = w.findChild<QToolButton*>(QStringLiteral("cmdUp"));
+    auto* upButton = w.findChild<QToolButton*>(QStringLiteral("cmdUp"));
     auto* treeView3 = w.findChild<QTreeView*>(QStringLiteral("TreeView3"));
-    QVERIFY(connectButton && disconnectButton && list1 && txtDir && listView1 && cmdUp && treeView3);
+    QVERIFY(connectButton && disconnectButton && list1 && txtDir && listView1 && upButton && treeView3);
     QCOMPARE(listView1->model()->columnCount(), 6);
     QCOMPARE(txtDir->text(), QStringLiteral("テストサーバー"));
     QVERIFY(!disconnectButton->isEnabled());
@@ -129,10 +129,10 @@ void TestFtpPane::connectBrowseAndDisconnect()
     QCOMPARE(txtDir->text(), QStringLiteral("/pub/sub"));
 
     // The up button, twice: to /pub, then to the root shown as the host name.
-    QTest::mouseClick(cmdUp, Qt::LeftButton);
+    QTest::mouseClick(upButton, Qt::LeftButton);
     QCOMPARE(txtDir->text(), QStringLiteral("/pub"));
     QCOMPARE(w.findChild<QLabel*>(QStringLiteral("StatusBar1_Panel1"))->text(), QStringLiteral("/pub"));
-    QTest::mouseClick(cmdUp, Qt::LeftButton);
+    QTest::mouseClick(upButton, Qt::LeftButton);
     QCOMPARE(txtDir->text(), m_server->hostField());
     QCOMPARE(rowNames(listView1).size(), 3);
     QCOMPARE(listView1->model()->index(2, 0).data(Qt::ForegroundRole).value<QBrush>().color(), QColor(255, 0, 0));

@@ -17,20 +17,20 @@
 FtpPane::FtpPane(RemotePane& pane, QWidget* parent)
     : QWidget(parent)
     , m_pane(pane)
-    , m_cmdUp(new QToolButton(this))
+    , m_upButton(new QToolButton(this))
     , m_pathBox(new QLineEdit(this))
     , m_fileView(new QTreeView(this))
 {
     setObjectName(QStringLiteral("FtpPane"));
-    m_cmdUp->setObjectName(QStringLiteral("cmdUp"));
+    m_upButton->setObjectName(QStringLiteral("cmdUp"));
     m_pathBox->setObjectName(QStringLiteral("TxtDir"));
     m_fileView->setObjectName(QStringLiteral("ListView1"));
 
     auto* label = new QLabel(QStringLiteral("FTP:"), this);
     label->setObjectName(QStringLiteral("TxtDirLabel"));
     label->setBuddy(m_pathBox);
-    m_cmdUp->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
-    m_cmdUp->setToolTip(QStringLiteral("一つ上のフォルダーへ"));
+    m_upButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
+    m_upButton->setToolTip(QStringLiteral("一つ上のフォルダーへ"));
     m_pathBox->setToolTip(QStringLiteral("FTPサーバーのフォルダー"));
     m_pathBox->setText(pane.folderText());
 
@@ -59,7 +59,7 @@ FtpPane::FtpPane(RemotePane& pane, QWidget* parent)
     auto* top = new QHBoxLayout;
     top->setContentsMargins(0, 0, 0, 0);
     top->addWidget(label);
-    top->addWidget(m_cmdUp);
+    top->addWidget(m_upButton);
     top->addWidget(m_pathBox, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -72,7 +72,7 @@ FtpPane::FtpPane(RemotePane& pane, QWidget* parent)
     });
     connect(m_pathBox, &QLineEdit::textEdited, &pane, &RemotePane::setFolderText);
     connect(m_pathBox, &QLineEdit::returnPressed, &pane, &RemotePane::goToTypedFolder);
-    connect(m_cmdUp, &QToolButton::clicked, &pane, &RemotePane::onUpClicked);
+    connect(m_upButton, &QToolButton::clicked, &pane, &RemotePane::onUpClicked);
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
         m_pane.sortByHeader(m_pane.fileList()->headerData(section, Qt::Horizontal).toString());
         showSortIndicator(m_pane.sortColumn(), m_pane.sortOrder());

@@ -7,7 +7,7 @@ class QLineEdit;
 class QToolButton;
 class QTreeView;
 
-// The server pane's controls: the up button `cmdUp`, the path box `pathBox` and the file list
+// The server pane's controls: the up button `upButton`, the path box `pathBox` and the file list
 // `fileView` (six columns), bound to a RemotePane. The folder tree lives in its own panel
 // (FtpTreePanel); the connect row belongs to the main window.
 class FtpPane : public QWidget {
@@ -16,7 +16,7 @@ public:
     FtpPane(RemotePane& pane, QWidget* parent = nullptr);
 
     RemotePane& pane() const { return m_pane; }
-    QToolButton* cmdUp() const { return m_cmdUp; }
+    QToolButton* upButton() const { return m_upButton; }
     QLineEdit* pathBox() const { return m_pathBox; }
     QTreeView* fileView() const { return m_fileView; }
 
@@ -29,7 +29,7 @@ private:
     void showSortIndicator(int column, Qt::SortOrder order);
 
     RemotePane& m_pane;
-    QToolButton* m_cmdUp;
+    QToolButton* m_upButton;
     QLineEdit* m_pathBox;
     QTreeView* m_fileView;
 };

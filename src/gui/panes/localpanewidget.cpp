@@ -18,13 +18,13 @@ LocalPaneWidget::LocalPaneWidget(LocalPane& pane, QWidget* parent)
     : QWidget(parent)
     , m_pane(pane)
     , m_driveBox(new QComboBox(this))
-    , m_cmdUp2(new QToolButton(this))
+    , m_upButton(new QToolButton(this))
     , m_pathBox(new QLineEdit(this))
     , m_fileView(new QTreeView(this))
 {
     setObjectName(QStringLiteral("LocalPane"));
     m_driveBox->setObjectName(QStringLiteral("Drive2"));
-    m_cmdUp2->setObjectName(QStringLiteral("cmdUp2"));
+    m_upButton->setObjectName(QStringLiteral("cmdUp2"));
     m_pathBox->setObjectName(QStringLiteral("TxtDir2"));
     m_fileView->setObjectName(QStringLiteral("ListView2"));
 
@@ -32,8 +32,8 @@ LocalPaneWidget::LocalPaneWidget(LocalPane& pane, QWidget* parent)
     m_driveBox->setCurrentIndex(pane.driveIndex());
     m_driveBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_driveBox->setMinimumContentsLength(6);
-    m_cmdUp2->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
-    m_cmdUp2->setToolTip(QStringLiteral("一つ上のフォルダーへ"));
+    m_upButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
+    m_upButton->setToolTip(QStringLiteral("一つ上のフォルダーへ"));
     m_pathBox->setText(pane.folderText());
 
     m_fileView->setModel(pane.fileList());
@@ -59,7 +59,7 @@ LocalPaneWidget::LocalPaneWidget(LocalPane& pane, QWidget* parent)
     auto* top = new QHBoxLayout;
     top->setContentsMargins(0, 0, 0, 0);
     top->addWidget(m_driveBox);
-    top->addWidget(m_cmdUp2);
+    top->addWidget(m_upButton);
     top->addWidget(m_pathBox, 1);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -74,7 +74,7 @@ LocalPaneWidget::LocalPaneWidget(LocalPane& pane, QWidget* parent)
     connect(m_pathBox, &QLineEdit::returnPressed, &pane, &LocalPane::goToTypedFolder);
     connect(&pane, &LocalPane::driveIndexChanged, m_driveBox, &QComboBox::setCurrentIndex);
     connect(m_driveBox, &QComboBox::activated, &pane, &LocalPane::chooseDrive);
-    connect(m_cmdUp2, &QToolButton::clicked, &pane, &LocalPane::MoveUpLocalFolder);
+    connect(m_upButton, &QToolButton::clicked, &pane, &LocalPane::MoveUpLocalFolder);
     connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
         m_pane.sortByHeader(m_pane.fileList()->headerData(section, Qt::Horizontal).toString());
         showSortIndicator(m_pane.sortColumn(), m_pane.sortOrder());

@@ -8,7 +8,7 @@ class QLineEdit;
 class QToolButton;
 class QTreeView;
 
-// The local pane's controls: the drive list `driveBox`, the up button `cmdUp2`, the path box
+// The local pane's controls: the drive list `driveBox`, the up button `upButton`, the path box
 // `pathBox` and the file list `fileView`, bound to a LocalPane. The folder tree lives in its
 // own panel (LocalTreePanel).
 class LocalPaneWidget : public QWidget {
@@ -18,7 +18,7 @@ public:
 
     LocalPane& pane() const { return m_pane; }
     QComboBox* driveBox() const { return m_driveBox; }
-    QToolButton* cmdUp2() const { return m_cmdUp2; }
+    QToolButton* upButton() const { return m_upButton; }
     QLineEdit* pathBox() const { return m_pathBox; }
     QTreeView* fileView() const { return m_fileView; }
 
@@ -32,7 +32,7 @@ private:
 
     LocalPane& m_pane;
     QComboBox* m_driveBox;
-    QToolButton* m_cmdUp2;
+    QToolButton* m_upButton;
     QLineEdit* m_pathBox;
     QTreeView* m_fileView;
 };
