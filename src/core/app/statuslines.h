@@ -11,6 +11,8 @@ class StatusLines : public QStringListModel {
 public:
     explicit StatusLines(QObject* parent = nullptr, Clock clock = systemNow);
 
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+
     // Appends "hh:mm:ss" + " " + text.
     void AddStatusLine(const QString& text);
 

@@ -15,6 +15,7 @@ class ActivityLog : public QObject {
 public:
     explicit ActivityLog(Clock clock = systemNow, QObject* parent = nullptr);
 
+    void setClock(Clock clock) { m_clock = std::move(clock); }
     // The data folder unless set (tests).
     void setFolder(const QString& folder) { m_folder = folder; }
     QString logPath() const;

@@ -121,6 +121,15 @@ void Workspace::connectCore()
         Qt::QueuedConnection);
 }
 
+void Workspace::setClock(const Clock& clock)
+{
+    m_statusLines->setClock(clock);
+    m_activityLog->setClock(clock);
+    m_profiles->setClock(clock);
+    m_remotePane->setClock(clock);
+    m_transfers->setClock(clock);
+}
+
 QString Workspace::welcomeLine()
 {
     return QStringLiteral("Welcome to FTPTarvo ") + QStringLiteral("Ver ") + QString::number(FTPTARVO_VERSION_MAJOR)

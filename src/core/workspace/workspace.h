@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app/appstate.h"
+#include "core/app/clock.h"
 #include "core/app/commandline.h"
 
 #include <QObject>
@@ -63,6 +64,9 @@ public:
     CompanionLink& companionLink() { return *m_companionLink; }
     // The lines of link.txt: link patterns the link checker leaves alone.
     QStringListModel& linkPatterns() { return *m_linkPatterns; }
+
+    // "Now" for every rule and record that depends on it (tests fix it).
+    void setClock(const Clock& clock);
 
     // The connection watch: every 10 s while connected.
     QTimer& connectionWatch() { return m_connectionWatch; }
