@@ -417,7 +417,15 @@ bool FtpConnection::Private::prepareTransfer(char wantType)
         protChanged = false;
     }
     if (restPending) {
-        if (!exchange("REST 0", &reply))
+        // A typed REST leaves an offset the next transfer would start at. Servers may refuse
+        // REST in ASCII mode and keep the offset, which would fetch the file cut at its start
+        // and report success: the offset is cleared in binary mode, and a refusal fails.
+        if (type != 'I') {
+            if (!expectSuccess("TYPE I"))
+                return false;
+            type = 'I';
+        }
+        if (!expectSuccess("REST 0"))
             return false;
         restPending = false;
     }
