@@ -12,55 +12,27 @@
 
 namespace {
 
-// The ports outside the kernel's ephemeral range that we may use: [low, high).
-void usableRange(int* low, int* high)
-{
-    int ephemeralLow = 32768;
-    int ephemeralHigh = 60999;
-    QFile f(QStringLiteral("/proc/sys/net/ipv4/ip_local_port_range"));
-    if (f.open(QIODevice::ReadOnly)) {
-        const QList<QByteArray> parts = f.readAll().simplified().split(' ');
-        if (parts.size() == 2) {
-            ephemeralLow = parts[0].toInt();
-            ephemeralHigh = parts[1].toInt();
-        }
-    }
-    if (ephemeralLow - 20000 >= 50 * PortBlock::Size) {
-        *low = 20000;
-        *high = ephemeralLow;
-    } else if (65535 - ephemeralHigh >= 50 * PortBlock::Size) {
-        *low = ephemeralHigh + 1;
-        *high = 65536;
-    } else {
-        *low = 10000;
-        *high = 20000;
-    }
-}
-
+// Whether nothing listens on `port` of 127.0.0.1 and ::1.
 bool portIsFree(quint16 port)
 {
-    for (int family : { AF_INET, AF_INET6 }) {
-        const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in v4 {};
+    v4.sin_family = AF_INET;
+    v4.sin_port = htons(port);
+    v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    sockaddr_in6 v6 {};
+    v6.sin6_family = AF_INET6;
+    v6.sin6_port = htons(port);
+    v6.sin6_addr = in6addr_loopback;
+    for (const auto& [address, size] :
+        { std::pair<sockaddr*, socklen_t> { reinterpret_cast<sockaddr*>(&v4), sizeof v4 },
+            { reinterpret_cast<sockaddr*>(&v6), sizeof v6 } }) {
+        const int fd = ::socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
         if (fd < 0)
             continue; // no IPv6 on this machine
         const int one = 1;
         ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        int rc;
-        if (family == AF_INET) {
-            sockaddr_in a {};
-            a.sin_family = AF_INET;
-            a.sin_port = htons(port);
-            a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            rc = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        } else {
-            ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
-            sockaddr_in6 a {};
-            a.sin6_family = AF_INET6;
-            a.sin6_port = htons(port);
-            a.sin6_addr = in6addr_loopback;
-            rc = ::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
-        }
-        const bool inUse = rc != 0 && errno == EADDRINUSE;
+        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
+        const bool inUse = ::bind(fd, address, size) != 0 && errno == EADDRINUSE;
         ::close(fd);
         if (inUse)
             return false;
@@ -83,33 +55,39 @@ void PortBlock::release()
 bool PortBlock::reserve(QString* error)
 {
     release();
-    int low = 0;
-    int high = 0;
-    usableRange(&low, &high);
+    // Below the kernel's ephemeral range when there is room, else above it.
+    int low = 32768;
+    int high = 60999;
+    QFile range(QStringLiteral("/proc/sys/net/ipv4/ip_local_port_range"));
+    if (range.open(QIODevice::ReadOnly)) {
+        const QList<QByteArray> parts = range.readAll().simplified().split(' ');
+        low = parts.value(0, "32768").toInt();
+        high = parts.value(1, "60999").toInt();
+    }
+    std::tie(low, high) = low - 20000 >= 50 * Size ? std::pair(20000, low)
+        : 65535 - high >= 50 * Size                ? std::pair(high + 1, 65536)
+                                                   : std::pair(10000, 20000);
     const int blocks = (high - low) / Size;
     const QString lockDir = QDir::tempPath() + QStringLiteral("/ftptarvo-ports-") + QString::number(::getuid());
-    if (!QDir().mkpath(lockDir)) {
-        if (error)
-            *error = QStringLiteral("cannot create the port lock folder ") + lockDir;
-        return false;
-    }
+    QDir().mkpath(lockDir);
     const int start = int(QRandomGenerator::global()->bounded(blocks));
     for (int i = 0; i < blocks; ++i) {
-        const int block = (start + i) % blocks;
-        const quint16 first = quint16(low + block * Size);
-        const QByteArray path = QFile::encodeName(lockDir + QStringLiteral("/") + QString::number(first) + ".lock");
+        const quint16 first = quint16(low + (start + i) % blocks * Size);
+        const QByteArray path = QFile::encodeName(lockDir + QStringLiteral("/%1.lock").arg(first));
         const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0)
-            continue;
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || !portIsFree(first)) {
-            ::close(fd);
-            continue;
+        if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 && portIsFree(first)) {
+            m_lockFd = fd;
+            m_first = first;
+            return true;
         }
-        m_lockFd = fd;
-        m_first = first;
-        return true;
+        if (fd >= 0)
+            ::close(fd);
     }
     if (error)
-        *error = QStringLiteral("no free block of %1 ports between %2 and %3").arg(Size).arg(low).arg(high);
+        *error = QStringLiteral("no free block of %1 ports between %2 and %3 (locks in %4)")
+                     .arg(Size)
+                     .arg(low)
+                     .arg(high)
+                     .arg(lockDir);
     return false;
 }

@@ -1,12 +1,10 @@
 #include "support/serverprocess.h"
 
-#include "support/rawftpclient.h"
-
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
+#include <QTcpSocket>
 #include <QThread>
 #include <csignal>
 #include <sys/prctl.h>
@@ -19,38 +17,23 @@ namespace {
 // death signal reaches them.
 QList<qint64> descendants(qint64 root)
 {
-    QHash<qint64, QList<qint64>> children;
-    const QStringList entries = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString& e : entries) {
-        bool ok = false;
-        const qint64 pid = e.toLongLong(&ok);
-        if (!ok)
-            continue;
+    QMultiHash<qint64, qint64> children;
+    for (const QString& e : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool isPid = false;
+        const qint64 pid = e.toLongLong(&isPid);
         QFile f(QStringLiteral("/proc/") + e + QStringLiteral("/stat"));
-        if (!f.open(QIODevice::ReadOnly))
+        if (!isPid || !f.open(QIODevice::ReadOnly))
             continue;
-        const QByteArray stat = f.readAll();
         // "pid (comm) state ppid ...": comm may hold blanks and parentheses.
-        const qsizetype close = stat.lastIndexOf(')');
-        if (close < 0)
-            continue;
-        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        const QByteArray stat = f.readAll();
+        const QList<QByteArray> fields = stat.mid(stat.lastIndexOf(')') + 2).split(' ');
         if (fields.size() > 1)
-            children[fields[1].toLongLong()].append(pid);
+            children.insert(fields[1].toLongLong(), pid);
     }
-    QList<qint64> out;
-    QList<qint64> todo { root };
-    QSet<qint64> seen { root };
-    while (!todo.isEmpty()) {
-        for (qint64 c : children.value(todo.takeFirst())) {
-            if (!seen.contains(c)) {
-                seen.insert(c);
-                out.append(c);
-                todo.append(c);
-            }
-        }
-    }
-    return out;
+    QList<qint64> out { root };
+    for (qsizetype i = 0; i < out.size(); ++i)
+        out += children.values(out[i]);
+    return out.mid(1);
 }
 
 } // namespace
@@ -82,39 +65,11 @@ bool ServerProcess::start(
     return true;
 }
 
-bool ServerProcess::waitUntilReady(const QString& host, quint16 port, bool greeting, int timeoutMs, QString* error)
+bool ServerProcess::waitFor(const std::function<bool()>& ready, int timeoutMs, QString* error)
 {
     const QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
-        if (m_process.state() != QProcess::Running || m_process.waitForFinished(0)) {
-            *error = QStringLiteral("%1 ended before it accepted connections on %2 port %3: %4")
-                         .arg(m_program, host)
-                         .arg(port)
-                         .arg(output());
-            return false;
-        }
-        RawFtpClient probe;
-        if (probe.connectTo(host, port, 500)) {
-            if (!greeting)
-                return true;
-            if (probe.readReply(int(qMax<qint64>(500, deadline.remainingTime()))) > 0)
-                return true;
-        }
-        QThread::msleep(30);
-    }
-    *error = QStringLiteral("%1 did not answer on %2 port %3 within %4 ms: %5")
-                 .arg(m_program, host)
-                 .arg(port)
-                 .arg(timeoutMs)
-                 .arg(output());
-    return false;
-}
-
-bool ServerProcess::waitForOutput(const QString& marker, int timeoutMs, QString* error)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!deadline.hasExpired()) {
-        if (output().contains(marker))
+        if (ready())
             return true;
         if (m_process.state() != QProcess::Running || m_process.waitForFinished(0)) {
             *error = QStringLiteral("%1 ended before it was ready: %2").arg(m_program, output());
@@ -126,52 +81,60 @@ bool ServerProcess::waitForOutput(const QString& marker, int timeoutMs, QString*
     return false;
 }
 
+bool ServerProcess::waitUntilReady(const QString& host, quint16 port, bool greeting, int timeoutMs, QString* error)
+{
+    const bool ok = waitFor(
+        [&] {
+            QTcpSocket probe;
+            probe.connectToHost(host, port);
+            return probe.waitForConnected(500) && (!greeting || (probe.waitForReadyRead(5000) && probe.canReadLine()));
+        },
+        timeoutMs, error);
+    if (!ok)
+        error->prepend(QStringLiteral("%1 port %2: ").arg(host).arg(port));
+    return ok;
+}
+
+bool ServerProcess::waitForOutput(const QString& marker, int timeoutMs, QString* error)
+{
+    return waitFor([&] { return output().contains(marker); }, timeoutMs, error);
+}
+
 bool ServerProcess::isRunning() const { return m_process.state() == QProcess::Running; }
 
 qint64 ServerProcess::pid() const { return m_process.processId(); }
 
-void ServerProcess::signalAll(int signal, const QList<qint64>& sessions)
+void ServerProcess::signalAll(int signal)
 {
-    for (qint64 pid : sessions)
+    // Found while the leader lives: afterwards they belong to init.
+    for (qint64 pid : descendants(m_group))
         ::kill(pid_t(pid), signal);
-    if (m_group > 0)
-        ::kill(-pid_t(m_group), signal);
-}
-
-void ServerProcess::reap(int timeoutMs)
-{
-    if (m_process.state() != QProcess::NotRunning)
-        m_process.waitForFinished(timeoutMs);
+    ::kill(-pid_t(m_group), signal);
+    m_process.waitForFinished(3000);
 }
 
 void ServerProcess::stop()
 {
     if (m_group <= 0)
         return;
-    // Found while the leader lives: afterwards they belong to init.
     const QList<qint64> sessions = descendants(m_group);
-    if (m_process.state() != QProcess::NotRunning) {
-        signalAll(SIGTERM, sessions);
-        reap(3000);
-    }
-    signalAll(SIGKILL, sessions);
-    reap(3000);
-    m_group = 0;
+    if (m_process.state() != QProcess::NotRunning)
+        signalAll(SIGTERM);
+    for (qint64 pid : sessions)
+        ::kill(pid_t(pid), SIGKILL);
+    kill();
 }
 
 void ServerProcess::kill()
 {
     if (m_group <= 0)
         return;
-    signalAll(SIGKILL, descendants(m_group));
-    reap(3000);
+    signalAll(SIGKILL);
     m_group = 0;
 }
 
 QString ServerProcess::output() const
 {
     QFile f(m_outputFile);
-    if (!f.open(QIODevice::ReadOnly))
-        return QString();
-    return QString::fromLocal8Bit(f.readAll().right(4000)).trimmed();
+    return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll().right(4000)).trimmed() : QString();
 }

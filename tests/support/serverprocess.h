@@ -3,6 +3,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // A test server run as a child process in its own process group; stop() and kill() reach the
 // processes it forks per session too (vsftpd). The server dies with the test process.
@@ -30,8 +31,8 @@ public:
     QString output() const;
 
 private:
-    void signalAll(int signal, const QList<qint64>& sessions);
-    void reap(int timeoutMs);
+    bool waitFor(const std::function<bool()>& ready, int timeoutMs, QString* error);
+    void signalAll(int signal);
 
     QProcess m_process;
     qint64 m_group = 0;

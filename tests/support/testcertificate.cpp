@@ -9,27 +9,13 @@
 
 namespace {
 
-QByteArray pemToDer(const QByteArray& pem)
+QByteArray readAll(const QString& path)
 {
-    const QByteArray begin = "-----BEGIN CERTIFICATE-----";
-    const QByteArray end = "-----END CERTIFICATE-----";
-    const qsizetype b = pem.indexOf(begin);
-    const qsizetype e = pem.indexOf(end, b);
-    if (b < 0 || e < 0)
-        return {};
-    return QByteArray::fromBase64(pem.mid(b + begin.size(), e - b - begin.size()));
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-QString fingerprint(const QByteArray& der)
-{
-    const QByteArray hex = QCryptographicHash::hash(der, QCryptographicHash::Sha256).toHex().toUpper();
-    QStringList pairs;
-    for (qsizetype i = 0; i + 1 < hex.size(); i += 2)
-        pairs.append(QString::fromLatin1(hex.mid(i, 2)));
-    return pairs.join(QLatin1Char(':'));
-}
-
-std::unique_ptr<TestCertificate> make(QTemporaryDir& dir, QString* error)
+std::unique_ptr<TestCertificate> make(const QTemporaryDir& dir, QString* error)
 {
     auto cert = std::make_unique<TestCertificate>();
     cert->certFile = dir.filePath(QStringLiteral("cert.pem"));
@@ -38,9 +24,9 @@ std::unique_ptr<TestCertificate> make(QTemporaryDir& dir, QString* error)
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(QStringLiteral("openssl"),
-        { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"), QStringLiteral("rsa:2048"),
-            QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"), QStringLiteral("-subj"),
-            QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
+        QStringList { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
+            QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
+            QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
             QStringLiteral("subjectAltName=IP:127.0.0.1,IP:::1,DNS:localhost"), QStringLiteral("-keyout"),
             cert->keyFile, QStringLiteral("-out"), cert->certFile });
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
@@ -48,23 +34,18 @@ std::unique_ptr<TestCertificate> make(QTemporaryDir& dir, QString* error)
             + QLatin1Char(' ') + QString::fromLocal8Bit(p.readAll());
         return nullptr;
     }
-    QFile c(cert->certFile);
-    QFile k(cert->keyFile);
+    const QByteArray pem = readAll(cert->certFile);
     QFile both(cert->pemFile);
-    if (!c.open(QIODevice::ReadOnly) || !k.open(QIODevice::ReadOnly) || !both.open(QIODevice::WriteOnly)) {
+    const QByteArray begin = "-----BEGIN CERTIFICATE-----";
+    const qsizetype b = pem.indexOf(begin) + begin.size();
+    const QByteArray der = QByteArray::fromBase64(pem.mid(b, pem.indexOf("-----END CERTIFICATE-----") - b));
+    if (der.isEmpty() || !both.open(QIODevice::WriteOnly) || both.write(readAll(cert->keyFile) + pem) <= pem.size()) {
         *error = QStringLiteral("cannot read the certificate made by openssl in ") + dir.path();
         return nullptr;
     }
-    const QByteArray pem = c.readAll();
-    both.write(k.readAll());
-    both.write(pem);
-    both.close();
-    const QByteArray der = pemToDer(pem);
-    if (der.isEmpty()) {
-        *error = QStringLiteral("the certificate made by openssl holds no PEM block");
-        return nullptr;
-    }
-    cert->sha256Fingerprint = fingerprint(der);
+    // Upper-case hex pairs joined by ":", as the engine shows them.
+    cert->sha256Fingerprint
+        = QString::fromLatin1(QCryptographicHash::hash(der, QCryptographicHash::Sha256).toHex(':').toUpper());
     return cert;
 }
 
@@ -77,12 +58,10 @@ const TestCertificate* TestCertificate::get(QString* error)
     static std::unique_ptr<TestCertificate> cert;
     static QString failure;
     std::lock_guard lock(mutex);
-    if (!cert && failure.isEmpty()) {
-        if (!dir.isValid())
-            failure = QStringLiteral("cannot create a temporary folder for the test certificate");
-        else
-            cert = make(dir, &failure);
-    }
+    if (!cert && failure.isEmpty())
+        cert = dir.isValid() ? make(dir, &failure) : nullptr;
+    if (!cert && failure.isEmpty())
+        failure = QStringLiteral("cannot create a temporary folder for the test certificate");
     if (!cert && error)
         *error = failure;
     return cert.get();
