@@ -1,86 +1,140 @@
 #pragma once
 
+// The real main window offscreen on fresh data and home folders, its questions answered by
+// scripted dialogs, and the gestures the window tests make on its lists.
 #include "core/app/datafolder.h"
+#include "core/ftpsession/remotepane.h"
+#include "core/panes/localpane.h"
 #include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
 #include "support/ftpserverfixture.h"
+#include "support/modeltexts.h"
 #include "support/scripteddialogs.h"
 #include "support/settingsfiles.h"
 
-#include <QDir>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QtTest>
+#include <QtWidgets>
 #include <memory>
+#include <sys/stat.h>
 
-// Base of the tests that drive the real main window offscreen against pyftpdlib: one server for
-// the test class and, for each test, fresh data and home folders, ftpset.ini with the server as
-// the profile "テストサーバー" chosen at start, and a window that asks the scripted dialogs.
-class WindowTest : public QObject {
-protected:
-    // ftpset.ini with one profile for the server, selected as the last profile.
-    static QByteArray settingsFor(const FtpServerFixture& server)
-    {
-        const QString name = QStringLiteral("テストサーバー");
-        return SettingsFiles::profileSettings(server, name) + SettingsFiles::lastProfileSettings(name);
-    }
+using namespace Qt::StringLiterals;
+using SettingsFiles::readBytes;
+using SettingsFiles::writeBytes;
 
-    bool startServer(QString* error)
-    {
-        m_server = std::make_unique<FtpServerFixture>(FtpServerFixture::Kind::Pyftpdlib);
-        return m_server->start(error);
-    }
+struct WindowRig {
+    QTemporaryDir data;
+    QTemporaryDir home;
+    ScriptedDialogs dialogs;
+    std::unique_ptr<MainWindow> window;
 
-    bool prepareFolders()
+    WindowRig()
     {
-        m_data = std::make_unique<QTemporaryDir>();
-        m_home = std::make_unique<QTemporaryDir>();
-        if (!m_data->isValid() || !m_home->isValid())
-            return false;
-        qputenv("FTPTARVO_HOME", m_data->path().toUtf8());
-        qputenv("HOME", m_home->path().toUtf8());
+        qputenv("FTPTARVO_HOME", data.path().toUtf8());
+        qputenv("HOME", home.path().toUtf8());
+        qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
+        // The trash lives under the test's home.
+        qputenv("XDG_DATA_HOME", home.filePath(u".local/share"_s).toUtf8());
         DataFolder::reset();
-        m_dialogs.clear();
-        return SettingsFiles::writeBytes(m_data->filePath(QStringLiteral("ftpset.ini")), settingsFor(*m_server));
     }
-
-    // The window goes first: it may still write into the folders.
-    void dropWindowAndFolders()
+    ~WindowRig()
     {
-        m_window.reset();
+        window.reset(); // first: it may still write into the folders
         QDir::setCurrent(QDir::tempPath());
-        m_data.reset();
-        m_home.reset();
         DataFolder::reset();
     }
 
-    MainWindow& window()
+    // ftpset.ini with the server as the profile chosen at start.
+    bool useServer(const FtpServerFixture& server)
     {
-        if (!m_window) {
-            m_window = std::make_unique<MainWindow>();
-            m_window->dialogs().setOverride(&m_dialogs);
-        }
-        return *m_window;
+        return writeBytes(data.filePath(u"ftpset.ini"_s),
+            SettingsFiles::profileSettings(server, u"テストサーバー"_s)
+                + SettingsFiles::lastProfileSettings(u"テストサーバー"_s));
     }
 
-    // Loaded, shown and connected with the button; false with the messages shown otherwise.
-    bool connectWindow(QString* messages)
+    // Built and loaded with `commandLine`; active when it shows itself.
+    MainWindow& load(const QString& commandLine = {})
     {
-        MainWindow& w = window();
-        w.Form_Load(QString());
-        if (!QTest::qWaitForWindowExposed(&w)) {
-            *messages = QStringLiteral("window not exposed");
-            return false;
+        window = std::make_unique<MainWindow>();
+        window->dialogs().setOverride(&dialogs);
+        window->Form_Load(commandLine);
+        if (window->isVisible()) {
+            window->activateWindow();
+            if (!QTest::qWaitForWindowActive(window.get()))
+                qWarning("window not active");
         }
-        QTest::mouseClick(w.findChild<QPushButton*>(QStringLiteral("cmdConnect")), Qt::LeftButton);
-        *messages = m_dialogs.texts().join(u'|');
-        return w.workspace().state().IsConnected;
+        return *window;
     }
 
-    std::unique_ptr<FtpServerFixture> m_server;
-    std::unique_ptr<QTemporaryDir> m_data;
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<MainWindow> m_window;
-    ScriptedDialogs m_dialogs;
+    // Loaded and connected with the connect button, the answers so far forgotten.
+    bool connect()
+    {
+        load();
+        QTest::mouseClick(button("cmdConnect"), Qt::LeftButton);
+        if (!window->workspace().state().IsConnected)
+            qWarning("not connected: %s", qPrintable(dialogs.texts().join(u'|')));
+        dialogs.clear();
+        return window->workspace().state().IsConnected;
+    }
+
+    template <typename T = QWidget> T* find(const char* name) const
+    {
+        T* w = window->findChild<T*>(QLatin1String(name));
+        if (!w)
+            qWarning("no widget %s", name);
+        return w;
+    }
+    QPushButton* button(const char* name) const { return find<QPushButton>(name); }
+    QTreeView* ftpList() const { return find<QTreeView>("ListView1"); }
+    QTreeView* localList() const { return find<QTreeView>("ListView2"); }
+
+    void showLocal(const QString& folder)
+    {
+        window->workspace().localPane().setFolderText(folder);
+        window->workspace().localPane().RefreshLocalPanes();
+    }
+    bool openFtp(const QString& folder)
+    {
+        RemotePane& pane = window->workspace().remotePane();
+        const bool changed = pane.ChangeFtpFolder(folder);
+        pane.RefreshFtpPanes();
+        return changed;
+    }
 };
+
+// The first row named `name` (invalid when there is none), and its centre scrolled into sight.
+inline QModelIndex rowIndex(const QTreeView* view, const QString& name)
+{
+    return view->model()->match(view->model()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly).value(0);
+}
+inline QPoint rowCenter(QTreeView* view, const QString& name)
+{
+    const QModelIndex index = rowIndex(view, name);
+    view->scrollTo(index);
+    return index.isValid() ? view->visualRect(index).center() : QPoint(-1, -1);
+}
+
+inline void clickRow(QTreeView* view, const QString& name)
+{
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, rowCenter(view, name));
+}
+
+// As a real mouse sends it: a click, then the press the system reports as a double-click.
+inline void doubleClickRow(QTreeView* view, const QString& name)
+{
+    clickRow(view, name);
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, rowCenter(view, name));
+}
+
+inline bool selectRows(QTreeView* view, const QStringList& names)
+{
+    return ModelTexts::selectRowsByName(view->selectionModel(), names);
+}
+
+inline QStringList rowNames(const QTreeView* view) { return ModelTexts::itemTexts(view->model()); }
+
+inline int modeOf(const QString& path)
+{
+    struct stat st { };
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1;
+}

@@ -6,6 +6,7 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using namespace CompanionProtocol;
 
 namespace {
@@ -14,39 +15,32 @@ namespace {
 class RecordingCommands : public CompanionCommands {
 public:
     QStringList calls;
-    QStringList profiles { QStringLiteral("site one"), QStringLiteral("Mirror") };
-
-    void disconnectServer() override { calls << QStringLiteral("disconnect"); }
-    void endProgram() override { calls << QStringLiteral("end"); }
-    void setMainWindowVisible(bool visible) override
-    {
-        calls << (visible ? QStringLiteral("show") : QStringLiteral("hide"));
-    }
-    void setCompanionReplyWindow(qint64 handle) override { calls << QStringLiteral("reply=%1").arg(handle); }
-    void SendToCompanion(const QString& text) override { calls << QStringLiteral("send ") + text; }
-    QString localListReply() override { return QStringLiteral("L"); }
-    QString ftpListReply() override { return QStringLiteral("F"); }
+    void disconnectServer() override { calls << u"disconnect"_s; }
+    void endProgram() override { calls << u"end"_s; }
+    void setMainWindowVisible(bool visible) override { calls << (visible ? u"show"_s : u"hide"_s); }
+    void setCompanionReplyWindow(qint64 handle) override { calls << u"reply=%1"_s.arg(handle); }
+    void SendToCompanion(const QString& text) override { calls << u"send "_s + text; }
+    QString localListReply() override { return u"L"_s; }
+    QString ftpListReply() override { return u"F"_s; }
     void changePermissions(const QString& mode, const QString& name) override
     {
-        calls << QStringLiteral("permit %1 %2").arg(mode, name);
+        calls << u"permit %1 %2"_s.arg(mode, name);
     }
-    void openLocalFolder(const QString& p) override { calls << QStringLiteral("chdir ") + p; }
-    void openFtpFolder(const QString& p) override { calls << QStringLiteral("ftpchdir ") + p; }
-    void localFolderUp() override { calls << QStringLiteral("upfile"); }
-    void ftpFolderUp() override { calls << QStringLiteral("ftpupdir"); }
-    void download(const QString& p) override { calls << QStringLiteral("download ") + p; }
-    void deleteLocal(const QString& p) override { calls << QStringLiteral("localkill ") + p; }
-    void deleteOnServer(const QString& p) override { calls << QStringLiteral("ftpkill ") + p; }
-    void upload(const QString& p) override { calls << QStringLiteral("upload ") + p; }
+    void openLocalFolder(const QString& p) override { calls << u"chdir "_s + p; }
+    void openFtpFolder(const QString& p) override { calls << u"ftpchdir "_s + p; }
+    void localFolderUp() override { calls << u"upfile"_s; }
+    void ftpFolderUp() override { calls << u"ftpupdir"_s; }
+    void download(const QString& p) override { calls << u"download "_s + p; }
+    void deleteLocal(const QString& p) override { calls << u"localkill "_s + p; }
+    void deleteOnServer(const QString& p) override { calls << u"ftpkill "_s + p; }
+    void upload(const QString& p) override { calls << u"upload "_s + p; }
     bool connectProfile(const QString& name) override
     {
-        for (const QString& p : profiles) {
-            if (p.toLower() == name) {
-                calls << QStringLiteral("connect ") + p;
-                return true;
-            }
-        }
-        return false;
+        // The profiles "site one" and "Mirror": the name must equal a lower-cased profile name.
+        const bool known = name == u"site one"_s || name == u"mirror"_s;
+        if (known)
+            calls << u"connect "_s + name;
+        return known;
     }
 };
 
@@ -55,218 +49,132 @@ public:
 class TestCompanionProtocol : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void getValue_data();
-    void getValue();
-    void messageLines_data();
-    void messageLines();
-    void nameRule_data();
-    void nameRule();
-    void listReplies();
-    void editorMessages();
-    void interpreter_data();
-    void interpreter();
+    // Each row holds what the rule gave and what it should give.
+    void texts_data()
+    {
+        QTest::addColumn<QString>("actual");
+        QTest::addColumn<QString>("expected");
+        const auto t = [](const char* tag, const QString& actual, const QString& expected) {
+            QTest::newRow(tag) << actual << expected;
+        };
+        const QString upload = u"<mode=upload><path=/www><name=a.htm><contents=<p>x=1 > 0</p>>"_s;
+        t("field of an upload", GetValue(upload, u"path"_s), u"/www"_s);
+        t("contents keep < > =", GetValue(upload, u"contents"_s), u"<p>x=1 > 0</p>"_s);
+        t("missing field", GetValue(upload, u"handle"_s), QString());
+        t("case-sensitive name", GetValue(upload, u"Mode"_s), QString());
+        t("no = after the name", GetValue(u"<mode>"_s, u"mode"_s), QString());
+        t("no > after the =", GetValue(u"<mode=send"_s, u"mode"_s), QString());
+        t("empty value", GetValue(u"<mode=>"_s, u"mode"_s), QString());
+        t("first occurrence wins", GetValue(u"<mode=a><mode=b>"_s, u"mode"_s), u"a"_s);
+        t("a name that begins another", GetValue(u"<names=x><name=y>"_s, u"name"_s), u"x"_s);
+        t("= found beyond the field", GetValue(u"<mode><x=1>"_s, u"mode"_s), u"1"_s);
+        t("contents empty", GetValue(u"<mode=sendtext><contents=>"_s, u"contents"_s), QString());
+        t("contents at the very end", GetValue(u"<mode=sendtext><contents="_s, u"contents"_s), QString());
+        t("contents without closing >", GetValue(u"<contents=ab"_s, u"contents"_s), u"a"_s);
+        t("field of an empty text", GetValue(QString(), u"mode"_s), QString());
+        t("Japanese value", GetValue(u"<name=日本語ﾌｧｲﾙ.htm>"_s, u"name"_s), u"日本語ﾌｧｲﾙ.htm"_s);
+
+        const auto lines = [](const QString& text) { return messageLines(text).join(u'|'); };
+        t("mehandle on one line", lines(u"<mehandle>4660</mehandle>"_s), u"<mehandle>|4660|</mehandle>"_s);
+        t("mehandle on CR LF lines", lines(u"<mehandle>\r\n4660\r\n</mehandle>\r\n"_s),
+            u"<mehandle>|4660|</mehandle>"_s);
+        t("blank pieces dropped, others kept untrimmed", lines(u" <download>\r\n  a b.txt \r\n</download>  "_s),
+            u"<download>|  a b.txt |</download>"_s);
+        t("bare LF is no line end", lines(u"a\nb"_s), u"a\nb"_s);
+        t("nested brackets", lines(u"<<a>>"_s), u"<|<a>|>"_s);
+        t("no lines", lines(u"  \r\n "_s), QString());
+
+        t("windows path under the folder", nameRuleTarget(u"c:\\web\\img\\"_s, u"c:/web"_s), u"img"_s);
+        t("unix path under the folder", nameRuleTarget(u"/home/u/web/a.htm"_s, u"/home/u/web"_s), u"a.htm"_s);
+        t("bare name", nameRuleTarget(u"a.htm"_s, u"/home/u/web"_s), u"a.htm"_s);
+        t("one trailing slash only", nameRuleTarget(u"img//"_s, u"/x"_s), u"img"_s);
+        t("server root folder", nameRuleTarget(u"/pub/"_s, u"/"_s), u"pub"_s);
+        t("empty folder text", nameRuleTarget(u"/a/b"_s, QString()), u"ab"_s);
+        t("folder text removed everywhere", nameRuleTarget(u"/w/w/x"_s, u"/w"_s), u"x"_s);
+
+        t("local list",
+            localListReply(u"c:\\web"_s, { { "img", "closed", {} }, { "a.htm", "leaf", {} }, { "t", "open", {} } }),
+            u"<locallist>\r\nc:/web/img/\r\nc:/web/a.htm\r\nc:/web/t/\r\n</locallist>"_s);
+        t("empty local list", localListReply(u"/home/u"_s, {}), u"<locallist>\r\n</locallist>"_s);
+        t("server list",
+            ftpListReply(
+                { { "pub", "closed", "drwxr-xr-x" }, { "a\\b.txt", "leaf", "-rw-r--r--" }, { "w", "open", "x" } }),
+            u"<ftplist>\r\npub/           drwxr-xr-x\r\na/b.txt           -rw-r--r--\r\nw           x\r\n</ftplist>"_s);
+        t("handshake", handshakeMessage(1234), u"<mode=sendhandle><handle=1234>"_s);
+        t("get text", getTextMessage(99), u"<mode=gettext><handle=99>"_s);
+        t("set text", setTextMessage(u"a.htm"_s, u"FTP"_s, u"/www"_s, 7, u"<b>x</b>"_s),
+            u"<mode=settext><name=a.htm><local=FTP><path=/www><handle=7><contents=<b>x</b>>"_s);
+    }
+    void texts()
+    {
+        QFETCH(QString, actual);
+        QFETCH(QString, expected);
+        QCOMPARE(actual, expected);
+    }
+
+    void copyDataPayloads()
+    {
+        QCOMPARE(copyDataPayload(u"<hello>"_s), QByteArray("<hello>\0\0", 9));
+        QCOMPARE(copyDataPayload(u"ｱ"_s), QByteArray("\xb1\0\0", 3));
+    }
+
+    void interpreter_data()
+    {
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("calls");
+        QTest::addColumn<QString>("left"); // the lines the visit leaves
+        const auto row = [](const char* tag, const QString& message, const QString& calls, const QString& left) {
+            QTest::newRow(tag) << message << calls << left;
+        };
+        row("visible leaves nothing", u"<visible>"_s, u"show"_s, QString());
+        row("invisible in capitals", u"<INVISIBLE>"_s, u"hide"_s, QString());
+        row("mehandle", u"<mehandle>\r\n4660\r\n</mehandle>"_s, u"reply=4660|send <hello>"_s, QString());
+        row("mehandle no number", u"<mehandle>abc</mehandle>"_s, u"reply=0|send <hello>"_s, QString());
+        row("mehandle alone", u"</mehandle>"_s, u"reply=0|send <hello>"_s, QString());
+        row("end answers by", u"<end><visible>"_s, u"send <by>|end"_s, u"<end>|<visible>"_s);
+        row("disconnect ends the visit", u"<disconnect><visible>"_s, u"disconnect"_s, u"<visible>"_s);
+        row("locallist", u"<locallist>"_s, u"send L"_s, QString());
+        row("ftplist", u"<ftplist>"_s, u"send F"_s, QString());
+        row("permit takes three lines before it", u"<x><permit>a.htm<644></permit>"_s, u"permit <644> a.htm"_s,
+            u"<x>"_s);
+        row("permit plain values", u"<permit>\r\nindex.html\r\n755\r\n</permit>"_s, u"permit 755 index.html"_s,
+            QString());
+        row("chdir", u"<chdir>c:\\web\\img\\</chdir>"_s, u"chdir c:\\web\\img\\"_s, QString());
+        row("ftpchdir", u"<ftpchdir>pub</ftpchdir>"_s, u"ftpchdir pub"_s, QString());
+        row("upfile keeps its line", u"<upfile>"_s, u"upfile"_s, u"<upfile>"_s);
+        row("ftpupdir keeps its line", u"<ftpupdir>"_s, u"ftpupdir"_s, u"<ftpupdir>"_s);
+        row("download", u"<download>a.txt</download>"_s, u"download a.txt"_s, QString());
+        row("upload", u"<upload>/home/u/a.txt</upload>"_s, u"upload /home/u/a.txt"_s, QString());
+        row("localfilekill parameter before", u"<k>old.htm<localfilekill>"_s, u"localkill old.htm"_s, QString());
+        row("ftpfilekill parameter before", u"<k>old.htm<ftpfilekill>"_s, u"ftpkill old.htm"_s, QString());
+        row("return echoes", u"<return>ping</return>"_s, u"send ping"_s, QString());
+        row("name connects lower-case", u"<name>site one</name><visible>"_s, u"connect site one"_s, u"<visible>"_s);
+        row("name compared with the lower-cased profile", u"<name>Mirror</name>"_s, QString(),
+            u"<name>|Mirror|</name>"_s);
+        row("unknown name removes nothing", u"<name>nobody</name>"_s, QString(), u"<name>|nobody|</name>"_s);
+        row("unknown tags ignored", u"<hello><by>text"_s, QString(), u"<hello>|<by>|text"_s);
+        // The lines after a consuming command move into the removed places and are skipped.
+        row("second command after a consuming one is skipped", u"<download>a</download><visible><invisible>"_s,
+            u"download a"_s, u"<visible>|<invisible>"_s);
+        row("fourth one is reached", u"<download>a</download><x><y><z><visible>"_s, u"download a|show"_s,
+            u"<x>|<y>|<z>"_s);
+        row("commands without parameters run in turn", u"<upfile><ftpupdir><locallist>"_s, u"upfile|ftpupdir|send L"_s,
+            u"<upfile>|<ftpupdir>"_s);
+        row("values keep their case and blanks", u"<download> Big File.TXT </download>"_s, u"download  Big File.TXT "_s,
+            QString());
+    }
+    void interpreter()
+    {
+        QFETCH(QString, message);
+        QFETCH(QString, calls);
+        QFETCH(QString, left);
+        RecordingCommands commands;
+        QStringList lines = messageLines(message);
+        CommandInterpreter::run(lines, commands);
+        QCOMPARE(commands.calls.join(u'|'), calls);
+        QCOMPARE(lines.join(u'|'), left);
+    }
 };
-
-void TestCompanionProtocol::getValue_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("value");
-    const QString upload = QStringLiteral("<mode=upload><path=/www><name=a.htm><contents=<p>x=1 > 0</p>>");
-    QTest::newRow("mode of an upload") << upload << "mode"
-                                       << "upload";
-    QTest::newRow("path") << upload << "path"
-                          << "/www";
-    QTest::newRow("contents keep < > =") << upload << "contents"
-                                         << "<p>x=1 > 0</p>";
-    QTest::newRow("missing field") << upload << "handle"
-                                   << "";
-    QTest::newRow("case-sensitive name") << upload << "Mode"
-                                         << "";
-    QTest::newRow("no = after the name") << "<mode>"
-                                         << "mode"
-                                         << "";
-    QTest::newRow("no > after the =") << "<mode=send"
-                                      << "mode"
-                                      << "";
-    QTest::newRow("empty value") << "<mode=>"
-                                 << "mode"
-                                 << "";
-    QTest::newRow("first occurrence wins") << "<mode=a><mode=b>"
-                                           << "mode"
-                                           << "a";
-    QTest::newRow("a name that begins another") << "<names=x><name=y>"
-                                                << "name"
-                                                << "x";
-    QTest::newRow("= found beyond the field") << "<mode><x=1>"
-                                              << "mode"
-                                              << "1";
-    QTest::newRow("contents empty") << "<mode=sendtext><contents=>"
-                                    << "contents"
-                                    << "";
-    QTest::newRow("contents at the very end") << "<mode=sendtext><contents="
-                                              << "contents"
-                                              << "";
-    QTest::newRow("contents without closing >") << "<contents=ab"
-                                                << "contents"
-                                                << "a";
-    QTest::newRow("empty text") << ""
-                                << "mode"
-                                << "";
-    QTest::newRow("Japanese value") << QStringLiteral("<name=日本語ﾌｧｲﾙ.htm>") << "name"
-                                    << QStringLiteral("日本語ﾌｧｲﾙ.htm");
-}
-
-void TestCompanionProtocol::getValue()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, name);
-    QFETCH(QString, value);
-    QCOMPARE(GetValue(text, name), value);
-}
-
-void TestCompanionProtocol::messageLines_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QStringList>("lines");
-    QTest::newRow("one tag") << "<visible>" << QStringList { "<visible>" };
-    QTest::newRow("mehandle on one line")
-        << "<mehandle>4660</mehandle>" << QStringList { "<mehandle>", "4660", "</mehandle>" };
-    QTest::newRow("mehandle on CR LF lines") << "<mehandle>\r\n4660\r\n</mehandle>\r\n"
-                                             << QStringList { "<mehandle>", "4660", "</mehandle>" };
-    QTest::newRow("blank pieces dropped, others kept untrimmed")
-        << " <download>\r\n  a b.txt \r\n</download>  " << QStringList { "<download>", "  a b.txt ", "</download>" };
-    QTest::newRow("bare LF is no line end") << "a\nb" << QStringList { "a\nb" };
-    QTest::newRow("nested brackets") << "<<a>>" << QStringList { "<", "<a>", ">" };
-    QTest::newRow("nothing") << "  \r\n " << QStringList {};
-}
-
-void TestCompanionProtocol::messageLines()
-{
-    QFETCH(QString, text);
-    QFETCH(QStringList, lines);
-    QCOMPARE(CompanionProtocol::messageLines(text), lines);
-}
-
-void TestCompanionProtocol::nameRule_data()
-{
-    QTest::addColumn<QString>("parameter");
-    QTest::addColumn<QString>("folder");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("windows path under the folder") << "c:\\web\\img\\"
-                                                   << "c:/web"
-                                                   << "img";
-    QTest::newRow("unix path under the folder") << "/home/u/web/a.htm"
-                                                << "/home/u/web"
-                                                << "a.htm";
-    QTest::newRow("bare name") << "a.htm"
-                               << "/home/u/web"
-                               << "a.htm";
-    QTest::newRow("one trailing slash only") << "img//"
-                                             << "/x"
-                                             << "img";
-    QTest::newRow("server root folder") << "/pub/"
-                                        << "/"
-                                        << "pub";
-    QTest::newRow("empty folder text") << "/a/b"
-                                       << ""
-                                       << "ab";
-    QTest::newRow("folder text removed everywhere") << "/w/w/x"
-                                                    << "/w"
-                                                    << "x";
-}
-
-void TestCompanionProtocol::nameRule()
-{
-    QFETCH(QString, parameter);
-    QFETCH(QString, folder);
-    QFETCH(QString, name);
-    QCOMPARE(nameRuleTarget(parameter, folder), name);
-}
-
-void TestCompanionProtocol::listReplies()
-{
-    const QList<ListRow> local { { "img", "closed", {} }, { "a.htm", "leaf", {} }, { "tree", "open", {} } };
-    QCOMPARE(localListReply(QStringLiteral("c:\\web"), local),
-        QStringLiteral("<locallist>\r\nc:/web/img/\r\nc:/web/a.htm\r\nc:/web/tree/\r\n</locallist>"));
-    QCOMPARE(localListReply(QStringLiteral("/home/u"), {}), QStringLiteral("<locallist>\r\n</locallist>"));
-
-    const QList<ListRow> ftp { { "pub", "closed", "drwxr-xr-x" }, { "a\\b.txt", "leaf", "-rw-r--r--" },
-        { "walked", "open", "x" } };
-    QCOMPARE(ftpListReply(ftp),
-        QStringLiteral("<ftplist>\r\npub/           drwxr-xr-x\r\na/b.txt           -rw-r--r--\r\n"
-                       "walked           x\r\n</ftplist>"));
-
-    QCOMPARE(copyDataPayload(QStringLiteral("<hello>")), QByteArray("<hello>\0\0", 9));
-    QCOMPARE(copyDataPayload(QStringLiteral("ｱ")), QByteArray("\xb1\0\0", 3));
-}
-
-void TestCompanionProtocol::editorMessages()
-{
-    QCOMPARE(handshakeMessage(1234), QStringLiteral("<mode=sendhandle><handle=1234>"));
-    QCOMPARE(getTextMessage(99), QStringLiteral("<mode=gettext><handle=99>"));
-    const QString set = setTextMessage(
-        QStringLiteral("a.htm"), QStringLiteral("FTP"), QStringLiteral("/www"), 7, QStringLiteral("<b>x</b>"));
-    QCOMPARE(set, QStringLiteral("<mode=settext><name=a.htm><local=FTP><path=/www><handle=7><contents=<b>x</b>>"));
-    // The editor reads it back with the same rule.
-    QCOMPARE(GetValue(set, QStringLiteral("contents")), QStringLiteral("<b>x</b>"));
-    QCOMPARE(GetValue(set, QStringLiteral("handle")), QStringLiteral("7"));
-}
-
-void TestCompanionProtocol::interpreter_data()
-{
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<QStringList>("calls");
-    QTest::addColumn<QStringList>("left");
-
-    auto row = [](const char* tag, const QString& message, const QStringList& calls, const QStringList& left) {
-        QTest::newRow(tag) << message << calls << left;
-    };
-    row("visible leaves nothing", "<visible>", { "show" }, {});
-    row("invisible in capitals", "<INVISIBLE>", { "hide" }, {});
-    row("mehandle", "<mehandle>\r\n4660\r\n</mehandle>", { "reply=4660", "send <hello>" }, {});
-    row("mehandle no number", "<mehandle>abc</mehandle>", { "reply=0", "send <hello>" }, {});
-    row("mehandle alone", "</mehandle>", { "reply=0", "send <hello>" }, {});
-    row("end answers by", "<end><visible>", { "send <by>", "end" }, { "<end>", "<visible>" });
-    row("disconnect ends the visit", "<disconnect><visible>", { "disconnect" }, { "<visible>" });
-    row("locallist", "<locallist>", { "send L" }, {});
-    row("ftplist", "<ftplist>", { "send F" }, {});
-    row("permit takes three lines before it", "<x><permit>a.htm<644></permit>", { "permit <644> a.htm" }, { "<x>" });
-    row("permit plain values", "<permit>\r\nindex.html\r\n755\r\n</permit>", { "permit 755 index.html" }, {});
-    row("chdir", "<chdir>c:\\web\\img\\</chdir>", { "chdir c:\\web\\img\\" }, {});
-    row("ftpchdir", "<ftpchdir>pub</ftpchdir>", { "ftpchdir pub" }, {});
-    row("upfile keeps its line", "<upfile>", { "upfile" }, { "<upfile>" });
-    row("ftpupdir keeps its line", "<ftpupdir>", { "ftpupdir" }, { "<ftpupdir>" });
-    row("download", "<download>a.txt</download>", { "download a.txt" }, {});
-    row("upload", "<upload>/home/u/a.txt</upload>", { "upload /home/u/a.txt" }, {});
-    row("localfilekill parameter before", "<k>old.htm<localfilekill>", { "localkill old.htm" }, {});
-    row("ftpfilekill parameter before", "<k>old.htm<ftpfilekill>", { "ftpkill old.htm" }, {});
-    row("return echoes", "<return>ping</return>", { "send ping" }, {});
-    row("name connects lower-case", "<name>site one</name><visible>", { "connect site one" }, { "<visible>" });
-    row("name compared with the lower-cased profile", "<name>Mirror</name>", {}, { "<name>", "Mirror", "</name>" });
-    row("unknown name removes nothing", "<name>nobody</name>", {}, { "<name>", "nobody", "</name>" });
-    row("unknown tags ignored", "<hello><by>text", {}, { "<hello>", "<by>", "text" });
-    // The lines after a consuming command move into the removed places and are skipped.
-    row("second command after a consuming one is skipped", "<download>a</download><visible><invisible>",
-        { "download a" }, { "<visible>", "<invisible>" });
-    row("fourth one is reached", "<download>a</download><x><y><z><visible>", { "download a", "show" },
-        { "<x>", "<y>", "<z>" });
-    row("commands without parameters run in turn", "<upfile><ftpupdir><locallist>", { "upfile", "ftpupdir", "send L" },
-        { "<upfile>", "<ftpupdir>" });
-    row("values keep their case and blanks", "<download> Big File.TXT </download>", { "download  Big File.TXT " }, {});
-}
-
-void TestCompanionProtocol::interpreter()
-{
-    QFETCH(QString, message);
-    QFETCH(QStringList, calls);
-    QFETCH(QStringList, left);
-    RecordingCommands commands;
-    QStringList lines = CompanionProtocol::messageLines(message);
-    CommandInterpreter::run(lines, commands);
-    QCOMPARE(commands.calls, calls);
-    QCOMPARE(lines, left);
-}
 
 QTEST_GUILESS_MAIN(TestCompanionProtocol)
 #include "tst_companionprotocol.moc"

@@ -1,8 +1,9 @@
 // The rules of deleting and permissions with branches of their own, table-driven: the root a
 // server delete starts from, and the mode between the nine boxes, digits and letters.
 #include "core/manage/managerules.h"
+#include "support/textrows.h"
 
-#include <QTest>
+using namespace TextRows;
 
 class TestManageRules : public QObject {
     Q_OBJECT
@@ -17,34 +18,17 @@ private Q_SLOTS:
 
 void TestManageRules::deletionRoot_data()
 {
-    QTest::addColumn<QString>("txtDir");
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<QString>("root");
-    QTest::newRow("host name is the root") << " ftp.example.jp "
-                                           << "ftp.example.jp"
-                                           << "/";
-    QTest::newRow("host name with a port and a path") << "127.0.0.1:2121/a b"
-                                                      << "127.0.0.1:2121"
-                                                      << "/a b";
-    QTest::newRow("server path") << "/home/u/www"
-                                 << "ftp.example.jp"
-                                 << "/home/u/www";
-    QTest::newRow("doubled slashes") << "//home//u"
-                                     << "ftp.example.jp"
-                                     << "/home/u";
-    QTest::newRow("host name and a slash") << "ftp.example.jp/"
-                                           << "ftp.example.jp"
-                                           << "/";
-    QTest::newRow("no host name") << "/pub"
-                                  << ""
-                                  << "/pub";
+    columns("txtDir", "host", "root");
+    row("host name is the root", " ftp.example.jp ", "ftp.example.jp", "/");
+    row("host name with a port and a path", "127.0.0.1:2121/a b", "127.0.0.1:2121", "/a b");
+    row("server path", "/home/u/www", "ftp.example.jp", "/home/u/www");
+    row("doubled slashes", "//home//u", "ftp.example.jp", "/home/u");
+    row("host name and a slash", "ftp.example.jp/", "ftp.example.jp", "/");
+    row("no host name", "/pub", "", "/pub");
     // Hosting layouts name the site's folder after the host: that is a path, not the root.
-    QTest::newRow("host name inside a server path") << "/home/ftp.example.jp/public_html"
-                                                    << "ftp.example.jp"
-                                                    << "/home/ftp.example.jp/public_html";
-    QTest::newRow("host name as the start of a longer name") << "ftp.example.jp.old/x"
-                                                             << "ftp.example.jp"
-                                                             << "ftp.example.jp.old/x";
+    row("host name inside a server path", "/home/ftp.example.jp/public_html", "ftp.example.jp",
+        "/home/ftp.example.jp/public_html");
+    row("host name as the start of a longer name", "ftp.example.jp.old/x", "ftp.example.jp", "ftp.example.jp.old/x");
 }
 
 void TestManageRules::deletionRoot()
@@ -53,30 +37,17 @@ void TestManageRules::deletionRoot()
     QFETCH(QString, host);
     QFETCH(QString, root);
     QCOMPARE(ManageRules::deletionRoot(txtDir, host), root);
-    QCOMPARE(ManageRules::joinPath(root, QStringLiteral("x y")),
-        root == u"/" ? QStringLiteral("/x y") : root + QStringLiteral("/x y"));
+    QCOMPARE(ManageRules::joinPath(root, "x y"), root == u"/" ? QString("/x y") : root + "/x y");
 }
 
 void TestManageRules::mode_data()
 {
-    QTest::addColumn<QString>("boxes"); // nine 0/1 characters, modeBit(0) first
-    QTest::addColumn<QString>("digits");
-    QTest::addColumn<QString>("letters");
-    QTest::newRow("all clear") << "000000000"
-                               << "000"
-                               << "---------";
-    QTest::newRow("all checked") << "111111111"
-                                 << "777"
-                                 << "rwxrwxrwx";
-    QTest::newRow("first mode of the panel") << "110100100"
-                                             << "644"
-                                             << "rw-r--r--";
-    QTest::newRow("write only for others") << "000000010"
-                                           << "002"
-                                           << "-------w-";
-    QTest::newRow("execute only") << "001001001"
-                                  << "111"
-                                  << "--x--x--x";
+    columns("boxes", "digits", "letters"); // boxes: nine 0/1, modeBit(0) first
+    row("all clear", "000000000", "000", "---------");
+    row("all checked", "111111111", "777", "rwxrwxrwx");
+    row("first mode of the panel", "110100100", "644", "rw-r--r--");
+    row("write only for others", "000000010", "002", "-------w-");
+    row("execute only", "001001001", "111", "--x--x--x");
 }
 
 void TestManageRules::mode()
@@ -93,32 +64,21 @@ void TestManageRules::mode()
         QCOMPARE(QString::number(ManageRules::levelDigit(checks, level)), digits.mid(level, 1));
     QCOMPARE(ManageRules::levelDigit(checks, 3), 0);
     const std::optional<std::array<bool, 9>> back = ManageRules::boxesFromMode(digits);
-    QVERIFY(back);
-    QVERIFY(*back == checks);
+    QVERIFY(back && *back == checks);
 }
 
 void TestManageRules::modeText_data()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("digits"); // empty: refused
-    QTest::newRow("three digits") << "705"
-                                  << "705";
-    QTest::newRow("blanks around") << " 644 "
-                                   << "644";
-    QTest::newRow("eight is not octal") << "648"
-                                        << "";
-    QTest::newRow("four digits") << "4755"
-                                 << "";
-    QTest::newRow("two digits") << "64"
-                                << "";
-    QTest::newRow("a command after the mode") << "644 x"
-                                              << "";
-    QTest::newRow("letters") << "rwx"
-                             << "";
-    QTest::newRow("full-width digits") << "６４４"
-                                       << "";
-    QTest::newRow("empty") << ""
-                           << "";
+    columns("text", "digits"); // digits empty: refused
+    row("three digits", "705", "705");
+    row("blanks around", " 644 ", "644");
+    row("eight is not octal", "648", "");
+    row("four digits", "4755", "");
+    row("two digits", "64", "");
+    row("a command after the mode", "644 x", "");
+    row("letters", "rwx", "");
+    row("full-width digits", "６４４", "");
+    row("empty", "", "");
 }
 
 void TestManageRules::modeText()

@@ -1,37 +1,35 @@
 // The file-operation menu and the toolbar after the clicks and commands a user makes.
 #include "core/panecommands/menustate.h"
+#include "support/textrows.h"
 
-#include <QTest>
+#include <functional>
+
+using namespace TextRows;
 
 namespace {
 
-// Runs one step of a click sequence: "tree1" (local tree), "tree3" (FTP tree),
-// "list1:<name>[:dir]", "list2:<name>[:dir]" (a row of the FTP or local list), "copy1", "copy2",
-// "copy" (neither list focused), "top" (the top-page link check).
-void run(MenuState& menu, const QString& step, QString& clipboard)
+// Runs the steps of a click sequence, blank-separated: "tree1" (local tree), "tree3" (FTP
+// tree), "list1:<name>[:dir]", "list2:<name>[:dir]" (a row of the FTP or local list), "copy1",
+// "copy2", "copy" (neither list focused), "top" (the top-page link check).
+void run(MenuState& menu, const QString& steps, QString& clipboard)
 {
-    const QStringList parts = step.split(u':');
-    const QString what = parts.value(0);
-    const QString name = parts.value(1);
-    const bool folder = parts.value(2) == QLatin1String("dir");
-    if (what == QLatin1String("tree1"))
-        menu.SetLocalMenuState();
-    else if (what == QLatin1String("tree3"))
-        menu.SetRemoteMenuState();
-    else if (what == QLatin1String("list1"))
-        menu.ftpListClicked(name, folder, clipboard);
-    else if (what == QLatin1String("list2"))
-        menu.localListClicked(name, folder, clipboard);
-    else if (what == QLatin1String("copy1"))
-        menu.copied(clipboard = QStringLiteral("listview1"));
-    else if (what == QLatin1String("copy2"))
-        menu.copied(clipboard = QStringLiteral("listview2"));
-    else if (what == QLatin1String("copy"))
-        menu.copied(QString());
-    else if (what == QLatin1String("top"))
-        menu.topPageLinkCheckDone();
-    else
-        QFAIL(qPrintable(step));
+    for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts)) {
+        const QStringList parts = step.split(u':');
+        const QString what = parts.value(0);
+        if (what == u"tree1")
+            menu.SetLocalMenuState();
+        else if (what == u"tree3")
+            menu.SetRemoteMenuState();
+        else if (what.startsWith(u"list"))
+            std::invoke(what == u"list1" ? &MenuState::ftpListClicked : &MenuState::localListClicked, menu,
+                parts.value(1), parts.value(2) == u"dir", clipboard);
+        else if (what.startsWith(u"copy"))
+            menu.copied(what == u"copy" ? QString() : clipboard = what == u"copy1" ? "listview1" : "listview2");
+        else if (what == u"top")
+            menu.topPageLinkCheckDone();
+        else
+            QFAIL(qPrintable(step));
+    }
 }
 
 } // namespace
@@ -47,48 +45,35 @@ private Q_SLOTS:
 // What a user meets in the menu: only the items each situation turns on or off are named.
 void TestMenuState::situations_data()
 {
-    QTest::addColumn<QStringList>("steps");
-    QTest::addColumn<QList<int>>("on");
-    QTest::addColumn<QList<int>>("off");
-
-    QTest::newRow("nothing under the mouse")
-        << QStringList { "list2:" } << QList<int> { 4, 6, 8, 11 } << QList<int> { 9, 13, 15, 16, 17, 19 };
-    QTest::newRow("local folder") << QStringList { "list2:site:dir" } << QList<int> { 16 } << QList<int> { 15, 19 };
-    QTest::newRow("local page, upper-case extension")
-        << QStringList { "list2:index.HTML" } << QList<int> { 15 } << QList<int> { 13, 16, 19 };
-    QTest::newRow("local picture") << QStringList { "list2:photo.JPG" } << QList<int> { 19 } << QList<int> { 15, 16 };
+    columns("steps", "on", "off");
+    row("nothing under the mouse", "list2:", "4 6 8 11", "9 13 15 16 17 19");
+    row("local folder", "list2:site:dir", "16", "15 19");
+    row("local page, upper-case extension", "list2:index.HTML", "15", "13 16 19");
+    row("local picture", "list2:photo.JPG", "19", "15 16");
     // A folder never offers the top-page check in the FTP list.
-    QTest::newRow("ftp folder") << QStringList { "list1:pub:dir" } << QList<int> { 13 } << QList<int> { 15, 16, 19 };
-    QTest::newRow("a tree leaves delete and pictures only")
-        << QStringList { "tree3" } << QList<int> { 6, 11, 19 } << QList<int> { 4, 8, 9, 13, 15, 16, 17 };
-    QTest::newRow("a list after a tree has its commands back")
-        << QStringList { "tree1", "list2:a.txt" } << QList<int> { 4, 6, 8 } << QList<int> { 19 };
-    QTest::newRow("local copy is pasted in the local list")
-        << QStringList { "copy2", "list2:a.txt" } << QList<int> { 9 } << QList<int>();
-    QTest::newRow("local copy is not pasted in the ftp list")
-        << QStringList { "copy2", "list1:a.txt" } << QList<int>() << QList<int> { 9 };
-    QTest::newRow("ftp copy comes back in the ftp list")
-        << QStringList { "copy1", "list2:a.txt", "list1:b.txt" } << QList<int> { 9 } << QList<int>();
-    QTest::newRow("copy without a focused list") << QStringList { "copy" } << QList<int> { 9 } << QList<int>();
-    QTest::newRow("top-page check offers the clean-up")
-        << QStringList { "list2:site:dir", "top" } << QList<int> { 17 } << QList<int>();
-    QTest::newRow("a tree click takes the clean-up away")
-        << QStringList { "top", "tree1" } << QList<int>() << QList<int> { 17 };
+    row("ftp folder", "list1:pub:dir", "13", "15 16 19");
+    row("a tree leaves delete and pictures only", "tree3", "6 11 19", "4 8 9 13 15 16 17");
+    row("a list after a tree has its commands back", "tree1 list2:a.txt", "4 6 8", "19");
+    row("local copy is pasted in the local list", "copy2 list2:a.txt", "9", "");
+    row("local copy is not pasted in the ftp list", "copy2 list1:a.txt", "", "9");
+    row("ftp copy comes back in the ftp list", "copy1 list2:a.txt list1:b.txt", "9", "");
+    row("copy without a focused list", "copy", "9", "");
+    row("top-page check offers the clean-up", "list2:site:dir top", "17", "");
+    row("a tree click takes the clean-up away", "top tree1", "", "17");
 }
 
 void TestMenuState::situations()
 {
-    QFETCH(QStringList, steps);
-    QFETCH(QList<int>, on);
-    QFETCH(QList<int>, off);
+    QFETCH(QString, steps);
+    QFETCH(QString, on);
+    QFETCH(QString, off);
     MenuState menu;
     QString clipboard;
-    for (const QString& step : steps)
-        run(menu, step, clipboard);
-    for (int i : on)
-        QVERIFY2(menu.itemEnabled(i), qPrintable(QString::number(i)));
-    for (int i : off)
-        QVERIFY2(!menu.itemEnabled(i), qPrintable(QString::number(i)));
+    run(menu, steps, clipboard);
+    for (const QString& i : on.split(u' ', Qt::SkipEmptyParts))
+        QVERIFY2(menu.itemEnabled(i.toInt()), qPrintable(i));
+    for (const QString& i : off.split(u' ', Qt::SkipEmptyParts))
+        QVERIFY2(!menu.itemEnabled(i.toInt()), qPrintable(i));
 }
 
 void TestMenuState::buttonsFollowTheirItems()
@@ -97,8 +82,8 @@ void TestMenuState::buttonsFollowTheirItems()
     // keep their own table for "link2" and "imageshow").
     MenuState menu;
     QString clipboard;
-    for (const char* step : { "list2:a.html", "copy2", "list2:b.jpg", "list1:c.htm", "top", "list2:d:dir" }) {
-        run(menu, QString::fromUtf8(step), clipboard);
+    for (const char* steps : { "list2:a.html", "copy2", "list2:b.jpg", "list1:c.htm", "top", "list2:d:dir" }) {
+        run(menu, steps, clipboard);
         for (int i : { 9, 15, 16, 17, 19 })
             QCOMPARE(menu.buttonEnabled(MenuState::buttonOf(i)), menu.itemEnabled(i));
     }

@@ -1,13 +1,34 @@
+#include "core/app/itemroles.h"
 #include "core/panes/entrytexts.h"
+#include "core/panes/ftplist.h"
+#include "core/panes/listheaders.h"
 #include "core/panes/listingrecord.h"
+#include "core/panes/panelistmodel.h"
 #include "core/panes/pathrules.h"
 
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
 #include <QTest>
 #include <ctime>
 
-// The column texts of both lists and the path rules of the panes.
+using namespace Qt::StringLiterals;
+
+// The column texts of both lists, the path rules of the panes, and the server list filled
+// from the listing record.
 class TestEntryTexts : public QObject {
     Q_OBJECT
+    static QString localDate(int y, int mo, int d, int h, int mi, int s)
+    {
+        return localDateText(QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC).toMSecsSinceEpoch());
+    }
+    static QStringList rowTexts(const PaneListModel& list, int r)
+    {
+        QStringList texts;
+        for (int c = 0; c < list.columnCount(); ++c)
+            texts.append(list.item(r, c)->text());
+        return texts;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
@@ -16,194 +37,116 @@ private Q_SLOTS:
         tzset();
     }
 
-    void attributeText_data()
+    // Each row holds what the rule gave and what it should give.
+    void texts_data()
     {
-        QTest::addColumn<quint32>("attributes");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("plain folder") << 16u << QStringLiteral("<DIR>");
-        QTest::newRow("ordinary file") << 32u << QStringLiteral("ﾌｧｲﾙ");
-        QTest::newRow("no bits at all") << 0u << QStringLiteral("ﾌｧｲﾙ");
-        QTest::newRow("hidden read-only file") << (32u | 1u | 2u) << QStringLiteral("ﾌｧｲﾙ読込専用隠し");
-        QTest::newRow("hidden folder") << (16u | 2u) << QStringLiteral("<DIR>隠し");
-        QTest::newRow("pipe") << 4u << QStringLiteral("ﾌｧｲﾙｼｽﾃﾑ");
-        QTest::newRow("link to a folder") << (16u | 1024u) << QStringLiteral("<DIR>ﾘﾊﾟｰｽ");
-        QTest::newRow("every bit, in the fixed order")
-            << (2048u | 1024u | 512u | 256u | 64u | 4u | 2u | 1u | 32u)
-            << QStringLiteral("ﾌｧｲﾙ読込専用隠しｼｽﾃﾑ暗号TEMPｽｰﾊﾟｰﾌｧｲﾙﾘﾊﾟｰｽ圧縮");
-        QTest::newRow("unnamed bits are silent") << (32u | 128u | 4096u | 8192u) << QStringLiteral("ﾌｧｲﾙ");
-    }
-    void attributeText()
-    {
-        QFETCH(quint32, attributes);
-        QFETCH(QString, text);
-        QCOMPARE(AttributeText(attributes), text);
-    }
-
-    void padZero_data()
-    {
-        QTest::addColumn<int>("n");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("zero") << 0 << QStringLiteral("00");
-        QTest::newRow("one digit") << 7 << QStringLiteral("07");
-        QTest::newRow("two digits") << 12 << QStringLiteral("12");
-        QTest::newRow("three digits stay whole") << 123 << QStringLiteral("123");
-    }
-    void padZero()
-    {
-        QFETCH(int, n);
-        QFETCH(QString, text);
-        QCOMPARE(PadZero(n), text);
-    }
-
-    void sizeTexts_data()
-    {
-        QTest::addColumn<qint64>("size");
-        QTest::addColumn<QString>("local");
-        QTest::addColumn<QString>("ftp");
-        QTest::newRow("empty file") << qint64(0) << QStringLiteral("      1 KB") << QStringLiteral(" 1 KB");
-        QTest::newRow("511 bytes round down") << qint64(511) << QStringLiteral("      1 KB") << QStringLiteral(" 1 KB");
-        QTest::newRow("half of 1 KB goes to even 0")
-            << qint64(512) << QStringLiteral("      1 KB") << QStringLiteral(" 1 KB");
-        QTest::newRow("513 bytes round up") << qint64(513) << QStringLiteral("      2 KB") << QStringLiteral(" 1 KB");
-        QTest::newRow("1.5 KB goes to even 2")
-            << qint64(1536) << QStringLiteral("      3 KB") << QStringLiteral(" 2 KB");
-        QTest::newRow("2.5 KB goes to even 2")
-            << qint64(2560) << QStringLiteral("      3 KB") << QStringLiteral(" 2 KB");
-        QTest::newRow("one megabyte") << qint64(1048576) << QStringLiteral("   1025 KB") << QStringLiteral(" 1024 KB");
-        QTest::newRow("five gigabytes keep their high bits")
-            << qint64(5) * 1024 * 1024 * 1024 << QStringLiteral("5242881 KB") << QStringLiteral(" 5242880 KB");
-        QTest::newRow("wider than the pad") << qint64(20) * 1024 * 1024 * 1024 * 1024
-                                            << QStringLiteral("21474836481 KB") << QStringLiteral(" 21474836480 KB");
-    }
-    void sizeTexts()
-    {
-        QFETCH(qint64, size);
-        QFETCH(QString, local);
-        QFETCH(QString, ftp);
-        QCOMPARE(localSizeText(size), local);
-        QCOMPARE(ftpSizeText(size), ftp);
-    }
-
-    void sizeTextsSortAsText()
-    {
-        // The padding is what makes the size column sort by size as text.
-        QVERIFY(localSizeText(9 * 1024) < localSizeText(10 * 1024));
-        QVERIFY(localSizeText(99 * 1024) < localSizeText(1000 * 1024));
-    }
-
-    void localDate_data()
-    {
-        QTest::addColumn<QDateTime>("utc");
-        QTest::addColumn<QString>("text");
-        const auto utc = [](int y, int mo, int d, int h, int mi, int s) {
-            return QDateTime(QDate(y, mo, d), QTime(h, mi, s), Qt::UTC);
+        QTest::addColumn<QString>("actual");
+        QTest::addColumn<QString>("expected");
+        const auto t = [](const char* tag, const QString& actual, const QString& expected) {
+            QTest::newRow(tag) << actual << expected;
         };
-        QTest::newRow("seconds are dropped") << utc(2024, 3, 5, 1, 2, 59) << QStringLiteral("2024-03-05 10:02");
-        QTest::newRow("local day is the next day")
-            << utc(2023, 12, 31, 20, 30, 0) << QStringLiteral("2024-01-01 05:30");
-        QTest::newRow("midnight local") << utc(2024, 2, 28, 15, 0, 0) << QStringLiteral("2024-02-29 00:00");
-        QTest::newRow("before 1970") << utc(1969, 7, 20, 20, 17, 40) << QStringLiteral("1969-07-21 05:17");
-        QTest::newRow("the epoch") << utc(1970, 1, 1, 0, 0, 0) << QStringLiteral("1970-01-01 09:00");
+        t("type of a plain folder", AttributeText(16), u"<DIR>"_s);
+        t("type of an ordinary file", AttributeText(32), u"ﾌｧｲﾙ"_s);
+        t("type without bits", AttributeText(0), u"ﾌｧｲﾙ"_s);
+        t("type of a hidden read-only file", AttributeText(32 | 1 | 2), u"ﾌｧｲﾙ読込専用隠し"_s);
+        t("type of a hidden folder", AttributeText(16 | 2), u"<DIR>隠し"_s);
+        t("type of a pipe", AttributeText(4), u"ﾌｧｲﾙｼｽﾃﾑ"_s);
+        t("type of a link to a folder", AttributeText(16 | 1024), u"<DIR>ﾘﾊﾟｰｽ"_s);
+        t("type with every bit, in the fixed order", AttributeText(2048 | 1024 | 512 | 256 | 64 | 4 | 2 | 1 | 32),
+            u"ﾌｧｲﾙ読込専用隠しｼｽﾃﾑ暗号TEMPｽｰﾊﾟｰﾌｧｲﾙﾘﾊﾟｰｽ圧縮"_s);
+        t("unnamed bits are silent", AttributeText(32 | 128 | 4096 | 8192), u"ﾌｧｲﾙ"_s);
+        t("pad zero", PadZero(0), u"00"_s);
+        t("pad one digit", PadZero(7), u"07"_s);
+        t("pad three digits stay whole", PadZero(123), u"123"_s);
+        // Local sizes are kilobytes plus one, rounded half to even, padded so that they sort as
+        // text; server sizes at least 1 KB.
+        const std::pair<qint64, const char*> sizes[] = { { 0, "      1 KB| 1 KB" }, { 511, "      1 KB| 1 KB" },
+            { 512, "      1 KB| 1 KB" }, { 513, "      2 KB| 1 KB" }, { 1536, "      3 KB| 2 KB" },
+            { 2560, "      3 KB| 2 KB" }, { 1048576, "   1025 KB| 1024 KB" },
+            { qint64(5) << 30, "5242881 KB| 5242880 KB" }, { qint64(20) << 40, "21474836481 KB| 21474836480 KB" } };
+        for (const auto& [size, texts] : sizes)
+            QTest::addRow("size %lld", size)
+                << localSizeText(size) + u'|' + ftpSizeText(size) << QString::fromUtf8(texts);
+        t("local date drops the seconds", localDate(2024, 3, 5, 1, 2, 59), u"2024-03-05 10:02"_s);
+        t("local date on the next day", localDate(2023, 12, 31, 20, 30, 0), u"2024-01-01 05:30"_s);
+        t("local midnight", localDate(2024, 2, 28, 15, 0, 0), u"2024-02-29 00:00"_s);
+        t("local date before 1970", localDate(1969, 7, 20, 20, 17, 40), u"1969-07-21 05:17"_s);
+        t("the epoch", localDateText(0), u"1970-01-01 09:00"_s);
+        t("1 ms before the epoch rounds down", localDateText(-1), u"1970-01-01 08:59"_s);
+        t("server date with time", ftpDateText(2024, 3, 5, 9, 7), u"2024-03-05 09:07"_s);
+        t("server date only (an old file)", ftpDateText(2019, 11, 30), u"2019-11-30"_s);
+        t("count zero", signedNumberText(0), u" 0"_s);
+        t("count positive", signedNumberText(42), u" 42"_s);
+        t("count negative", signedNumberText(-3), u"-3"_s);
+        t("drive with label keeps the blank", StripDriveLabel(u"c: [WINDOWS]"_s), u"c: "_s);
+        t("volume with label", StripDriveLabel(u"/media/usb [写真]"_s), u"/media/usb "_s);
+        t("two labels", StripDriveLabel(u"a[x]b[y]c"_s), u"abc"_s);
+        t("label never closed", StripDriveLabel(u"d: [open"_s), u"d: "_s);
+        t("closing bracket alone stays", StripDriveLabel(u"e:]"_s), u"e:]"_s);
+        t("parent of a deep folder", parentFolderText(u"/home/u/site"_s), u"/home/u"_s);
+        t("parent below the root", parentFolderText(u"/home"_s), QString());
+        t("parent of a host name", parentFolderText(u"ftp.example.jp"_s), QString());
+        t("parent of a drive folder", parentFolderText(u"c:/work"_s), u"c:"_s);
+        t("parent with trailing slash", parentFolderText(u"/home/u/"_s), u"/home/u"_s);
+        t("join under the root", joinLocalPath(u"/"_s, u"a"_s), u"/a"_s);
+        t("join with a blank", joinLocalPath(u"/home/u"_s, u"a b"_s), u"/home/u/a b"_s);
+        t("join after a slash", joinLocalPath(u"/home/u/"_s, u"日本"_s), u"/home/u/日本"_s);
     }
-    void localDate()
+    void texts()
     {
-        QFETCH(QDateTime, utc);
-        QFETCH(QString, text);
-        QCOMPARE(localDateText(utc.toMSecsSinceEpoch()), text);
-    }
-
-    void localDateBeforeEpochRoundsDown()
-    {
-        // 1 ms before the epoch is still 08:59 local, not 09:00.
-        QCOMPARE(localDateText(-1), QStringLiteral("1970-01-01 08:59"));
-    }
-
-    void ftpDate_data()
-    {
-        QTest::addColumn<int>("year");
-        QTest::addColumn<int>("month");
-        QTest::addColumn<int>("day");
-        QTest::addColumn<int>("hour"); // -1: the listing gave no time
-        QTest::addColumn<int>("minute");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("with time") << 2024 << 3 << 5 << 9 << 7 << QStringLiteral("2024-03-05 09:07");
-        QTest::newRow("date only (an old file)") << 2019 << 11 << 30 << -1 << -1 << QStringLiteral("2019-11-30");
-    }
-    void ftpDate()
-    {
-        QFETCH(int, year);
-        QFETCH(int, month);
-        QFETCH(int, day);
-        QFETCH(int, hour);
-        QFETCH(int, minute);
-        QFETCH(QString, text);
-        if (hour < 0)
-            QCOMPARE(ftpDateText(year, month, day), text);
-        else
-            QCOMPARE(ftpDateText(year, month, day, hour, minute), text);
-    }
-
-    void signedNumbers()
-    {
-        QCOMPARE(signedNumberText(0), QStringLiteral(" 0"));
-        QCOMPARE(signedNumberText(42), QStringLiteral(" 42"));
-        QCOMPARE(signedNumberText(-3), QStringLiteral("-3"));
-    }
-
-    void stripDriveLabel_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("stripped");
-        QTest::newRow("drive with label keeps the blank") << QStringLiteral("c: [WINDOWS]") << QStringLiteral("c: ");
-        QTest::newRow("root alone") << QStringLiteral("/") << QStringLiteral("/");
-        QTest::newRow("volume with label") << QStringLiteral("/media/usb [写真]") << QStringLiteral("/media/usb ");
-        QTest::newRow("two labels") << QStringLiteral("a[x]b[y]c") << QStringLiteral("abc");
-        QTest::newRow("bracket never closed") << QStringLiteral("d: [open") << QStringLiteral("d: ");
-        QTest::newRow("closing bracket alone stays") << QStringLiteral("e:]") << QStringLiteral("e:]");
-        QTest::newRow("empty") << QString() << QString();
-    }
-    void stripDriveLabel()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, stripped);
-        QCOMPARE(StripDriveLabel(text), stripped);
+        QFETCH(QString, actual);
+        QFETCH(QString, expected);
+        QCOMPARE(actual, expected);
     }
 
-    void parentFolder_data()
+    void ftpListFill()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("parent");
-        QTest::newRow("deep folder") << QStringLiteral("/home/u/site") << QStringLiteral("/home/u");
-        QTest::newRow("below the root") << QStringLiteral("/home") << QString();
-        QTest::newRow("server folder") << QStringLiteral("/home/u") << QStringLiteral("/home");
-        QTest::newRow("host name") << QStringLiteral("ftp.example.jp") << QString();
-        QTest::newRow("first platform drive") << QStringLiteral("c:/work") << QStringLiteral("c:");
-        QTest::newRow("trailing slash") << QStringLiteral("/home/u/") << QStringLiteral("/home/u");
-    }
-    void parentFolder()
-    {
-        QFETCH(QString, path);
-        QFETCH(QString, parent);
-        QCOMPARE(parentFolderText(path), parent);
-    }
-
-    void joinPath()
-    {
-        QCOMPARE(joinLocalPath(QStringLiteral("/"), QStringLiteral("a")), QStringLiteral("/a"));
-        QCOMPARE(joinLocalPath(QStringLiteral("/home/u"), QStringLiteral("a b")), QStringLiteral("/home/u/a b"));
-        QCOMPARE(joinLocalPath(QStringLiteral("/home/u/"), QStringLiteral("日本")), QStringLiteral("/home/u/日本"));
-    }
-
-    void clearListingsEmptiesBothSides()
-    {
+        PaneListModel list(ftpListHeaders());
+        QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
         ListingRecord record;
-        record.Local.push_back({ QStringLiteral("a"), 32, 1, 0 });
-        record.Remote.push_back({ QStringLiteral("b"), 32, 1, QString(), QString(), QString() });
-        record.FileCount = 3;
+        record.RemoteTotalKB = 12;
+        record.Remote = {
+            { u"b.html"_s, 32, 1536, u"2024-03-05 10:02"_s, u"rw-r--r--"_s, u"u/www"_s },
+            { u"img"_s, 16, 4096, u"2024-01-01 05:30"_s, u"rwxr-xr-x"_s, u"u/www"_s },
+            { u"empty.txt"_s, 32, 0, u"2019-11-30"_s, {}, {} },
+            { u"OLD"_s, 0, std::nullopt, u"2001-02-03 04:05"_s, {}, {} },
+            { u"a.bin"_s, 32, std::nullopt, {}, {}, {} },
+        };
+        QSignalSpy reset(&list, &QAbstractItemModel::modelReset);
+        const std::optional<FtpListSummary> summary = FillFtpList(record, list, u"/www"_s);
+        QCOMPARE(reset.count(), 1);
+        QVERIFY(summary);
+        QCOMPARE(QStringList({ summary->folders, summary->files, summary->size }),
+            QStringList({ u"ﾌｫﾙﾀﾞｰ数: 2"_s, u"ﾌｧｲﾙ数: 3"_s, u"ｻｲｽﾞ: 12Kb"_s }));
+        QCOMPARE(record.FolderCount, 2);
+        QCOMPARE(record.FileCount, 3);
+        QCOMPARE(list.rowCount(), 5);
+        QCOMPARE(rowTexts(list, 0), (QStringList { "img", "", "<DIR>", "2024-01-01 05:30", "rwxr-xr-x", "u/www" }));
+        // Old servers give 0 for a folder: a folder row whose type text still says file.
+        QCOMPARE(rowTexts(list, 1), (QStringList { "OLD", "", "ﾌｧｲﾙ", "2001-02-03 04:05", "", "" }));
+        QCOMPARE(
+            rowTexts(list, 2), (QStringList { "b.html", " 2 KB", "ﾌｧｲﾙ", "2024-03-05 10:02", "rw-r--r--", "u/www" }));
+        QCOMPARE(rowTexts(list, 3).mid(0, 2), (QStringList { "empty.txt", " 1 KB" }));
+        QCOMPARE(rowTexts(list, 4).mid(0, 2), (QStringList { "a.bin", "" }));
+        QCOMPARE(list.item(1)->data(ItemRoles::IconKeyRole).toString(), IconKeys::Closed);
+        QCOMPARE(list.item(2)->data(ItemRoles::IconKeyRole).toString(), IconKeys::Leaf);
+        QVERIFY(list.isFolderRow(1));
+        QVERIFY(!list.isFolderRow(2));
+
+        // Sorted by name, then folders first again, keeping the sorted order.
+        list.sortByColumnText(0, Qt::AscendingOrder);
+        QCOMPARE(list.item(0)->text(), u"a.bin"_s);
+        OrderFtpList(list);
+        QStringList names;
+        for (int r = 0; r < list.rowCount(); ++r)
+            names.append(list.item(r)->text());
+        QCOMPARE(names, (QStringList { "img", "OLD", "a.bin", "b.html", "empty.txt" }));
+
+        // An empty record empties the list only; the counts are zero.
         record.ClearListings();
-        QVERIFY(record.Local.empty());
-        QVERIFY(record.Remote.empty());
-        QCOMPARE(record.FileCount, 3); // the counts belong to the transfers as well
+        QVERIFY(!FillFtpList(record, list));
+        QCOMPARE(list.rowCount(), 0);
+        QCOMPARE(record.FileCount, 0);
     }
 };
 

@@ -1,4 +1,5 @@
-#include "core/app/codepage.h"
+// ftpset.ini: loading and applying it, the options' rules for writing it back, start-up and
+// failures. The data files are described in tests/data/settings/README.md.
 #include "core/app/datafolder.h"
 #include "core/settings/options.h"
 #include "core/settings/settingslines.h"
@@ -11,454 +12,316 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <functional>
 
 using namespace SettingsFiles;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Every option, one entry each, so one comparison shows all of them.
+QStringList state(const Options& o)
+{
+    const auto b = [](bool v) { return v ? u"1"_s : u"0"_s; };
+    return { u"proxy="_s + b(o.useProxy()), u"host="_s + o.proxyHost(), u"port="_s + o.proxyPort(),
+        u"user="_s + o.proxyCredential(0), u"password="_s + o.proxyCredential(1), u"passive="_s + b(o.passiveMode()),
+        u"local="_s + b(o.bypassProxyForLocal()), u"case="_s + QString::number(o.uploadNameCase()),
+        u"skiplinks="_s + b(o.skipExternalLinks()), u"mail="_s + o.mailAddress(),
+        u"localtime="_s + b(o.serverTimesAsLocal()),
+        u"view="_s + b(o.hideSystemFiles()) + b(o.noFileColours()) + b(o.stopAtMissingLink()),
+        u"code="_s + QString::number(o.codeConversion(0)) + QString::number(o.codeConversion(1)),
+        u"connection="_s + b(o.useConsoleConnection(0)), u"words="_s + o.consoleProxyText(0) };
+}
+
+// A fresh start on a temporary data folder.
+struct Rig {
+    QTemporaryDir dir;
+    ScriptedDialogs dialogs;
+    SettingsLines lines;
+    Options options { lines };
+    Rig()
+    {
+        qputenv("FTPTARVO_HOME", dir.path().toUtf8());
+        DataFolder::reset();
+        lines.setDialogs(&dialogs);
+    }
+    ~Rig() { DataFolder::reset(); }
+    QString ini() const { return dir.filePath(u"ftpset.ini"_s); }
+    QString text() const { return state(options).join(u' '); }
+    // What the next start reads from the file.
+    QString afterRestart() const
+    {
+        SettingsLines next;
+        Options nextOptions(next);
+        nextOptions.loadAtStartUp(nullptr);
+        return state(nextOptions).join(u' ');
+    }
+};
+
+} // namespace
 
 class TestSettingsFile : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void init();
-    void cleanup();
-
-    void firstPlatformFileLoadsUnchanged();
-    void handEditedFileIsTrimmedOnSave();
-    void applyRules_data();
-    void applyRules();
-    void profileNamesInFileOrder();
-    void updateOrAppend_data();
-    void updateOrAppend();
-    void optionsSurviveASaveAndAStart();
-    void textBoxesReachTheFileWhenTheyLoseFocus();
-    void localProxyOptionWaitsForTheNextSave();
-    void proxyPreset_data();
-    void proxyPreset();
-    void blankMailIsNotStored();
-    void startUpWithoutFileUsesDefaults();
-    void unreadableFileIsSetAside();
-    void failedLoadKeepsTheList();
-    void failedSaveTellsTheUser();
-    void trimBlanks_data();
-    void trimBlanks();
-
-private:
-    QString iniPath() const { return m_dir->filePath(QStringLiteral("ftpset.ini")); }
-
-    std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<SettingsLines> m_lines;
-    std::unique_ptr<Options> m_options;
-    ScriptedDialogs m_dialogs;
-};
-
-void TestSettingsFile::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    qputenv("FTPTARVO_HOME", m_dir->path().toLocal8Bit());
-    DataFolder::reset();
-    m_lines = std::make_unique<SettingsLines>();
-    m_lines->setDialogs(&m_dialogs);
-    m_options = std::make_unique<Options>(*m_lines);
-    m_dialogs.clear();
-}
-
-void TestSettingsFile::cleanup()
-{
-    m_options.reset();
-    m_lines.reset();
-    m_dir.reset();
-    DataFolder::reset();
-}
-
-void TestSettingsFile::firstPlatformFileLoadsUnchanged()
-{
-    const QByteArray original = readBytes(dataFile(QStringLiteral("firstplatform.ini")));
-    QVERIFY(QFile::copy(dataFile(QStringLiteral("firstplatform.ini")), iniPath()));
-    QFile::setPermissions(iniPath(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
-
-    m_options->loadAtStartUp(&m_dialogs);
-
-    QVERIFY(m_dialogs.asked.isEmpty());
-    QCOMPARE(m_lines->count(), 110);
-    QCOMPARE(m_options->useProxy(), false);
-    QCOMPARE(m_options->bypassProxyForLocalEnabled(), false);
-    QCOMPARE(m_options->passiveMode(), true);
-    QCOMPARE(m_options->uploadNameCase(), 1);
-    QCOMPARE(m_options->mailAddress(), QStringLiteral("taro@example.ne.jp"));
-    QCOMPARE(m_options->serverTimesAsLocal(), false); // the second profile's OFF comes last
-    QCOMPARE(m_options->viewOption(0), false);
-    QCOMPARE(m_options->viewOption(1), true);
-    QCOMPARE(m_options->viewOption(2), true);
-    QCOMPARE(m_options->codeConversion(0), 1);
-    QCOMPARE(m_options->codeConversion(1), 0);
-    QCOMPARE(m_options->skipExternalLinks(), true);
-    QCOMPARE(m_options->useConsoleConnection(0), true);
-    QCOMPARE(m_options->consoleProxyText(0), QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ接続"));
-    QCOMPARE(m_options->profileNameModel()->stringList(),
-        (QStringList { QStringLiteral("ホームページ"), QStringLiteral("会社のサーバー①") }));
-
-    // Applying ran the handlers of the options that differ from the initial state, which saved
-    // the file: byte for byte what was read, now private to the user.
-    QCOMPARE(readBytes(iniPath()), original);
-    QVERIFY(ownerOnly(iniPath()));
-}
-
-void TestSettingsFile::handEditedFileIsTrimmedOnSave()
-{
-    QVERIFY(QFile::copy(dataFile(QStringLiteral("handedited.ini")), iniPath()));
-    m_options->loadAtStartUp(&m_dialogs);
-
-    // Lines with blanks around a tag are not recognised while loading.
-    QCOMPARE(m_options->passiveMode(), false);
-    QCOMPARE(m_options->mailAddress(), QString());
-    QCOMPARE(m_options->useProxy(), false);
-    QCOMPARE(m_options->uploadNameCase(), 2);
-    QCOMPARE(m_options->proxyHost(), QStringLiteral("</プロキシ名>"));
-    QCOMPARE(m_options->viewOption(1), false);
-    QCOMPARE(m_options->skipExternalLinks(), true);
-    QCOMPARE(m_options->codeConversion(0), 1);
-    QCOMPARE(m_options->codeConversion(1), 0);
-    QCOMPARE(m_options->viewOption(2), false);
-    QCOMPARE(m_lines->line(0), QStringLiteral("<未知の設定>"));
-
-    QCOMPARE(readBytes(iniPath()), readBytes(dataFile(QStringLiteral("handedited.saved.ini"))));
-
-    // Trimmed by the save, the entries are recognised from then on.
-    SettingsLines lines;
-    Options options(lines);
-    QVERIFY(lines.LoadSettingsFile(iniPath()));
-    QCOMPARE(options.passiveMode(), true);
-    QCOMPARE(options.mailAddress(), QStringLiteral("hanako@example.jp"));
-    QCOMPARE(options.useProxy(), false); // the tab is no blank
-}
-
-void TestSettingsFile::applyRules_data()
-{
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<QString>("control");
-    QTest::addColumn<QVariant>("expected");
-
-    const QString passive = QStringLiteral("<パッシブ>");
-    const QString nameCase = QStringLiteral("<ﾌｧｲﾙ転送時の名前>");
-    const QString sjisEuc = QStringLiteral("<SJIS-EUC>");
-    QTest::newRow("passive as the last line") << QStringList { passive } << "chkPassive" << QVariant(false);
-    QTest::newRow("passive ON") << QStringList { passive, "ON" } << "chkPassive" << QVariant(true);
-    QTest::newRow("passive on in lower case") << QStringList { passive, "on" } << "chkPassive" << QVariant(false);
-    QTest::newRow("passive with blanks around the tag")
-        << QStringList { " " + passive + " ", "ON" } << "chkPassive" << QVariant(false);
-    QTest::newRow("duplicate: the last occurrence wins, ON then OFF")
-        << QStringList { passive, "ON", "</パッシブ>", passive, "OFF" } << "chkPassive" << QVariant(false);
-    QTest::newRow("duplicate: the last occurrence wins, OFF then ON")
-        << QStringList { passive, "OFF", "</パッシブ>", passive, "ON" } << "chkPassive" << QVariant(true);
-    QTest::newRow("skipped delete-mode tag before a tag")
-        << QStringList { "<ﾌｫﾙﾀﾞｰやﾌｧｲﾙの消去モード>", passive, "ON" } << "chkPassive" << QVariant(true);
-    QTest::newRow("NORMAL") << QStringList { nameCase, "NORMAL" } << "Option5" << QVariant(0);
-    QTest::newRow("SMALL") << QStringList { nameCase, "SMALL" } << "Option5" << QVariant(1);
-    QTest::newRow("BIG") << QStringList { nameCase, "BIG" } << "Option5" << QVariant(2);
-    QTest::newRow("small in lower case selects BIG") << QStringList { nameCase, "small" } << "Option5" << QVariant(2);
-    QTest::newRow("empty case value selects BIG") << QStringList { nameCase, "" } << "Option5" << QVariant(2);
-    QTest::newRow("absent case entry keeps NORMAL") << QStringList {} << "Option5" << QVariant(0);
-    QTest::newRow("browse OFF checks Check8") << QStringList { "<ブラウズ>", "OFF" } << "Check8" << QVariant(true);
-    QTest::newRow("browse ON leaves Check8") << QStringList { "<ブラウズ>", "ON" } << "Check8" << QVariant(false);
-    QTest::newRow("Localtime ON then OFF") << QStringList { "<Localtime>", "ON", "</Localtime>", "<Localtime>", "OFF",
-        "</Localtime>" } << "Check9" << QVariant(false);
-    QTest::newRow("Localtime OFF then ON") << QStringList { "<Localtime>", "OFF", "</Localtime>", "<Localtime>", "ON",
-        "</Localtime>" } << "Check9" << QVariant(true);
-    QTest::newRow("proxy ON enables Check3") << QStringList { "<プロキシ>", "ON" } << "Check3Enabled" << QVariant(true);
-    QTest::newRow("proxy OFF") << QStringList { "<プロキシ>", "OFF" } << "Check3Enabled" << QVariant(false);
-    QTest::newRow("local ON") << QStringList { "<ローカル>", "ON" } << "Check3" << QVariant(true);
-    QTest::newRow("file display absent stays checked") << QStringList {} << "Check10_0" << QVariant(true);
-    QTest::newRow("file display OFF") << QStringList { "<ファイル表示>", "OFF" } << "Check10_0" << QVariant(false);
-    QTest::newRow("file colour ON") << QStringList { "<ファイル色>", "ON" } << "Check10_1" << QVariant(true);
-    QTest::newRow("link stop ON") << QStringList { "<LinkStop>", "ON" } << "Check10_2" << QVariant(true);
-    QTest::newRow("SJIS-EUC 1") << QStringList { sjisEuc, "1" } << "Check11_0" << QVariant(1);
-    QTest::newRow("SJIS-EUC leading number") << QStringList { sjisEuc, " 1abc" } << "Check11_0" << QVariant(1);
-    QTest::newRow("SJIS-EUC no number") << QStringList { sjisEuc, "x" } << "Check11_0" << QVariant(0);
-    QTest::newRow("SJIS-EUC out of range") << QStringList { sjisEuc, "2" } << "Check11_0" << QVariant(0);
-    QTest::newRow("EUC-SJIS 1") << QStringList { "<EUC-SJIS>", "1" } << "Check11_1" << QVariant(1);
-    QTest::newRow("tag without value takes the next line")
-        << QStringList { "<プロキシ名>", "</プロキシ名>" } << "txtProxy" << QVariant(QStringLiteral("</プロキシ名>"));
-    QTest::newRow("proxy port") << QStringList { "<プロキシポート>", "8080" } << "TxtPport" << QVariant("8080");
-    QTest::newRow("proxy password in plain")
-        << QStringList { "<プロキシパスワード>", "pa ss" } << "Txtpro_1" << QVariant("pa ss");
-    QTest::newRow("mail") << QStringList { "<メール>", "a@example.jp" } << "Text13" << QVariant("a@example.jp");
-    QTest::newRow("connection restored") << QStringList { "<コネクション>", "ON" } << "Check7_0" << QVariant(true);
-}
-
-void TestSettingsFile::applyRules()
-{
-    QFETCH(QStringList, lines);
-    QFETCH(QString, control);
-    QFETCH(QVariant, expected);
-
-    m_lines->setLines(lines);
-    m_options->ApplySettings();
-
-    const Options& o = *m_options;
-    const QHash<QString, std::function<QVariant()>> read {
-        { "chkPassive", [&] { return QVariant(o.passiveMode()); } },
-        { "Option5", [&] { return QVariant(o.uploadNameCase()); } },
-        { "Check8", [&] { return QVariant(o.skipExternalLinks()); } },
-        { "Check9", [&] { return QVariant(o.serverTimesAsLocal()); } },
-        { "Check3", [&] { return QVariant(o.bypassProxyForLocal()); } },
-        { "Check3Enabled", [&] { return QVariant(o.bypassProxyForLocalEnabled()); } },
-        { "Check10_0", [&] { return QVariant(o.viewOption(0)); } },
-        { "Check10_1", [&] { return QVariant(o.viewOption(1)); } },
-        { "Check10_2", [&] { return QVariant(o.viewOption(2)); } },
-        { "Check11_0", [&] { return QVariant(o.codeConversion(0)); } },
-        { "Check11_1", [&] { return QVariant(o.codeConversion(1)); } },
-        { "Check7_0", [&] { return QVariant(o.useConsoleConnection(0)); } },
-        { "txtProxy", [&] { return QVariant(o.proxyHost()); } },
-        { "TxtPport", [&] { return QVariant(o.proxyPort()); } },
-        { "Txtpro_1", [&] { return QVariant(o.proxyCredential(1)); } },
-        { "Text13", [&] { return QVariant(o.mailAddress()); } },
-    };
-    QVERIFY(read.contains(control));
-    QCOMPARE(read.value(control)(), expected);
-}
-
-void TestSettingsFile::profileNamesInFileOrder()
-{
-    const QString tag = QStringLiteral("<管理用の名前（任意の名前）>");
-    m_lines->setLines({ tag, "b", "</管理用の名前（任意の名前）>", " " + tag, "not a profile", tag, "a", tag });
-    m_options->ApplySettings();
-    // A tag standing as the last line names a profile with the empty name.
-    QCOMPARE(m_options->profileNameModel()->stringList(), (QStringList { "b", "a", "" }));
-}
-
-void TestSettingsFile::updateOrAppend_data()
-{
-    QTest::addColumn<QStringList>("before");
-    QTest::addColumn<QStringList>("after");
-    const QString t = QStringLiteral("<パッシブ>");
-    const QString c = QStringLiteral("</パッシブ>");
-    QTest::newRow("updated in place") << QStringList { "x", t, "OFF", c, "y" } << QStringList { "x", t, "ON", c, "y" };
-    QTest::newRow("every occurrence updated")
-        << QStringList { t, "OFF", c, t, "OFF", c } << QStringList { t, "ON", c, t, "ON", c };
-    QTest::newRow("appended when absent") << QStringList { "x" } << QStringList { "x", t, "ON", c };
-    QTest::newRow("padded tag is another line")
-        << QStringList { " " + t, "OFF" } << QStringList { " " + t, "OFF", t, "ON", c };
-    QTest::newRow("tag as the last line gets its value") << QStringList { "x", t } << QStringList { "x", t, "ON", c };
-}
-
-void TestSettingsFile::updateOrAppend()
-{
-    QFETCH(QStringList, before);
-    QFETCH(QStringList, after);
-    m_lines->setLines(before);
-    m_lines->updateOrAppend(QStringLiteral("<パッシブ>"), QStringLiteral("ON"));
-    QCOMPARE(m_lines->lines(), after);
-    QVERIFY(!QFile::exists(iniPath())); // the rule itself never saves
-}
-
-void TestSettingsFile::optionsSurviveASaveAndAStart()
-{
-    // Every option away from its default, each stored the way its control stores it; a line the
-    // program does not know stays.
-    m_lines->setLines({ QStringLiteral("<未知>") });
-    m_options->setUseProxy(true);
-    m_options->setPassiveMode(true);
-    m_options->setUploadNameCase(1);
-    m_options->setSkipExternalLinks(true);
-    m_options->setMailAddress(QStringLiteral(" hanako@example.jp "));
-    m_options->mailAddressEditingFinished();
-    m_options->setUseConsoleConnection(0, true);
-    m_options->setConsoleProxyText(0, QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ"));
-    m_options->consoleProxyTextEditingFinished(0);
-    m_options->setViewOption(0, false);
-    m_options->setViewOption(1, true);
-    m_options->setViewOption(2, true);
-    m_options->setCodeConversion(0, 1);
-    m_options->codeConversionEditingFinished(0);
-    QVERIFY(ownerOnly(iniPath()));
-    QVERIFY(readBytes(iniPath()).startsWith(cp932Lines({ QStringLiteral("<未知>") })));
-
-    SettingsLines lines;
-    Options next(lines);
-    next.loadAtStartUp(nullptr);
-    QVERIFY(next.useProxy());
-    QVERIFY(next.passiveMode());
-    QCOMPARE(next.uploadNameCase(), 1);
-    QVERIFY(next.skipExternalLinks());
-    QCOMPARE(next.mailAddress(), QStringLiteral("hanako@example.jp"));
-    QVERIFY(next.useConsoleConnection(0));
-    QCOMPARE(next.consoleProxyText(0), QStringLiteral("ﾀﾞｲｱﾙｱｯﾌﾟ"));
-    QVERIFY(!next.viewOption(0));
-    QVERIFY(next.viewOption(1));
-    QVERIFY(next.viewOption(2));
-    QCOMPARE(next.codeConversion(0), 1);
-    QCOMPARE(next.codeConversion(1), 0);
-}
-
-void TestSettingsFile::textBoxesReachTheFileWhenTheyLoseFocus()
-{
-    m_lines->setLines({});
-    m_options->setProxyPort(QStringLiteral("8080"));
-    QCOMPARE(m_lines->lines(), (QStringList { "<プロキシポート>", "8080", "</プロキシポート>" }));
-    QVERIFY(!QFile::exists(iniPath()));
-
-    // The program ends without the box losing focus: the next start does not know the port.
+    void firstPlatformFileLoadsUnchanged()
     {
-        SettingsLines lines;
-        Options options(lines);
-        options.loadAtStartUp(nullptr);
-        QCOMPARE(options.proxyPort(), QString());
+        Rig r;
+        const QByteArray original = readBytes(dataFile(u"firstplatform.ini"_s));
+        QVERIFY(writeBytes(r.ini(), original));
+        r.options.loadAtStartUp(&r.dialogs);
+        QVERIFY(r.dialogs.asked.isEmpty());
+        QCOMPARE(r.lines.count(), 110);
+        // The second profile's Localtime OFF comes last.
+        QCOMPARE(r.text(),
+            u"proxy=0 host= port= user= password= passive=1 local=0 case=1 skiplinks=1 mail=taro@example.ne.jp "
+            "localtime=0 view=011 code=10 connection=1 words=ﾀﾞｲｱﾙｱｯﾌﾟ接続"_s);
+        QCOMPARE(r.options.profileNameModel()->stringList(), (QStringList { u"ホームページ"_s, u"会社のサーバー①"_s }));
+        // Applying ran the handlers of the options that differ from the initial state, which saved
+        // the file: byte for byte what was read, now private to the user.
+        QCOMPARE(readBytes(r.ini()), original);
+        QVERIFY(ownerOnly(r.ini()));
     }
 
-    m_options->proxyPortEditingFinished();
-    QCOMPARE(readBytes(iniPath()), cp932Lines({ "<プロキシポート>", "8080", "</プロキシポート>" }));
+    void handEditedFileIsTrimmedOnSave()
+    {
+        Rig r;
+        QVERIFY(QFile::copy(dataFile(u"handedited.ini"_s), r.ini()));
+        r.options.loadAtStartUp(&r.dialogs);
+        // Lines with blanks around a tag are not recognised while loading.
+        QCOMPARE(r.text(),
+            u"proxy=0 host=</プロキシ名> port= user= password= passive=0 local=0 case=2 skiplinks=1 mail= "
+            "localtime=0 view=100 code=10 connection=0 words="_s);
+        QCOMPARE(r.lines.line(0), u"<未知の設定>"_s);
+        QCOMPARE(readBytes(r.ini()), readBytes(dataFile(u"handedited.saved.ini"_s)));
+        // Trimmed by the save, the entries are recognised from then on; the tab is no blank.
+        QCOMPARE(r.afterRestart(),
+            u"proxy=0 host=</プロキシ名> port= user= password= passive=1 local=0 case=2 skiplinks=1 "
+            "mail=hanako@example.jp localtime=0 view=100 code=10 connection=0 words="_s);
+    }
 
-    m_options->setProxyHost(QStringLiteral("proxy.example.jp"));
-    m_options->setProxyCredential(0, QStringLiteral("user"));
-    QCOMPARE(readBytes(iniPath()), cp932Lines({ "<プロキシポート>", "8080", "</プロキシポート>" }));
-    m_options->proxyHostEditingFinished();
-    QCOMPARE(readBytes(iniPath()),
-        cp932Lines({ "<プロキシポート>", "8080", "</プロキシポート>", "<プロキシ名>", "proxy.example.jp",
-            "</プロキシ名>", "<プロキシユーザー名>", "user", "</プロキシユーザー名>" }));
-}
+    void applyRules_data()
+    {
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* tag, const QStringList& lines, const char* expected) {
+            QTest::newRow(tag) << lines << QString::fromUtf8(expected);
+        };
+        const QString passive = u"<パッシブ>"_s, nameCase = u"<ﾌｧｲﾙ転送時の名前>"_s, sjisEuc = u"<SJIS-EUC>"_s;
+        row("passive as the last line", { passive }, "passive=0");
+        row("passive ON", { passive, "ON" }, "passive=1");
+        row("passive on in lower case", { passive, "on" }, "passive=0");
+        row("passive with blanks around the tag", { " " + passive + " ", "ON" }, "passive=0");
+        row("last occurrence wins, ON then OFF", { passive, "ON", passive, "OFF" }, "passive=0");
+        row("last occurrence wins, OFF then ON", { passive, "OFF", passive, "ON" }, "passive=1");
+        row("skipped delete-mode tag before a tag", { "<ﾌｫﾙﾀﾞｰやﾌｧｲﾙの消去モード>", passive, "ON" }, "passive=1");
+        row("NORMAL", { nameCase, "NORMAL" }, "case=0");
+        row("SMALL", { nameCase, "SMALL" }, "case=1");
+        row("BIG", { nameCase, "BIG" }, "case=2");
+        row("small in lower case selects BIG", { nameCase, "small" }, "case=2");
+        row("empty case value selects BIG", { nameCase, "" }, "case=2");
+        row("absent case entry keeps NORMAL", {}, "case=0");
+        row("browse OFF skips links", { "<ブラウズ>", "OFF" }, "skiplinks=1");
+        row("browse ON", { "<ブラウズ>", "ON" }, "skiplinks=0");
+        row("Localtime ON then OFF", { "<Localtime>", "ON", "<Localtime>", "OFF" }, "localtime=0");
+        row("Localtime OFF then ON", { "<Localtime>", "OFF", "<Localtime>", "ON" }, "localtime=1");
+        row("proxy ON", { "<プロキシ>", "ON" }, "proxy=1");
+        row("local ON", { "<ローカル>", "ON" }, "local=1");
+        row("file display absent: system files hidden", {}, "view=100");
+        row("file display OFF", { "<ファイル表示>", "OFF" }, "view=000");
+        row("file colour ON", { "<ファイル色>", "ON" }, "view=110");
+        row("link stop ON", { "<LinkStop>", "ON" }, "view=101");
+        row("SJIS-EUC 1", { sjisEuc, "1" }, "code=10");
+        row("SJIS-EUC leading number", { sjisEuc, " 1abc" }, "code=10");
+        row("SJIS-EUC no number", { sjisEuc, "x" }, "code=00");
+        row("SJIS-EUC out of range", { sjisEuc, "2" }, "code=00");
+        row("EUC-SJIS 1", { "<EUC-SJIS>", "1" }, "code=01");
+        row("tag without value takes the next line", { "<プロキシ名>", "</プロキシ名>" }, "host=</プロキシ名>");
+        row("proxy port", { "<プロキシポート>", "8080" }, "port=8080");
+        row("proxy user", { "<プロキシユーザー名>", "u1" }, "user=u1");
+        row("proxy password in plain", { "<プロキシパスワード>", "pa ss" }, "password=pa ss");
+        row("mail", { "<メール>", "a@example.jp" }, "mail=a@example.jp");
+        row("connection restored", { "<コネクション>", "ON" }, "connection=1");
+        row("connection words", { "<コネクション言葉>", "ﾀﾞｲｱﾙ" }, "words=ﾀﾞｲｱﾙ");
+    }
+    void applyRules()
+    {
+        QFETCH(QStringList, lines);
+        QFETCH(QString, expected);
+        Rig r;
+        r.lines.setLines(lines);
+        r.options.ApplySettings();
+        QVERIFY2(state(r.options).contains(expected), qPrintable(r.text()));
+    }
 
-void TestSettingsFile::localProxyOptionWaitsForTheNextSave()
-{
-    m_lines->setLines({});
-    m_options->setBypassProxyForLocal(true);
-    QVERIFY(!QFile::exists(iniPath()));
-    m_options->setPassiveMode(true);
-    QCOMPARE(
-        readBytes(iniPath()), cp932Lines({ "<ローカル>", "ON", "</ローカル>", "<パッシブ>", "ON", "</パッシブ>" }));
-}
+    void profileNamesInFileOrder()
+    {
+        Rig r;
+        const QString tag = u"<管理用の名前（任意の名前）>"_s;
+        r.lines.setLines({ tag, "b", "</管理用の名前（任意の名前）>", " " + tag, "not a profile", tag, "a", tag });
+        r.options.ApplySettings();
+        // A tag standing as the last line names a profile with the empty name.
+        QCOMPARE(r.options.profileNameModel()->stringList(), (QStringList { "b", "a", "" }));
+    }
 
-void TestSettingsFile::proxyPreset_data()
-{
-    QTest::addColumn<int>("focusBox");
-    QTest::addColumn<QString>("password");
-    QTest::addColumn<QString>("host");
-    QTest::addColumn<QString>("port");
-    QTest::addColumn<QString>("passwordAfter");
-    QTest::newRow("code typed, password box left") << 1 << "qzr60317"
-                                                   << "127.0.0.1"
-                                                   << "2121"
-                                                   << "";
-    QTest::newRow("code typed, user box left") << 0 << "qzr60317"
-                                               << "127.0.0.1"
-                                               << "2121"
-                                               << "";
-    QTest::newRow("code with a blank is a password") << 1 << "qzr60317 "
-                                                     << ""
-                                                     << ""
-                                                     << "qzr60317 ";
-    QTest::newRow("ordinary password") << 1 << "secret"
-                                       << ""
-                                       << ""
-                                       << "secret";
-}
+    void updateOrAppend_data()
+    {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("after");
+        const QString t = u"<パッシブ>"_s, c = u"</パッシブ>"_s;
+        QTest::newRow("updated in place")
+            << QStringList { "x", t, "OFF", c, "y" } << QStringList { "x", t, "ON", c, "y" };
+        QTest::newRow("every occurrence")
+            << QStringList { t, "OFF", c, t, "OFF", c } << QStringList { t, "ON", c, t, "ON", c };
+        QTest::newRow("appended when absent") << QStringList { "x" } << QStringList { "x", t, "ON", c };
+        QTest::newRow("padded tag is another line")
+            << QStringList { " " + t, "OFF" } << QStringList { " " + t, "OFF", t, "ON", c };
+        QTest::newRow("tag as the last line gets its value")
+            << QStringList { "x", t } << QStringList { "x", t, "ON", c };
+    }
+    void updateOrAppend()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        Rig r;
+        r.lines.setLines(before);
+        r.lines.updateOrAppend(u"<パッシブ>"_s, u"ON"_s);
+        QCOMPARE(r.lines.lines(), after);
+        QVERIFY(!QFile::exists(r.ini())); // the rule itself never saves
+    }
 
-void TestSettingsFile::proxyPreset()
-{
-    QFETCH(int, focusBox);
-    QFETCH(QString, password);
-    QFETCH(QString, host);
-    QFETCH(QString, port);
-    QFETCH(QString, passwordAfter);
+    void optionsSurviveASaveAndAStart()
+    {
+        // Every option away from its default, each stored the way its control stores it; a line the
+        // program does not know stays.
+        Rig r;
+        r.lines.setLines({ u"<未知>"_s });
+        r.options.setUseProxy(true);
+        r.options.setPassiveMode(true);
+        r.options.setUploadNameCase(1);
+        r.options.setSkipExternalLinks(true);
+        r.options.setMailAddress(u" hanako@example.jp "_s);
+        r.options.mailAddressEditingFinished();
+        r.options.setUseConsoleConnection(0, true);
+        r.options.setConsoleProxyText(0, u"ﾀﾞｲｱﾙｱｯﾌﾟ"_s);
+        r.options.consoleProxyTextEditingFinished(0);
+        r.options.setViewOption(Options::HideSystemFiles, false);
+        r.options.setViewOption(Options::NoFileColours, true);
+        r.options.setViewOption(Options::StopAtMissingLink, true);
+        r.options.setCodeConversion(0, 1);
+        r.options.codeConversionEditingFinished(0);
+        QVERIFY(ownerOnly(r.ini()));
+        QVERIFY(readBytes(r.ini()).startsWith(cp932Lines({ u"<未知>"_s })));
+        QCOMPARE(r.afterRestart(),
+            u"proxy=1 host= port= user= password= passive=1 local=0 case=1 skiplinks=1 "
+            "mail=hanako@example.jp localtime=0 view=011 code=10 connection=1 words=ﾀﾞｲｱﾙｱｯﾌﾟ"_s);
+    }
 
-    m_lines->setLines({});
-    m_options->setUseProxy(true);
-    m_options->setProxyCredential(1, password);
-    m_options->proxyCredentialEditingFinished(focusBox);
+    void textBoxesReachTheFileWhenTheyLoseFocus()
+    {
+        Rig r;
+        r.options.setProxyPort(u"8080"_s);
+        QCOMPARE(r.lines.lines(), (QStringList { "<プロキシポート>", "8080", "</プロキシポート>" }));
+        QVERIFY(!QFile::exists(r.ini()));
+        r.options.proxyPortEditingFinished();
+        const QByteArray port = cp932Lines({ "<プロキシポート>", "8080", "</プロキシポート>" });
+        QCOMPARE(readBytes(r.ini()), port);
+        r.options.setProxyHost(u"proxy.example.jp"_s);
+        r.options.setProxyCredential(0, u"user"_s);
+        QCOMPARE(readBytes(r.ini()), port);
+        r.options.proxyHostEditingFinished();
+        QCOMPARE(readBytes(r.ini()),
+            port
+                + cp932Lines({ "<プロキシ名>", "proxy.example.jp", "</プロキシ名>", "<プロキシユーザー名>", "user",
+                    "</プロキシユーザー名>" }));
+        // The option for local addresses waits for the next save of any kind.
+        const QByteArray saved = readBytes(r.ini());
+        r.options.setBypassProxyForLocal(true);
+        QCOMPARE(readBytes(r.ini()), saved);
+        r.options.setPassiveMode(true);
+        QVERIFY(readBytes(r.ini()).endsWith(
+            cp932Lines({ "<ローカル>", "ON", "</ローカル>", "<パッシブ>", "ON", "</パッシブ>" })));
+        // A blank mail address is not stored.
+        r.options.setMailAddress(u" \u3000 "_s);
+        r.options.mailAddressEditingFinished();
+        QVERIFY(!r.lines.valueOf(u"<メール>"_s));
+    }
 
-    QCOMPARE(m_options->proxyHost(), host);
-    QCOMPARE(m_options->proxyPort(), port);
-    QCOMPARE(m_options->proxyCredential(1), passwordAfter);
-    // Whatever was typed, leaving the box saved it.
-    SettingsLines reread;
-    QVERIFY(reread.LoadSettingsFile(iniPath()));
-    QCOMPARE(reread.valueOf(QStringLiteral("<プロキシパスワード>")).value_or("<none>"), passwordAfter.trimmed());
-    QCOMPARE(reread.valueOf(QStringLiteral("<プロキシ名>")).value_or(QString()), host);
-    QCOMPARE(reread.valueOf(QStringLiteral("<プロキシポート>")).value_or(QString()), port);
-}
+    void proxyPreset_data()
+    {
+        QTest::addColumn<int>("focusBox");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("after"); // host, port, password
+        QTest::newRow("code typed, password box left") << 1 << u"qzr60317"_s << u"127.0.0.1|2121|"_s;
+        QTest::newRow("code typed, user box left") << 0 << u"qzr60317"_s << u"127.0.0.1|2121|"_s;
+        QTest::newRow("code with a blank is a password") << 1 << u"qzr60317 "_s << u"||qzr60317 "_s;
+        QTest::newRow("ordinary password") << 1 << u"secret"_s << u"||secret"_s;
+    }
+    void proxyPreset()
+    {
+        QFETCH(int, focusBox);
+        QFETCH(QString, password);
+        QFETCH(QString, after);
+        Rig r;
+        r.options.setUseProxy(true);
+        r.options.setProxyCredential(1, password);
+        r.options.proxyCredentialEditingFinished(focusBox);
+        QCOMPARE(QStringList({ r.options.proxyHost(), r.options.proxyPort(), r.options.proxyCredential(1) }).join(u'|'),
+            after);
+        // Whatever was typed, leaving the box saved it (trimmed, as every save does).
+        const QStringList v = after.trimmed().split(u'|');
+        QCOMPARE(r.afterRestart().section(u' ', 1, 4), u"host=%1 port=%2 user= password=%3"_s.arg(v[0], v[1], v[2]));
+    }
 
-void TestSettingsFile::blankMailIsNotStored()
-{
-    m_lines->setLines({ "<メール>", "old@example.jp", "</メール>" });
-    m_options->ApplySettings();
-    m_options->setMailAddress(QStringLiteral(" \u3000 "));
-    m_options->mailAddressEditingFinished();
-    QCOMPARE(m_lines->valueOf(QStringLiteral("<メール>")), QStringLiteral("old@example.jp"));
-    QVERIFY(!QFile::exists(iniPath()));
-}
+    void startUpWithoutFileOrWithAnUnreadableOne()
+    {
+        Rig r;
+        r.options.loadAtStartUp(&r.dialogs);
+        QCOMPARE(r.options.profileNameModel()->stringList(),
+            (QStringList { SettingsLines::defaultProfileName(0), SettingsLines::defaultProfileName(1) }));
+        QVERIFY(!QFile::exists(r.ini())); // the first save brings the file into being
+        QVERIFY(r.dialogs.asked.isEmpty());
+        QVERIFY(r.lines.SaveSettings());
+        QCOMPARE(readBytes(r.ini()), readBytes(dataFile(u"default.ini"_s)));
+        QVERIFY(ownerOnly(r.ini()));
 
-void TestSettingsFile::startUpWithoutFileUsesDefaults()
-{
-    m_options->loadAtStartUp(&m_dialogs);
-    QCOMPARE(m_lines->count(), 25);
-    QCOMPARE(m_options->profileNameModel()->stringList(),
-        (QStringList { SettingsLines::defaultProfileName(0), SettingsLines::defaultProfileName(1) }));
-    QCOMPARE(m_options->uploadNameCase(), 0);
-    QCOMPARE(m_options->viewOption(0), true);
-    QCOMPARE(m_options->bypassProxyForLocalEnabled(), false);
-    QVERIFY(!QFile::exists(iniPath())); // the first save brings the file into being
-    QVERIFY(m_dialogs.asked.isEmpty());
+        // A file that cannot be read is set aside, so that the first save cannot overwrite it.
+        Rig unreadable;
+        QVERIFY(QDir(unreadable.dir.path()).mkdir(u"ftpset.ini"_s));
+        unreadable.options.loadAtStartUp(&unreadable.dialogs);
+        QCOMPARE(unreadable.dialogs.asked.size(), 1);
+        QVERIFY(unreadable.dialogs.asked.first().text.contains(u"読み込めませんでした"_s));
+        QVERIFY(QFileInfo(unreadable.ini() + u".unreadable"_s).isDir());
+        QVERIFY(unreadable.lines.SaveSettings());
+        QCOMPARE(readBytes(unreadable.ini()), readBytes(dataFile(u"default.ini"_s)));
+        // A failed load keeps the list as it was, not applied.
+        unreadable.lines.setLines({ "<パッシブ>", "ON" });
+        QVERIFY(!unreadable.lines.LoadSettingsFile(unreadable.dir.filePath(u"FTPSet1missing.txt"_s)));
+        QCOMPARE(unreadable.lines.lines(), (QStringList { "<パッシブ>", "ON" }));
+        QVERIFY(!unreadable.options.passiveMode());
+    }
 
-    QVERIFY(m_lines->SaveSettings());
-    QCOMPARE(readBytes(iniPath()), readBytes(dataFile(QStringLiteral("default.ini"))));
-    QVERIFY(ownerOnly(iniPath()));
-}
+    void failedSaveTellsTheUser()
+    {
+        // A folder stands where the file should be: the save fails even for root, and nothing is lost.
+        Rig r;
+        QVERIFY(QDir(r.dir.path()).mkpath(u"ftpset.ini/keep"_s));
+        QSignalSpy failed(&r.lines, &SettingsLines::saveFailed);
+        r.options.setPassiveMode(true);
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(r.dialogs.asked.size(), 1);
+        QVERIFY(r.dialogs.asked.first().text.startsWith(u"設定を保存できませんでした。"_s));
+        QVERIFY(QFileInfo(r.ini() + u"/keep"_s).isDir());
+        QCOMPARE(QDir(r.dir.path()).entryList(QDir::Files), QStringList());
+    }
 
-void TestSettingsFile::unreadableFileIsSetAside()
-{
-    QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("ftpset.ini")));
-    m_options->loadAtStartUp(&m_dialogs);
-    QCOMPARE(m_dialogs.asked.size(), 1);
-    QVERIFY(m_dialogs.asked.first().text.contains(QStringLiteral("読み込めませんでした")));
-    QVERIFY(QFileInfo(iniPath() + QStringLiteral(".unreadable")).isDir());
-    QCOMPARE(m_lines->count(), 25);
-    QVERIFY(m_lines->SaveSettings());
-    QCOMPARE(readBytes(iniPath()), readBytes(dataFile(QStringLiteral("default.ini"))));
-}
-
-void TestSettingsFile::failedLoadKeepsTheList()
-{
-    m_lines->setLines({ "<パッシブ>", "ON" });
-    QVERIFY(!m_lines->LoadSettingsFile(m_dir->filePath(QStringLiteral("FTPSet1missing.txt"))));
-    QCOMPARE(m_lines->lines(), (QStringList { "<パッシブ>", "ON" }));
-    QCOMPARE(m_options->passiveMode(), false); // not applied
-}
-
-void TestSettingsFile::failedSaveTellsTheUser()
-{
-    // A folder stands where the file should be: the save fails even for root, and nothing is lost.
-    QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("ftpset.ini/keep")));
-    QSignalSpy failed(m_lines.get(), &SettingsLines::saveFailed);
-    m_lines->setLines({ "<パッシブ>" });
-    m_options->setPassiveMode(true);
-    QCOMPARE(failed.size(), 1);
-    QCOMPARE(m_dialogs.asked.size(), 1);
-    QVERIFY(m_dialogs.asked.first().text.startsWith(QStringLiteral("設定を保存できませんでした。")));
-    QVERIFY(QFileInfo(iniPath() + QStringLiteral("/keep")).isDir());
-    const QStringList leftovers = QDir(m_dir->path()).entryList(QDir::Files);
-    QVERIFY2(leftovers.isEmpty(), qPrintable(leftovers.join(u' ')));
-}
-
-void TestSettingsFile::trimBlanks_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("trimmed");
-    QTest::newRow("ascii blanks") << "  <パッシブ> "
-                                  << "<パッシブ>";
-    QTest::newRow("ideographic blanks") << "\u3000<メール>\u3000"
-                                        << "<メール>";
-    QTest::newRow("tab stays") << "\t<プロキシ>"
-                               << "\t<プロキシ>";
-    QTest::newRow("inner blank stays") << " <FTP　パスワード> "
-                                       << "<FTP　パスワード>";
-    QTest::newRow("three blanks") << "   "
-                                  << "";
-}
-
-void TestSettingsFile::trimBlanks()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, trimmed);
-    QCOMPARE(::trimBlanks(text), trimmed);
-}
+    void trimBlanks()
+    {
+        QCOMPARE(::trimBlanks(u"  <パッシブ> "_s), u"<パッシブ>"_s);
+        QCOMPARE(::trimBlanks(u"\u3000<メール>\u3000"_s), u"<メール>"_s);
+        QCOMPARE(::trimBlanks(u"\t<プロキシ>"_s), u"\t<プロキシ>"_s); // a tab is no blank
+        QCOMPARE(::trimBlanks(u" <FTP　パスワード> "_s), u"<FTP　パスワード>"_s);
+        QCOMPARE(::trimBlanks(u"   "_s), QString());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestSettingsFile)
 #include "tst_settingsfile.moc"
