@@ -23,6 +23,7 @@
 #include "core/settings/profiles.h"
 #include "core/settings/settingslines.h"
 #include "core/transfer/transfers.h"
+#include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
 #include "support/ftpserverfixture.h"
 
@@ -220,9 +221,9 @@ public:
         w->Form_Load(QString());
         w->show();
         // Passive data connections, as lftp uses them.
-        w->options().setPassiveMode(true);
-        w->remotePane().onConnectClicked();
-        if (!w->state().IsConnected)
+        w->workspace().options().setPassiveMode(true);
+        w->workspace().remotePane().onConnectClicked();
+        if (!w->workspace().state().IsConnected)
             die(QStringLiteral("the window did not connect"));
     }
     ~Window()
@@ -234,7 +235,7 @@ public:
     // Shows `folder` in the local pane (and makes it the process's folder).
     void showLocal(const QString& folder)
     {
-        LocalPane& local = w->localPane();
+        LocalPane& local = w->workspace().localPane();
         local.setFolderText(folder);
         if (!local.ListLocalFolder(folder))
             die(QStringLiteral("cannot list ") + folder);
@@ -242,7 +243,7 @@ public:
     }
     void showRemote(const QString& folder)
     {
-        RemotePane& remote = w->remotePane();
+        RemotePane& remote = w->workspace().remotePane();
         if (!remote.ChangeFtpFolder(folder)) {
             FtpConnection* c = remote.FtpHandle();
             die(QStringLiteral("cannot enter ") + folder
@@ -298,7 +299,7 @@ void treeBenchmarks(int replyDelayMs, int runs, const QString& suffix)
     std::printf("lftp_login%s_s: %.3f\n", qPrintable(suffix), login);
 
     Window window(server);
-    Transfers& transfers = window.w->transfers();
+    Transfers& transfers = window.w->workspace().transfers();
 
     if (wanted(downName)) {
         const QString ours = local.filePath(QStringLiteral("down-ours"));
@@ -344,7 +345,7 @@ void treeBenchmarks(int replyDelayMs, int runs, const QString& suffix)
             QDir().mkpath(theirs);
             window.showRemote(QStringLiteral("/up-ours"));
             window.showLocal(source);
-            LocalPane& pane = window.w->localPane();
+            LocalPane& pane = window.w->workspace().localPane();
             Window::selectRow(pane.fileList(), pane.fileSelection(), QStringLiteral("up"));
             qsizetype mark = server.logText().size();
             best[0] = qMin(best[0], seconds([&] { transfers.UploadTree(); }));
@@ -398,8 +399,8 @@ void selectionBenchmarks(int runs)
     const QString engineCopy = local.filePath(QStringLiteral("engine.bin"));
 
     Window window(server);
-    Transfers& transfers = window.w->transfers();
-    RemotePane& remote = window.w->remotePane();
+    Transfers& transfers = window.w->workspace().transfers();
+    RemotePane& remote = window.w->workspace().remotePane();
     // Every selected file is sent, whatever the stamps say.
     transfers.setTransferRule(1);
     auto engine = [&remote]() -> FtpConnection& {
@@ -459,7 +460,7 @@ void selectionBenchmarks(int runs)
             QFile::remove(remoteEngine);
             window.showRemote(QStringLiteral("/up"));
             window.showLocal(oursDir);
-            LocalPane& pane = window.w->localPane();
+            LocalPane& pane = window.w->workspace().localPane();
             Window::selectRow(pane.fileList(), pane.fileSelection(), QStringLiteral("big.bin"));
             auto ours = [&] {
                 best[0] = qMin(best[0], seconds([&] { transfers.UploadSelection(); }));
