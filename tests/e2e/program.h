@@ -15,8 +15,7 @@ using SettingsFiles::readBytes;
 using SettingsFiles::writeBytes;
 
 struct Program {
-    QTemporaryDir data;
-    QTemporaryDir home;
+    QTemporaryDir data, home;
     QProcess process;
 
     ~Program()
@@ -24,7 +23,6 @@ struct Program {
         process.kill();
         process.waitForFinished(5000);
     }
-
     // The message bus folder lives in `runtime`, the home folder when empty.
     bool start(const QStringList& arguments, const QString& runtime = {})
     {
@@ -38,14 +36,11 @@ struct Program {
         process.start(QStringLiteral(FTPTARVO_BINARY), arguments);
         return process.waitForStarted(10000);
     }
-
-    // Ended normally with exit code 0 within 15 s.
     bool endedCleanly()
     {
         return process.waitForFinished(15000) && process.exitStatus() == QProcess::NormalExit
             && process.exitCode() == 0;
     }
-
     QString log() const { return Cp932::decode(readBytes(data.filePath(u"ftptarvo.log"_s))); }
 };
 

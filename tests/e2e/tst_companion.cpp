@@ -1,6 +1,5 @@
-// The program driven over the message bus against pyftpdlib: a companion using ftptarvo-msg on the
-// command channel of the real program, the companion editor ending a "jsTarvo" start, ftptarvo-msg
-// on its own, and the window's side of the editor channel in this process.
+// The program driven over the message bus against pyftpdlib: a companion using ftptarvo-msg on the command
+// channel, the editor ending a "jsTarvo" start, ftptarvo-msg on its own, and the window's side of the editor.
 #include "../gui/windowtest.h"
 #include "core/link/messagebus.h"
 #include "core/link/messagelistener.h"
@@ -46,8 +45,7 @@ class TestCompanion : public QObject {
 private Q_SLOTS:
     void initTestCase()
     {
-        // ftptarvo-msg and the program meet in this bus folder.
-        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path())); // ftptarvo-msg and the program meet here
         m_server = std::make_unique<FtpServerFixture>(FtpServerFixture::Kind::Pyftpdlib);
         QString error;
         QVERIFY2(m_server->start(&error), qPrintable(error));
@@ -58,8 +56,8 @@ private Q_SLOTS:
         const QString pub = m_server->root() + u"/pub/"_s;
         QVERIFY(writeBytes(pub + u"readme.txt"_s, "read me\r\n") && writeBytes(pub + u"docs/old.htm"_s, "<p>old</p>")
             && writeBytes(pub + u"docs/note.txt"_s, "note"));
-        QVERIFY(QFile::setPermissions(pub + u"readme.txt"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther));
-        QVERIFY(QFile::setPermissions(pub + u"docs"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(QFile::setPermissions(pub + u"readme.txt"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther)
+            && QFile::setPermissions(pub + u"docs"_s, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         Program program;
         QVERIFY(writeBytes(program.data.filePath(u"ftpset.ini"_s),
             SettingsFiles::profileSettings(*m_server, u"Site One"_s, u"pub"_s)));
@@ -71,40 +69,33 @@ private Q_SLOTS:
         QVERIFY(companion.start());
         QVERIFY(command(u"<mehandle>\r\n%1\r\n</mehandle>"_s.arg(companion.handle)));
         QCOMPARE(companion.next(), u"0x4A <hello>"_s);
-
         // The profile's name in lower case connects; the lists come a row a line.
-        QVERIFY(command(u"<name>site one</name>"_s));
-        QVERIFY(command(u"<ftplist>"_s));
+        QVERIFY(command(u"<name>site one</name>"_s) && command(u"<ftplist>"_s));
         QCOMPARE(companion.next(30000),
             u"0x4A <ftplist>\\r\\ndocs/           rwx------\\r\\nreadme.txt           rw----r--\\r\\n</ftplist>"_s);
-        QVERIFY(command(u"<chdir>%1/</chdir>"_s.arg(work)));
-        QVERIFY(command(u"<locallist>"_s));
+        QVERIFY(command(u"<chdir>%1/</chdir>"_s.arg(work)) && command(u"<locallist>"_s));
         QCOMPARE(companion.next(), u"0x4A <locallist>\\r\\n%1/up.txt\\r\\n</locallist>"_s.arg(work));
         QVERIFY(command(u"<download>readme.txt</download>"_s));
         QTRY_COMPARE_WITH_TIMEOUT(readBytes(work + u"/readme.txt"_s), QByteArray("read me\n"), 15000);
         QVERIFY(command(u"<upload>%1/up.txt</upload>"_s.arg(work)));
         QTRY_COMPARE_WITH_TIMEOUT(readBytes(pub + u"up.txt"_s), QByteArray("up\n"), 15000);
-        QVERIFY(command(u"<ftpchdir>docs\\</ftpchdir>"_s));
         // The file name stands before the tag.
-        QVERIFY(command(u"<ftpfilekill>old.htm<ftpfilekill>"_s));
+        QVERIFY(command(u"<ftpchdir>docs\\</ftpchdir>"_s) && command(u"<ftpfilekill>old.htm<ftpfilekill>"_s));
         QTRY_VERIFY_WITH_TIMEOUT(!QFile::exists(pub + u"docs/old.htm"_s), 15000);
         QVERIFY(QFile::exists(pub + u"docs/note.txt"_s));
         QVERIFY(command(u"<permit>\r\nnote.txt\r\n640\r\n</permit>"_s));
         QTRY_COMPARE_WITH_TIMEOUT(modeOf(pub + u"docs/note.txt"_s), 0640, 15000);
         // No mode, no command to the server.
-        QVERIFY(command(u"<permit>\r\nnote.txt\r\n6; rm\r\n</permit>"_s));
-        QVERIFY(command(u"<return>ping</return>"_s));
+        QVERIFY(command(u"<permit>\r\nnote.txt\r\n6; rm\r\n</permit>"_s) && command(u"<return>ping</return>"_s));
         QCOMPARE(companion.next(), u"0x4A ping"_s);
         QVERIFY(!m_server->logText().contains(u"SITE CHMOD 6;"_s));
-
         QVERIFY(command(u"<end>"_s));
         QCOMPARE(companion.next(), u"0x4A <by>"_s);
-        QVERIFY(program.endedCleanly());
-        QVERIFY(!QFile::exists(MessageBus::mainHandleFile()));
+        QVERIFY(program.endedCleanly() && !QFile::exists(MessageBus::mainHandleFile()));
     }
 
-    // Started by the editor with its handle, the program sends the editor its own; the editor's
-    // end ends it with the exit steps, and the editor is told.
+    // Started by the editor with its handle, the program sends the editor its own; the editor's end ends
+    // it with the exit steps, and the editor is told.
     void editorEndsAJsTarvoStart()
     {
         Listener editor;
@@ -143,15 +134,14 @@ private Q_SLOTS:
         QCOMPARE(
             QString::fromUtf8(listener.process.readAll()), u"0x4A <ftplist>\\r\\na\\\\b\\tｱ\n0x0C <mode=end>漢字\n"_s);
         // Nobody under the handle, no program announced, a listener that hears nothing.
-        QCOMPARE(runTool({ handle, u"<end>"_s }), 1);
-        QCOMPARE(runTool({ u"main"_s, u"<end>"_s }), 1);
-        QCOMPARE(runTool({ u"0"_s, u"<end>"_s }), 1);
-        QCOMPARE(runTool({ u"--listen"_s, u"--timeout"_s, u"0.3"_s }), 2);
+        const QList<int> codes { runTool({ handle, u"<end>"_s }), runTool({ u"main"_s, u"<end>"_s }),
+            runTool({ u"0"_s, u"<end>"_s }), runTool({ u"--listen"_s, u"--timeout"_s, u"0.3"_s }) };
+        QCOMPARE(codes, QList<int>({ 1, 1, 1, 2 }));
     }
 
-    // The window's side, last (its rig moves the bus folder): the command channel shows and hides
-    // the window; a server text sent to the editor offers "変更内容の更新"; the editor's text lands
-    // in the viewer, its upload on the server.
+    // The window's side, last (its rig moves the bus folder): the command channel shows and hides the window;
+    // a server text sent to the editor offers "変更内容の更新"; the editor's text lands in the viewer, its
+    // upload on the server.
     void windowShowsTheEditorsTexts()
     {
         QVERIFY(writeBytes(m_server->root() + u"/pub/page.html"_s, "<h1>page</h1>\n"));
@@ -181,7 +171,6 @@ private Q_SLOTS:
         QTest::mouseClick(takeChanges, Qt::LeftButton);
         QCOMPARE(toEditor.size(), 2);
         QCOMPARE(MessageBus::payloadText(toEditor[1][1].toByteArray()), u"<mode=gettext><handle=%1>"_s.arg(rb4));
-
         QVERIFY(setTextFromOutside(rb4, u"<mode=sendtext><contents=new <b>text</b> = 1>"_s));
         QTRY_COMPARE(viewer.textView()->toPlainText(), u"new <b>text</b> = 1"_s);
         QVERIFY(setTextFromOutside(rb4, u"<mode=upload><path=/pub><name=stored.htm><contents=<p>a > b</p>>"_s));

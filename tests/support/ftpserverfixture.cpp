@@ -11,7 +11,7 @@
 
 namespace {
 
-const QString SystemUser = QStringLiteral("ftptarvotest");
+const QString SystemUser = QStringLiteral("ftptarvotest"); // also user() and password() in the header
 const QString Password = QStringLiteral("Tarvo-test-1");
 const QString Python = QStringLiteral("/usr/bin/python3");
 
@@ -57,32 +57,11 @@ bool ensureSystemUser(QString* error)
 
 } // namespace
 
-FtpServerFixture::FtpServerFixture() = default;
-
-FtpServerFixture::FtpServerFixture(const Options& options)
-    : m_options(options)
-{
-}
-
-FtpServerFixture::FtpServerFixture(Kind kind) { m_options.kind = kind; }
-
-FtpServerFixture::~FtpServerFixture() { stop(); }
-
-bool FtpServerFixture::isTls() const { return m_options.kind != Kind::Pyftpdlib && m_options.kind != Kind::Vsftpd; }
-
-bool FtpServerFixture::isImplicitTls() const
-{
-    return m_options.kind == Kind::PyftpdlibImplicitTls || m_options.kind == Kind::VsftpdImplicitTls;
-}
-
-bool FtpServerFixture::isVsftpd() const { return m_options.kind >= Kind::Vsftpd; }
-
 QString FtpServerFixture::kindName(Kind kind)
 {
-    static const QStringList names { QStringLiteral("pyftpdlib"), QStringLiteral("pyftpdlib explicit TLS"),
-        QStringLiteral("pyftpdlib implicit TLS"), QStringLiteral("vsftpd"), QStringLiteral("vsftpd explicit TLS"),
-        QStringLiteral("vsftpd implicit TLS") };
-    return names.value(int(kind));
+    return QStringLiteral("pyftpdlib|pyftpdlib explicit TLS|pyftpdlib implicit TLS|vsftpd|vsftpd explicit TLS|"
+                          "vsftpd implicit TLS")
+        .section(u'|', int(kind), int(kind));
 }
 
 QList<FtpServerFixture::Kind> FtpServerFixture::allKinds()
@@ -91,26 +70,12 @@ QList<FtpServerFixture::Kind> FtpServerFixture::allKinds()
         Kind::VsftpdImplicitTls };
 }
 
-QString FtpServerFixture::host() const { return m_options.ipv6 ? QStringLiteral("::1") : QStringLiteral("127.0.0.1"); }
-
 QString FtpServerFixture::hostField() const
 {
-    const QString scheme = isImplicitTls() ? QStringLiteral("ftps://")
-        : isTls()                          ? QStringLiteral("ftpes://")
-                                           : QString();
-    return scheme + (m_options.ipv6 ? QStringLiteral("[::1]:") : QStringLiteral("127.0.0.1:"))
-        + QString::number(port());
-}
-
-QString FtpServerFixture::user() const { return SystemUser; }
-
-QString FtpServerFixture::password() const { return Password; }
-
-QString FtpServerFixture::root() const { return m_root; }
-
-QString FtpServerFixture::logFile() const
-{
-    return m_work ? m_work->filePath(QStringLiteral("protocol.log")) : QString();
+    return (isImplicitTls()  ? u"ftps://"_qs
+                   : isTls() ? u"ftpes://"_qs
+                             : QString())
+        + (m_options.ipv6 ? u"[::1]:"_qs : u"127.0.0.1:"_qs) + QString::number(port());
 }
 
 QString FtpServerFixture::logText() const
@@ -118,12 +83,6 @@ QString FtpServerFixture::logText() const
     QFile f(logFile());
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
-
-QString FtpServerFixture::certificateFile() const { return m_certFile; }
-
-QString FtpServerFixture::certificateFingerprint() const { return m_certFingerprint; }
-
-bool FtpServerFixture::isRunning() const { return m_process.isRunning(); }
 
 bool FtpServerFixture::start(QString* error)
 {
@@ -138,10 +97,7 @@ bool FtpServerFixture::start(QString* error)
     m_root = m_options.root.isEmpty() ? m_ownRoot->path() : QDir(m_options.root).absolutePath();
     QString why;
     const TestCertificate* cert = isTls() ? TestCertificate::get(&why) : nullptr;
-    if (cert) {
-        m_certFile = cert->certFile;
-        m_certFingerprint = cert->sha256Fingerprint;
-    }
+    m_certFingerprint = cert ? cert->sha256Fingerprint : QString();
     if (!m_work->isValid() || (m_ownRoot && !m_ownRoot->isValid()))
         why = QStringLiteral("cannot create a temporary folder");
     else if (!QFileInfo(m_root).isDir())
@@ -195,14 +151,14 @@ bool FtpServerFixture::startVsftpd(QString* error)
                          "guest_username=%4\nvirtual_use_local_privs=YES\nlocal_root=%5\nchroot_local_user=YES\n"
                          "allow_writeable_chroot=YES\nwrite_enable=YES\nlocal_umask=022\npasv_enable=YES\n"
                          "port_enable=YES\nconnect_from_port_20=NO\npasv_min_port=%6\npasv_max_port=%7\n"
-                         "ascii_upload_enable=%8\nascii_download_enable=%8\nutf8_filesystem=%9\n")
+                         "ascii_upload_enable=YES\nascii_download_enable=YES\nutf8_filesystem=%8\n")
               .arg(m_options.ipv6 ? QStringLiteral("listen=NO\nlisten_ipv6=YES\nlisten_address6=::1")
                                   : QStringLiteral("listen=YES\nlisten_address=127.0.0.1"))
               .arg(port())
               .arg(empty, self ? QString::fromLocal8Bit(self->pw_name) : QStringLiteral("root"), m_root)
               .arg(m_ports.port(1))
               .arg(m_ports.last())
-              .arg(yesNo(m_options.asciiConversion), yesNo(m_options.utf8.value_or(false)));
+              .arg(yesNo(m_options.utf8.value_or(false)));
     conf += QStringLiteral("idle_session_timeout=%1\nmax_clients=0\nmax_per_ip=0\nuse_localtime=NO\n"
                            "delay_failed_login=0\nxferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=%2\n")
                 .arg(m_options.idleTimeoutSeconds > 0 ? m_options.idleTimeoutSeconds : 300)
@@ -221,7 +177,3 @@ bool FtpServerFixture::startVsftpd(QString* error)
     f.close();
     return m_process.start(program, { confFile }, m_work->filePath(QStringLiteral("server.out")), error);
 }
-
-void FtpServerFixture::stop() { m_process.stop(); }
-
-void FtpServerFixture::kill() { m_process.kill(); }

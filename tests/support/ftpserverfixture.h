@@ -35,7 +35,6 @@ public:
         Kind kind = Kind::Pyftpdlib;
         bool ipv6 = false; // listen on ::1 instead of 127.0.0.1
         int replyDelayMs = 0; // pyftpdlib only: a pause before every reply
-        bool asciiConversion = true; // vsftpd: ascii_upload_enable and ascii_download_enable
         int idleTimeoutSeconds = 0; // 0: the server's default (300 s); after it the server sends 421
         // pyftpdlib only; 0: its default (30 s). An unused passive port then gets an unasked 421.
         int passiveTimeoutSeconds = 0;
@@ -43,41 +42,42 @@ public:
         std::optional<bool> utf8; // UTF8 in FEAT; unset: the server's default (pyftpdlib yes, vsftpd no)
     };
 
-    FtpServerFixture();
-    explicit FtpServerFixture(const Options& options);
-    explicit FtpServerFixture(Kind kind);
-    ~FtpServerFixture();
+    FtpServerFixture() = default;
+    explicit FtpServerFixture(const Options& options)
+        : m_options(options)
+    {
+    }
+    explicit FtpServerFixture(Kind kind) { m_options.kind = kind; }
+    ~FtpServerFixture() { stop(); }
     FtpServerFixture(const FtpServerFixture&) = delete;
     FtpServerFixture& operator=(const FtpServerFixture&) = delete;
 
     // Starts the server and waits until it answers (at most 20 s). Starting again after stop()
     // or kill() keeps the port, the root folder and the log.
     bool start(QString* error);
-    void stop();
+    void stop() { m_process.stop(); }
     // SIGKILL to the server and every session process: connections drop without a word.
-    void kill();
-    bool isRunning() const;
+    void kill() { m_process.kill(); }
+    bool isRunning() const { return m_process.isRunning(); }
 
     const Options& options() const { return m_options; }
     Kind kind() const { return m_options.kind; }
-    bool isTls() const;
-    bool isImplicitTls() const;
-    bool isVsftpd() const;
+    bool isTls() const { return kind() != Kind::Pyftpdlib && kind() != Kind::Vsftpd; }
+    bool isImplicitTls() const { return kind() == Kind::PyftpdlibImplicitTls || kind() == Kind::VsftpdImplicitTls; }
+    bool isVsftpd() const { return kind() >= Kind::Vsftpd; }
 
-    QString host() const; // "127.0.0.1" or "::1"
+    QString host() const { return m_options.ipv6 ? QStringLiteral("::1") : QStringLiteral("127.0.0.1"); }
     quint16 port() const { return m_ports.first(); }
     // The profile's host field: "127.0.0.1:PORT", "[::1]:PORT", "ftpes://127.0.0.1:PORT",
     // "ftps://127.0.0.1:PORT".
     QString hostField() const;
-    QString user() const;
-    QString password() const;
-    QString root() const; // the local folder the user sees as "/"
-    QString logFile() const; // the server's protocol log
-    QString logText() const;
+    QString user() const { return QStringLiteral("ftptarvotest"); }
+    QString password() const { return QStringLiteral("Tarvo-test-1"); }
+    QString root() const { return m_root; } // the local folder the user sees as "/"
+    QString logText() const; // the server's protocol log
 
-    // The server certificate (TLS kinds): its PEM file and SHA-256 fingerprint as "AA:BB:...".
-    QString certificateFile() const;
-    QString certificateFingerprint() const;
+    // The SHA-256 fingerprint of the server certificate (TLS kinds) as "AA:BB:...".
+    QString certificateFingerprint() const { return m_certFingerprint; }
 
     static QString kindName(Kind kind);
     static QList<Kind> allKinds();
@@ -85,6 +85,7 @@ public:
 private:
     bool startPyftpdlib(QString* error);
     bool startVsftpd(QString* error);
+    QString logFile() const { return m_work ? m_work->filePath(QStringLiteral("protocol.log")) : QString(); }
 
     Options m_options;
     PortBlock m_ports;
@@ -92,6 +93,5 @@ private:
     std::unique_ptr<QTemporaryDir> m_work;
     std::unique_ptr<QTemporaryDir> m_ownRoot;
     QString m_root;
-    QString m_certFile;
     QString m_certFingerprint;
 };

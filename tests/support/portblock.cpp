@@ -3,38 +3,19 @@
 #include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <arpa/inet.h>
+#include <QTcpServer>
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <sys/file.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace {
 
-// Whether nothing listens on `port` of 127.0.0.1 and ::1.
+// Whether nothing listens on `port` of 127.0.0.1 and ::1; only "in use" counts (a machine may lack IPv6).
 bool portIsFree(quint16 port)
 {
-    sockaddr_in v4 {};
-    v4.sin_family = AF_INET;
-    v4.sin_port = htons(port);
-    v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    sockaddr_in6 v6 {};
-    v6.sin6_family = AF_INET6;
-    v6.sin6_port = htons(port);
-    v6.sin6_addr = in6addr_loopback;
-    for (const auto& [address, size] :
-        { std::pair<sockaddr*, socklen_t> { reinterpret_cast<sockaddr*>(&v4), sizeof v4 },
-            { reinterpret_cast<sockaddr*>(&v6), sizeof v6 } }) {
-        const int fd = ::socket(address->sa_family, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (fd < 0)
-            continue; // no IPv6 on this machine
-        const int one = 1;
-        ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-        ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
-        const bool inUse = ::bind(fd, address, size) != 0 && errno == EADDRINUSE;
-        ::close(fd);
-        if (inUse)
+    for (const auto address : { QHostAddress::LocalHost, QHostAddress::LocalHostIPv6 }) {
+        QTcpServer probe;
+        if (!probe.listen(address, port) && probe.serverError() == QAbstractSocket::AddressInUseError)
             return false;
     }
     return true;

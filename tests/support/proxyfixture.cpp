@@ -5,20 +5,6 @@
 #include <QRegularExpression>
 #include <QThread>
 
-ProxyFixture::ProxyFixture(const Options& options)
-    : m_options(options)
-{
-}
-
-ProxyFixture::ProxyFixture(Kind kind) { m_options.kind = kind; }
-
-ProxyFixture::~ProxyFixture() { stop(); }
-
-QString ProxyFixture::kindName(Kind kind)
-{
-    return kind == Kind::Socks5 ? QStringLiteral("SOCKS5 (microsocks)") : QStringLiteral("HTTP CONNECT (tinyproxy)");
-}
-
 QString ProxyFixture::proxyText() const
 {
     return (isSocks() ? QStringLiteral("socks5://") : QString()) + host() + u':' + QString::number(port());
@@ -60,23 +46,19 @@ bool ProxyFixture::start(QString* error)
             QThread::msleep(20);
     }
     m_probeConnections = 0;
-    m_probeConnections = started ? connectionCount() : 0;
+    m_probeConnections = started ? connectionCount() : 0; // connectionCount() subtracts it
     if (!started && error)
-        *error = kindName(m_options.kind) + QStringLiteral(": ") + why;
+        *error = (isSocks() ? u"microsocks: "_qs : u"tinyproxy: "_qs) + why;
     if (!started)
         m_process.stop();
     return started;
 }
-
-void ProxyFixture::stop() { m_process.stop(); }
 
 QString ProxyFixture::logText() const
 {
     QFile f(m_work ? m_work->filePath(QStringLiteral("proxy.log")) : QString());
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
 }
-
-QStringList ProxyFixture::logLines() const { return logText().split(u'\n', Qt::SkipEmptyParts); }
 
 int ProxyFixture::connectionCount() const
 {

@@ -13,8 +13,7 @@
 // can assert that the traffic went through it, or, with a bypass, that it saw nothing.
 class ProxyFixture {
 public:
-    // HttpConnect is tinyproxy and Socks5 is microsocks.
-    enum class Kind { HttpConnect, Socks5, Tinyproxy = HttpConnect, Microsocks = Socks5 };
+    enum class Kind { HttpConnect, Socks5 }; // tinyproxy, microsocks
 
     struct Options {
         Kind kind = Kind::HttpConnect;
@@ -23,14 +22,17 @@ public:
     };
 
     ProxyFixture() = default;
-    explicit ProxyFixture(const Options& options);
-    explicit ProxyFixture(Kind kind);
-    ~ProxyFixture();
+    explicit ProxyFixture(const Options& options)
+        : m_options(options)
+    {
+    }
+    explicit ProxyFixture(Kind kind) { m_options.kind = kind; }
+    ~ProxyFixture() { stop(); }
     ProxyFixture(const ProxyFixture&) = delete;
     ProxyFixture& operator=(const ProxyFixture&) = delete;
 
     bool start(QString* error);
-    void stop();
+    void stop() { m_process.stop(); }
 
     bool isSocks() const { return m_options.kind == Kind::Socks5; }
     QString host() const { return QStringLiteral("127.0.0.1"); }
@@ -45,10 +47,8 @@ public:
     QStringList tunnels() const;
     QString logText() const;
 
-    static QString kindName(Kind kind);
-
 private:
-    QStringList logLines() const;
+    QStringList logLines() const { return logText().split(u'\n', Qt::SkipEmptyParts); }
 
     Options m_options;
     PortBlock m_ports;

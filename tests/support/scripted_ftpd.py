@@ -2,7 +2,7 @@
 r"""A scripted FTP server for what real servers do not do on demand (started by ScriptedFtpServer).
 
 Usage: scripted_ftpd.py --port P [--host H] [--pasv-min A --pasv-max B] [--log FILE]
-                        (--scenario NAME | --script FILE) | --list-scenarios
+                        (--scenario NAME | --script FILE)
 
 Without rules it is a small byte-transparent FTP server over an in-memory file system (login,
 FEAT, OPTS, NOOP, SITE, STAT, PWD, CWD, CDUP, TYPE, PASV, EPSV, PORT, EPRT, LIST, MLSD, RETR,
@@ -498,18 +498,13 @@ class Server:
 def main():
     p = argparse.ArgumentParser()
     p.add_argument("--host", default="127.0.0.1")
-    p.add_argument("--port", type=int)
+    p.add_argument("--port", type=int, required=True)
     p.add_argument("--pasv-min", type=int, default=0)
     p.add_argument("--pasv-max", type=int, default=0)
     p.add_argument("--scenario", choices=sorted(SCENARIOS))
     p.add_argument("--script")
     p.add_argument("--log")
-    p.add_argument("--list-scenarios", action="store_true")
     args = p.parse_args()
-    if args.list_scenarios:
-        return print("\n".join(sorted(SCENARIOS)))
-    if args.port is None:
-        raise SystemExit("--port is required")
     text = SCENARIOS[args.scenario] if args.scenario else open(args.script, encoding="latin-1").read() if args.script else ""
     server = Server(args, Script(text))
     print("listening", flush=True)

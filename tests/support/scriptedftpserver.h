@@ -17,18 +17,20 @@
 class ScriptedFtpServer {
 public:
     ScriptedFtpServer() = default;
-    ~ScriptedFtpServer();
+    ~ScriptedFtpServer() { stop(); }
     ScriptedFtpServer(const ScriptedFtpServer&) = delete;
     ScriptedFtpServer& operator=(const ScriptedFtpServer&) = delete;
 
-    bool startScenario(const QString& name, QString* error);
+    bool startScenario(const QString& name, QString* error)
+    {
+        return start({ QStringLiteral("--scenario"), name }, error);
+    }
     bool startScript(const QString& script, QString* error);
-    void stop();
-    void kill();
-
-    QString host() const { return QStringLiteral("127.0.0.1"); }
+    void stop() { m_process.stop(); }
+    void kill() { m_process.kill(); }
     quint16 port() const { return m_ports.first(); }
-    QString hostField() const; // "127.0.0.1:PORT"
+
+    QString hostField() const { return QStringLiteral("127.0.0.1:") + QString::number(m_ports.first()); }
     QString user() const { return QStringLiteral("tester"); }
     QString password() const { return QStringLiteral("secret"); }
 
@@ -36,9 +38,6 @@ public:
     // Bytes outside printable ASCII appear as "\xHH".
     QStringList commands() const;
     int connectionCount() const;
-    QString logFile() const;
-
-    static QStringList scenarios();
 
 private:
     bool start(const QStringList& scriptArgs, QString* error);

@@ -24,11 +24,10 @@ std::unique_ptr<TestCertificate> make(const QTemporaryDir& dir, QString* error)
     QProcess p;
     p.setProcessChannelMode(QProcess::MergedChannels);
     p.start(QStringLiteral("openssl"),
-        QStringList { QStringLiteral("req"), QStringLiteral("-x509"), QStringLiteral("-newkey"),
-            QStringLiteral("rsa:2048"), QStringLiteral("-nodes"), QStringLiteral("-days"), QStringLiteral("2"),
-            QStringLiteral("-subj"), QStringLiteral("/CN=127.0.0.1"), QStringLiteral("-addext"),
-            QStringLiteral("subjectAltName=IP:127.0.0.1,IP:::1,DNS:localhost"), QStringLiteral("-keyout"),
-            cert->keyFile, QStringLiteral("-out"), cert->certFile });
+        QStringLiteral("req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext "
+                       "subjectAltName=IP:127.0.0.1,IP:::1,DNS:localhost -keyout")
+                .split(u' ')
+            + QStringList { cert->keyFile, QStringLiteral("-out"), cert->certFile });
     if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit || p.exitCode() != 0) {
         *error = QStringLiteral("openssl req -x509 failed (is the openssl package installed?): ") + p.errorString()
             + QLatin1Char(' ') + QString::fromLocal8Bit(p.readAll());

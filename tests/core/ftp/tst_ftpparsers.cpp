@@ -6,40 +6,14 @@
 #include "core/ftp/engine/proxyconfig.h"
 #include "core/ftp/engine/replyparser.h"
 #include "core/ftp/ftperrors.h"
+#include "support/texttable.h"
 
 #include <QRegularExpression>
-#include <QTest>
 
 namespace {
 
-// \r \n \t \0 \\ and \xHH in table fields.
-QByteArray unescape(QByteArrayView in)
-{
-    QByteArray out;
-    for (qsizetype i = 0; i < in.size(); ++i) {
-        const char c = in[i] == '\\' && i + 1 < in.size() ? in[++i] : 0;
-        if (c == 'x')
-            out += char(in.sliced(++i, 2).toByteArray().toInt(nullptr, 16)), ++i;
-        else
-            out += c == 'r' ? '\r' : c == 'n' ? '\n' : c == 't' ? '\t' : c == '0' ? '\0' : c ? c : in[i];
-    }
-    return out;
-}
-
-// Rows of a table, one a line: "name | field | field ...".
-void addTable(const char* table)
-{
-    QTest::addColumn<QByteArrayList>("f");
-    for (const QByteArray& line : QByteArray(table).split('\n')) {
-        QByteArrayList fields;
-        for (qsizetype from = 0, bar = 0; bar >= 0 && !line.trimmed().isEmpty(); from = bar + 3) {
-            bar = line.indexOf(" | ", from);
-            fields.append(unescape(QByteArrayView(line).sliced(from, (bar < 0 ? line.size() : bar) - from)));
-        }
-        if (!fields.isEmpty())
-            QTest::newRow(fields.takeFirst().constData()) << fields;
-    }
-}
+QString text(const char* column) { return *static_cast<QString*>(QTest::qData(column, QMetaType::QString)); }
+QByteArray bytes(const char* column) { return text(column).toUtf8(); }
 
 // "name[/ for a folder][@ for a link] size [time] [#unique]", or "-" for a line that is no entry.
 QByteArray describe(const std::optional<ListingEntry>& e)
@@ -57,30 +31,11 @@ QByteArray describe(const std::optional<ListingEntry>& e)
 class TestFtpParsers : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void replyShapes_data();
-    void replyShapes();
-    void replyStream();
-    void replyTexts_data();
-    void replyTexts();
-    void mlsdLines_data();
-    void mlsdLines();
-    void listLines_data();
-    void listLines();
-    void hostFields_data();
-    void hostFields();
-    void proxyTexts_data();
-    void proxyTexts();
-    void asciiConversion_data();
-    void asciiConversion();
-    void messagesForEveryCode();
-};
-
-void TestFtpParsers::replyShapes_data()
-{
-    // The bytes; the codes of the complete replies, "!" when the stream is broken; the last
-    // reply's text ("=": all the bytes). <64K>, <60000>: runs of letters; <1M>: short lines up to
-    // 1 MiB.
-    addTable(R"(
+    // The codes of the complete replies, "!" when the stream is broken; the last reply's text ("=":
+    // all the bytes). <64K>, <60000>: runs of letters; <1M>: short lines up to 1 MiB.
+    void replyShapes_data()
+    {
+        TextTable::rows({ "bytes", "codes", "last" }, R"(
 single line | 220 Welcome\r\n | 220 | =
 multi-line banner | 220-Hello\r\n second line\r\n220 ready\r\n | 220 | =
 continuation lines that look like codes | 211-Features:\r\n EPSV\r\n211-not the end\r\n230 other code\r\n2110 nor this\r\n 211 padded\r\n211 End\r\n | 211 | =
@@ -90,7 +45,7 @@ preliminary and final in one read | 150 Opening (12 bytes)\r\n226 done\r\n | 150
 code without text | 200\r\n | 200 | =
 multi-line ended by the bare code | 214-help\r\n text\r\n214\r\n | 214 | =
 empty line between replies | 200 a\r\n\r\n200 b\r\n | 200,200 | 200 b\r\n
-NUL inside the text | 200 a\0b\r\n | 200 | =
+NUL inside the text | 200 a\x00b\r\n | 200 | =
 unfinished multi-line waits | 220-a\r\n b\r\n | none | -
 unfinished line waits | 220 no line end | none | -
 garbage first line | hello\r\n | ! | -
@@ -101,56 +56,53 @@ line over 64 KiB | 200 <64K> | ! | -
 line over 64 KiB, ended | 200 <64K>\r\n | ! | -
 line of 60,000 bytes | 200 <60000>\r\n | 200 | =
 reply over 1 MiB of short lines | 211-start\r\n<1M> | ! | -)");
-}
-
-void TestFtpParsers::replyShapes()
-{
-    QFETCH(QByteArrayList, f);
-    QByteArray bytes
-        = f[0].replace("<64K>", QByteArray(ReplyParser::maxLine, 'a')).replace("<60000>", QByteArray(59996, 'a'));
-    const bool huge = bytes.endsWith("<1M>");
-    bytes.chop(huge ? 4 : 0);
-    while (huge && bytes.size() <= ReplyParser::maxReply)
-        bytes += " line of a reply that never ends\r\n";
-    bool failed = false;
-    const QList<FtpReply> replies = ReplyParser::parseAll(bytes, &failed);
-    QByteArrayList codes;
-    for (const FtpReply& r : replies)
-        codes.append(QByteArray::number(r.code));
-    QCOMPARE((codes.isEmpty() && !failed ? "none" : codes.join(',')) + (failed ? "!" : ""), f[1]);
-    QCOMPARE(replies.isEmpty() ? "-" : replies.last().text, f[2] == "=" ? bytes : f[2]);
-}
-
-// Fed byte by byte the parser gives what it gives for the whole; after a failure it stays failed.
-void TestFtpParsers::replyStream()
-{
-    const QByteArray bytes("220-Hello\r\n there\n220 ready\r\n331 Password\r\n150 go\r\n226-done\r\n226 bye\r\n");
-    const QList<FtpReply> whole = ReplyParser::parseAll(bytes);
-    ReplyParser parser;
-    QList<FtpReply> pieces;
-    for (char c : bytes) {
-        parser.feed(QByteArrayView(&c, 1));
-        for (FtpReply r; parser.next(&r) == ReplyParser::Status::Reply;)
-            pieces.append(r);
     }
-    QCOMPARE(pieces.size(), 4);
-    for (qsizetype i = 0; i < pieces.size(); ++i)
-        QCOMPARE(pieces[i].text, whole.value(i).text);
-    QCOMPARE(pieces[1].text, QByteArray("331 Password\r\n"));
-    QCOMPARE(parser.pending(), 0);
-    FtpReply r;
-    parser.feed("garbage\r\n200 ok\r\n");
-    QCOMPARE(parser.next(&r), ReplyParser::Status::Error);
-    QCOMPARE(parser.next(&r), ReplyParser::Status::Error);
-    parser.reset();
-    parser.feed("200 ok\r\n");
-    QCOMPARE(parser.next(&r), ReplyParser::Status::Reply);
-}
+    void replyShapes()
+    {
+        QByteArray in = bytes("bytes").replace("<64K>", QByteArray(ReplyParser::maxLine, 'a'));
+        in.replace("<60000>", QByteArray(59996, 'a'));
+        const bool huge = in.endsWith("<1M>");
+        in.chop(huge ? 4 : 0);
+        while (huge && in.size() <= ReplyParser::maxReply)
+            in += " line of a reply that never ends\r\n";
+        bool failed = false;
+        const QList<FtpReply> replies = ReplyParser::parseAll(in, &failed);
+        QByteArrayList codes;
+        for (const FtpReply& r : replies)
+            codes.append(QByteArray::number(r.code));
+        QCOMPARE((codes.isEmpty() && !failed ? "none" : codes.join(',')) + (failed ? "!" : ""), bytes("codes"));
+        QCOMPARE(replies.isEmpty() ? "-" : replies.last().text, bytes("last") == "=" ? in : bytes("last"));
+    }
 
-void TestFtpParsers::replyTexts_data()
-{
+    // Fed byte by byte the parser gives what it gives for the whole; after a failure it stays failed.
+    void replyStream()
+    {
+        const QByteArray in("220-Hello\r\n there\n220 ready\r\n331 Password\r\n150 go\r\n226-done\r\n226 bye\r\n");
+        ReplyParser parser;
+        QByteArrayList whole, pieces;
+        for (const FtpReply& r : ReplyParser::parseAll(in))
+            whole.append(r.text);
+        for (char c : in) {
+            parser.feed(QByteArrayView(&c, 1));
+            for (FtpReply r; parser.next(&r) == ReplyParser::Status::Reply;)
+                pieces.append(r.text);
+        }
+        QCOMPARE(pieces, whole);
+        QCOMPARE(pieces.value(1), QByteArray("331 Password\r\n"));
+        QVERIFY(pieces.size() == 4 && parser.pending() == 0);
+        FtpReply r;
+        parser.feed("garbage\r\n200 ok\r\n");
+        QCOMPARE(parser.next(&r), ReplyParser::Status::Error);
+        QCOMPARE(parser.next(&r), ReplyParser::Status::Error);
+        parser.reset();
+        parser.feed("200 ok\r\n");
+        QCOMPARE(parser.next(&r), ReplyParser::Status::Reply);
+    }
+
     // What reads the text (pasv, epsv, pwd, size, 150, feat, facts); the text; what it reads.
-    addTable(R"(
+    void replyTexts_data()
+    {
+        TextTable::rows({ "kind", "reply", "read" }, R"(
 PASV | pasv | 227 Entering Passive Mode (127,0,0,1,195,80). | 127.0.0.1:50000
 PASV without parentheses | pasv | 227 =10,1,2,3,4,5 | 10.1.2.3:1029
 PASV port byte over 255 | pasv | 227 Entering Passive Mode (127,0,0,1,300,80) | -
@@ -167,7 +119,7 @@ EPSV cut | epsv | 229 ok ( | -
 PWD | pwd | 257 "/home/u" is the current directory\r\n | /home/u
 PWD doubled quotes | pwd | 257 "/a ""quoted"" b" ok | /a "quoted" b
 PWD UTF-8 | pwd | 257 "/日本" | /日本
-PWD unclosed | pwd | 257 "/no end | -
+PWD unclosed | pwd | 257 \x22/no end | -
 PWD without quotes | pwd | 257 no quotes | -
 PWD empty | pwd | 257 "" | -
 SIZE | size | 213 1234567890123\r\n | 1234567890123
@@ -183,32 +135,30 @@ MLST facts of pyftpdlib | facts | 211-Features supported:\r\n EPRT\r\n MLST type
 MLST facts of proftpd | facts | 211-Features:\r\n MLST modify*;size*;type*;unique*;UNIX.group*;\r\n211 End | modify,size,type,unique,unix.group
 no MLST line | facts | 211-Features:\r\n SIZE\r\n UTF8\r\n211 End | none
 MLSD is no fact list | facts | 211-Features:\r\n MLSD\r\n211 End | none)");
-}
-
-void TestFtpParsers::replyTexts()
-{
-    QFETCH(QByteArrayList, f);
-    using namespace FtpReplyText;
-    const QByteArray& kind = f[0];
-    QByteArray got = "-";
-    if (kind == "pasv" || kind == "epsv") {
-        if (const auto hp = kind == "pasv" ? parsePasv(f[1]) : parseEpsv(f[1]))
-            got = hp->host + ':' + QByteArray::number(hp->port);
-    } else if (kind == "pwd") {
-        got = parsePwd(f[1]).value_or("-");
-    } else if (kind == "size" || kind == "150") {
-        if (const auto n = kind == "size" ? parseSize(f[1]) : parseTransferSize(f[1]))
-            got = QByteArray::number(*n);
-    } else {
-        got = (kind == "feat" ? parseFeatures(f[1]) : parseMlstFacts(f[1])).join(',');
-        got = got.isEmpty() ? "none" : got;
     }
-    QCOMPARE(got, f[2]);
-}
+    void replyTexts()
+    {
+        using namespace FtpReplyText;
+        const QByteArray kind = bytes("kind"), reply = bytes("reply");
+        QByteArray got = "-";
+        if (kind == "pasv" || kind == "epsv") {
+            if (const auto hp = kind == "pasv" ? parsePasv(reply) : parseEpsv(reply))
+                got = hp->host + ':' + QByteArray::number(hp->port);
+        } else if (kind == "pwd") {
+            got = parsePwd(reply).value_or("-");
+        } else if (kind == "size" || kind == "150") {
+            if (const auto n = kind == "size" ? parseSize(reply) : parseTransferSize(reply))
+                got = QByteArray::number(*n);
+        } else {
+            got = (kind == "feat" ? parseFeatures(reply) : parseMlstFacts(reply)).join(',');
+        }
+        QCOMPARE(got.isEmpty() ? "none" : got, bytes("read"));
+    }
 
-void TestFtpParsers::mlsdLines_data()
-{
-    addTable(R"(
+    // U128: a unique fact of 128 letters.
+    void mlsdLines_data()
+    {
+        TextTable::rows({ "line", "entry" }, R"(
 pyftpdlib file | type=file;size=10;modify=20210304050607;perm=radfw;unique=803g1a2; a.txt | a.txt 10 2021-03-04 05:06:07 #803g1a2
 pyftpdlib folder: no size | type=dir;size=4096;modify=20210304050607;perm=flcdmpe; folder | folder/ 0 2021-03-04 05:06:07
 proftpd facts in another order | modify=20210304050607;perm=adfr;size=1234;type=file;unique=FD00U1C2A2;UNIX.mode=0644; index.html | index.html 1234 2021-03-04 05:06:07 #FD00U1C2A2
@@ -235,22 +185,20 @@ absurd size ignored | type=file;size=99999999999999999999999; x | x 0
 empty name | type=file;size=1;\x20 | -
 MLST of a folder path | mlst type=dir;size=0;unique=803g5; /home/site | /home/site/ 0 #803g5
 MLST answered with cdir | mlst type=cdir;unique=803g6; / | // 0 #803g6)");
-}
+    }
+    void mlsdLines()
+    {
+        const QByteArray line
+            = bytes("line").replace("U128", QByteArray(128, 'u')).replace("U129", QByteArray(129, 'u'));
+        const auto entry = line.startsWith("mlst ") ? ListingParsers::parseMlstLine(line.mid(5))
+                                                    : ListingParsers::parseMlsdLine(line);
+        QCOMPARE(describe(entry), bytes("entry").replace("U128", QByteArray(128, 'u')));
+    }
 
-void TestFtpParsers::mlsdLines()
-{
-    QFETCH(QByteArrayList, f);
-    for (QByteArray& field : f) // U128: a unique fact of 128 letters
-        field.replace("U128", QByteArray(128, 'u')).replace("U129", QByteArray(129, 'u'));
-    const bool mlst = f[0].startsWith("mlst ");
-    const auto entry = mlst ? ListingParsers::parseMlstLine(f[0].mid(5)) : ListingParsers::parseMlsdLine(f[0]);
-    QCOMPARE(describe(entry), f[1]);
-}
-
-void TestFtpParsers::listLines_data()
-{
-    // Listed on 2024-03-10 unless the name starts with another date.
-    addTable(R"(
+    // Listed on 2024-03-10 unless the row's name starts with another date.
+    void listLines_data()
+    {
+        TextTable::rows({ "line", "entry" }, R"(
 pyftpdlib file, old | -rw-r--r--   1 root     root           10 Mar 04  2021 a.txt | a.txt 10 2021-03-04
 pyftpdlib folder, recent | drwxr-xr-x   2 root     root         4096 Mar 06 20:35 folder | folder/ 0 2024-03-06 20:35
 vsftpd numeric owner, last year | -rw-r--r--    1 0        0         3145745 Dec 06 20:35 t.bin | t.bin 3145745 2023-12-06 20:35
@@ -282,7 +230,7 @@ current folder | drwxr-xr-x 2 u g 4096 Aug 5 2003 . | -
 parent folder | drwxr-xr-x 2 u g 4096 Aug 5 2003 .. | -
 hostile ../x | -rw-r--r-- 1 u g 12 Aug 5 2003 ../x | -
 hostile a/b | -rw-r--r-- 1 u g 12 Aug 5 2003 a/b | -
-hostile NUL | -rw-r--r-- 1 u g 12 Aug 5 2003 nul\0name | -
+hostile NUL | -rw-r--r-- 1 u g 12 Aug 5 2003 nul\x00name | -
 hostile IIS name | 01-15-2024  12:05PM  1 ../../etc | -
 size too large | -rw-r--r-- 1 u g 99999999999999999999 Aug 5 2003 big | -
 impossible date | -rw-r--r-- 1 u g 1 Feb 30 2003 x | -
@@ -290,23 +238,21 @@ no name | -rw-r--r-- 1 u g 1 Aug 5 2003 | -
 garbage | hello world, this is no listing | -
 empty |  | -
 IIS bad hour | 01-15-2024  13:05PM  1 x | -)");
-}
+    }
+    void listLines()
+    {
+        const QDate date = QDate::fromString(QString::fromLatin1(QTest::currentDataTag()).left(10), Qt::ISODate);
+        const QDate today = date.isValid() ? date : QDate(2024, 3, 10);
+        QCOMPARE(describe(ListingParsers::parseListLine(bytes("line"), today)), bytes("entry"));
+        // A CR left over from the line end changes nothing.
+        QCOMPARE(describe(ListingParsers::parseListLine(QByteArray(bytes("line") + '\r'), today)), bytes("entry"));
+    }
 
-void TestFtpParsers::listLines()
-{
-    QFETCH(QByteArrayList, f);
-    const QDate date = QDate::fromString(QString::fromLatin1(QTest::currentDataTag()).left(10), Qt::ISODate);
-    const QDate today = date.isValid() ? date : QDate(2024, 3, 10);
-    QCOMPARE(describe(ListingParsers::parseListLine(f[0], today)), f[1]);
-    // A CR left over from the line end changes nothing.
-    QCOMPARE(describe(ListingParsers::parseListLine(QByteArray(f[0] + '\r'), today)), f[1]);
-}
-
-void TestFtpParsers::hostFields_data()
-{
-    // Security (0 plain, 1 explicit, 2 implicit), host, port, port used; "-" invalid, "scheme"
-    // an unknown scheme.
-    addTable(R"(
+    // Security (0 plain, 1 explicit, 2 implicit), host, port, port used; "-" invalid, "scheme" an
+    // unknown scheme.
+    void hostFields_data()
+    {
+        TextTable::rows({ "field", "parsed" }, R"(
 name | ftp.example.jp | 0 ftp.example.jp 0 21
 name and port | ftp.example.jp:2121 | 0 ftp.example.jp 2121 2121
 ftp scheme, trailing slash | \x20ftp://host:2121/\x20 | 0 host 2121 2121
@@ -331,37 +277,35 @@ unclosed bracket | [::1:21 | -
 IPv4 in brackets | [1.2.3.4] | -
 blank inside | my host | -
 CR LF inside | host\r\nUSER x | -)");
-}
+    }
+    void hostFields()
+    {
+        bool unknownScheme = false;
+        const auto h = HostField::parse(text("field"), &unknownScheme);
+        const QString got = h ? u"%1 %2 %3 %4"_qs.arg(QString::number(int(h->security)), h->host,
+                                QString::number(h->port), QString::number(h->effectivePort()))
+                              : (unknownScheme ? u"scheme"_qs : u"-"_qs);
+        QCOMPARE(got, text("parsed"));
+    }
 
-void TestFtpParsers::hostFields()
-{
-    QFETCH(QByteArrayList, f);
-    bool unknownScheme = false;
-    const auto h = HostField::parse(QString::fromUtf8(f[0]), &unknownScheme);
-    const QString got = h ? u"%1 %2 %3 %4"_qs.arg(QString::number(int(h->security)), h->host, QString::number(h->port),
-                            QString::number(h->effectivePort()))
-                          : (unknownScheme ? u"scheme"_qs : u"-"_qs);
-    QCOMPARE(got, QString::fromUtf8(f[1]));
-}
-
-void TestFtpParsers::proxyTexts_data()
-{
     // A proxy text and what it names; or a host, a bypass list and whether the proxy is bypassed.
-    addTable(R"(
-host and port | proxy:8080 | http proxy:8080
-http URL | http://proxy.example.jp:3128/ | http proxy.example.jp:3128
-first platform's form | ftp=ftp://proxy:8080 | http proxy:8080
-first platform's form, no port | ftp=ftp://proxy | http proxy:80
-list with an ftp entry | http=web:1;ftp=ftp://files:2 | http files:2
-socks5 URL | socks5://socks.example.jp:1081 | socks5 socks.example.jp:1081
-socks5 default port | socks5://s | socks5 s:1080
-socks entry | socks=s:9 | socks5 s:9
-IPv6 proxy | [::1]:8080 | http ::1:8080
-empty |  | -
-unknown scheme | gopher://x:70 | -
-bad port | ftp=ftp://proxy:99999 | -
-blank inside | my proxy:8080 | -
-no usable entry | gopher=g:70 | -
+    void proxyTexts_data()
+    {
+        TextTable::rows({ "text", "bypass", "named" }, R"(
+host and port | proxy:8080 | | http proxy:8080
+http URL | http://proxy.example.jp:3128/ | | http proxy.example.jp:3128
+first platform's form | ftp=ftp://proxy:8080 | | http proxy:8080
+first platform's form, no port | ftp=ftp://proxy | | http proxy:80
+list with an ftp entry | http=web:1;ftp=ftp://files:2 | | http files:2
+socks5 URL | socks5://socks.example.jp:1081 | | socks5 socks.example.jp:1081
+socks5 default port | socks5://s | | socks5 s:1080
+socks entry | socks=s:9 | | socks5 s:9
+IPv6 proxy | [::1]:8080 | | http ::1:8080
+empty |  | | -
+unknown scheme | gopher://x:70 | | -
+bad port | ftp=ftp://proxy:99999 | | -
+blank inside | my proxy:8080 | | -
+no usable entry | gopher=g:70 | | -
 bypass: loopback | 127.0.0.1 | <local> | bypass
 bypass: all of 127/8 | 127.5.6.7 | <local> | bypass
 bypass: IPv6 loopback | ::1 | <local> | bypass
@@ -375,105 +319,92 @@ bypass: wildcard without case | FTP.Example.JP | *.example.jp | bypass
 bypass: other domain | ftp.example.com | *.example.jp | proxy
 bypass: address pattern in a list | 10.1.2.3 | <local>; 10.* | bypass
 bypass: exact name in a list | files | files,other | bypass)");
-}
-
-void TestFtpParsers::proxyTexts()
-{
-    QFETCH(QByteArrayList, f);
-    if (f.size() == 3) {
-        QCOMPARE(ProxyConfig::bypasses(QString::fromUtf8(f[0]), QString::fromUtf8(f[1])), f[2] == "bypass");
-        return;
     }
-    const auto p = ProxyConfig::parse(QString::fromUtf8(f[0]));
-    const QString kind = p && p->kind == ProxyConfig::Kind::Socks5 ? u"socks5"_qs : u"http"_qs;
-    QCOMPARE(p ? u"%1 %2:%3"_qs.arg(kind, p->host, QString::number(p->port)) : u"-"_qs, QString::fromUtf8(f[1]));
-}
+    void proxyTexts()
+    {
+        if (QByteArray(QTest::currentDataTag()).startsWith("bypass:")) {
+            QCOMPARE(ProxyConfig::bypasses(text("text"), text("bypass")), text("named") == u"bypass");
+            return;
+        }
+        const auto p = ProxyConfig::parse(text("text"));
+        const QString kind = p && p->kind == ProxyConfig::Kind::Socks5 ? u"socks5"_qs : u"http"_qs;
+        QCOMPARE(p ? u"%1 %2:%3"_qs.arg(kind, p->host, QString::number(p->port)) : u"-"_qs, text("named"));
+    }
 
-void TestFtpParsers::asciiConversion_data()
-{
-    addTable(R"(
+    // Downloads turn CR LF into LF, uploads a LF without CR before it into CR LF; however the text
+    // is cut into pieces.
+    void asciiConversion_data()
+    {
+        TextTable::rows({ "text" }, R"(
 mixed line ends | a\r\nb\rc\nd\r\n
 CR before CR LF | x\r\r\ny\n\n\r\r
 starts with LF and ends with CR | \nline\r
 no line end | plain
 only line ends | \r\n\r\n\n\r\r\n
-binary noise | \0\r\n\xff\r\x80\n)");
-}
-
-// Downloads turn CR LF into LF, uploads a LF without CR before it into CR LF; however the text
-// is cut into pieces.
-void TestFtpParsers::asciiConversion()
-{
-    QFETCH(QByteArrayList, f);
-    const QByteArray& text = f[0];
-    QByteArray download = text;
-    download.replace("\r\n", "\n");
-    QByteArray upload;
-    for (qsizetype i = 0; i < text.size(); ++i)
-        upload += (text[i] == '\n' && (i == 0 || text[i - 1] != '\r')) ? QByteArray("\r\n") : text.mid(i, 1);
-    const auto convert = [&](AsciiConverter::Direction direction, qsizetype i, qsizetype j) {
-        AsciiConverter converter(direction);
-        QByteArray out;
-        for (const QByteArrayView piece :
-            { QByteArrayView(text).first(i), QByteArrayView(text).sliced(i, j - i), QByteArrayView(text).sliced(j) })
-            converter.convert(piece, &out);
-        converter.finish(&out);
-        return out;
-    };
-    for (qsizetype i = 0; i <= text.size(); ++i) {
-        for (qsizetype j = i; j <= text.size(); ++j) {
-            QCOMPARE(convert(AsciiConverter::Direction::Download, i, j), download);
-            QCOMPARE(convert(AsciiConverter::Direction::Upload, i, j), upload);
+binary noise | \x00\r\n\xff\r\x80\n)");
+    }
+    void asciiConversion()
+    {
+        const QByteArray in = text("text").toLatin1();
+        const QByteArray download = QByteArray(in).replace("\r\n", "\n");
+        QByteArray upload;
+        for (qsizetype i = 0; i < in.size(); ++i)
+            upload += (in[i] == '\n' && (i == 0 || in[i - 1] != '\r')) ? QByteArray("\r\n") : in.mid(i, 1);
+        for (qsizetype i = 0; i <= in.size(); ++i) {
+            for (qsizetype j = i; j <= in.size(); ++j) {
+                for (const auto direction :
+                    { AsciiConverter::Direction::Download, AsciiConverter::Direction::Upload }) {
+                    AsciiConverter converter(direction);
+                    QByteArray out;
+                    for (const QByteArrayView piece : { QByteArrayView(in).first(i),
+                             QByteArrayView(in).sliced(i, j - i), QByteArrayView(in).sliced(j) })
+                        converter.convert(piece, &out);
+                    converter.finish(&out);
+                    QCOMPARE(out, direction == AsciiConverter::Direction::Download ? download : upload);
+                }
+            }
         }
     }
-}
 
-// The texts the user reads for each error code.
-void TestFtpParsers::messagesForEveryCode()
-{
-    using namespace FtpError;
-    const QList<int> codes { None, FileNotFound, PathNotFound, AccessDenied, NoMoreFiles, WriteFault, ReadFault,
-        FileExists, DiskFull, InvalidName, Timeout, ExtendedError, InternalError, InvalidUrl, UnrecognizedScheme,
-        NameNotResolved, BadUserName, BadPassword, OperationCancelled, IncorrectHandleState, CannotConnect,
-        ConnectionAborted, ConnectionReset, SecCertDateInvalid, SecCertCnInvalid, SecInvalidCert, SecureFailure,
-        TransferInProgress, FtpDropped, InvalidServerResponse, ProxyFailure, 424242 };
-    const QStringList texts = QStringLiteral(R"(処理は正常に終了しました。
-ファイルが見つかりません。
-フォルダーが見つかりません。
-アクセスが拒否されました。
-これ以上ファイルはありません。
-ファイルに書き込めません。
-ファイルを読み込めません。
-ファイルは既に存在します。
-ディスクの空き領域が不足しています。
-ファイル名に使えない文字（改行など）が含まれています。
-操作がタイムアウトしました。
-サーバーがエラーを返しました。
-内部エラーが発生しました。
-サーバー名またはプロキシの指定が正しくありません。
-サーバー名の形式（ftp://、ftpes://、ftps://）を認識できません。
-サーバー名を解決できませんでした。
-ユーザー名が正しくありません。
-パスワードが正しくありません。
-操作は取り消されました。
-サーバーに接続していません。
-サーバーに接続できませんでした。
-サーバーとの接続が切れました。
-サーバーとの接続がリセットされました。
-サーバーの証明書の有効期限が切れているか、まだ有効ではありません。
-サーバーの証明書の名前がサーバー名と一致しません。
-サーバーの証明書を信頼できません。
-暗号化（TLS）の通信に失敗しました。
-他の操作を実行中のため、この操作はできません。
-FTP の接続が切断されました。
-サーバーの応答が正しくありません。
-プロキシサーバー経由で接続できませんでした。
-)")
-                                  .split(u'\n');
-    QCOMPARE(texts.size(), codes.size());
-    for (qsizetype i = 0; i < codes.size(); ++i)
-        QCOMPARE(messageText(codes[i]), texts[i]);
-}
+    // The text the user reads for each error code.
+    void messages_data()
+    {
+        TextTable::rows({ "text" }, R"(
+0 | 処理は正常に終了しました。
+2 | ファイルが見つかりません。
+3 | フォルダーが見つかりません。
+5 | アクセスが拒否されました。
+18 | これ以上ファイルはありません。
+29 | ファイルに書き込めません。
+30 | ファイルを読み込めません。
+80 | ファイルは既に存在します。
+112 | ディスクの空き領域が不足しています。
+123 | ファイル名に使えない文字（改行など）が含まれています。
+12002 | 操作がタイムアウトしました。
+12003 | サーバーがエラーを返しました。
+12004 | 内部エラーが発生しました。
+12005 | サーバー名またはプロキシの指定が正しくありません。
+12006 | サーバー名の形式（ftp://、ftpes://、ftps://）を認識できません。
+12007 | サーバー名を解決できませんでした。
+12013 | ユーザー名が正しくありません。
+12014 | パスワードが正しくありません。
+12017 | 操作は取り消されました。
+12019 | サーバーに接続していません。
+12029 | サーバーに接続できませんでした。
+12030 | サーバーとの接続が切れました。
+12031 | サーバーとの接続がリセットされました。
+12037 | サーバーの証明書の有効期限が切れているか、まだ有効ではありません。
+12038 | サーバーの証明書の名前がサーバー名と一致しません。
+12169 | サーバーの証明書を信頼できません。
+12175 | 暗号化（TLS）の通信に失敗しました。
+12110 | 他の操作を実行中のため、この操作はできません。
+12111 | FTP の接続が切断されました。
+12152 | サーバーの応答が正しくありません。
+12165 | プロキシサーバー経由で接続できませんでした。
+424242 |)");
+    }
+    void messages() { QCOMPARE(FtpError::messageText(QByteArray(QTest::currentDataTag()).toInt()), text("text")); }
+};
 
 QTEST_GUILESS_MAIN(TestFtpParsers)
 #include "tst_ftpparsers.moc"

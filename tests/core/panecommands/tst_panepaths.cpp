@@ -1,17 +1,17 @@
-// The path and name rules of copy, paste, move and rename, the local file calls under them, and
-// the viewer's text round trip.
+// The rules under the pane commands: the file-operation menu after the clicks a user makes, the
+// path and name rules of copy, paste, move and rename, the local file calls, the viewer's text.
 #include "core/app/codepage.h"
 #include "core/panecommands/localfileops.h"
+#include "core/panecommands/menustate.h"
 #include "core/panecommands/panepaths.h"
 #include "core/panecommands/viewertext.h"
-#include "support/textrows.h"
+#include "support/texttable.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSet>
 #include <QTemporaryDir>
-
-using namespace TextRows;
+#include <functional>
 
 namespace {
 
@@ -28,161 +28,212 @@ QByteArray readFile(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
 }
 
+// Runs the steps of a click sequence, blank-separated: "tree1" (local tree), "tree3" (FTP
+// tree), "list1:<name>[:dir]", "list2:<name>[:dir]" (a row of the FTP or local list), "copy1",
+// "copy2", "copy" (neither list focused), "top" (the top-page link check).
+void run(MenuState& menu, const QString& steps, QString& clipboard)
+{
+    for (const QString& step : steps.split(u' ', Qt::SkipEmptyParts)) {
+        const QStringList parts = step.split(u':');
+        const QString what = parts.value(0);
+        if (what == u"tree1")
+            menu.SetLocalMenuState();
+        else if (what == u"tree3")
+            menu.SetRemoteMenuState();
+        else if (what.startsWith(u"list"))
+            std::invoke(what == u"list1" ? &MenuState::ftpListClicked : &MenuState::localListClicked, menu,
+                parts.value(1), parts.value(2) == u"dir", clipboard);
+        else if (what.startsWith(u"copy"))
+            menu.copied(what == u"copy" ? QString() : clipboard = what == u"copy1" ? "listview1" : "listview2");
+        else if (what == u"top")
+            menu.topPageLinkCheckDone();
+        else
+            QFAIL(qPrintable(step));
+    }
+}
+
 } // namespace
 
 class TestPanePaths : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void serverFolder_data();
-    void serverFolder();
-    void renameCheck_data();
-    void renameCheck();
-    void firstFreeName();
-    void fileCalls();
-    void viewerText_data();
-    void viewerText();
-    void viewerTextStoresInItsEncoding();
+    // What a user meets in the menu: only the items each situation turns on or off are named.
+    void menu_data()
+    {
+        TextTable::rows({ "steps", "on", "off" }, R"(
+nothing under the mouse | list2: | 4 6 8 11 | 9 13 15 16 17 19
+local folder | list2:site:dir | 16 | 15 19
+local page, upper-case extension | list2:index.HTML | 15 | 13 16 19
+local picture | list2:photo.JPG | 19 | 15 16
+ftp folder: never the top-page check | list1:pub:dir | 13 | 15 16 19
+a tree leaves delete and pictures only | tree3 | 6 11 19 | 4 8 9 13 15 16 17
+a list after a tree has its commands back | tree1 list2:a.txt | 4 6 8 | 19
+local copy is pasted in the local list | copy2 list2:a.txt | 9 |
+local copy is not pasted in the ftp list | copy2 list1:a.txt | | 9
+ftp copy comes back in the ftp list | copy1 list2:a.txt list1:b.txt | 9 |
+copy without a focused list | copy | 9 |
+top-page check offers the clean-up | list2:site:dir top | 17 |
+a tree click takes the clean-up away | top tree1 | | 17
+)");
+    }
+    void menu()
+    {
+        QFETCH(QString, steps);
+        QFETCH(QString, on);
+        QFETCH(QString, off);
+        MenuState menu;
+        QString clipboard;
+        run(menu, steps, clipboard);
+        for (const QString& i : on.split(u' ', Qt::SkipEmptyParts))
+            QVERIFY2(menu.itemEnabled(i.toInt()), qPrintable(i));
+        for (const QString& i : off.split(u' ', Qt::SkipEmptyParts))
+            QVERIFY2(!menu.itemEnabled(i.toInt()), qPrintable(i));
+    }
+
+    void buttonsFollowTheirItems()
+    {
+        // Whatever happens, the paired buttons say what their items say (the trees excepted, which
+        // keep their own table for "link2" and "imageshow").
+        MenuState menu;
+        QString clipboard;
+        for (const char* steps : { "list2:a.html", "copy2", "list2:b.jpg", "list1:c.htm", "top", "list2:d:dir" }) {
+            run(menu, steps, clipboard);
+            for (int i : { 9, 15, 16, 17, 19 })
+                QCOMPARE(menu.buttonEnabled(MenuState::buttonOf(i)), menu.itemEnabled(i));
+        }
+        int changes = 0;
+        connect(&menu, &MenuState::changed, this, [&changes] { ++changes; });
+        menu.setItem(15, menu.itemEnabled(15));
+        QCOMPARE(changes, 0);
+        menu.setItem(15, !menu.itemEnabled(15));
+        QCOMPARE(changes, 1);
+    }
+
+    void paths_data()
+    {
+        // folder: the server folder of path box a with host b; rename: the check of a as the new
+        // name of "a.txt".
+        TextTable::rows({ "rule", "a", "b", "expected" }, R"(
+folder: host is the root | folder | ftp.example.jp | ftp.example.jp | /
+folder: host with blanks | folder | \sftp.example.jp\s | ftp.example.jp | /
+folder: below the host | folder | ftp.example.jp/pub/www | ftp.example.jp | /pub/www
+folder: host and port | folder | 127.0.0.1:2121//pub | 127.0.0.1:2121 | /pub
+folder: absolute path | folder | /home/u/www | ftp.example.jp | /home/u/www
+folder: no host | folder | /pub | | /pub
+folder: host name inside a server path | folder | /home/ftp.example.jp/www | ftp.example.jp | /home/ftp.example.jp/www
+rename: empty cancels | rename | | | cancel
+rename: unchanged cancels | rename | a.txt | | cancel
+rename: new name | rename | b.txt | | go
+rename: case only | rename | A.txt | | go
+rename: blanks | rename | my file.txt | | go
+rename: japanese | rename | 日本語.txt | | go
+rename: into a folder | rename | sub/a.txt | | refuse
+rename: up and out | rename | ../a.txt | | refuse
+rename: dot dot | rename | .. | | refuse
+rename: dot | rename | . | | refuse
+rename: nul | rename | a\x00b | | refuse
+)");
+    }
+    void paths()
+    {
+        QFETCH(QString, rule);
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(QString, expected);
+        const PanePaths::RenameCheck check = PanePaths::checkRename("a.txt", a);
+        QCOMPARE(rule == u"folder"                        ? PanePaths::serverFolder(a, b)
+                : check == PanePaths::RenameCheck::Go     ? "go"
+                : check == PanePaths::RenameCheck::Cancel ? "cancel"
+                                                          : "refuse",
+            expected);
+    }
+
+    void firstFreeName()
+    {
+        const QSet<QString> taken { "/a/site", "/a/site (2)", "/a/site (3)", "/a/.hidden", "/a.b/site" };
+        QStringList names;
+        for (const char* path : { "/a/site", "/a/b.txt", "/a/.hidden", "/a.b/site" })
+            names << PanePaths::firstFreeName(path, [&taken](const QString& p) { return taken.contains(p); });
+        QCOMPARE(names, QStringList({ "/a/site (4)", "/a/b.txt (2)", "/a/.hidden (2)", "/a.b/site (2)" }));
+    }
+
+    void fileCalls()
+    {
+        QTemporaryDir dir;
+        const QString base = dir.path();
+        QVERIFY(writeFile(base + "/site/a.txt", "a") && writeFile(base + "/site/sub/b.txt", "b"));
+        QVERIFY(QFile::link(base + "/outside", base + "/site/link"));
+
+        // A folder copy under a free name when the name is taken; links stay links; never into itself.
+        QString copiedTo, copiedAgain;
+        QVERIFY(LocalFileOps::copyTree(base + "/site", base + "/copy", &copiedTo));
+        QVERIFY(LocalFileOps::copyTree(base + "/site", base + "/copy", &copiedAgain));
+        QCOMPARE(copiedTo + copiedAgain, base + "/copy" + base + "/copy (2)");
+        QCOMPARE(readFile(base + "/copy (2)/sub/b.txt"), "b");
+        QVERIFY(QFileInfo(base + "/copy (2)/link").isSymLink());
+        QVERIFY(!LocalFileOps::copyTree(base + "/site", base + "/site/sub/inner"));
+        QVERIFY(!QFileInfo::exists(base + "/site/sub/inner"));
+
+        // A file copy replaces, but never copies a file onto itself.
+        QVERIFY(writeFile(base + "/other.txt", "old"));
+        QVERIFY(LocalFileOps::copyFileOver(base + "/site/a.txt", base + "/other.txt"));
+        QVERIFY(!LocalFileOps::copyFileOver(base + "/site/a.txt", base + "/site//a.txt"));
+        QCOMPARE(readFile(base + "/other.txt") + readFile(base + "/site/a.txt"), "aa");
+
+        // A move never replaces and never goes into itself.
+        QVERIFY(!LocalFileOps::moveEntry(base + "/other.txt", base + "/site/a.txt"));
+        QVERIFY(!LocalFileOps::moveEntry(base + "/site", base + "/site/sub/site"));
+        QVERIFY(LocalFileOps::moveEntry(base + "/other.txt", base + "/site/sub/other.txt"));
+        QVERIFY(!QFileInfo::exists(base + "/other.txt"));
+
+        // A rename replaces a file only when asked to, and never a folder.
+        QVERIFY(!LocalFileOps::renameEntry(base + "/site/sub/other.txt", base + "/site/sub/b.txt", false));
+        QVERIFY(!LocalFileOps::renameEntry(base + "/site/a.txt", base + "/site/sub", true));
+        QVERIFY(LocalFileOps::renameEntry(base + "/site/sub/other.txt", base + "/site/sub/b.txt", true));
+        QCOMPARE(readFile(base + "/site/sub/b.txt"), "a");
+        QVERIFY(QFileInfo(base + "/site/sub").isDir());
+    }
+
+    void viewerText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("text"); // null: not compared
+        QTest::addColumn<bool>("utf8");
+        QTest::addColumn<bool>("exact");
+        QTest::newRow("ascii lf") << QByteArray("a\nb\n") << "a\nb\n" << true << true;
+        QTest::newRow("utf-8 crlf") << QString("日本語\r\n二行目").toUtf8() << "日本語\n二行目" << true << true;
+        QTest::newRow("cp932 crlf") << Cp932::encode(u"ﾃｽﾄ表示\r\nです") << "ﾃｽﾄ表示\nです" << false << true;
+        QTest::newRow("mixed line ends") << QByteArray("a\r\nb\nc") << "a\nb\nc" << true << false;
+        QTest::newRow("binary") << QByteArray("\x89PNG\x00\xff\xfe", 7) << QString() << false << false;
+    }
+    void viewerText()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, text);
+        QFETCH(bool, utf8);
+        QFETCH(bool, exact);
+        const ViewerText view = ViewerText::decode(bytes);
+        QVERIFY(text.isNull() || view.text == text);
+        QCOMPARE(view.encoding == ViewerText::Encoding::Utf8, utf8);
+        QCOMPARE(view.exact, exact);
+        QVERIFY(!exact || view.encode() == bytes);
+    }
+
+    void viewerTextStoresInItsEncoding()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("page.html");
+        QVERIFY(writeFile(path, Cp932::encode(u"<p>表</p>\r\n")));
+        ViewerText view;
+        QVERIFY(ViewerText::load(path, &view));
+        view.text.replace("表", "裏");
+        QVERIFY(view.save(path));
+        QCOMPARE(readFile(path), Cp932::encode(u"<p>裏</p>\r\n"));
+        QString error;
+        QVERIFY(!ViewerText::load(dir.filePath("missing.txt"), &view, &error));
+        QVERIFY(error.endsWith("missing.txt を読み込めません。"));
+    }
 };
-
-void TestPanePaths::serverFolder_data()
-{
-    columns("txtDir", "host", "folder");
-    row("host is the root", "ftp.example.jp", "ftp.example.jp", "/");
-    row("host with blanks", " ftp.example.jp ", "ftp.example.jp", "/");
-    row("below the host", "ftp.example.jp/pub/www", "ftp.example.jp", "/pub/www");
-    row("host and port", "127.0.0.1:2121//pub", "127.0.0.1:2121", "/pub");
-    row("absolute path", "/home/u/www", "ftp.example.jp", "/home/u/www");
-    row("no host", "/pub", "", "/pub");
-    row("host name inside a server path", "/home/ftp.example.jp/www", "ftp.example.jp", "/home/ftp.example.jp/www");
-}
-
-void TestPanePaths::serverFolder()
-{
-    QFETCH(QString, txtDir);
-    QFETCH(QString, host);
-    QFETCH(QString, folder);
-    QCOMPARE(PanePaths::serverFolder(txtDir, host), folder);
-}
-
-void TestPanePaths::renameCheck_data()
-{
-    columns("newName", "check"); // the old name is "a.txt"
-    row("empty cancels", "", "cancel");
-    row("unchanged cancels", "a.txt", "cancel");
-    row("new name", "b.txt", "go");
-    row("case only", "A.txt", "go");
-    row("blanks", "my file.txt", "go");
-    row("japanese", "日本語.txt", "go");
-    row("into a folder", "sub/a.txt", "refuse");
-    row("up and out", "../a.txt", "refuse");
-    row("dot dot", "..", "refuse");
-    row("dot", ".", "refuse");
-    QTest::newRow("nul") << QStringLiteral("a") + QChar(0) + QStringLiteral("b") << QStringLiteral("refuse");
-}
-
-void TestPanePaths::renameCheck()
-{
-    QFETCH(QString, newName);
-    QFETCH(QString, check);
-    const PanePaths::RenameCheck result = PanePaths::checkRename("a.txt", newName);
-    QCOMPARE(result == PanePaths::RenameCheck::Go      ? "go"
-            : result == PanePaths::RenameCheck::Cancel ? "cancel"
-                                                       : "refuse",
-        check);
-}
-
-void TestPanePaths::firstFreeName()
-{
-    const QSet<QString> taken { "/a/site", "/a/site (2)", "/a/site (3)", "/a/.hidden", "/a.b/site" };
-    auto exists = [&taken](const QString& p) { return taken.contains(p); };
-    QCOMPARE(PanePaths::firstFreeName("/a/site", exists), "/a/site (4)");
-    QCOMPARE(PanePaths::firstFreeName("/a/b.txt", exists), "/a/b.txt (2)");
-    QCOMPARE(PanePaths::firstFreeName("/a/.hidden", exists), "/a/.hidden (2)");
-    QCOMPARE(PanePaths::firstFreeName("/a.b/site", exists), "/a.b/site (2)");
-}
-
-void TestPanePaths::fileCalls()
-{
-    QTemporaryDir dir;
-    const QString base = dir.path();
-    QVERIFY(writeFile(base + "/site/a.txt", "a") && writeFile(base + "/site/sub/b.txt", "b"));
-    QVERIFY(QFile::link(base + "/outside", base + "/site/link"));
-
-    // A folder copy under a free name when the name is taken; links stay links.
-    QString copiedTo;
-    QVERIFY(LocalFileOps::copyTree(base + "/site", base + "/copy", &copiedTo));
-    QCOMPARE(copiedTo, base + "/copy");
-    QVERIFY(LocalFileOps::copyTree(base + "/site", base + "/copy", &copiedTo));
-    QCOMPARE(copiedTo, base + "/copy (2)");
-    QCOMPARE(readFile(base + "/copy (2)/sub/b.txt"), "b");
-    QVERIFY(QFileInfo(base + "/copy (2)/link").isSymLink());
-    // Never into itself.
-    QVERIFY(!LocalFileOps::copyTree(base + "/site", base + "/site/sub/inner"));
-    QVERIFY(!QFileInfo::exists(base + "/site/sub/inner"));
-
-    // A file copy replaces, but never copies a file onto itself.
-    QVERIFY(writeFile(base + "/other.txt", "old"));
-    QVERIFY(LocalFileOps::copyFileOver(base + "/site/a.txt", base + "/other.txt"));
-    QCOMPARE(readFile(base + "/other.txt"), "a");
-    QVERIFY(!LocalFileOps::copyFileOver(base + "/site/a.txt", base + "/site//a.txt"));
-    QCOMPARE(readFile(base + "/site/a.txt"), "a");
-
-    // A move never replaces and never goes into itself.
-    QVERIFY(!LocalFileOps::moveEntry(base + "/other.txt", base + "/site/a.txt"));
-    QVERIFY(!LocalFileOps::moveEntry(base + "/site", base + "/site/sub/site"));
-    QVERIFY(LocalFileOps::moveEntry(base + "/other.txt", base + "/site/sub/other.txt"));
-    QVERIFY(!QFileInfo::exists(base + "/other.txt"));
-
-    // A rename replaces a file only when asked to, and never a folder.
-    QVERIFY(!LocalFileOps::renameEntry(base + "/site/sub/other.txt", base + "/site/sub/b.txt", false));
-    QVERIFY(!LocalFileOps::renameEntry(base + "/site/a.txt", base + "/site/sub", true));
-    QVERIFY(LocalFileOps::renameEntry(base + "/site/sub/other.txt", base + "/site/sub/b.txt", true));
-    QCOMPARE(readFile(base + "/site/sub/b.txt"), "a");
-    QVERIFY(QFileInfo(base + "/site/sub").isDir());
-}
-
-void TestPanePaths::viewerText_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("text"); // null: not compared
-    QTest::addColumn<bool>("utf8");
-    QTest::addColumn<bool>("exact");
-    QTest::newRow("ascii lf") << QByteArray("a\nb\n") << "a\nb\n" << true << true;
-    QTest::newRow("utf-8 crlf") << QString("日本語\r\n二行目").toUtf8() << "日本語\n二行目" << true << true;
-    QTest::newRow("cp932 crlf") << Cp932::encode(u"ﾃｽﾄ表示\r\nです") << "ﾃｽﾄ表示\nです" << false << true;
-    QTest::newRow("mixed line ends") << QByteArray("a\r\nb\nc") << "a\nb\nc" << true << false;
-    QTest::newRow("binary") << QByteArray("\x89PNG\x00\xff\xfe", 7) << QString() << false << false;
-}
-
-void TestPanePaths::viewerText()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, text);
-    QFETCH(bool, utf8);
-    QFETCH(bool, exact);
-    const ViewerText view = ViewerText::decode(bytes);
-    if (!text.isNull())
-        QCOMPARE(view.text, text);
-    QCOMPARE(view.encoding == ViewerText::Encoding::Utf8, utf8);
-    QCOMPARE(view.exact, exact);
-    if (exact)
-        QCOMPARE(view.encode(), bytes);
-}
-
-void TestPanePaths::viewerTextStoresInItsEncoding()
-{
-    QTemporaryDir dir;
-    const QString path = dir.filePath("page.html");
-    QVERIFY(writeFile(path, Cp932::encode(u"<p>表</p>\r\n")));
-    ViewerText view;
-    QVERIFY(ViewerText::load(path, &view));
-    view.text.replace("表", "裏");
-    QVERIFY(view.save(path));
-    QCOMPARE(readFile(path), Cp932::encode(u"<p>裏</p>\r\n"));
-    QString error;
-    QVERIFY(!ViewerText::load(dir.filePath("missing.txt"), &view, &error));
-    QVERIFY(error.endsWith("missing.txt を読み込めません。"));
-}
 
 QTEST_GUILESS_MAIN(TestPanePaths)
 #include "tst_panepaths.moc"

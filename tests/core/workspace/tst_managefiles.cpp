@@ -13,8 +13,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using Kind = FtpServerFixture::Kind;
-
 namespace {
 
 const QStringList Site { "work/keep.txt", "work/a.txt", "work/sub/b.txt", "work/sub/deep/c d.txt" };
@@ -29,15 +27,16 @@ void answerCaution(WorkspaceRig& rig, bool run, QStringList& cautions)
     });
 }
 
-// The modes of files of `folder`.
-QList<int> modes(const QString& folder, const QStringList& names)
+// The octal modes of files of `folder`, blank-separated ("-" when missing).
+QString modes(const QString& folder, const QStringList& names)
 {
-    QList<int> out;
+    QStringList out;
     for (const QString& name : names) {
         struct stat st { };
-        out << (::stat(QFile::encodeName(folder + name).constData(), &st) == 0 ? int(st.st_mode & 0777) : -1);
+        out << (::stat(QFile::encodeName(folder + name).constData(), &st) ? "-"
+                                                                          : QString::number(st.st_mode & 0777, 8));
     }
-    return out;
+    return out.join(u' ');
 }
 
 } // namespace
@@ -45,363 +44,316 @@ QList<int> modes(const QString& folder, const QStringList& names)
 class TestManageFiles : public QObject {
     Q_OBJECT
 private Q_SLOTS:
-    void deletesTree_data();
-    void deletesTree();
-    void cancelStopAndMarkedNodes();
-    void refusingServer();
-    void localTrash();
-    void makeFolders();
-    void chmod_data();
-    void chmod();
-};
+    // Files first from the last node back, then the folders deepest first; the start folder stays.
+    void deletesTree_data() { serverRows({ "pyftpdlib", "vsftpd" }); }
+    void deletesTree()
+    {
+        QFETCH(QString, server);
+        FtpServerFixture s(server == u"vsftpd" ? Kind::Vsftpd : Kind::Pyftpdlib);
+        QVERIFY(startServer(s) && makeEntries(s.root(), Site));
+        // vsftpd sends names as they are on disk, which the program reads as CP932.
+        const QString japanese = "work/sub/deep/日本語.txt";
+        const QByteArray onDisk = QFile::encodeName(s.root()) + '/'
+            + (server == u"pyftpdlib" ? japanese.toUtf8() : Cp932::encode(japanese));
+        QCOMPARE(::close(::open(onDisk.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644)), 0);
+        WorkspaceRig rig;
+        QVERIFY(rig.connect(s));
+        StatusReport& report = rig.ws->statusReport();
+        QStringList cautions;
+        answerCaution(rig, true, cautions);
+        rig.showRemote("/work");
+        QVERIFY(rig.selectRemote({ "sub", "a.txt" }));
+        QSignalSpy frames(&rig.ws->deletes(), &Deletes::ftpTreeFrameRequested);
+        rig.ws->statusLines().setStringList({});
 
-void TestManageFiles::deletesTree_data()
-{
-    QTest::addColumn<Kind>("kind");
-    QTest::newRow("pyftpdlib, MLSD") << Kind::Pyftpdlib;
-    QTest::newRow("vsftpd, LIST") << Kind::Vsftpd;
-}
+        rig.ws->deletes().DeleteServerSelection();
 
-// Files first from the last node back, then the folders deepest first; the start folder stays.
-void TestManageFiles::deletesTree()
-{
-    QFETCH(Kind, kind);
-    FtpServerFixture server(kind);
-    QVERIFY(startServer(server));
-    QVERIFY(makeEntries(server.root(), Site));
-    // vsftpd sends names as they are on disk, which the program reads as CP932.
-    const QString japanese = "work/sub/deep/日本語.txt";
-    const QByteArray onDisk = QFile::encodeName(server.root()) + '/'
-        + (kind == Kind::Pyftpdlib ? japanese.toUtf8() : Cp932::encode(japanese));
-    QCOMPARE(::close(::open(onDisk.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644)), 0);
-    WorkspaceRig rig;
-    QVERIFY(rig.connect(server));
-    StatusReport& report = rig.ws->statusReport();
-    QStringList cautions;
-    answerCaution(rig, true, cautions);
-    rig.showRemote("/work");
-    QVERIFY(rig.selectRemote({ "sub", "a.txt" }));
-    QSignalSpy frames(&rig.ws->deletes(), &Deletes::ftpTreeFrameRequested);
-    rig.ws->statusLines().setStringList({});
-
-    rig.ws->deletes().DeleteServerSelection();
-
-    QCOMPARE(cautions, QStringList("フォルダー数:2　ファイル数:4"));
-    QCOMPARE(entriesBelow(server.root()), QStringList({ "work/", "work/keep.txt" }));
-    // The walk's empty line first; the files in no particular order (MLSD lists a folder so).
-    QStringList lines = rig.statusTexts();
-    std::sort(lines.begin() + 1, lines.begin() + 5);
-    QCOMPARE(lines,
-        QStringList(
-            { "", "ファイル削除:/work/a.txt", "ファイル削除:/work/sub/b.txt", "ファイル削除:/work/sub/deep/c d.txt",
-                "ファイル削除:/work/sub/deep/日本語.txt", "ﾌｫﾙﾀﾞ削除:/work/sub/deep", "ﾌｫﾙﾀﾞ削除:/work/sub" }));
-    QVERIFY(
-        rig.logEntries().contains("<FTPファイル削除>2024-03-15 09:05:03 /work/sub/deep/日本語.txt</FTPファイル削除>"));
-    QCOMPARE(rig.logEntries().last(), "<FTPフォルダ削除>2024-03-15 09:05:03 /work/sub</FTPフォルダ削除>");
-    QVERIFY(!server.logText().contains(QRegularExpression("RMD /work(?!/)")));
-    // The pane lists the start folder again, nothing selected, the report and the tree hidden.
-    QCOMPARE(rig.remoteMarks(), "keep.txt=leaf");
-    QVERIFY(!report.isShown() && frames.first().first().toBool() && !frames.last().first().toBool());
-    QCOMPARE(QList<int>({ report.FileCount, report.FolderCount }), QList<int>({ 4, 2 }));
-    QVERIFY(!rig.ws->state().StopRequested);
-}
-
-void TestManageFiles::cancelStopAndMarkedNodes()
-{
-    FtpServerFixture server;
-    QVERIFY(startServer(server));
-    QVERIFY(makeEntries(server.root(), Site));
-    WorkspaceRig rig;
-    QVERIFY(rig.connect(server));
-    Deletes& deletes = rig.ws->deletes();
-    StatusReport& report = rig.ws->statusReport();
-    QStringList cautions;
-
-    // "中止" deletes nothing.
-    answerCaution(rig, false, cautions);
-    rig.showRemote("/work");
-    QVERIFY(rig.selectRemote({ "sub", "keep.txt" }));
-    const QString before = rig.remoteMarks();
-    deletes.DeleteServerSelection();
-    // A Stop pressed while the panel was shown cancels as well.
-    deletes.setCaution([&rig](const QString&) {
-        rig.ws->state().StopRequested = true;
-        return true;
-    });
-    deletes.DeleteServerSelection();
-    QCOMPARE(cautions.size(), 1);
-    QCOMPARE(entriesBelow(server.root()).size(), 7);
-    QCOMPARE(rig.remoteMarks(), before);
-    QVERIFY(!rig.logText().contains("削除") && !rig.ws->state().StopRequested && !report.isShown());
-
-    // The status window's "中止" after the first file: the list shows what is left.
-    answerCaution(rig, true, cautions);
-    connect(&rig.ws->statusLines(), &StatusLines::lineAdded, &report, [&] {
-        if (rig.ws->statusLines().lastLine().contains("ファイル削除:"))
-            report.requestStop();
-    });
-    QVERIFY(rig.selectRemote({ "sub" }));
-    deletes.DeleteServerSelection();
-    QCOMPARE(rig.statusTexts().filter("削除"), QStringList("ファイル削除:/work/sub/deep/c d.txt"));
-    QCOMPARE(rig.remoteMarks(), "sub=closed a.txt=leaf keep.txt=leaf");
-    QVERIFY(!rig.ws->state().StopRequested && !report.isShown());
-
-    // The marked files of the tree; a folder never goes from the tree, marked or not.
-    cautions.clear();
-    QVERIFY(rig.remote().ExpandFtpTree(true, "sub"));
-    QStandardItemModel* tree = rig.remote().folderTree();
-    deletes.toggleMark(treeNode(tree, "b.txt"));
-    QVERIFY(deletes.isMarked(treeNode(tree, "b.txt")));
-    deletes.toggleMark(treeNode(tree, "deep"));
-    deletes.DeleteServerMarked();
-    QCOMPARE(cautions, QStringList("フォルダー数:0　ファイル数:1"));
-    QCOMPARE(entriesBelow(server.root()),
-        QStringList({ "work/", "work/a.txt", "work/keep.txt", "work/sub/", "work/sub/deep/" }));
-    QCOMPARE(rig.statusTexts().last(), "ﾌｧｲﾙ削除:/work/sub/b.txt");
-    QCOMPARE(treeMarks(tree), QStringList({ "/work/sub=open", "/work/sub/deep=open" }));
-    QCOMPARE(report.countsText(), "消去ファイル:1");
-    QCOMPARE(report.caption(), StatusReport::defaultCaption());
-}
-
-void TestManageFiles::refusingServer()
-{
-    ScriptedFtpServer server;
-    WorkspaceRig rig;
-    QVERIFY(rig.connect(server,
-        "dir /work\ndir /work/sub\nfile /work/sub/b.txt text b\nfile /work/a\\x20b.html text a\n"
-        "file /work/c.html text c\non DELE,RMD,MKD,SITE\n  reply 550 Permission denied.\nend\n"));
-    QStringList cautions;
-    answerCaution(rig, true, cautions);
-    rig.showRemote("/work");
-    const QStringList before = rig.remoteNames();
-    QVERIFY(rig.selectRemote({ "sub", "a b.html" }));
-    rig.ws->statusLines().setStringList({});
-
-    // Each refusal is said in the status list, the files' also in the log; the tree keeps every
-    // node it could not delete, a marked file's too.
-    rig.ws->deletes().DeleteServerSelection();
-    QCOMPARE(rig.remoteNames(), before);
-    QCOMPARE(rig.statusTexts().mid(1),
-        QStringList({ "ﾌｧｲﾙ削除失敗:/work/sub/b.txt", "ﾌｧｲﾙ削除失敗:/work/a b.html", "ﾌｫﾙﾀﾞ削除失敗:/work/sub" }));
-    QCOMPARE(rig.logEntries().mid(1),
-        QStringList({ "<FTPファイル削除失敗>2024-03-15 09:05:03 /work/sub/b.txt</FTPファイル削除>",
-            "<FTPファイル削除失敗>2024-03-15 09:05:03 /work/a b.html</FTPファイル削除>" }));
-    QCOMPARE(rig.remote().treeNodeKeys(), QStringList({ "/work", "/work/sub", "/work/a b.html", "/work/sub/b.txt" }));
-    rig.ws->deletes().toggleMark(treeNode(rig.remote().folderTree(), "b.txt"));
-    rig.ws->deletes().DeleteServerMarked();
-    QCOMPARE(rig.statusTexts().last(), "ﾌｧｲﾙ削除失敗:/work/sub/b.txt");
-    QCOMPARE(rig.remote().treeNodeKeys().size(), 4);
-
-    // Each refused mode is shown (the engine's error box) and logged as a failure.
-    QVERIFY(rig.selectRemote({ "a b.html", "c.html" }));
-    QSignalSpy replies(&rig.ws->permissions(), &Permissions::consoleReply);
-    QVERIFY(rig.ws->permissions().ChangeServerPermissions());
-    QCOMPARE(server.commands().filter("SITE"), QStringList({ "SITE CHMOD 644 a b.html", "SITE CHMOD 644 c.html" }));
-    QCOMPARE(replies.size(), 0);
-    QCOMPARE(rig.dialogs.texts(), QStringList(2, "WinInet エラー -12003\r\n550 Permission denied.\r\n    "));
-    QCOMPARE(rig.statusTexts().last(), "c.html パーミッション変更失敗");
-    QCOMPARE(
-        rig.logEntries().last(), "<パーミッション変更失敗>2024-03-15 09:05:03 c.html 644</パーミッション変更失敗>");
-
-    // A refused folder: the server's answer is shown, the pane stays where it was.
-    rig.dialogs.clear();
-    rig.dialogs.queueInput("new");
-    rig.ws->folders().MakeServerFolder();
-    QVERIFY(server.commands().contains("MKD new"));
-    QCOMPARE(rig.dialogs.texts().last(), "WinInet エラー -12003\r\n550 Permission denied.\r\n    ");
-    QCOMPARE(rig.remote().folderText(), "/work");
-    QCOMPARE(rig.remoteNames(), before);
-    QVERIFY(!rig.statusTexts().last().contains("作成") && rig.ws->state().IsConnected);
-}
-
-// Local files only ever go to the trash; what cannot be put there stays.
-void TestManageFiles::localTrash()
-{
-    WorkspaceRig rig;
-    const QString dir = rig.local.path();
-    QVERIFY(makeEntries(dir, { "a.txt", "b c.txt", "keep.txt", "sub/inner.txt", "t.txt", "tsub/in.txt" }));
-    rig.showLocal();
-    const QString trash = rig.home.filePath(".local/share/Trash/files/");
-    Deletes& deletes = rig.ws->deletes();
-    StatusReport& report = rig.ws->statusReport();
-    const QString question = "選択されているローカルマシン上のﾌｧｲﾙをごみ箱に移動しますか?";
-
-    // No keeps everything; Yes moves the selected rows, a folder with its content.
-    QVERIFY(rig.selectLocal({ "a.txt", "b c.txt", "sub" }));
-    rig.dialogs.queueAnswer(Dialogs::Answer::No);
-    deletes.RecycleLocalSelection();
-    QVERIFY(entriesBelow(dir).size() == 8 && !QDir(trash).exists() && rig.statusTexts().isEmpty());
-    rig.dialogs.queueAnswer(Dialogs::Answer::Yes);
-    deletes.RecycleLocalSelection();
-    QCOMPARE(rig.dialogs.texts(), QStringList({ question, question }));
-    QCOMPARE(entriesBelow(dir), QStringList({ "keep.txt", "t.txt", "tsub/", "tsub/in.txt" }));
-    QCOMPARE(entriesBelow(trash), QStringList({ "a.txt", "b c.txt", "sub/", "sub/inner.txt" }));
-    QCOMPARE(rig.statusTexts(),
-        QStringList({ "ﾛｰｶﾙﾌｧｲﾙをごみ箱に:" + dir + "/b c.txt", "ﾛｰｶﾙﾌｧｲﾙをごみ箱に:" + dir + "/a.txt",
-            "ﾛｰｶﾙﾌｧｲﾙをごみ箱に:" + dir + "/sub" }));
-    QCOMPARE(rig.logEntries().first(),
-        "<ローカルファイルをごみ箱に>2024-03-15 09:05:03 " + dir + "/b c.txt</ローカルファイルをごみ箱に>");
-    QCOMPARE(QList<int>({ report.FileCount, report.FolderCount }), QList<int>({ 2, 1 }));
-    QCOMPARE(rig.localNames(), QStringList({ "tsub", "keep.txt", "t.txt" }));
-    QVERIFY(!report.isShown() && report.caption() == StatusReport::defaultCaption());
-
-    // The tree: marked nodes and the selected one; a node marked twice is not marked.
-    rig.localPane().setFolderText(QFileInfo(dir).path());
-    QVERIFY(rig.localPane().WalkLocalTree(QString(), QFileInfo(dir).fileName()));
-    rig.localPane().setFolderText(dir);
-    QStandardItemModel* tree = rig.localPane().folderTree();
-    deletes.toggleMark(treeNode(tree, "in.txt"));
-    rig.localPane().folderTreeSelection()->select(treeNode(tree, "t.txt")->index(), QItemSelectionModel::Select);
-    deletes.toggleMark(treeNode(tree, "keep.txt"));
-    deletes.toggleMark(treeNode(tree, "keep.txt"));
-    QVERIFY(!deletes.isMarked(treeNode(tree, "keep.txt")));
-    rig.dialogs.queueAnswer(Dialogs::Answer::Yes);
-    deletes.RecycleLocalMarked();
-    QCOMPARE(entriesBelow(dir), QStringList({ "keep.txt", "tsub/" }));
-    QVERIFY(QFileInfo::exists(trash + "in.txt") && QFileInfo::exists(trash + "t.txt") && !treeNode(tree, "in.txt"));
-    QCOMPARE(rig.statusTexts().size(), 5);
-    QCOMPARE(rig.localNames(), QStringList({ "tsub", "keep.txt" }));
-
-    // A trash that cannot be made: nothing is deleted instead. From the last row up: the files
-    // come after the folders in the list.
-    qputenv("XDG_DATA_HOME", dir.toUtf8() + "/keep.txt/data");
-    QVERIFY(deletes.RecycleLocalPath(dir + "/keep.txt") != 0);
-    QCOMPARE(deletes.RecycleLocalPath(dir + "/missing.txt"), ENOENT);
-    QVERIFY(rig.selectLocal({ "keep.txt", "tsub" }));
-    rig.dialogs.clear();
-    rig.dialogs.queueAnswer(Dialogs::Answer::Yes);
-    deletes.RecycleLocalSelection();
-    QCOMPARE(entriesBelow(dir), QStringList({ "keep.txt", "tsub/" }));
-    const QString cannot = "ファイルの消去ができません。使用していませんか?";
-    QCOMPARE(rig.dialogs.texts(), QStringList({ question, dir + "/keep.txt" + cannot, dir + "/tsub" + cannot }));
-    QCOMPARE(rig.statusTexts().size(), 5);
-}
-
-void TestManageFiles::makeFolders()
-{
-    FtpServerFixture server;
-    QVERIFY(startServer(server));
-    QVERIFY(makeEntries(server.root(), { "www/index.html" }));
-    WorkspaceRig rig;
-    QVERIFY(rig.connect(server));
-    Folders& folders = rig.ws->folders();
-    rig.showRemote("/www");
-    QVERIFY(rig.selectRemote({ "index.html" }));
-    rig.ws->statusLines().setStringList({});
-
-    // On the server, proposed as the first selected row; the pane goes into the new folder.
-    // Cancelled, nothing is made or logged.
-    rig.dialogs.queueInput("新しい フォルダ");
-    folders.MakeServerFolder();
-    folders.MakeServerFolder();
-    QCOMPARE(rig.dialogs.texts(), QStringList(2, "Ftpサーバー上で作成するフォルダーの名前を入れてください"));
-    QCOMPARE(rig.dialogs.proposals, QStringList({ "index.html", "" }));
-    QCOMPARE(entriesBelow(server.root()), QStringList({ "www/", "www/index.html", "www/新しい フォルダ/" }));
-    QCOMPARE(rig.remote().folderText(), "/www/新しい フォルダ");
-    QCOMPARE(rig.serverFolder(), "/www/新しい フォルダ");
-    QVERIFY(rig.remoteNames().isEmpty());
-    QCOMPARE(rig.statusTexts(), QStringList("FTPﾌｫﾙﾀﾞｰ作成:/www/新しい フォルダ"));
-    QCOMPARE(rig.logEntries().last(), "<FTPフォルダ作成>2024-03-15 09:05:03 /www/新しい フォルダ</FTPフォルダ作成>");
-
-    // Locally, a whole path proposed as the current folder and "/"; the proposal unchanged is the
-    // current folder, which exists; a missing parent is not made either; cancelled, nothing.
-    const QString proposal = rig.local.path() + u'/';
-    rig.dialogs.clear();
-    rig.dialogs.proposals.clear();
-    rig.ws->statusLines().setStringList({});
-    for (const QString& answer : QStringList { proposal + "新しい フォルダ", proposal, proposal + "x/y" })
-        rig.dialogs.queueInput(answer);
-    for (int i = 0; i < 4; ++i)
-        folders.MakeLocalFolder();
-    QCOMPARE(entriesBelow(rig.local.path()), QStringList("新しい フォルダ/"));
-    QCOMPARE(rig.dialogs.proposals, QStringList(4, proposal));
-    const QString prompt = "ローカルコンピューター上で作成するフォルダーの名前を入れてください";
-    QCOMPARE(rig.dialogs.texts(),
-        QStringList({ prompt, prompt, proposal + "のフォルダーは作成されませんでした。", prompt,
-            proposal + "x/yのフォルダーは作成されませんでした。", prompt }));
-    QCOMPARE(rig.statusTexts(),
-        QStringList({ "ﾛｰｶﾙﾌｫﾙﾀﾞｰ作成:" + proposal + "新しい フォルダ", "ﾛｰｶﾙﾌｫﾙﾀﾞー作成失敗:" + proposal,
-            "ﾛｰｶﾙﾌｫﾙﾀﾞー作成失敗:" + proposal + "x/y" }));
-    QCOMPARE(rig.logEntries().mid(2, 2),
-        QStringList(
-            { "<ローカルフォルダ作成>2024-03-15 09:05:03 " + proposal + "新しい フォルダ</ローカルフォルダ作成>",
-                "<ローカルフォルダ作成失敗>2024-03-15 09:05:03 " + proposal + "</ローカルフォルダ作成>" }));
-    QVERIFY(rig.localNames().contains("新しい フォルダ"));
-}
-
-void TestManageFiles::chmod_data()
-{
-    QTest::addColumn<Kind>("kind");
-    QTest::newRow("pyftpdlib") << Kind::Pyftpdlib;
-    QTest::newRow("vsftpd") << Kind::Vsftpd;
-}
-
-// SITE CHMOD for the selected rows in list order, each name exactly as it is.
-void TestManageFiles::chmod()
-{
-    QFETCH(Kind, kind);
-    FtpServerFixture server(kind);
-    QVERIFY(startServer(server));
-    // The listing keeps one blank at the end of a name (a blank in front is lost in its columns).
-    const QString trailing = "trail .html ";
-    const QString both = " lead and trail .html ";
-    const QStringList names { "a.cgi", "b.cgi", "c.html", trailing, "trail .html", both, "lead and trail .html" };
-    const QString www = server.root() + "/www/";
-    for (const QString& name : names) {
-        QVERIFY(writeFile(www + name, "x"));
-        QCOMPARE(::chmod(QFile::encodeName(www + name).constData(), 0600), 0);
+        QCOMPARE(cautions, QStringList("フォルダー数:2　ファイル数:4"));
+        QCOMPARE(entriesBelow(s.root()), QStringList({ "work/", "work/keep.txt" }));
+        // The walk's empty line first; the files in no particular order (MLSD lists a folder so).
+        QStringList lines = rig.statusTexts();
+        std::sort(lines.begin() + 1, lines.begin() + 5);
+        QCOMPARE(lines,
+            QStringList(
+                { "", "ファイル削除:/work/a.txt", "ファイル削除:/work/sub/b.txt", "ファイル削除:/work/sub/deep/c d.txt",
+                    "ファイル削除:/work/sub/deep/日本語.txt", "ﾌｫﾙﾀﾞ削除:/work/sub/deep", "ﾌｫﾙﾀﾞ削除:/work/sub" }));
+        QVERIFY(rig.logEntries().contains(
+            "<FTPファイル削除>2024-03-15 09:05:03 /work/sub/deep/日本語.txt</FTPファイル削除>"));
+        QCOMPARE(rig.logEntries().last(), "<FTPフォルダ削除>2024-03-15 09:05:03 /work/sub</FTPフォルダ削除>");
+        QVERIFY(!s.logText().contains(QRegularExpression("RMD /work(?!/)")));
+        // The pane lists the start folder again, nothing selected, the report and the tree hidden.
+        QCOMPARE(rig.remoteMarks(), "keep.txt=leaf");
+        QVERIFY(!report.isShown() && frames.first().first().toBool() && !frames.last().first().toBool());
+        QVERIFY(report.FileCount == 4 && report.FolderCount == 2 && !rig.ws->state().StopRequested);
     }
-    WorkspaceRig rig;
-    QVERIFY(rig.connect(server));
-    Permissions& permissions = rig.ws->permissions();
-    rig.showRemote("/www");
-    QVERIFY(rig.selectRemote({ "b.cgi", "a.cgi" }));
-    for (int i : { 2, 5, 8 })
-        permissions.setModeBit(i, true); // 644 and x everywhere
-    QCOMPARE(permissions.modeText() + permissions.modeLetters(), "755rwxr-xr-x");
-    QSignalSpy replies(&permissions, &Permissions::consoleReply);
-    QSignalSpy hide(&permissions, &Permissions::panelHideRequested);
-    permissions.setCloseAfterChange(true);
-    rig.ws->statusLines().setStringList({});
 
-    permissions.onRunClicked();
+    void cancelStopAndMarkedNodes()
+    {
+        FtpServerFixture server;
+        WorkspaceRig rig;
+        QVERIFY(rig.connectWith(server, Site));
+        Deletes& deletes = rig.ws->deletes();
+        StatusReport& report = rig.ws->statusReport();
+        QStringList cautions;
 
-    QCOMPARE(modes(www, names), QList<int>({ 0755, 0755, 0600, 0600, 0600, 0600, 0600 }));
-    QCOMPARE(replies.size(), 2);
-    QVERIFY(replies.first().first().toString().startsWith("200"));
-    QCOMPARE(hide.size(), 1);
-    QCOMPARE(rig.statusTexts(), QStringList({ "a.cgi パーミッション変更", "b.cgi パーミッション変更" }));
-    QVERIFY(rig.logEntries().contains("<パーミッション変更>2024-03-15 09:05:03 a.cgi 755</パーミッション変更>"));
+        // "中止" deletes nothing; a Stop pressed while the panel was shown cancels as well.
+        answerCaution(rig, false, cautions);
+        rig.showRemote("/work");
+        QVERIFY(rig.selectRemote({ "sub", "keep.txt" }));
+        const QString before = rig.remoteMarks();
+        deletes.DeleteServerSelection();
+        deletes.setCaution([&rig](const QString&) { return rig.ws->state().StopRequested = true; });
+        deletes.DeleteServerSelection();
+        QVERIFY(cautions.size() == 1 && entriesBelow(server.root()).size() == 7 && rig.remoteMarks() == before);
+        QVERIFY(!rig.logText().contains("削除") && !rig.ws->state().StopRequested && !report.isShown());
 
-    // Blanks at either end belong to the name: a trimmed command line changes the mode of
-    // another file, or of none.
-    QVERIFY(rig.selectRemote({ trailing }));
-    QVERIFY(permissions.setModeText("754"));
-    QVERIFY(permissions.ChangeServerPermissions());
-    QCOMPARE(rig.statusTexts().last(), trailing + " パーミッション変更");
-    // Elsewhere on the server (the user moved in the console) the name still goes exactly, blanks
-    // in front included. Line ends and NUL never reach the server, not even inside a name.
-    FtpConnection& connection = *rig.connection();
-    QVERIFY(connection.command("CWD /"));
-    QVERIFY2(connection.nameCommand(ManageRules::chmodCommand("640", both)), qPrintable(connection.lastResponse()));
-    QCOMPARE(modes(www, names), QList<int>({ 0755, 0755, 0600, 0754, 0600, 0640, 0600 }));
-    for (const QString& name : QStringList { "a\r\nDELE b", "a\nb", QString("a") + QChar(0) })
-        QVERIFY(!connection.nameCommand(ManageRules::chmodCommand("777", name)));
+        // The status window's "中止" after the first file: the list shows what is left.
+        answerCaution(rig, true, cautions);
+        connect(&rig.ws->statusLines(), &StatusLines::lineAdded, &report, [&] {
+            if (rig.ws->statusLines().lastLine().contains("ファイル削除:"))
+                report.requestStop();
+        });
+        QVERIFY(rig.selectRemote({ "sub" }));
+        deletes.DeleteServerSelection();
+        QCOMPARE(rig.statusTexts().filter("削除"), QStringList("ファイル削除:/work/sub/deep/c d.txt"));
+        QCOMPARE(rig.remoteMarks(), "sub=closed a.txt=leaf keep.txt=leaf");
+        QVERIFY(!rig.ws->state().StopRequested && !report.isShown());
 
-    // Without a selection the user is told; the companion's mode is three octal digits or nothing.
-    QVERIFY(rig.selectRemote({}));
-    permissions.onRunClicked();
-    QCOMPARE(rig.dialogs.texts(), QStringList("パーミッション変更を変更するファイルが選択されていません。"));
-    QCOMPARE(hide.size(), 1);
-    QVERIFY(permissions.setModeText("751") && !permissions.setModeText("7 DELE x"));
-    QCOMPARE(permissions.modeText() + permissions.modeLetters(), "751rwxr-x--x");
-    QVERIFY(permissions.modeBit(5) && !permissions.modeBit(4));
-    QSignalSpy shown(&permissions, &Permissions::panelRequested);
-    permissions.ShowPermissionPanel();
-    QCOMPARE(shown.size(), 1);
-    QVERIFY(
-        permissions.explanationText().startsWith("多くのFTTサーバーはUNIXと言うプログラムで管理されています。\r\n"));
-}
+        // The marked files of the tree; a folder never goes from the tree, marked or not.
+        cautions.clear();
+        QVERIFY(rig.remote().ExpandFtpTree(true, "sub"));
+        QStandardItemModel* tree = rig.remote().folderTree();
+        deletes.toggleMark(treeNode(tree, "b.txt"));
+        QVERIFY(deletes.isMarked(treeNode(tree, "b.txt")));
+        deletes.toggleMark(treeNode(tree, "deep"));
+        deletes.DeleteServerMarked();
+        QCOMPARE(cautions, QStringList("フォルダー数:0　ファイル数:1"));
+        QCOMPARE(entriesBelow(server.root()).join(u' '), "work/ work/a.txt work/keep.txt work/sub/ work/sub/deep/");
+        QCOMPARE(rig.statusTexts().last(), "ﾌｧｲﾙ削除:/work/sub/b.txt");
+        QCOMPARE(treeMarks(tree), QStringList({ "/work/sub=open", "/work/sub/deep=open" }));
+        QCOMPARE(report.countsText(), "消去ファイル:1");
+    }
+
+    void refusingServer()
+    {
+        ScriptedFtpServer server;
+        WorkspaceRig rig;
+        QVERIFY(rig.connect(server,
+            "dir /work\ndir /work/sub\nfile /work/sub/b.txt text b\nfile /work/a\\x20b.html text a\n"
+            "file /work/c.html text c\non DELE,RMD,MKD,SITE\n  reply 550 Permission denied.\nend\n"));
+        QStringList cautions;
+        answerCaution(rig, true, cautions);
+        rig.showRemote("/work");
+        const QStringList before = rig.remoteNames();
+        QVERIFY(rig.selectRemote({ "sub", "a b.html" }));
+        rig.ws->statusLines().setStringList({});
+
+        // Each refusal is said in the status list, the files' also in the log; the tree keeps every
+        // node it could not delete, a marked file's too.
+        rig.ws->deletes().DeleteServerSelection();
+        QCOMPARE(rig.remoteNames(), before);
+        QCOMPARE(rig.statusTexts().mid(1),
+            QStringList({ "ﾌｧｲﾙ削除失敗:/work/sub/b.txt", "ﾌｧｲﾙ削除失敗:/work/a b.html", "ﾌｫﾙﾀﾞ削除失敗:/work/sub" }));
+        QCOMPARE(rig.logEntries().mid(1),
+            QStringList({ "<FTPファイル削除失敗>2024-03-15 09:05:03 /work/sub/b.txt</FTPファイル削除>",
+                "<FTPファイル削除失敗>2024-03-15 09:05:03 /work/a b.html</FTPファイル削除>" }));
+        QCOMPARE(
+            rig.remote().treeNodeKeys(), QStringList({ "/work", "/work/sub", "/work/a b.html", "/work/sub/b.txt" }));
+        rig.ws->deletes().toggleMark(treeNode(rig.remote().folderTree(), "b.txt"));
+        rig.ws->deletes().DeleteServerMarked();
+        QVERIFY(rig.statusTexts().last() == "ﾌｧｲﾙ削除失敗:/work/sub/b.txt" && rig.remote().treeNodeKeys().size() == 4);
+
+        // Each refused mode is shown (the engine's error box) and logged as a failure.
+        const QString refused = "WinInet エラー -12003\r\n550 Permission denied.\r\n    ";
+        QVERIFY(rig.selectRemote({ "a b.html", "c.html" }));
+        QSignalSpy replies(&rig.ws->permissions(), &Permissions::consoleReply);
+        QVERIFY(rig.ws->permissions().ChangeServerPermissions());
+        QCOMPARE(server.commands().filter("SITE"), QStringList({ "SITE CHMOD 644 a b.html", "SITE CHMOD 644 c.html" }));
+        QVERIFY(replies.isEmpty() && rig.dialogs.texts() == QStringList(2, refused));
+        QCOMPARE(rig.statusTexts().last(), "c.html パーミッション変更失敗");
+        QCOMPARE(
+            rig.logEntries().last(), "<パーミッション変更失敗>2024-03-15 09:05:03 c.html 644</パーミッション変更失敗>");
+
+        // A refused folder: the server's answer is shown, the pane stays where it was.
+        rig.dialogs.clear();
+        rig.dialogs.queueInput("new");
+        rig.ws->folders().MakeServerFolder();
+        QVERIFY(server.commands().contains("MKD new") && rig.dialogs.texts().last() == refused);
+        QVERIFY(rig.remote().folderText() == u"/work" && rig.remoteNames() == before);
+        QVERIFY(!rig.statusTexts().last().contains("作成") && rig.ws->state().IsConnected);
+    }
+
+    // Local files only ever go to the trash; what cannot be put there stays.
+    void localTrash()
+    {
+        WorkspaceRig rig;
+        const QString dir = rig.local.path();
+        QVERIFY(makeEntries(dir, { "a.txt", "b c.txt", "keep.txt", "sub/inner.txt", "t.txt", "tsub/in.txt" }));
+        rig.showLocal();
+        const QString trash = rig.home.filePath(".local/share/Trash/files/");
+        Deletes& deletes = rig.ws->deletes();
+        StatusReport& report = rig.ws->statusReport();
+        const QString question = "選択されているローカルマシン上のﾌｧｲﾙをごみ箱に移動しますか?";
+
+        // No keeps everything; Yes moves the selected rows, a folder with its content.
+        QVERIFY(rig.selectLocal({ "a.txt", "b c.txt", "sub" }));
+        rig.dialogs.queueAnswer(Dialogs::Answer::No);
+        deletes.RecycleLocalSelection();
+        QVERIFY(entriesBelow(dir).size() == 8 && !QDir(trash).exists() && rig.statusTexts().isEmpty());
+        rig.dialogs.queueAnswer(Dialogs::Answer::Yes);
+        deletes.RecycleLocalSelection();
+        QCOMPARE(rig.dialogs.texts(), QStringList({ question, question }));
+        QCOMPARE(entriesBelow(dir).join(u' ') + " | " + entriesBelow(trash).join(u' '),
+            "keep.txt t.txt tsub/ tsub/in.txt | a.txt b c.txt sub/ sub/inner.txt");
+        QCOMPARE(rig.statusTexts(),
+            QStringList({ "ﾛｰｶﾙﾌｧｲﾙをごみ箱に:" + dir + "/b c.txt", "ﾛｰｶﾙﾌｧｲﾙをごみ箱に:" + dir + "/a.txt",
+                "ﾛｰｶﾙﾌｧｲﾙをごみ箱に:" + dir + "/sub" }));
+        QCOMPARE(rig.logEntries().first(),
+            "<ローカルファイルをごみ箱に>2024-03-15 09:05:03 " + dir + "/b c.txt</ローカルファイルをごみ箱に>");
+        QVERIFY(report.FileCount == 2 && report.FolderCount == 1 && !report.isShown());
+        QCOMPARE(rig.localNames(), QStringList({ "tsub", "keep.txt", "t.txt" }));
+
+        // The tree: marked nodes and the selected one; a node marked twice is not marked.
+        rig.localPane().setFolderText(QFileInfo(dir).path());
+        QVERIFY(rig.localPane().WalkLocalTree(QString(), QFileInfo(dir).fileName()));
+        rig.localPane().setFolderText(dir);
+        QStandardItemModel* tree = rig.localPane().folderTree();
+        deletes.toggleMark(treeNode(tree, "in.txt"));
+        rig.localPane().folderTreeSelection()->select(treeNode(tree, "t.txt")->index(), QItemSelectionModel::Select);
+        deletes.toggleMark(treeNode(tree, "keep.txt"));
+        deletes.toggleMark(treeNode(tree, "keep.txt"));
+        QVERIFY(!deletes.isMarked(treeNode(tree, "keep.txt")));
+        rig.dialogs.queueAnswer(Dialogs::Answer::Yes);
+        deletes.RecycleLocalMarked();
+        QCOMPARE(entriesBelow(dir), QStringList({ "keep.txt", "tsub/" }));
+        QVERIFY(QFileInfo::exists(trash + "in.txt") && QFileInfo::exists(trash + "t.txt") && !treeNode(tree, "in.txt"));
+        QVERIFY(rig.statusTexts().size() == 5 && rig.localNames() == QStringList({ "tsub", "keep.txt" }));
+
+        // A trash that cannot be made: nothing is deleted instead. From the last row up: the files
+        // come after the folders in the list.
+        qputenv("XDG_DATA_HOME", dir.toUtf8() + "/keep.txt/data");
+        QVERIFY(deletes.RecycleLocalPath(dir + "/keep.txt") != 0);
+        QCOMPARE(deletes.RecycleLocalPath(dir + "/missing.txt"), ENOENT);
+        QVERIFY(rig.selectLocal({ "keep.txt", "tsub" }));
+        rig.dialogs.clear();
+        rig.dialogs.queueAnswer(Dialogs::Answer::Yes);
+        deletes.RecycleLocalSelection();
+        QVERIFY(entriesBelow(dir) == QStringList({ "keep.txt", "tsub/" }) && rig.statusTexts().size() == 5);
+        const QString cannot = "ファイルの消去ができません。使用していませんか?";
+        QCOMPARE(rig.dialogs.texts(), QStringList({ question, dir + "/keep.txt" + cannot, dir + "/tsub" + cannot }));
+    }
+
+    void makeFolders()
+    {
+        FtpServerFixture server;
+        WorkspaceRig rig;
+        QVERIFY(rig.connectWith(server, { "www/index.html" }));
+        Folders& folders = rig.ws->folders();
+        rig.showRemote("/www");
+        QVERIFY(rig.selectRemote({ "index.html" }));
+        rig.ws->statusLines().setStringList({});
+
+        // On the server, proposed as the first selected row; the pane goes into the new folder.
+        // Cancelled, nothing is made or logged.
+        rig.dialogs.queueInput("新しい フォルダ");
+        folders.MakeServerFolder();
+        folders.MakeServerFolder();
+        QCOMPARE(rig.dialogs.texts(), QStringList(2, "Ftpサーバー上で作成するフォルダーの名前を入れてください"));
+        QCOMPARE(rig.dialogs.proposals, QStringList({ "index.html", "" }));
+        QCOMPARE(entriesBelow(server.root()), QStringList({ "www/", "www/index.html", "www/新しい フォルダ/" }));
+        QCOMPARE(rig.remote().folderText() + rig.serverFolder(), "/www/新しい フォルダ/www/新しい フォルダ");
+        QVERIFY(rig.remoteNames().isEmpty());
+        QCOMPARE(rig.statusTexts(), QStringList("FTPﾌｫﾙﾀﾞｰ作成:/www/新しい フォルダ"));
+        QCOMPARE(
+            rig.logEntries().last(), "<FTPフォルダ作成>2024-03-15 09:05:03 /www/新しい フォルダ</FTPフォルダ作成>");
+
+        // Locally, a whole path proposed as the current folder and "/"; the proposal unchanged is the
+        // current folder, which exists; a missing parent is not made either; cancelled, nothing.
+        const QString proposal = rig.local.path() + u'/';
+        rig.dialogs.clear();
+        rig.dialogs.proposals.clear();
+        rig.ws->statusLines().setStringList({});
+        for (const QString& answer : QStringList { proposal + "新しい フォルダ", proposal, proposal + "x/y" })
+            rig.dialogs.queueInput(answer);
+        for (int i = 0; i < 4; ++i)
+            folders.MakeLocalFolder();
+        QCOMPARE(entriesBelow(rig.local.path()), QStringList("新しい フォルダ/"));
+        QCOMPARE(rig.dialogs.proposals, QStringList(4, proposal));
+        const QString prompt = "ローカルコンピューター上で作成するフォルダーの名前を入れてください";
+        QCOMPARE(rig.dialogs.texts(),
+            QStringList({ prompt, prompt, proposal + "のフォルダーは作成されませんでした。", prompt,
+                proposal + "x/yのフォルダーは作成されませんでした。", prompt }));
+        QCOMPARE(rig.statusTexts(),
+            QStringList({ "ﾛｰｶﾙﾌｫﾙﾀﾞｰ作成:" + proposal + "新しい フォルダ", "ﾛｰｶﾙﾌｫﾙﾀﾞー作成失敗:" + proposal,
+                "ﾛｰｶﾙﾌｫﾙﾀﾞー作成失敗:" + proposal + "x/y" }));
+        QCOMPARE(rig.logEntries().mid(2, 2),
+            QStringList(
+                { "<ローカルフォルダ作成>2024-03-15 09:05:03 " + proposal + "新しい フォルダ</ローカルフォルダ作成>",
+                    "<ローカルフォルダ作成失敗>2024-03-15 09:05:03 " + proposal + "</ローカルフォルダ作成>" }));
+        QVERIFY(rig.localNames().contains("新しい フォルダ"));
+    }
+
+    // SITE CHMOD for the selected rows in list order, each name exactly as it is.
+    void chmod_data() { serverRows({ "pyftpdlib", "vsftpd" }); }
+    void chmod()
+    {
+        QFETCH(QString, server);
+        FtpServerFixture s(server == u"vsftpd" ? Kind::Vsftpd : Kind::Pyftpdlib);
+        QVERIFY(startServer(s));
+        // The listing keeps one blank at the end of a name (a blank in front is lost in its columns).
+        const QString trailing = "trail .html ";
+        const QString both = " lead and trail .html ";
+        const QStringList names { "a.cgi", "b.cgi", "c.html", trailing, "trail .html", both, "lead and trail .html" };
+        const QString www = s.root() + "/www/";
+        for (const QString& name : names)
+            QVERIFY(writeFile(www + name, "x") && ::chmod(QFile::encodeName(www + name).constData(), 0600) == 0);
+        WorkspaceRig rig;
+        QVERIFY(rig.connect(s));
+        Permissions& permissions = rig.ws->permissions();
+        rig.showRemote("/www");
+        QVERIFY(rig.selectRemote({ "b.cgi", "a.cgi" }));
+        for (int i : { 2, 5, 8 })
+            permissions.setModeBit(i, true); // 644 and x everywhere
+        QCOMPARE(permissions.modeText() + permissions.modeLetters(), "755rwxr-xr-x");
+        QSignalSpy replies(&permissions, &Permissions::consoleReply);
+        QSignalSpy hide(&permissions, &Permissions::panelHideRequested);
+        permissions.setCloseAfterChange(true);
+        rig.ws->statusLines().setStringList({});
+
+        permissions.onRunClicked();
+
+        QCOMPARE(modes(www, names), "755 755 600 600 600 600 600");
+        QVERIFY(replies.size() == 2 && replies.first().first().toString().startsWith("200") && hide.size() == 1);
+        QCOMPARE(rig.statusTexts(), QStringList({ "a.cgi パーミッション変更", "b.cgi パーミッション変更" }));
+        QVERIFY(rig.logEntries().contains("<パーミッション変更>2024-03-15 09:05:03 a.cgi 755</パーミッション変更>"));
+
+        // Blanks at either end belong to the name: a trimmed command line changes the mode of
+        // another file, or of none.
+        QVERIFY(rig.selectRemote({ trailing }) && permissions.setModeText("754"));
+        QVERIFY(permissions.ChangeServerPermissions());
+        QCOMPARE(rig.statusTexts().last(), trailing + " パーミッション変更");
+        // Elsewhere on the server (the user moved in the console) the name still goes exactly, blanks
+        // in front included. Line ends and NUL never reach the server, not even inside a name.
+        FtpConnection& connection = *rig.connection();
+        QVERIFY(connection.command("CWD /"));
+        QVERIFY2(connection.nameCommand(ManageRules::chmodCommand("640", both)), qPrintable(connection.lastResponse()));
+        QCOMPARE(modes(www, names), "755 755 600 754 600 640 600");
+        for (const QString& name : QStringList { "a\r\nDELE b", "a\nb", QString("a") + QChar(0) })
+            QVERIFY(!connection.nameCommand(ManageRules::chmodCommand("777", name)));
+
+        // Without a selection the user is told; the companion's mode is three octal digits or nothing.
+        QVERIFY(rig.selectRemote({}));
+        permissions.onRunClicked();
+        QCOMPARE(rig.dialogs.texts(), QStringList("パーミッション変更を変更するファイルが選択されていません。"));
+        QCOMPARE(hide.size(), 1);
+        QVERIFY(permissions.setModeText("751") && !permissions.setModeText("7 DELE x"));
+        QCOMPARE(permissions.modeText() + permissions.modeLetters(), "751rwxr-x--x");
+        QVERIFY(permissions.modeBit(5) && !permissions.modeBit(4));
+        QSignalSpy shown(&permissions, &Permissions::panelRequested);
+        permissions.ShowPermissionPanel();
+        QCOMPARE(shown.size(), 1);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestManageFiles)
 #include "tst_managefiles.moc"

@@ -1,7 +1,7 @@
 #pragma once
 
 // The workspace without a window, on fresh data, home and local folders, with scripted dialogs
-// and a fixed clock: what the workspace tests (and the window tests' helpers) stand on.
+// and a fixed clock: what the workspace tests stand on.
 #include "core/app/codepage.h"
 #include "core/app/datafolder.h"
 #include "core/app/itemroles.h"
@@ -11,7 +11,6 @@
 #include "core/log/activitylog.h"
 #include "core/panes/listingrecord.h"
 #include "core/panes/localpane.h"
-#include "core/panes/panelistmodel.h"
 #include "core/settings/profiles.h"
 #include "core/transfer/moderules.h"
 #include "core/workspace/workspace.h"
@@ -19,6 +18,7 @@
 #include "support/modeltexts.h"
 #include "support/scripteddialogs.h"
 #include "support/scriptedftpserver.h"
+#include "support/texttable.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,7 +27,11 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <array>
+#include <list>
 #include <memory>
+
+using Kind = FtpServerFixture::Kind;
 
 // Scripted dialogs that also keep the text each input box proposed.
 struct RigDialogs : ScriptedDialogs {
@@ -39,10 +43,44 @@ struct RigDialogs : ScriptedDialogs {
     }
 };
 
+// Starts a server; false with a warning saying why.
+inline bool startServer(FtpServerFixture& server)
+{
+    QString error;
+    if (server.isRunning() || server.start(&error))
+        return true;
+    qWarning("%s", qPrintable(error));
+    return false;
+}
+
+inline QDateTime at(int y, int m, int d, int h = 10, int min = 0) { return QDateTime(QDate(y, m, d), QTime(h, min)); }
+
+inline bool writeFile(const QString& path, const QByteArray& bytes, const QDateTime& modified = {})
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.flush())
+        return false;
+    return !modified.isValid() || f.setFileTime(modified, QFileDevice::FileModificationTime);
+}
+
+inline QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+}
+
+// Folders (ending with "/") and files holding their own path, below `root`.
+inline bool makeEntries(const QString& root, const QStringList& entries)
+{
+    for (const QString& entry : entries)
+        if (entry.endsWith(u'/') ? !QDir(root).mkpath(entry) : !writeFile(root + u'/' + entry, entry.toUtf8()))
+            return false;
+    return true;
+}
+
 struct WorkspaceRig {
-    QTemporaryDir data;
-    QTemporaryDir home;
-    QTemporaryDir local;
+    QTemporaryDir data, home, local;
     RigDialogs dialogs;
     QDateTime now = QDateTime(QDate(2024, 3, 15), QTime(9, 5, 3));
     std::unique_ptr<Workspace> ws;
@@ -52,15 +90,13 @@ struct WorkspaceRig {
         qputenv("FTPTARVO_HOME", data.path().toUtf8());
         qputenv("HOME", home.path().toUtf8());
         qputenv("XDG_RUNTIME_DIR", home.path().toUtf8());
-        // The trash too is the rig's own.
-        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral(".local/share")).toUtf8());
+        qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral(".local/share")).toUtf8()); // the rig's own trash
         DataFolder::reset();
         ws = std::make_unique<Workspace>(dialogs);
         ws->setClock([this] { return now; });
         ws->modeRules().LoadModeLists();
         ws->localPane().showStartFolder();
     }
-
     ~WorkspaceRig()
     {
         ws.reset();
@@ -70,38 +106,32 @@ struct WorkspaceRig {
     // The profile "test" with the server's host, user and password, and a server start folder.
     void setProfile(const QString& host, const QString& user, const QString& password, const QString& start = {})
     {
-        Profiles& p = ws->profiles();
-        p.setField(0, QStringLiteral("test"));
-        p.setField(1, host);
-        p.setField(2, user);
-        p.setField(3, password);
-        p.setField(5, start);
+        const QStringList fields { QStringLiteral("test"), host, user, password, {}, start };
+        for (int i = 0; i < fields.size(); ++i)
+            if (i != 4)
+                ws->profiles().setField(i, fields[i]);
     }
-    void setProfile(const FtpServerFixture& server, const QString& start = {})
+    void setProfile(const FtpServerFixture& s, const QString& start = {})
     {
-        setProfile(server.hostField(), server.user(), server.password(), start);
+        setProfile(s.hostField(), s.user(), s.password(), start);
     }
-
-    // Starts the server (when it is not running), connects and shows the local folder; false
-    // with a warning saying why otherwise.
+    // Starts the server (when it is not running), connects and shows the local folder.
     bool connect(FtpServerFixture& server, const QString& start = {})
     {
-        QString error;
-        if (!server.isRunning() && !server.start(&error)) {
-            qWarning("%s", qPrintable(error));
-            return false;
-        }
-        setProfile(server, start);
-        return connectProfile();
+        return startServer(server) && (setProfile(server, start), connectProfile());
     }
-    // The same with the scripted server running `script`.
+    // The same with files (see makeEntries) put on the server and in the local folder first.
+    bool connectWith(FtpServerFixture& server, const QStringList& serverEntries, const QStringList& localEntries = {})
+    {
+        return startServer(server) && makeEntries(server.root(), serverEntries)
+            && makeEntries(local.path(), localEntries) && connect(server);
+    }
+    // The same with the scripted server running `script`, or the scenario so named (one line).
     bool connect(ScriptedFtpServer& server, const QString& script)
     {
         QString error;
-        if (!server.startScript(script, &error)) {
-            qWarning("%s", qPrintable(error));
-            return false;
-        }
+        if (!(script.contains(u'\n') ? server.startScript(script, &error) : server.startScenario(script, &error)))
+            return qWarning("%s", qPrintable(error)), false;
         setProfile(server.hostField(), server.user(), server.password());
         return connectProfile();
     }
@@ -109,19 +139,15 @@ struct WorkspaceRig {
     bool connectProfile()
     {
         ws->remotePane().ConnectServer();
-        if (!ws->state().IsConnected) {
-            qWarning("not connected: %s", qPrintable(dialogs.texts().join(u'|')));
-            return false;
-        }
+        if (!ws->state().IsConnected)
+            return qWarning("not connected: %s", qPrintable(dialogs.texts().join(u'|'))), false;
         showLocal();
         return true;
     }
 
-    // The local pane at the rig's local folder.
     void showLocal(const QString& sub = {})
     {
-        const QString folder = sub.isEmpty() ? local.path() : local.filePath(sub);
-        ws->localPane().setFolderText(folder);
+        ws->localPane().setFolderText(sub.isEmpty() ? local.path() : local.filePath(sub));
         ws->localPane().RefreshLocalPanes();
     }
     // The FTP pane at `folder` (a server path, or the host name for the root), listed again.
@@ -147,39 +173,37 @@ struct WorkspaceRig {
     QStringList localNames() const { return ModelTexts::itemTexts(ws->localPane().fileList()); }
     bool selectRemote(const QStringList& names)
     {
-        return ModelTexts::selectRowsByName(ws->remotePane().fileSelection(), names);
+        return ModelTexts::selectRowsByName(remote().fileSelection(), names);
     }
     bool selectLocal(const QStringList& names)
     {
-        return ModelTexts::selectRowsByName(ws->localPane().fileSelection(), names);
+        return ModelTexts::selectRowsByName(localPane().fileSelection(), names);
     }
     int remoteRow(const QString& name) const { return int(remoteNames().indexOf(name)); }
     int localRow(const QString& name) const { return int(localNames().indexOf(name)); }
 
-    // The icon key of the first row named `name` ("(none)" when there is none).
-    static QString iconOf(const QAbstractItemModel* model, const QString& name)
-    {
-        for (int r = 0; r < model->rowCount(); ++r) {
-            if (model->index(r, 0).data().toString() == name)
-                return model->index(r, 0).data(ItemRoles::IconKeyRole).toString();
-        }
-        return QStringLiteral("(none)");
-    }
-    QString remoteIcon(const QString& name) const { return iconOf(ws->remotePane().fileList(), name); }
-    QString localIcon(const QString& name) const { return iconOf(ws->localPane().fileList(), name); }
     // "name=icon" of every row, in list order; a selected row ends with "*".
     static QString marks(const QAbstractItemModel* model, const QItemSelectionModel* selection)
     {
         QStringList rows;
-        for (int r = 0; r < model->rowCount(); ++r) {
+        for (int r = 0; r < model->rowCount(); ++r)
             rows << model->index(r, 0).data().toString() + u'='
                     + model->index(r, 0).data(ItemRoles::IconKeyRole).toString()
                     + (selection->isRowSelected(r, QModelIndex()) ? QStringLiteral("*") : QString());
-        }
         return rows.join(u' ');
     }
     QString remoteMarks() const { return marks(ws->remotePane().fileList(), ws->remotePane().fileSelection()); }
     QString localMarks() const { return marks(ws->localPane().fileList(), ws->localPane().fileSelection()); }
+    // The icon key of the row named `name` ("" when there is none).
+    QString remoteIcon(const QString& name) const { return iconOf(remoteMarks(), name); }
+    QString localIcon(const QString& name) const { return iconOf(localMarks(), name); }
+    static QString iconOf(const QString& marks, const QString& name)
+    {
+        for (const QString& m : marks.split(u' '))
+            if (m.section(u'=', 0, -2) == name)
+                return m.section(u'=', -1).remove(u'*');
+        return {};
+    }
 
     // The status lines without their "hh:mm:ss " time.
     QStringList statusTexts() const
@@ -196,46 +220,35 @@ struct WorkspaceRig {
     }
     int logCount(const QString& openTag) const { return int(logText().count(openTag)); }
     QStringList logEntries() const { return logText().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts); }
-
     QString localPath(const QString& name) const { return local.filePath(name); }
 };
 
-// Starts a server; false with a warning saying why.
-inline bool startServer(FtpServerFixture& server)
+// The rows of `table` (as TextTable reads them) once for each server, named "server: row", the
+// server in the first column "server"; without a table one row per server.
+inline void serverRows(const QStringList& servers, const QStringList& columns = {}, const char* table = "")
 {
-    QString error;
-    if (server.isRunning() || server.start(&error))
-        return true;
-    qWarning("%s", qPrintable(error));
-    return false;
-}
-
-inline QDateTime at(int y, int m, int d, int h = 10, int min = 0) { return QDateTime(QDate(y, m, d), QTime(h, min)); }
-
-// Files for the tests.
-inline bool writeFile(const QString& path, const QByteArray& bytes, const QDateTime& modified = {})
-{
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size() || !f.flush())
-        return false;
-    return !modified.isValid() || f.setFileTime(modified, QFileDevice::FileModificationTime);
-}
-
-inline QByteArray readFile(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
-}
-
-// Folders (ending with "/") and files holding their own path, below `root`.
-inline bool makeEntries(const QString& root, const QStringList& entries)
-{
-    for (const QString& entry : entries) {
-        if (entry.endsWith(u'/') ? !QDir(root).mkpath(entry) : !writeFile(root + u'/' + entry, entry.toUtf8()))
-            return false;
+    static std::list<QByteArray> names; // the test table keeps the pointers
+    for (const QString& name : QStringList { QStringLiteral("server") } + columns)
+        QTest::addColumn<QString>(names.emplace_back(name.toUtf8()).constData());
+    const QStringList lines = QString::fromUtf8(table).split(u'\n', Qt::SkipEmptyParts);
+    for (const QString& server : servers) {
+        if (columns.isEmpty())
+            QTest::newRow(server.toUtf8().constData()) << server;
+        for (const QString& line : lines) {
+            const QStringList f = TextTable::fields(line);
+            if (f.size() != columns.size() + 1)
+                qFatal("table row with %d fields: %s", int(f.size()), qPrintable(line));
+            QTestData& row = QTest::newRow((server + u": " + f.first()).toUtf8().constData()) << server;
+            for (qsizetype c = 1; c < f.size(); ++c)
+                row << f[c];
+        }
     }
-    return true;
+}
+
+// The current row's QString columns, for `auto [a, b] = fetch("a", "b");`.
+template <typename... Names> std::array<QString, sizeof...(Names)> fetch(Names... names)
+{
+    return { *static_cast<QString*>(QTest::qData(names, qMetaTypeId<QString>()))... };
 }
 
 // What is below `root`, "/"-separated, folders ending with "/" and followed by their content, in
@@ -243,15 +256,12 @@ inline bool makeEntries(const QString& root, const QStringList& entries)
 inline QStringList entriesBelow(const QString& root)
 {
     QStringList out;
-    const QFileInfoList infos
-        = QDir(root).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name);
-    for (const QFileInfo& info : infos) {
+    for (const QFileInfo& info :
+        QDir(root).entryInfoList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System, QDir::Name)) {
         const bool folder = info.isDir() && !info.isSymLink();
         out.append(info.fileName() + (folder ? QStringLiteral("/") : QString()));
-        if (folder) {
-            for (const QString& child : entriesBelow(info.filePath()))
-                out.append(info.fileName() + u'/' + child);
-        }
+        for (const QString& child : folder ? entriesBelow(info.filePath()) : QStringList())
+            out.append(info.fileName() + u'/' + child);
     }
     return out;
 }
