@@ -52,6 +52,30 @@ QByteArray copyDataPayload(const QString& text)
     return bytes;
 }
 
+QByteArray fittedPayload(const QString& reply, qsizetype maxBytes)
+{
+    QByteArray whole = copyDataPayload(reply);
+    if (whole.size() <= maxBytes)
+        return whole;
+    const QString crlf = QStringLiteral("\r\n");
+    QStringList lines = reply.split(crlf);
+    const QString closing = lines.takeLast();
+    const QString note = QStringLiteral("（一覧が長すぎるため、全%1件のうち%2件目以降を省きました）");
+    // Room for the note and the closing tag at their widest, and the two NULs.
+    const qsizetype tail = Cp932::encode(QString(note.arg(lines.size()).arg(lines.size()) + crlf + closing)).size() + 2 + 2;
+    qsizetype used = 0;
+    qsizetype kept = 0;
+    for (; kept < lines.size(); ++kept) {
+        const qsizetype size = Cp932::encode(lines[kept]).size() + 2;
+        if (used + size + tail > maxBytes)
+            break;
+        used += size;
+    }
+    lines = lines.mid(0, kept);
+    lines << note.arg(reply.count(crlf) - 1).arg(qMax<qsizetype>(kept, 1)) << closing;
+    return copyDataPayload(lines.join(crlf));
+}
+
 QString nameRuleTarget(const QString& parameter, const QString& currentFolder)
 {
     QString name = parameter;

@@ -24,6 +24,9 @@ QStringList messageLines(const QString& text);
 // The bytes of a reply on the command channel: the CP932 text, its NUL, and the one byte more that
 // the companion has always been sent.
 QByteArray copyDataPayload(const QString& text);
+// The payload of a reply cut to at most `maxBytes`: whole lines are left out from the end, and a
+// line that says so goes before the closing tag, which always stays.
+QByteArray fittedPayload(const QString& reply, qsizetype maxBytes);
 
 // The list entry named by a command's parameter: "\" read as "/", one trailing "/" dropped, every
 // occurrence of the current folder text removed, then every "/".

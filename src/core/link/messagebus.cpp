@@ -104,13 +104,10 @@ qint64 readMainHandle()
 
 bool isKnownMessage(quint32 message) { return message == WM_COPYDATA || message == WM_SETTEXT; }
 
-std::optional<qint32> SendMessage(qint64 handle, quint32 message, QByteArrayView payload, int timeoutMs)
-{
-    if (handle <= 0 || handle > MaxHandle || payload.size() > MaxPayload || !isKnownMessage(message))
-        return std::nullopt;
-    if (const std::optional<qint32> answer = MessageListener::deliverInProcess(handle, message, payload))
-        return answer;
+namespace {
 
+std::optional<qint32> sendFrame(qint64 handle, quint32 message, QByteArrayView payload, const QDeadlineTimer& deadline)
+{
     const QByteArray path = QFile::encodeName(socketPath(handle));
     sockaddr_un address {};
     address.sun_family = AF_UNIX;
@@ -118,7 +115,6 @@ std::optional<qint32> SendMessage(qint64 handle, quint32 message, QByteArrayView
         return std::nullopt;
     std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
 
-    const QDeadlineTimer deadline(timeoutMs);
     Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (fd.get() < 0)
         return std::nullopt;
@@ -172,6 +168,24 @@ std::optional<qint32> SendMessage(qint64 handle, quint32 message, QByteArrayView
     for (int i = 0; i < 4; ++i)
         value |= quint32(quint8(answer[i])) << (8 * i);
     return qint32(value);
+}
+
+} // namespace
+
+std::optional<qint32> SendMessage(
+    qint64 handle, quint32 message, QByteArrayView payload, int timeoutMs, bool* timedOut)
+{
+    if (timedOut)
+        *timedOut = false;
+    if (handle <= 0 || handle > MaxHandle || payload.size() > MaxPayload || !isKnownMessage(message))
+        return std::nullopt;
+    if (const std::optional<qint32> answer = MessageListener::deliverInProcess(handle, message, payload))
+        return answer;
+    const QDeadlineTimer deadline(timeoutMs);
+    const std::optional<qint32> answer = sendFrame(handle, message, payload, deadline);
+    if (!answer && timedOut)
+        *timedOut = deadline.hasExpired();
+    return answer;
 }
 
 QString payloadText(QByteArrayView payload)
