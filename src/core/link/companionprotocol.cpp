@@ -62,7 +62,8 @@ QByteArray fittedPayload(const QString& reply, qsizetype maxBytes)
     const QString closing = lines.takeLast();
     const QString note = QStringLiteral("（一覧が長すぎるため、全%1件のうち%2件目以降を省きました）");
     // Room for the note and the closing tag at their widest, and the two NULs.
-    const qsizetype tail = Cp932::encode(QString(note.arg(lines.size()).arg(lines.size()) + crlf + closing)).size() + 2 + 2;
+    const qsizetype tail
+        = Cp932::encode(QString(note.arg(lines.size()).arg(lines.size()) + crlf + closing)).size() + 2 + 2;
     qsizetype used = 0;
     qsizetype kept = 0;
     for (; kept < lines.size(); ++kept) {

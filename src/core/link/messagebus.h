@@ -40,8 +40,8 @@ bool isKnownMessage(quint32 message);
 // window of the sending thread always did. No listener, a time-out, a payload over MaxPayload or
 // an unknown message number: no answer (nothing else happens, as for a window that is gone).
 // `timedOut` tells a receiver that took the connection but did not answer in time.
-std::optional<qint32> SendMessage(qint64 handle, quint32 message, QByteArrayView payload,
-    int timeoutMs = SendTimeoutMs, bool* timedOut = nullptr);
+std::optional<qint32> SendMessage(
+    qint64 handle, quint32 message, QByteArrayView payload, int timeoutMs = SendTimeoutMs, bool* timedOut = nullptr);
 
 // The text of a message as a window reads it: the payload up to its first NUL, from CP932.
 QString payloadText(QByteArrayView payload);

@@ -211,7 +211,8 @@ void MessageListener::acceptPending()
         c.startedMs = nowMs();
         ucred peer {};
         socklen_t peerLength = sizeof peer;
-        const bool sameUser = ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &peerLength) == 0 && peer.uid == ::getuid();
+        const bool sameUser
+            = ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &peerLength) == 0 && peer.uid == ::getuid();
         c.maxPayload = sameUser ? MessageBus::MaxPayload : MessageBus::ForeignMaxPayload;
         c.notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
         connect(c.notifier, &QSocketNotifier::activated, this, [this, fd] { readFrom(fd); });

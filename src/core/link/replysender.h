@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QSet>
-
 #include <condition_variable>
 #include <deque>
 #include <mutex>

@@ -267,7 +267,8 @@ void CompanionLink::setCompanionReplyWindow(qint64 handle)
 
 void CompanionLink::SendToCompanion(const QString& text)
 {
-    m_sender.send(m_replyWindow, MessageBus::WM_COPYDATA, CompanionProtocol::fittedPayload(text, MessageBus::MaxPayload));
+    m_sender.send(
+        m_replyWindow, MessageBus::WM_COPYDATA, CompanionProtocol::fittedPayload(text, MessageBus::MaxPayload));
 }
 
 QString CompanionLink::localListReply()
