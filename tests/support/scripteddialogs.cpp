@@ -28,6 +28,7 @@ Dialogs::Answer ScriptedDialogs::message(const QString& text, Buttons buttons, I
         return Answer::Cancel;
     case Buttons::YesNo:
     case Buttons::YesNoCancel:
+    case Buttons::YesNoDefaultNo:
         return Answer::No;
     }
     return Answer::Ok;

@@ -60,20 +60,19 @@ QByteArray fittedPayload(const QString& reply, qsizetype maxBytes)
     const QString crlf = QStringLiteral("\r\n");
     QStringList lines = reply.split(crlf);
     const QString closing = lines.takeLast();
+    const qsizetype entries = lines.size() - 1; // after the opening tag
     const QString note = QStringLiteral("（一覧が長すぎるため、全%1件のうち%2件目以降を省きました）");
-    // Room for the note and the closing tag at their widest, and the two NULs.
-    const qsizetype tail
-        = Cp932::encode(QString(note.arg(lines.size()).arg(lines.size()) + crlf + closing)).size() + 2 + 2;
-    qsizetype used = 0;
-    qsizetype kept = 0;
+    // The opening tag, the note at its widest, the closing tag and the two NULs always go.
+    qsizetype used
+        = Cp932::encode(QString(lines.first() + crlf + note.arg(entries).arg(entries) + crlf + closing)).size() + 2;
+    qsizetype kept = 1;
     for (; kept < lines.size(); ++kept) {
-        const qsizetype size = Cp932::encode(lines[kept]).size() + 2;
-        if (used + size + tail > maxBytes)
+        used += Cp932::encode(lines[kept]).size() + 2;
+        if (used > maxBytes)
             break;
-        used += size;
     }
     lines = lines.mid(0, kept);
-    lines << note.arg(reply.count(crlf) - 1).arg(qMax<qsizetype>(kept, 1)) << closing;
+    lines << note.arg(entries).arg(kept) << closing;
     return copyDataPayload(lines.join(crlf));
 }
 

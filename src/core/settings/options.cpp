@@ -77,10 +77,13 @@ void Options::loadAtStartUp(Dialogs* dialogs)
     QString aside = path + QStringLiteral(".unreadable");
     for (int n = 2; QFile::exists(aside) && n < 1000; ++n)
         aside = path + QStringLiteral(".unreadable-") + QString::number(n);
+    // Copied before loading: applying the settings may save them at once.
+    const bool copied = QFile::copy(path, aside);
     if (m_lines.LoadSettingsFile(path)) {
-        if (!m_lines.loadedUndecodable())
+        if (!m_lines.loadedUndecodable()) {
+            QFile::remove(aside);
             return;
-        const bool copied = QFile::copy(path, aside);
+        }
         if (dialogs) {
             QString text = QStringLiteral(
                 "設定ファイル %1 に文字として読めない部分がありました。その行は変更せずにそのまま残します。")
@@ -91,6 +94,8 @@ void Options::loadAtStartUp(Dialogs* dialogs)
         }
         return;
     }
+    if (copied)
+        QFile::remove(aside);
     const bool moved = QFile::rename(path, aside);
     if (dialogs) {
         QString text = QStringLiteral("設定ファイル %1 を読み込めませんでした。初期設定で起動します。").arg(path);
