@@ -7,7 +7,6 @@
 
 // The texts of the link with the companion editor jsTarvo: the fields of the editor channel, the
 // lines of a command-channel message, the list replies and the editor messages the program sends.
-// The table of tests/core/link/tst_companionprotocol.cpp shows each of them.
 namespace CompanionProtocol {
 
 // The value of the field "<" + name + "=" value ">" in an editor message: from the first "<" +
