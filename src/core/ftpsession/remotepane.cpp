@@ -347,7 +347,7 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName, const 
             if (m_connection.getUniqueFact(path, &unique)) {
                 reached.insert(unique);
             } else if (m_connection.lastError() == FtpError::OperationCancelled) {
-                m_state.StopRequested = false;
+                clearHonouredStop();
                 stopped = true;
                 break;
             }
@@ -373,7 +373,7 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName, const 
         FtpFindData entry;
         std::unique_ptr<FtpFind> find = m_connection.findFirstFile(SessionRules::treeSearchText(key), &entry);
         if (!find && m_connection.lastError() == FtpError::OperationCancelled) {
-            m_state.StopRequested = false;
+            clearHonouredStop();
             stopped = true;
             break;
         }
@@ -401,8 +401,7 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName, const 
                 if (descend)
                     descending.append(child);
             }
-            if (m_state.StopRequested) {
-                m_state.StopRequested = false;
+            if (m_state.takeStopRequest()) {
                 stopped = true;
                 break;
             }
