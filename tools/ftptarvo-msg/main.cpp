@@ -129,7 +129,7 @@ int send(const QCommandLineParser& args)
     if (!settext)
         payload.append('\0');
     if (payload.size() > MessageBus::MaxPayload)
-        return fail(QStringLiteral("メッセージが長すぎます (1 MiB まで)"));
+        return fail(QStringLiteral("メッセージが長すぎます (64 MiB まで)"));
 
     bool ok = true;
     const int timeoutMs = args.isSet(QStringLiteral("timeout"))

@@ -12,7 +12,6 @@
 //    start) and followed by "handle=" and the companion's handle, split at "/": three or more
 //    parts name a folder (all parts but the last, joined with "/") and a row in it (the last);
 //    fewer parts only show the window.
-// The table of tests/core/app/tst_commandline.cpp lists the accepted forms.
 struct CommandLineRequest {
     enum class Kind {
         Empty, // no command line: plain start-up

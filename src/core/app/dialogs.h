@@ -10,7 +10,7 @@
 // record every question, so they can assert the exact Japanese texts.
 class Dialogs {
 public:
-    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel };
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoCancel, YesNoDefaultNo };
     enum class Icon { None, Information, Exclamation, Critical, Question };
     enum class Answer { Ok, Cancel, Yes, No };
 

@@ -13,6 +13,8 @@ void StatusLines::AddStatusLine(const QString& text)
 
 void StatusLines::addRawLine(const QString& text)
 {
+    if (rowCount() >= MaxLines)
+        removeRows(0, DropLines);
     const int row = rowCount();
     insertRows(row, 1);
     setData(index(row), text);

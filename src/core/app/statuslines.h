@@ -21,6 +21,11 @@ public:
 
     QString lastLine() const;
 
+    // A run over a very large site must not grow without end: past MaxLines the oldest
+    // DropLines go at once (the activity log keeps everything).
+    static constexpr int MaxLines = 20000;
+    static constexpr int DropLines = 2000;
+
 Q_SIGNALS:
     void lineAdded(int row);
 

@@ -7,26 +7,32 @@
 
 namespace TextFile {
 
-QStringList splitLines(const QString& text)
-{
-    QStringList lines;
-    qsizetype start = 0;
-    const qsizetype n = text.size();
-    for (qsizetype i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c != u'\r' && c != u'\n')
-            continue;
-        lines.append(text.mid(start, i - start));
-        if (c == u'\r' && i + 1 < n && text.at(i + 1) == u'\n')
-            ++i;
-        start = i + 1;
-    }
-    if (start < n)
-        lines.append(text.mid(start));
-    return lines;
-}
+namespace {
 
-std::optional<QStringList> readLines(const QString& path)
+    template <typename Text> QList<Text> split(const Text& text)
+    {
+        QList<Text> lines;
+        qsizetype start = 0;
+        const qsizetype n = text.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            const auto c = text.at(i);
+            if (c != '\r' && c != '\n')
+                continue;
+            lines.append(text.mid(start, i - start));
+            if (c == '\r' && i + 1 < n && text.at(i + 1) == '\n')
+                ++i;
+            start = i + 1;
+        }
+        if (start < n)
+            lines.append(text.mid(start));
+        return lines;
+    }
+
+} // namespace
+
+QStringList splitLines(const QString& text) { return split(text); }
+
+std::optional<QStringList> readLines(const QString& path, QHash<QString, QByteArray>* undecodable)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -34,7 +40,13 @@ std::optional<QStringList> readLines(const QString& path)
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return std::nullopt;
-    return splitLines(Cp932::decode(bytes));
+    QStringList lines;
+    for (const QByteArray& raw : split(bytes)) {
+        lines.append(Cp932::decode(raw));
+        if (undecodable && Cp932::encode(lines.last()) != raw)
+            undecodable->insert(lines.last(), raw);
+    }
+    return lines;
 }
 
 static QString reasonText(const QFileDevice& file)
@@ -42,11 +54,13 @@ static QString reasonText(const QFileDevice& file)
     return QStringLiteral("ファイルに書き込めません: %1\n%2").arg(file.fileName(), file.errorString());
 }
 
-bool writeLines(const QString& path, const QStringList& lines, QString* error, QFileDevice::Permissions permissions)
+bool writeLines(const QString& path, const QStringList& lines, QString* error, QFileDevice::Permissions permissions,
+    const QHash<QString, QByteArray>* verbatim)
 {
     QByteArray bytes;
     for (const QString& line : lines) {
-        bytes += Cp932::encode(line);
+        const auto kept = verbatim ? verbatim->constFind(line) : QHash<QString, QByteArray>::const_iterator();
+        bytes += verbatim && kept != verbatim->cend() ? *kept : Cp932::encode(line);
         bytes += "\r\n";
     }
     QSaveFile file(path);

@@ -686,3 +686,5 @@ bool FtpConnection::utf8Names() const { return m_d->utf8; }
 bool FtpConnection::hasMlsd() const { return m_d->mlsd; }
 
 bool FtpConnection::hasUniqueFacts() const { return m_d->mlsd && m_d->uniqueFacts; }
+
+int FtpConnection::skippedListingLines() const { return m_d->skippedListingLines; }

@@ -108,6 +108,8 @@ public:
     bool hasMlsd() const;
     // Listings carry the "unique" fact (FEAT offered it and OPTS MLST asked for it).
     bool hasUniqueFacts() const;
+    // Lines of the last listing that were too long to take and were left out.
+    int skippedListingLines() const;
 
     struct Private;
     Private& d() const { return *m_d; }

@@ -71,6 +71,8 @@ void FtpSession::setIdleHook(IdleHook hook) { m_d->idleHook = std::move(hook); }
 
 void FtpSession::setCertificateDecision(CertificateDecision decide) { m_d->decide = std::move(decide); }
 
+void FtpSession::setNoticeHook(NoticeHook hook) { m_d->notice = std::move(hook); }
+
 void FtpSession::setKnownCertificatesFile(const QString& path) { m_d->knownCertificatesFile = path; }
 
 int FtpSession::lastError() const { return m_d->lastError; }

@@ -38,6 +38,7 @@ public:
         QDateTime notAfter;
         QString sha256Fingerprint; // hex pairs separated by ":"
         QString problem; // why verification failed, in Japanese
+        QString acceptedBefore; // another fingerprint the user trusted for this host: the certificate changed
     };
 
     // Answers true to go on (stop requested), false to keep waiting.
@@ -45,6 +46,8 @@ public:
     // Asked when a certificate fails verification and its fingerprint is not remembered for the
     // host; true accepts it (and the engine remembers it in the known-certificates file).
     using CertificateDecision = std::function<bool(const CertificateInfo&)>;
+    // Told what the engine decided on its own that the user should know (a status line).
+    using NoticeHook = std::function<void(const QString&)>;
 
     FtpSession();
     ~FtpSession();
@@ -66,6 +69,7 @@ public:
 
     void setIdleHook(IdleHook hook);
     void setCertificateDecision(CertificateDecision decide);
+    void setNoticeHook(NoticeHook hook);
     // Where accepted certificate fingerprints are kept (one "host fingerprint" line each, mode
     // 0600). Without a file an accepted certificate is remembered for this session only.
     void setKnownCertificatesFile(const QString& path);

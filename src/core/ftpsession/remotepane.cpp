@@ -66,7 +66,13 @@ RemotePane::RemotePane(AppState& state, ListingRecord& record, Options& options,
         // The watch's probe is no command of the user's: a stop is not meant for it.
         return !m_probing && m_state.StopRequested;
     });
+    m_session.setNoticeHook([this](const QString& text) { m_statusLines.AddStatusLine(u' ' + text); });
     m_session.setCertificateDecision([this](const FtpSession::CertificateInfo& info) {
+        // A changed certificate may be an attack: Enter must not trust it.
+        if (!info.acceptedBefore.isEmpty() && info.acceptedBefore != info.sha256Fingerprint)
+            return m_dialogs.message(
+                       changedCertificateWarning(info), Dialogs::Buttons::YesNoDefaultNo, Dialogs::Icon::Critical)
+                == Dialogs::Answer::Yes;
         return m_dialogs.message(certificateQuestion(info), Dialogs::Buttons::YesNo, Dialogs::Icon::Exclamation)
             == Dialogs::Answer::Yes;
     });
@@ -341,7 +347,7 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName, const 
             if (m_connection.getUniqueFact(path, &unique)) {
                 reached.insert(unique);
             } else if (m_connection.lastError() == FtpError::OperationCancelled) {
-                m_state.StopRequested = false;
+                clearHonouredStop();
                 stopped = true;
                 break;
             }
@@ -367,10 +373,14 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName, const 
         FtpFindData entry;
         std::unique_ptr<FtpFind> find = m_connection.findFirstFile(SessionRules::treeSearchText(key), &entry);
         if (!find && m_connection.lastError() == FtpError::OperationCancelled) {
-            m_state.StopRequested = false;
+            clearHonouredStop();
             stopped = true;
             break;
         }
+        if (!find && m_connection.lastError() != FtpError::NoMoreFiles)
+            m_statusLines.AddStatusLine(QStringLiteral(" ﾌｫﾙﾀﾞの一覧を取得できませんでした:") + key);
+        if (const int skipped = m_connection.skippedListingLines())
+            m_statusLines.AddStatusLine(QStringLiteral(" 長すぎる行を飛ばしました(%1行):").arg(skipped) + key);
         bool more = find != nullptr;
         while (more) {
             const QString name = entry.name;
@@ -391,8 +401,7 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName, const 
                 if (descend)
                     descending.append(child);
             }
-            if (m_state.StopRequested) {
-                m_state.StopRequested = false;
+            if (m_state.takeStopRequest()) {
                 stopped = true;
                 break;
             }

@@ -208,6 +208,7 @@ private:
     bool trySetFolder(const QString& folder);
     bool disconnectedSince(quint64 generation) const { return m_generation != generation; }
     QString certificateQuestion(const FtpSession::CertificateInfo& info) const;
+    QString changedCertificateWarning(const FtpSession::CertificateInfo& info) const;
 
     AppState& m_state;
     ListingRecord& m_record;

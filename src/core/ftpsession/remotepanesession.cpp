@@ -354,13 +354,34 @@ void RemotePane::watchTick(bool probeSucceeded)
     Reconnect(m_folderText);
 }
 
+namespace {
+
+QString certificateFacts(const FtpSession::CertificateInfo& info)
+{
+    const QString nl = QStringLiteral("\r\n");
+    return QStringLiteral("サーバー: ") + info.host + nl + QStringLiteral("理由: ") + info.problem + nl
+        + QStringLiteral("発行者: ") + info.issuer + nl + QStringLiteral("発行先: ") + info.subject + nl
+        + QStringLiteral("有効期間: ") + dateText(info.notBefore) + QStringLiteral(" から ") + dateText(info.notAfter)
+        + QStringLiteral(" まで") + nl;
+}
+
+} // namespace
+
 QString RemotePane::certificateQuestion(const FtpSession::CertificateInfo& info) const
 {
     const QString nl = QStringLiteral("\r\n");
-    return QStringLiteral("サーバーの証明書を確認できませんでした。") + nl + nl + QStringLiteral("サーバー: ")
-        + info.host + nl + QStringLiteral("理由: ") + info.problem + nl + QStringLiteral("発行者: ") + info.issuer + nl
-        + QStringLiteral("発行先: ") + info.subject + nl + QStringLiteral("有効期間: ") + dateText(info.notBefore)
-        + QStringLiteral(" から ") + dateText(info.notAfter) + QStringLiteral(" まで") + nl
+    return QStringLiteral("サーバーの証明書を確認できませんでした。") + nl + nl + certificateFacts(info)
         + QStringLiteral("SHA-256 フィンガープリント: ") + nl + info.sha256Fingerprint + nl + nl
         + QStringLiteral("この証明書を信頼して接続しますか?");
+}
+
+QString RemotePane::changedCertificateWarning(const FtpSession::CertificateInfo& info) const
+{
+    const QString nl = QStringLiteral("\r\n");
+    return QStringLiteral("警告: サーバーの証明書が、以前に信頼した証明書から変わっています。") + nl
+        + QStringLiteral("第三者が通信に割り込んでいる（なりすまし）おそれがあります。") + nl + nl
+        + certificateFacts(info) + QStringLiteral("以前の SHA-256 フィンガープリント: ") + nl + info.acceptedBefore + nl
+        + QStringLiteral("今回の SHA-256 フィンガープリント: ") + nl + info.sha256Fingerprint + nl + nl
+        + QStringLiteral("サーバーの管理者が証明書を更新したと確かめられない場合は「いいえ」を選んでください。") + nl
+        + QStringLiteral("この新しい証明書を信頼して接続しますか?");
 }

@@ -3,8 +3,7 @@
 #include <QString>
 
 // The text rules of the FTP session and of server navigation: proxy text, start folder, error
-// messages, the targets a folder change tries and the keys of the server tree. Pure functions,
-// tested table-driven in tests/core/ftpsession/tst_sessionrules.cpp.
+// messages, the targets a folder change tries and the keys of the server tree. Pure functions.
 namespace SessionRules {
 
 // The proxy text of the proxy settings: "ftp=ftp://" + host, followed by ":" + port when the

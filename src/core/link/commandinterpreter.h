@@ -10,7 +10,6 @@ class CompanionCommands;
 // them and itself, so the lines that move down into the removed places are not visited, and a
 // visit beyond the shortened list sees an empty line. P1 is the line before a command, P2 the one
 // before P1, P3 the one before P2. Lines are compared lower-cased; values are passed as written.
-// The table of tests/core/link/tst_commandinterpreter.cpp gives every command.
 namespace CommandInterpreter {
 
 void run(QStringList& lines, CompanionCommands& commands);

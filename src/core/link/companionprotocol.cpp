@@ -52,6 +52,30 @@ QByteArray copyDataPayload(const QString& text)
     return bytes;
 }
 
+QByteArray fittedPayload(const QString& reply, qsizetype maxBytes)
+{
+    QByteArray whole = copyDataPayload(reply);
+    if (whole.size() <= maxBytes)
+        return whole;
+    const QString crlf = QStringLiteral("\r\n");
+    QStringList lines = reply.split(crlf);
+    const QString closing = lines.takeLast();
+    const qsizetype entries = lines.size() - 1; // after the opening tag
+    const QString note = QStringLiteral("（一覧が長すぎるため、全%1件のうち%2件目以降を省きました）");
+    // The opening tag, the note at its widest, the closing tag and the two NULs always go.
+    qsizetype used
+        = Cp932::encode(QString(lines.first() + crlf + note.arg(entries).arg(entries) + crlf + closing)).size() + 2;
+    qsizetype kept = 1;
+    for (; kept < lines.size(); ++kept) {
+        used += Cp932::encode(lines[kept]).size() + 2;
+        if (used > maxBytes)
+            break;
+    }
+    lines = lines.mid(0, kept);
+    lines << note.arg(entries).arg(kept) << closing;
+    return copyDataPayload(lines.join(crlf));
+}
+
 QString nameRuleTarget(const QString& parameter, const QString& currentFolder)
 {
     QString name = parameter;

@@ -7,7 +7,6 @@
 
 // The texts of the link with the companion editor jsTarvo: the fields of the editor channel, the
 // lines of a command-channel message, the list replies and the editor messages the program sends.
-// The table of tests/core/link/tst_companionprotocol.cpp shows each of them.
 namespace CompanionProtocol {
 
 // The value of the field "<" + name + "=" value ">" in an editor message: from the first "<" +
@@ -24,6 +23,9 @@ QStringList messageLines(const QString& text);
 // The bytes of a reply on the command channel: the CP932 text, its NUL, and the one byte more that
 // the companion has always been sent.
 QByteArray copyDataPayload(const QString& text);
+// The payload of a reply cut to at most `maxBytes`: whole lines are left out from the end, and a
+// line that says so goes before the closing tag, which always stays.
+QByteArray fittedPayload(const QString& reply, qsizetype maxBytes);
 
 // The list entry named by a command's parameter: "\" read as "/", one trailing "/" dropped, every
 // occurrence of the current folder text removed, then every "/".

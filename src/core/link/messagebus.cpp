@@ -104,74 +104,88 @@ qint64 readMainHandle()
 
 bool isKnownMessage(quint32 message) { return message == WM_COPYDATA || message == WM_SETTEXT; }
 
-std::optional<qint32> SendMessage(qint64 handle, quint32 message, QByteArrayView payload, int timeoutMs)
+namespace {
+
+    std::optional<qint32> sendFrame(
+        qint64 handle, quint32 message, QByteArrayView payload, const QDeadlineTimer& deadline)
+    {
+        const QByteArray path = QFile::encodeName(socketPath(handle));
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        if (size_t(path.size()) >= sizeof address.sun_path)
+            return std::nullopt;
+        std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
+
+        Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        if (fd.get() < 0)
+            return std::nullopt;
+        if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+            // A full backlog: wait for room as long as the time limit allows.
+            if (errno != EAGAIN && errno != EINPROGRESS)
+                return std::nullopt;
+            if (!waitFor(fd.get(), POLLOUT, deadline))
+                return std::nullopt;
+            int soError = 0;
+            socklen_t len = sizeof soError;
+            if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &soError, &len) != 0 || soError != 0)
+                return std::nullopt;
+        }
+
+        QByteArray frame(8, Qt::Uninitialized);
+        putLe32(frame.data(), message);
+        putLe32(frame.data() + 4, quint32(payload.size()));
+        frame.append(payload.data(), payload.size());
+        qsizetype sent = 0;
+        while (sent < frame.size()) {
+            const ssize_t n = ::send(fd.get(), frame.constData() + sent, size_t(frame.size() - sent), MSG_NOSIGNAL);
+            if (n > 0) {
+                sent += n;
+                continue;
+            }
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0 && errno == EAGAIN && waitFor(fd.get(), POLLOUT, deadline))
+                continue;
+            return std::nullopt;
+        }
+
+        char answer[4];
+        size_t got = 0;
+        while (got < sizeof answer) {
+            const ssize_t n = ::recv(fd.get(), answer + got, sizeof answer - got, 0);
+            if (n > 0) {
+                got += size_t(n);
+                continue;
+            }
+            if (n == 0)
+                return std::nullopt;
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN && waitFor(fd.get(), POLLIN, deadline))
+                continue;
+            return std::nullopt;
+        }
+        quint32 value = 0;
+        for (int i = 0; i < 4; ++i)
+            value |= quint32(quint8(answer[i])) << (8 * i);
+        return qint32(value);
+    }
+
+} // namespace
+
+std::optional<qint32> SendMessage(qint64 handle, quint32 message, QByteArrayView payload, int timeoutMs, bool* timedOut)
 {
+    if (timedOut)
+        *timedOut = false;
     if (handle <= 0 || handle > MaxHandle || payload.size() > MaxPayload || !isKnownMessage(message))
         return std::nullopt;
     if (const std::optional<qint32> answer = MessageListener::deliverInProcess(handle, message, payload))
         return answer;
-
-    const QByteArray path = QFile::encodeName(socketPath(handle));
-    sockaddr_un address {};
-    address.sun_family = AF_UNIX;
-    if (size_t(path.size()) >= sizeof address.sun_path)
-        return std::nullopt;
-    std::memcpy(address.sun_path, path.constData(), size_t(path.size()));
-
     const QDeadlineTimer deadline(timeoutMs);
-    Fd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-    if (fd.get() < 0)
-        return std::nullopt;
-    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
-        // A full backlog: wait for room as long as the time limit allows.
-        if (errno != EAGAIN && errno != EINPROGRESS)
-            return std::nullopt;
-        if (!waitFor(fd.get(), POLLOUT, deadline))
-            return std::nullopt;
-        int soError = 0;
-        socklen_t len = sizeof soError;
-        if (::getsockopt(fd.get(), SOL_SOCKET, SO_ERROR, &soError, &len) != 0 || soError != 0)
-            return std::nullopt;
-    }
-
-    QByteArray frame(8, Qt::Uninitialized);
-    putLe32(frame.data(), message);
-    putLe32(frame.data() + 4, quint32(payload.size()));
-    frame.append(payload.data(), payload.size());
-    qsizetype sent = 0;
-    while (sent < frame.size()) {
-        const ssize_t n = ::send(fd.get(), frame.constData() + sent, size_t(frame.size() - sent), MSG_NOSIGNAL);
-        if (n > 0) {
-            sent += n;
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN && waitFor(fd.get(), POLLOUT, deadline))
-            continue;
-        return std::nullopt;
-    }
-
-    char answer[4];
-    size_t got = 0;
-    while (got < sizeof answer) {
-        const ssize_t n = ::recv(fd.get(), answer + got, sizeof answer - got, 0);
-        if (n > 0) {
-            got += size_t(n);
-            continue;
-        }
-        if (n == 0)
-            return std::nullopt;
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN && waitFor(fd.get(), POLLIN, deadline))
-            continue;
-        return std::nullopt;
-    }
-    quint32 value = 0;
-    for (int i = 0; i < 4; ++i)
-        value |= quint32(quint8(answer[i])) << (8 * i);
-    return qint32(value);
+    const std::optional<qint32> answer = sendFrame(handle, message, payload, deadline);
+    if (!answer && timedOut)
+        *timedOut = deadline.hasExpired();
+    return answer;
 }
 
 QString payloadText(QByteArrayView payload)

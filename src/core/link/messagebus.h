@@ -9,14 +9,16 @@
 // receiving window has a handle (a positive number below 2^31) and listens on a Unix-domain socket
 // named after it in the bus folder (MessageListener). One message on the wire:
 //   4 bytes little-endian message number (0x4A WM_COPYDATA or 0x0C WM_SETTEXT),
-//   4 bytes little-endian payload length n (at most MaxPayload),
+//   4 bytes little-endian payload length n (at most MaxPayload; ForeignMaxPayload from a sender
+//   that is another user),
 //   n bytes payload;
 // the receiver answers with a 4-byte little-endian signed result and closes.
 namespace MessageBus {
 
 inline constexpr quint32 WM_SETTEXT = 0x0C;
 inline constexpr quint32 WM_COPYDATA = 0x4A;
-inline constexpr qint64 MaxPayload = 1024 * 1024;
+inline constexpr qint64 MaxPayload = 64 * 1024 * 1024;
+inline constexpr qint64 ForeignMaxPayload = 1024 * 1024;
 inline constexpr int SendTimeoutMs = 5000;
 inline constexpr qint64 MaxHandle = 0x7fffffff;
 
@@ -37,8 +39,9 @@ bool isKnownMessage(quint32 message);
 // answer, at most `timeoutMs` in all. A window of this thread gets the message at once, as a
 // window of the sending thread always did. No listener, a time-out, a payload over MaxPayload or
 // an unknown message number: no answer (nothing else happens, as for a window that is gone).
+// `timedOut` tells a receiver that took the connection but did not answer in time.
 std::optional<qint32> SendMessage(
-    qint64 handle, quint32 message, QByteArrayView payload, int timeoutMs = SendTimeoutMs);
+    qint64 handle, quint32 message, QByteArrayView payload, int timeoutMs = SendTimeoutMs, bool* timedOut = nullptr);
 
 // The text of a message as a window reads it: the payload up to its first NUL, from CP932.
 QString payloadText(QByteArrayView payload);

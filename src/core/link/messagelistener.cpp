@@ -209,6 +209,11 @@ void MessageListener::acceptPending()
         Connection c;
         c.fd = fd;
         c.startedMs = nowMs();
+        ucred peer {};
+        socklen_t peerLength = sizeof peer;
+        const bool sameUser
+            = ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &peerLength) == 0 && peer.uid == ::getuid();
+        c.maxPayload = sameUser ? MessageBus::MaxPayload : MessageBus::ForeignMaxPayload;
         c.notifier = new QSocketNotifier(qintptr(fd), QSocketNotifier::Read, this);
         connect(c.notifier, &QSocketNotifier::activated, this, [this, fd] { readFrom(fd); });
         m_connections.push_back(std::move(c));
@@ -234,7 +239,7 @@ void MessageListener::readFrom(int fd)
         if (c->buffer.size() >= HeaderBytes) {
             const quint32 message = le32(c->buffer.constData());
             const quint32 length = le32(c->buffer.constData() + 4);
-            if (!MessageBus::isKnownMessage(message) || length > MessageBus::MaxPayload) {
+            if (!MessageBus::isKnownMessage(message) || length > c->maxPayload) {
                 dropConnection(fd);
                 return;
             }

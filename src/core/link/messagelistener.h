@@ -12,8 +12,8 @@ class QTimer;
 // A window's ear on the message bus (MessageBus): listens on the socket of its handle and emits
 // each complete message. The wire is read as it comes, on the event loop: a slow or silent sender
 // never blocks the window; it is dropped after ReceiveTimeoutMs. A frame that announces more than
-// MaxPayload bytes is refused, one cut short is dropped, an unknown message number is dropped;
-// none of them is answered. A complete message is answered with 0 before it is emitted, so a
+// MaxPayload bytes (ForeignMaxPayload from another user) is refused, one cut short is dropped, an unknown message
+// number is dropped; none of them is answered. A complete message is answered with 0 before it is emitted, so a
 // receiver that works long does not keep the sender waiting.
 //
 // A socket left behind by a crashed run (no one listening) is removed and taken over; a socket
@@ -48,6 +48,7 @@ private:
         QSocketNotifier* notifier = nullptr;
         QByteArray buffer;
         qint64 startedMs = 0;
+        qint64 maxPayload = 0; // smaller for a sender that is another user
     };
     enum class Bind { Bound, Taken, Failed };
 

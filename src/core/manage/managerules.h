@@ -4,8 +4,7 @@
 #include <array>
 #include <optional>
 
-// The text rules of deleting, making folders and changing permissions. Pure functions, tested
-// table-driven in tests/core/manage/tst_managerules.cpp.
+// The text rules of deleting, making folders and changing permissions. Pure functions.
 namespace ManageRules {
 
 // The server folder a deletion starts from, from the path box text (the host name stands for the

@@ -4,7 +4,7 @@
 
 // The local file calls of the pane commands, in place of the first platform's file copy, shell
 // folder copy and file move. Each returns success; nothing here deletes a file the user did not
-// ask to replace. Tested in tests/core/panecommands/tst_localfileops.cpp.
+// ask to replace.
 namespace LocalFileOps {
 
 // Copies a file over `destination` (an existing file there is replaced; the copy goes to a

@@ -2,8 +2,7 @@
 
 #include <QString>
 
-// The path and name rules of copy, paste, move and rename in the lists. Pure functions, tested
-// table-driven in tests/core/panecommands/tst_panepaths.cpp.
+// The path and name rules of copy, paste, move and rename in the lists. Pure functions.
 namespace PanePaths {
 
 // Every doubled "/" made single, also in runs of three or more.

@@ -5,7 +5,7 @@
 
 // A text file as the viewer shows it and stores it back: decoded as UTF-8 when the bytes are
 // valid UTF-8, else as CP932, and written back in that encoding with the line ends it had
-// (CR LF when the file used them). Tested in tests/core/panecommands/tst_viewertext.cpp.
+// (CR LF when the file used them).
 struct ViewerText {
     enum class Encoding { Utf8, Cp932 };
 

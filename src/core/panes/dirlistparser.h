@@ -41,8 +41,7 @@ struct ListingRecord;
 //   listed too.
 // - Dates are always "yyyy-mm-dd hh:mm" with two-digit fields (the GMT rule included).
 //
-// Linear in the length of the text. Tests: tests/core/panes/tst_dirlistparser.cpp
-// (unixLines, dosLines, hostileLines and the rows named after the servers they come from).
+// Linear in the length of the text.
 
 // Appends the entries of `text` to record.Remote and their kilobytes to record.RemoteTotalKB.
 void ParseDirList(QStringView text, bool serverTimesAsLocal, QDate today, ListingRecord& record);

@@ -5,7 +5,7 @@
 
 // The texts of the list columns, shared by the local and the server list. Date texts are
 // year first everywhere in the program ("yyyy-mm-dd hh:mm"), so they sort chronologically as
-// text. Tested in tests/core/panes/tst_entrytexts.cpp.
+// text.
 
 // The "種類" column: "<DIR>" or "ﾌｧｲﾙ", followed by a word for each further attribute bit.
 QString AttributeText(quint32 attributes);

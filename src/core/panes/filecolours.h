@@ -6,8 +6,7 @@
 class QStandardItemModel;
 
 // Text colours of the file lists by file kind; the start page index.html is red. The two lists
-// differ in one group: system files are grey in the local list only. Tested table-driven in
-// tests/core/panes/tst_filecolours.cpp.
+// differ in one group: system files are grey in the local list only.
 enum class ListSide { Local, Ftp };
 
 // The colour of a row whose text (the file or folder name) is `name`.

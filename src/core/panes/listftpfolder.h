@@ -16,7 +16,6 @@ struct ListingRecord;
 // given, empty on failure (the FTP console shows it).
 //
 // Returns false when the listing failed: no data connection, a read that failed before the end,
-// or a reply longer than 64 MiB (the data connection is then aborted). Tested against real
-// servers in tests/core/panes/tst_listftpfolder.cpp.
+// or a reply longer than 64 MiB (the data connection is then aborted).
 bool ListFtpFolder(FtpConnection& FtpHandle, ListingRecord& record, bool serverTimesAsLocal, const Clock& clock = systemNow,
     QString* rawText = nullptr);

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-// Small rules on path texts shared by the panes. Tested in tests/core/panes/tst_entrytexts.cpp.
+// Small rules on path texts shared by the panes.
 
 // The text with every piece from a "[" up to and including the next "]" removed (a "[" that
 // is never closed removes the rest); every other character, blanks included, stays.

@@ -74,11 +74,28 @@ void Options::loadAtStartUp(Dialogs* dialogs)
         ApplySettings();
         return;
     }
-    if (m_lines.LoadSettingsFile(path))
-        return;
     QString aside = path + QStringLiteral(".unreadable");
     for (int n = 2; QFile::exists(aside) && n < 1000; ++n)
         aside = path + QStringLiteral(".unreadable-") + QString::number(n);
+    // Copied before loading: applying the settings may save them at once.
+    const bool copied = QFile::copy(path, aside);
+    if (m_lines.LoadSettingsFile(path)) {
+        if (!m_lines.loadedUndecodable()) {
+            QFile::remove(aside);
+            return;
+        }
+        if (dialogs) {
+            QString text = QStringLiteral(
+                "設定ファイル %1 に文字として読めない部分がありました。その行は変更せずにそのまま残します。")
+                               .arg(path);
+            if (copied)
+                text += QStringLiteral("\n元のファイルは %1 として残してあります。").arg(aside);
+            dialogs->message(text, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, QStringLiteral("FTPTarvo"));
+        }
+        return;
+    }
+    if (copied)
+        QFile::remove(aside);
     const bool moved = QFile::rename(path, aside);
     if (dialogs) {
         QString text = QStringLiteral("設定ファイル %1 を読み込めませんでした。初期設定で起動します。").arg(path);
@@ -161,7 +178,7 @@ void Options::StoreOption(int code)
         m_lines.updateOrAppend(TagNameCase,
             m_uploadNameCase == 0       ? QStringLiteral("NORMAL")
                 : m_uploadNameCase == 1 ? QStringLiteral("SMALL")
-                                 : QStringLiteral("BIG"));
+                                        : QStringLiteral("BIG"));
         break;
     case 6:
         m_lines.updateOrAppend(TagBrowse, m_skipExternalLinks ? Off : On);
@@ -190,7 +207,10 @@ void Options::StoreOption(int code)
     save();
 }
 
-QString Options::proxyCredential(int index) const { return validIndex(index, 2) ? m_proxyCredentials[index] : QString(); }
+QString Options::proxyCredential(int index) const
+{
+    return validIndex(index, 2) ? m_proxyCredentials[index] : QString();
+}
 
 bool Options::useConsoleConnection(int index) const { return index == 0 && m_useConsoleConnection; }
 

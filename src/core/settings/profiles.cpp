@@ -146,7 +146,10 @@ void Profiles::setField(int index, const QString& text)
     Q_EMIT changed();
 }
 
-int Profiles::selectedProfileRow() const { return m_selectedProfileRow < m_options.profileNameModel()->rowCount() ? m_selectedProfileRow : -1; }
+int Profiles::selectedProfileRow() const
+{
+    return m_selectedProfileRow < m_options.profileNameModel()->rowCount() ? m_selectedProfileRow : -1;
+}
 
 QStringList Profiles::profileNames() const { return m_options.profileNameModel()->stringList(); }
 

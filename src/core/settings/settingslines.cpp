@@ -96,6 +96,7 @@ void SettingsLines::setLines(const QStringList& lines)
 void SettingsLines::clear()
 {
     m_lines.clear();
+    m_undecodable.clear();
     Q_EMIT changed();
 }
 
@@ -153,10 +154,12 @@ bool SettingsLines::LoadSettingsFile(const QString& path)
     const QFileInfo info(path);
     if (!info.isFile() || info.size() > MaxFileBytes)
         return false;
-    const std::optional<QStringList> read = TextFile::readLines(path);
+    QHash<QString, QByteArray> undecodable;
+    const std::optional<QStringList> read = TextFile::readLines(path, &undecodable);
     if (!read)
         return false;
     m_lines = *read;
+    m_undecodable = undecodable;
     Q_EMIT changed();
     Q_EMIT loaded();
     return true;
@@ -180,11 +183,13 @@ void SettingsLines::WriteDefaultSettings()
 
 bool SettingsLines::SaveSettings()
 {
-    for (QString& line : m_lines)
-        line = trimBlanks(line);
+    for (QString& line : m_lines) {
+        if (!m_undecodable.contains(line))
+            line = trimBlanks(line);
+    }
     Q_EMIT changed();
     QString reason;
-    if (TextFile::writeLines(filePath(), m_lines, &reason, TextFile::OwnerOnly))
+    if (TextFile::writeLines(filePath(), m_lines, &reason, TextFile::OwnerOnly, &m_undecodable))
         return true;
     const QString message
         = QStringLiteral("設定を保存できませんでした。前に保存した設定ファイルはそのまま残っています。\n") + reason;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -58,6 +60,8 @@ public:
     // `loaded` (the options apply themselves on it). A file that cannot be read leaves the list
     // as it was and returns false.
     bool LoadSettingsFile(const QString& path);
+    // The loaded file had bytes CP932 cannot decode: those lines are written back as they were.
+    bool loadedUndecodable() const { return !m_undecodable.isEmpty(); }
 
     // Appends the 25 lines of the default content: two anonymous profiles and the last-profile
     // block naming the first.
@@ -82,6 +86,7 @@ Q_SIGNALS:
 
 private:
     QStringList m_lines;
+    QHash<QString, QByteArray> m_undecodable; // lines of the loaded file CP932 could not decode
     QString m_path;
     Dialogs* m_dialogs = nullptr;
 };

@@ -15,7 +15,7 @@ class SettingsLines;
 // the extensions that uploads never send. Both lists are kept in the settings lines as the
 // blocks <SetText>…</SetText> and <NotText>…</NotText>, one extension per line, and shown in
 // `textExtensionModel` and `neverSendExtensionModel`. The switches `allAscii` (all ASCII) and `allBinary` (all binary)
-// live in memory only. Rules and edge cases: tests/core/transfer/tst_moderules.cpp.
+// live in memory only.
 class ModeRules : public QObject {
     Q_OBJECT
 public:

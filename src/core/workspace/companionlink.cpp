@@ -176,7 +176,7 @@ void CompanionLink::sendToEditor(const QString& text)
     const qint64 companion = m_workspace.state().CompanionWindow;
     if (companion == 0)
         return;
-    MessageBus::SendMessage(companion, MessageBus::WM_SETTEXT, Cp932::encode(text));
+    m_sender.send(companion, MessageBus::WM_SETTEXT, Cp932::encode(text));
 }
 
 void CompanionLink::sendHandshake() { sendToEditor(CompanionProtocol::handshakeMessage(editorHandle())); }
@@ -259,13 +259,16 @@ void CompanionLink::endProgram()
 
 void CompanionLink::setMainWindowVisible(bool visible) { Q_EMIT windowVisibilityRequested(visible); }
 
-void CompanionLink::setCompanionReplyWindow(qint64 handle) { m_replyWindow = handle; }
+void CompanionLink::setCompanionReplyWindow(qint64 handle)
+{
+    m_replyWindow = handle;
+    m_sender.revive(handle);
+}
 
 void CompanionLink::SendToCompanion(const QString& text)
 {
-    const QByteArray payload = CompanionProtocol::copyDataPayload(text);
-    // A list longer than the bus carries goes nowhere, as to a window that is gone.
-    MessageBus::SendMessage(m_replyWindow, MessageBus::WM_COPYDATA, payload);
+    m_sender.send(
+        m_replyWindow, MessageBus::WM_COPYDATA, CompanionProtocol::fittedPayload(text, MessageBus::MaxPayload));
 }
 
 QString CompanionLink::localListReply()

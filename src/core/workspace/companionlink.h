@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/link/companioncommands.h"
+#include "core/link/replysender.h"
 
 #include <QObject>
 #include <QString>
@@ -112,6 +113,7 @@ private:
     qsizetype m_pendingChars = 0;
     QString m_editorText;
     qint64 m_replyWindow = 0;
+    ReplySender m_sender;
     bool m_interpreting = false;
     bool m_editorBusy = false;
     bool m_editorAgain = false;

@@ -61,6 +61,7 @@ Dialogs::Answer QtDialogs::message(const QString& text, Buttons buttons, Icon ic
         cancel = add(QStringLiteral("キャンセル"), QMessageBox::RejectRole, "cancelButton");
         break;
     case Buttons::YesNo:
+    case Buttons::YesNoDefaultNo:
         yes = add(QStringLiteral("はい"), QMessageBox::YesRole, "yesButton");
         no = add(QStringLiteral("いいえ"), QMessageBox::NoRole, "noButton");
         break;
@@ -70,7 +71,7 @@ Dialogs::Answer QtDialogs::message(const QString& text, Buttons buttons, Icon ic
         cancel = add(QStringLiteral("キャンセル"), QMessageBox::RejectRole, "cancelButton");
         break;
     }
-    box.setDefaultButton(ok ? ok : yes);
+    box.setDefaultButton(ok ? ok : buttons == Buttons::YesNoDefaultNo ? no : yes);
     // Closing the box with Escape or the window's close button answers like its gentlest button.
     box.setEscapeButton(cancel ? cancel : (no ? no : ok));
     box.exec();

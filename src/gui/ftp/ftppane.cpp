@@ -2,17 +2,14 @@
 
 #include "core/ftpsession/remotepane.h"
 #include "core/panes/panelistmodel.h"
-#include "gui/panes/iconkeydelegate.h"
+#include "gui/panes/fileview.h"
 
 #include <QApplication>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QStyle>
 #include <QToolButton>
 #include <QTreeView>
-#include <QVBoxLayout>
 
 FtpPane::FtpPane(RemotePane& pane, QWidget* parent)
     : QWidget(parent)
@@ -29,42 +26,10 @@ FtpPane::FtpPane(RemotePane& pane, QWidget* parent)
     auto* label = new QLabel(QStringLiteral("FTP:"), this);
     label->setObjectName(QStringLiteral("TxtDirLabel"));
     label->setBuddy(m_pathBox);
-    m_upButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
-    m_upButton->setToolTip(QStringLiteral("一つ上のフォルダーへ"));
     m_pathBox->setToolTip(QStringLiteral("FTPサーバーのフォルダー"));
     m_pathBox->setText(pane.folderText());
-
-    m_fileView->setModel(pane.fileList());
-    m_fileView->setSelectionModel(pane.fileSelection());
-    auto* delegate = new IconKeyDelegate(m_fileView);
-    delegate->setRightAlignedColumn(1);
-    m_fileView->setItemDelegate(delegate);
-    m_fileView->setRootIsDecorated(false);
-    m_fileView->setUniformRowHeights(true);
-    m_fileView->setAllColumnsShowFocus(true);
-    m_fileView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_fileView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_fileView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_fileView->setSortingEnabled(false); // the pane sorts on a header click by itself
-    QHeaderView* header = m_fileView->header();
-    header->setSectionsClickable(true);
-    header->setSortIndicatorShown(false);
-    header->setStretchLastSection(true);
-    header->resizeSection(0, 180);
-    header->resizeSection(1, 70);
-    header->resizeSection(2, 60);
-    header->resizeSection(3, 110);
-    header->resizeSection(4, 80);
-
-    auto* top = new QHBoxLayout;
-    top->setContentsMargins(0, 0, 0, 0);
-    top->addWidget(label);
-    top->addWidget(m_upButton);
-    top->addWidget(m_pathBox, 1);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addLayout(top);
-    layout->addWidget(m_fileView, 1);
+    FileView::setUp(m_fileView, pane.fileList(), pane.fileSelection(), { 180, 70, 60, 110, 80 });
+    FileView::layOut(this, label, m_upButton, m_pathBox, m_fileView);
 
     connect(&pane, &RemotePane::folderTextChanged, m_pathBox, [this](const QString& text) {
         if (m_pathBox->text() != text)
@@ -73,7 +38,7 @@ FtpPane::FtpPane(RemotePane& pane, QWidget* parent)
     connect(m_pathBox, &QLineEdit::textEdited, &pane, &RemotePane::setFolderText);
     connect(m_pathBox, &QLineEdit::returnPressed, &pane, &RemotePane::goToTypedFolder);
     connect(m_upButton, &QToolButton::clicked, &pane, &RemotePane::onUpClicked);
-    connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
+    connect(m_fileView->header(), &QHeaderView::sectionClicked, this, [this](int section) {
         m_pane.sortByHeader(m_pane.fileList()->headerData(section, Qt::Horizontal).toString());
         showSortIndicator(m_pane.sortColumn(), m_pane.sortOrder());
     });

@@ -1,18 +1,15 @@
 #include "gui/panes/localpanewidget.h"
 
 #include "core/panes/localpane.h"
-#include "gui/panes/iconkeydelegate.h"
+#include "gui/panes/fileview.h"
 
 #include <QApplication>
 #include <QComboBox>
-#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QStandardItemModel>
-#include <QStyle>
 #include <QToolButton>
 #include <QTreeView>
-#include <QVBoxLayout>
 
 LocalPaneWidget::LocalPaneWidget(LocalPane& pane, QWidget* parent)
     : QWidget(parent)
@@ -32,39 +29,9 @@ LocalPaneWidget::LocalPaneWidget(LocalPane& pane, QWidget* parent)
     m_driveBox->setCurrentIndex(pane.driveIndex());
     m_driveBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_driveBox->setMinimumContentsLength(6);
-    m_upButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogToParent));
-    m_upButton->setToolTip(QStringLiteral("一つ上のフォルダーへ"));
     m_pathBox->setText(pane.folderText());
-
-    m_fileView->setModel(pane.fileList());
-    m_fileView->setSelectionModel(pane.fileSelection());
-    auto* delegate = new IconKeyDelegate(m_fileView);
-    delegate->setRightAlignedColumn(1);
-    m_fileView->setItemDelegate(delegate);
-    m_fileView->setRootIsDecorated(false);
-    m_fileView->setUniformRowHeights(true);
-    m_fileView->setAllColumnsShowFocus(true);
-    m_fileView->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_fileView->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_fileView->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_fileView->setSortingEnabled(false); // the pane sorts on a header click by itself
-    QHeaderView* header = m_fileView->header();
-    header->setSectionsClickable(true);
-    header->setSortIndicatorShown(false);
-    header->setStretchLastSection(true);
-    header->resizeSection(0, 220);
-    header->resizeSection(1, 90);
-    header->resizeSection(2, 110);
-
-    auto* top = new QHBoxLayout;
-    top->setContentsMargins(0, 0, 0, 0);
-    top->addWidget(m_driveBox);
-    top->addWidget(m_upButton);
-    top->addWidget(m_pathBox, 1);
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addLayout(top);
-    layout->addWidget(m_fileView, 1);
+    FileView::setUp(m_fileView, pane.fileList(), pane.fileSelection(), { 220, 90, 110 });
+    FileView::layOut(this, m_driveBox, m_upButton, m_pathBox, m_fileView);
 
     connect(&pane, &LocalPane::folderTextChanged, m_pathBox, [this](const QString& text) {
         if (m_pathBox->text() != text)
@@ -75,7 +42,7 @@ LocalPaneWidget::LocalPaneWidget(LocalPane& pane, QWidget* parent)
     connect(&pane, &LocalPane::driveIndexChanged, m_driveBox, &QComboBox::setCurrentIndex);
     connect(m_driveBox, &QComboBox::activated, &pane, &LocalPane::chooseDrive);
     connect(m_upButton, &QToolButton::clicked, &pane, &LocalPane::MoveUpLocalFolder);
-    connect(header, &QHeaderView::sectionClicked, this, [this](int section) {
+    connect(m_fileView->header(), &QHeaderView::sectionClicked, this, [this](int section) {
         m_pane.sortByHeader(m_pane.fileList()->headerData(section, Qt::Horizontal).toString());
         showSortIndicator(m_pane.sortColumn(), m_pane.sortOrder());
     });

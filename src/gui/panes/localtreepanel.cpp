@@ -1,7 +1,7 @@
 #include "gui/panes/localtreepanel.h"
 
 #include "core/panes/localpane.h"
-#include "gui/panes/iconkeydelegate.h"
+#include "gui/panes/fileview.h"
 
 #include <QShowEvent>
 #include <QStandardItemModel>
@@ -15,12 +15,7 @@ LocalTreePanel::LocalTreePanel(LocalPane& pane, QWidget* parent)
     , m_treeView(new QTreeView(this))
 {
     m_treeView->setObjectName(QStringLiteral("TreeView1"));
-    m_treeView->setModel(pane.folderTree());
-    m_treeView->setSelectionModel(pane.folderTreeSelection());
-    m_treeView->setItemDelegate(new IconKeyDelegate(m_treeView));
-    m_treeView->setHeaderHidden(true);
-    m_treeView->setUniformRowHeights(true);
-    m_treeView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    FileView::setUpTree(m_treeView, pane.folderTree(), pane.folderTreeSelection());
     body()->addWidget(m_treeView);
     resize(300, 360);
 }

@@ -5,7 +5,7 @@
 
 // The line-end conversion of ASCII transfers, exact across buffer boundaries.
 // Download: CR LF becomes LF, a lone CR stays. Upload: a LF not preceded by CR becomes CR LF,
-// CR LF and lone CR stay. Tests: tests/core/ftp/tst_ftpparsers.cpp (asciiConversion).
+// CR LF and lone CR stay.
 class AsciiConverter {
 public:
     enum class Direction { Download, Upload };

@@ -309,7 +309,7 @@ bool FtpConnection::Private::startTls(Channel& channel, bool isControl)
                 : FtpError::SecureFailure);
 
     int problem = 0;
-    const FtpSession::CertificateInfo info = TlsContext::describePeer(channel.ssl(), field.host, &problem);
+    FtpSession::CertificateInfo info = TlsContext::describePeer(channel.ssl(), field.host, &problem);
     if (!isControl) {
         // The data connection must end at the server the user accepted on the control connection.
         if (info.sha256Fingerprint != certFingerprint)
@@ -324,6 +324,7 @@ bool FtpConnection::Private::startTls(Channel& channel, bool isControl)
     KnownCertificates known(s.knownCertificatesFile);
     if (s.acceptedThisSession.contains(key) || known.contains(field.host, info.sha256Fingerprint))
         return true;
+    info.acceptedBefore = known.lastFor(field.host);
     if (s.decide && s.decide(info)) {
         s.acceptedThisSession.insert(key);
         known.add(field.host, info.sha256Fingerprint);
@@ -439,6 +440,19 @@ bool FtpConnection::Private::prepareTransfer(char wantType)
 
 bool FtpConnection::Private::startData(const QByteArray& command, DataStart* start)
 {
+    activeFailed = false;
+    if (startDataOnce(command, start))
+        return true;
+    if (!activeFailed || state != State::Open)
+        return false;
+    passive = true;
+    if (FtpSession::Private& s = session.d(); s.notice)
+        s.notice(QStringLiteral("ｱｸﾃｨﾌﾞﾓｰﾄﾞのﾃﾞｰﾀ接続ができないため、ﾊﾟｯｼﾌﾞﾓｰﾄﾞに切り替えました"));
+    return startDataOnce(command, start);
+}
+
+bool FtpConnection::Private::startDataOnce(const QByteArray& command, DataStart* start)
+{
     auto data = std::make_unique<Channel>(waiter);
     const SocketAddress peer = control->peerAddress();
     const bool usePassive = passive || proxy.has_value();
@@ -494,6 +508,10 @@ bool FtpConnection::Private::startData(const QByteArray& command, DataStart* sta
         if (!data->listenOn(local))
             return fail(data->error());
         const quint16 port = data->localAddress().port();
+        const auto refused = [this] {
+            activeFailed = true;
+            return fail(FtpError::ExtendedError);
+        };
         bool accepted = false;
         if (eprt) {
             const QByteArray proto = local.family() == AF_INET6 ? "2" : "1";
@@ -506,16 +524,19 @@ bool FtpConnection::Private::startData(const QByteArray& command, DataStart* sta
             else if (reply.code >= 500)
                 eprt = false;
             else
-                return fail(FtpError::ExtendedError);
+                return refused();
         }
         if (!accepted) {
             if (local.family() != AF_INET)
-                return fail(FtpError::ExtendedError);
+                return refused();
             QByteArray hostPart = local.addressText().toLatin1();
             hostPart.replace('.', ',');
-            if (!expectSuccess(
-                    "PORT " + hostPart + ',' + QByteArray::number(port >> 8) + ',' + QByteArray::number(port & 0xff)))
+            if (!exchange(
+                    "PORT " + hostPart + ',' + QByteArray::number(port >> 8) + ',' + QByteArray::number(port & 0xff),
+                    &reply))
                 return false;
+            if (reply.code >= 400)
+                return refused();
         }
     }
 
@@ -527,13 +548,15 @@ bool FtpConnection::Private::startData(const QByteArray& command, DataStart* sta
         start->noTransfer = true;
         return true;
     } else {
+        // 425: the server could not open the data connection.
+        activeFailed = !usePassive && reply.code == 425;
         return fail(FtpError::ExtendedError);
     }
 
     if (!usePassive) {
-        if (!data->acceptOne(dataReceiveTimeout())) {
-            lastError = data->error();
-            const int e = lastError;
+        if (!data->acceptOne(qMin(dataReceiveTimeout(), 10000))) {
+            const int e = data->error();
+            activeFailed = e == FtpError::Timeout;
             abortTransfer(data);
             return fail(e);
         }
@@ -589,6 +612,7 @@ void FtpConnection::Private::abortAndResync()
 bool FtpConnection::Private::listFolder(const QByteArray& folder, QList<ListingEntry>* entries)
 {
     entries->clear();
+    skippedListingLines = 0;
     for (int round = 0; round < 2; ++round) {
         const bool useMlsd = mlsd;
         QByteArray command = useMlsd ? "MLSD" : "LIST";
@@ -640,8 +664,11 @@ bool FtpConnection::Private::listFolder(const QByteArray& folder, QList<ListingE
                 end = raw.size();
             QByteArrayView line(raw.constData() + pos, end - pos);
             pos = end + 1;
-            if (line.size() > ReplyParser::maxLine)
-                return fail(FtpError::InvalidServerResponse);
+            // One hostile or broken line must not cost the rest of the folder.
+            if (line.size() > ReplyParser::maxLine) {
+                ++skippedListingLines;
+                continue;
+            }
             if (line.endsWith('\r'))
                 line.chop(1);
             const auto entry

@@ -41,10 +41,14 @@ struct FtpConnection::Private {
     EngineDataStream* stream = nullptr;
     Progress progress;
     qint64 expectedSize = -1; // for the next getFile, from a listing
+    int skippedListingLines = 0;
 
     HostField field;
     std::optional<ProxyConfig> proxy;
     bool passive = true;
+    // Behind a home router the server's data connection may never arrive: after one failed active
+    // data connection the connection goes on in passive mode.
+    bool activeFailed = false; // set by startDataOnce when the failure was the active connection's own
     bool tls = false;
     QString certFingerprint;
 
@@ -116,6 +120,7 @@ struct FtpConnection::Private {
     bool syncFolder(bool relative);
     bool prepareTransfer(char wantType);
     bool startData(const QByteArray& command, DataStart* start);
+    bool startDataOnce(const QByteArray& command, DataStart* start);
     // After a Stop or a failure in the middle of a data transfer: closes the data connection,
     // sends ABOR and reads every reply still due, so the control connection stays usable.
     void abortTransfer(std::unique_ptr<Channel>& data);

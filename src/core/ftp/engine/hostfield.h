@@ -6,7 +6,6 @@
 // The host field of a profile: "host", "host:port", "[v6 address]:port", a bare IPv6 address,
 // each optionally after "ftp://" (plain), "ftpes://" (explicit TLS) or "ftps://" (implicit TLS).
 // A trailing "/" is allowed; a path, user information or blanks inside are not.
-// Tests: tests/core/ftp/tst_ftpparsers.cpp (hostFields).
 struct HostField {
     enum class Security { Plain, Explicit, Implicit };
     Security security = Security::Plain;

@@ -12,21 +12,32 @@ QByteArray keyLine(const QString& host, const QString& fingerprint)
 
 } // namespace
 
+QList<QByteArray> KnownCertificates::lines() const
+{
+    QList<QByteArray> out;
+    QFile file(m_path);
+    if (m_path.isEmpty() || !file.open(QIODevice::ReadOnly))
+        return out;
+    // Bounded: a hostile or broken file cannot make us read without end.
+    for (int i = 0; i < 100000 && !file.atEnd(); ++i)
+        out.append(file.readLine(4096).trimmed());
+    return out;
+}
+
 bool KnownCertificates::contains(const QString& host, const QString& fingerprint) const
 {
-    if (m_path.isEmpty())
-        return false;
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QByteArray wanted = keyLine(host, fingerprint);
-    // Bounded: a hostile or broken file cannot make us read without end.
-    for (int i = 0; i < 100000 && !file.atEnd(); ++i) {
-        const QByteArray line = file.readLine(4096).trimmed();
-        if (line == wanted)
-            return true;
+    return lines().contains(keyLine(host, fingerprint));
+}
+
+QString KnownCertificates::lastFor(const QString& host) const
+{
+    const QByteArray prefix = keyLine(host, QString());
+    const QList<QByteArray> all = lines();
+    for (auto it = all.rbegin(); it != all.rend(); ++it) {
+        if (it->startsWith(prefix) && it->size() > prefix.size())
+            return QString::fromLatin1(it->mid(prefix.size()));
     }
-    return false;
+    return {};
 }
 
 bool KnownCertificates::add(const QString& host, const QString& fingerprint)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QString>
 
 // The certificates the user accepted although they failed verification: one line
@@ -13,9 +14,13 @@ public:
     }
 
     bool contains(const QString& host, const QString& fingerprint) const;
+    // The fingerprint accepted last for the host, empty when none was.
+    QString lastFor(const QString& host) const;
     // Adds the pair unless it is there; false when the file cannot be written.
     bool add(const QString& host, const QString& fingerprint);
 
 private:
+    QList<QByteArray> lines() const;
+
     QString m_path;
 };

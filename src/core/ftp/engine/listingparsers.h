@@ -21,7 +21,7 @@ struct ListingEntry {
 // The engine's own listing parsers for the find functions. Each takes one line without its line
 // end and returns nothing for a line that is not an entry (a "total" line, garbage, the
 // entries "." and "..", and names the engine never hands out: empty, holding "/", NUL, CR or
-// LF). Tests: tests/core/ftp/tst_ftpparsers.cpp (mlsdLines, listLines).
+// LF).
 namespace ListingParsers {
 
 // RFC 3659 "fact=value;fact=value; name". Entries of type cdir and pdir are dropped.

@@ -7,7 +7,6 @@
 // "http://host:port" (an HTTP proxy used with CONNECT), the first platform's
 // "ftp=ftp://host:port" (also inside a ";"-separated list of "scheme=proxy" entries, where the
 // "ftp=" entry wins), and "socks5://host:port" or "socks=host:port" (SOCKS5).
-// Tests: tests/core/ftp/tst_ftpparsers.cpp (proxyTexts, proxyBypass).
 struct ProxyConfig {
     enum class Kind { HttpConnect, Socks5 };
     Kind kind = Kind::HttpConnect;

@@ -21,7 +21,6 @@ struct FtpReply {
 // "123"). Lines may end in CR LF or LF. A line longer than maxLine bytes, a reply longer than
 // maxReply bytes, or a first line that does not start with a code in 100..599 is a protocol
 // error; after one the parser stays failed, because the stream cannot be resynchronised.
-// Tests: tests/core/ftp/tst_ftpparsers.cpp (replyShapes).
 class ReplyParser {
 public:
     static constexpr qsizetype maxLine = 64 * 1024;

@@ -19,6 +19,7 @@ struct FtpSession::Private {
     QHash<int, quint32> options;
     IdleHook idleHook;
     CertificateDecision decide;
+    NoticeHook notice;
     QString knownCertificatesFile;
     QSet<QString> acceptedThisSession; // "host fingerprint", also when no file is set
     int lastError = 0;
