@@ -1,5 +1,6 @@
 #include "core/app/codepage.h"
 #include "core/app/commandline.h"
+#include "core/app/statuslines.h"
 #include "core/app/textfile.h"
 #include "support/texttable.h"
 
@@ -113,6 +114,17 @@ blanks kept | split | \s\s<パッシブ>\s\r\n | \s\s<パッシブ>\s
         QString error;
         QVERIFY(!TextFile::writeLines(path, { u"new"_s }, &error));
         QVERIFY(error.contains(u"書き込めません"_s));
+    }
+
+    // A run over a very large site must not grow the status list without end.
+    void statusListStaysBounded()
+    {
+        StatusLines lines;
+        for (int i = 0; i <= StatusLines::MaxLines; ++i)
+            lines.addRawLine(QString::number(i));
+        QCOMPARE(lines.rowCount(), StatusLines::MaxLines + 1 - StatusLines::DropLines);
+        QCOMPARE(lines.stringList().first(), QString::number(StatusLines::DropLines));
+        QCOMPARE(lines.lastLine(), QString::number(StatusLines::MaxLines));
     }
 };
 

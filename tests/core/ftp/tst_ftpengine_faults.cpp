@@ -161,7 +161,7 @@ DOS listing of IIS | NOMLSD\nlist / 06-15-23  08:19PM       <DIR>          folde
 server without FEAT, CP932 names | feat none\ndisable MLSD MLST OPTS\nlist / LINE \\x83e\\x83X\\x83g.txt\\r\\nLINE plain.txt\\r\\n | plain.txt 1 2023-06-15, テスト.txt 1 2023-06-15 | LIST
 links and unique facts | feat 211-Features:\\n MLST type*;size*;modify*;perm;unique;UNIX.mode;\\n UTF8\\n211 End\nLINKS | a.txt 3 #801g2, odd/ 0, sub/ 0 #801g1, up@ 0 #801g3, www@ 0 #801g9 | OPTS MLST type;size;modify;perm;unique;
 links, unique not offered | feat 211-Features:\\n MLST type*;size*;modify*;\\n UTF8\\n211 End\nLINKS | a.txt 3 #801g2, odd/ 0, sub/ 0 #801g1, up@ 0 #801g3, www@ 0 #801g9 | MLSD
-listing line over 64 KiB | on MLSD\n reply 150 Here it comes.\n data type=file;size=2; ok.txt\\r\\ntype=file;size=1;\\x20\n data-repeat 70000 n\n data \\r\\ntype=file;size=2; after.txt\\r\\n\n data-close\n reply 226 Done.\nend | error 12152 | MLSD)");
+listing line over 64 KiB | on MLSD\n reply 150 Here it comes.\n data type=file;size=2; ok.txt\\r\\ntype=file;size=1;\\x20\n data-repeat 70000 n\n data \\r\\ntype=file;size=2; after.txt\\r\\n\n data-close\n reply 226 Done.\nend | after.txt 2, ok.txt 2, skipped 1 | MLSD)");
     }
     void listings()
     {
@@ -194,6 +194,8 @@ listing line over 64 KiB | on MLSD\n reply 150 Here it comes.\n data type=file;s
             }
             if (!find)
                 found.append(u"error "_qs + QString::number(c->lastError()));
+            if (c->skippedListingLines())
+                found.append(u"skipped "_qs + QString::number(c->skippedListingLines()));
             found.sort();
             QCOMPARE(found.join(u", "), text("entries"));
         }

@@ -5,6 +5,7 @@
 #include "core/link/companionprotocol.h"
 #include "core/link/messagebus.h"
 #include "core/link/messagelistener.h"
+#include "core/link/replysender.h"
 #include "support/texttable.h"
 
 #include <QElapsedTimer>
@@ -190,7 +191,8 @@ private Q_SLOTS:
     void hostileFrames_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::newRow("announces a byte over 1 MiB") << le32(WM_COPYDATA) + le32(quint32(MessageBus::MaxPayload + 1));
+        QTest::newRow("announces a byte over the limit")
+            << le32(WM_COPYDATA) + le32(quint32(MessageBus::MaxPayload + 1));
         QTest::newRow("announces 4 GiB") << le32(WM_SETTEXT) + le32(0xffffffffu) + QByteArray(100, 'x');
         QTest::newRow("cut short in the payload") << le32(WM_COPYDATA) + le32(100) + QByteArray(50, 'x');
         QTest::newRow("cut short in the header") << QByteArray("\x4a\0\0", 3);
@@ -214,6 +216,59 @@ private Q_SLOTS:
         // The listener goes on serving.
         QCOMPARE(sendFromThread(listener.handle(), WM_COPYDATA, "<ftplist>"), Answered);
         QCOMPARE(received.size(), 1);
+    }
+
+    // Replies to a companion that takes the connection and never answers: sent off the window's
+    // thread; after one time-out the handle counts as gone (no more connections) until named again.
+    void muteCompanion()
+    {
+        QVERIFY(MessageBus::ensureFolder());
+        RawSocket mute(4242);
+        QVERIFY(mute.bind() && ::listen(mute.fd, 8) == 0);
+        QList<int> taken;
+        const auto take = [&](int ms) {
+            for (pollfd p { mute.fd, POLLIN, 0 }; ::poll(&p, 1, ms) > 0; ms = 0)
+                taken << ::accept(mute.fd, nullptr, nullptr);
+            return taken.size();
+        };
+        const auto closedBySender = [](int fd) {
+            char buf[256];
+            for (pollfd p { fd, POLLIN, 0 }; ::poll(&p, 1, 0) > 0;)
+                if (::recv(fd, buf, sizeof buf, MSG_DONTWAIT) <= 0)
+                    return true;
+            return false;
+        };
+        ReplySender sender;
+        sender.send(4242, WM_COPYDATA, "<hello>");
+        sender.send(4242, WM_COPYDATA, "<ftplist>");
+        QCOMPARE(take(2000), 1);
+        QVERIFY(!closedBySender(taken[0])); // the sender still waits, and this thread goes on
+        QTRY_VERIFY_WITH_TIMEOUT(sender.isGone(4242), MessageBus::SendTimeoutMs + 3000);
+        QVERIFY(closedBySender(taken[0]));
+        sender.send(4242, WM_COPYDATA, "dropped at once");
+        QCOMPARE(take(500), 1);
+        sender.revive(4242);
+        sender.send(4242, WM_COPYDATA, "<hello>");
+        QCOMPARE(take(2000), 2);
+        for (int fd : taken)
+            ::close(fd);
+    }
+
+    // A reply over the limit is cut at a whole line, says so, and keeps its closing tag.
+    void replyOverTheLimit()
+    {
+        QString reply = u"<ftplist>"_s;
+        for (int i = 0; i < 30000; ++i)
+            reply += u"\r\nファイル%1.html           2024/03/15 09:05"_s.arg(i);
+        reply += u"\r\n</ftplist>"_s;
+        QCOMPARE(fittedPayload(reply, MessageBus::MaxPayload), copyDataPayload(reply));
+        const QByteArray cut = fittedPayload(reply, 300);
+        const QStringList lines = MessageBus::payloadText(cut).split(u"\r\n"_s);
+        QVERIFY(cut.size() <= 300 && lines.size() > 3);
+        QCOMPARE(lines.mid(0, 2), QStringList({ u"<ftplist>"_s, u"ファイル0.html           2024/03/15 09:05"_s }));
+        QCOMPARE(lines.mid(lines.size() - 2),
+            QStringList({ u"（一覧が長すぎるため、全30000件のうち%1件目以降を省きました）"_s.arg(lines.size() - 2),
+                u"</ftplist>"_s }));
     }
 
     void slowSenderNeitherBlocksNorStays()

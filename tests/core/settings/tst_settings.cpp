@@ -627,6 +627,26 @@ host with a line break | name|host\r\n<最終 プロﾌｧｲﾙ> | FTPサーバ
         QVERIFY(r.dialogs.texts()[0].contains(u"FTPSet1missing.txt"_s)
             && r.dialogs.texts()[1].contains(u"バックアップできませんでした"_s));
     }
+
+    // The damaged lines go back byte for byte, nothing spreads into the next line, the file is
+    // kept aside and the user is told; what the user changes is stored as usual.
+    void damagedLinesStayAsTheyWere()
+    {
+        Rig r;
+        const QString ini = r.ini();
+        const QByteArray damaged = cp932Lines({ "<プロキシ名>", "proxy" }) + "</\x83\r\n" + cp932Lines({ "<メール>" })
+            + "\xff\xfe mail \x82\r\n" + cp932Lines({ "</メール>", "<パッシブ>", "ON", "</パッシブ>" }) + "\x83";
+        QVERIFY(writeBytes(ini, damaged));
+        r.options.loadAtStartUp(&r.dialogs);
+        QVERIFY(r.options.passiveMode());
+        QCOMPARE(r.dialogs.texts().size(), 1);
+        QVERIFY2(r.dialogs.texts()[0].contains(u"文字として読めない部分がありました"_s)
+                && r.dialogs.texts()[0].contains(ini + u".unreadable"_s),
+            qPrintable(r.dialogs.texts()[0]));
+        QCOMPARE(readBytes(ini + u".unreadable"_s), damaged);
+        r.options.setPassiveMode(false);
+        QCOMPARE(readBytes(ini), QByteArray(damaged).replace("\r\nON\r\n", "\r\nOFF\r\n") + "\r\n");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestSettings)
