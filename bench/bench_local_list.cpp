@@ -62,7 +62,7 @@ double bestOf(int runs, LocalPane& pane, const ListingRecord& record, const QStr
         QElapsedTimer timer;
         timer.start();
         pane.ListLocalFolder(folder);
-        pane.FillLocalList(folder);
+        pane.FillLocalList();
         const double ms = double(timer.nsecsElapsed()) / 1e6;
         if (pane.fileList()->rowCount() != expectedRows || int(record.Local.size()) != expectedRows) {
             std::fprintf(

@@ -239,7 +239,7 @@ public:
         local.setFolderText(folder);
         if (!local.ListLocalFolder(folder))
             die(QStringLiteral("cannot list ") + folder);
-        local.FillLocalList(folder);
+        local.FillLocalList();
     }
     void showRemote(const QString& folder)
     {

@@ -164,7 +164,7 @@ bool RemotePane::ListFtpFolder()
 
 void RemotePane::FillFtpList()
 {
-    if (const std::optional<FtpListSummary> summary = ::FillFtpList(m_record, *m_fileList, m_folderText))
+    if (const std::optional<FtpListSummary> summary = ::FillFtpList(m_record, *m_fileList))
         Q_EMIT statusPanelsChanged(summary->folders, summary->files, summary->size);
 }
 

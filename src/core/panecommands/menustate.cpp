@@ -186,9 +186,8 @@ void MenuState::localListClicked(const QString& name, bool isFolder, const QStri
     setLinked(19, isPictureName(name));
 }
 
-void MenuState::ftpListClicked(const QString& name, bool isFolder, const QString& clipboardSource)
+void MenuState::ftpListClicked(const QString& name, const QString& clipboardSource)
 {
-    Q_UNUSED(isFolder)
     setCaption(4, QStringLiteral("FTP上にフォルダーの作成(&N)"));
     setCaption(6, QStringLiteral("FTPのフォルダーとﾌｧｲﾙの削除(&T)"));
     for (int i : { 4, 6, 8 })

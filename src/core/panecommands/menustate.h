@@ -33,7 +33,7 @@ public:
     // whether it is a folder (an empty name: no row under the mouse). `clipboardSource` is the
     // list of the last copy ("listview1", "listview2" or empty).
     void localListClicked(const QString& name, bool isFolder, const QString& clipboardSource);
-    void ftpListClicked(const QString& name, bool isFolder, const QString& clipboardSource);
+    void ftpListClicked(const QString& name, const QString& clipboardSource);
 
     // After a copy in a list (`source` "listview1" or "listview2") and after a copy with neither
     // list focused (empty `source`): paste is offered.

@@ -120,8 +120,7 @@ void PaneCommands::onFtpListClicked(int row)
     PaneListModel* list = m_remotePane.fileList();
     const bool valid = row >= 0 && row < list->rowCount();
     const QString name = valid ? list->index(row, 0).data().toString() : QString();
-    const QString key = valid ? iconKey(list, row) : QString();
-    m_menu.ftpListClicked(name, !isFileKey(key), ClipboardSource);
+    m_menu.ftpListClicked(name, ClipboardSource);
     for (int r = 0; r < list->rowCount(); ++r) {
         QStandardItem* item = list->item(r, 0);
         const QString k = item->data(ItemRoles::IconKeyRole).toString();
@@ -278,7 +277,7 @@ void PaneCommands::relistLocal()
 {
     const QString folder = m_localPane.folderText().trimmed();
     if (m_localPane.ListLocalFolder(folder))
-        m_localPane.FillLocalList(folder);
+        m_localPane.FillLocalList();
     m_localPane.ColourLocalList();
 }
 

@@ -7,9 +7,8 @@
 
 #include <algorithm>
 
-std::optional<FtpListSummary> FillFtpList(ListingRecord& record, PaneListModel& fileList, const QString& folder)
+std::optional<FtpListSummary> FillFtpList(ListingRecord& record, PaneListModel& fileList)
 {
-    Q_UNUSED(folder)
     record.FileCount = 0;
     record.FolderCount = 0;
     if (record.Remote.empty()) {

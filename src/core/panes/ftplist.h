@@ -20,7 +20,7 @@ struct FtpListSummary {
 // folders first, counting FolderCount and FileCount. Returns the status bar texts, or nothing
 // when the record holds no server entry (the list is then empty and the status bar keeps its
 // texts). `folder` is the folder the record was read from; the rows do not depend on it.
-std::optional<FtpListSummary> FillFtpList(ListingRecord& record, PaneListModel& fileList, const QString& folder = {});
+std::optional<FtpListSummary> FillFtpList(ListingRecord& record, PaneListModel& fileList);
 
 // Folders before files, keeping the order within each group.
 void OrderFtpList(PaneListModel& fileList);

@@ -99,7 +99,7 @@ void LocalPane::showStartFolder()
     const QString home = homeFolder();
     setFolderText(home);
     if (ListLocalFolder(home))
-        FillLocalList(home);
+        FillLocalList();
 }
 
 bool LocalPane::ChangeLocalFolder(const QString& path)
@@ -134,7 +134,7 @@ bool LocalPane::ListLocalFolder(const QString& path)
                 setFolderText(QStringLiteral("/"));
                 ListLocalFolder(QStringLiteral("/"));
             }
-            FillLocalList(folderText());
+            FillLocalList();
             m_fallingBack = false;
         }
         return false;
@@ -167,9 +167,8 @@ bool LocalPane::ListLocalFolder(const QString& path)
     return true;
 }
 
-void LocalPane::FillLocalList(const QString& folder)
+void LocalPane::FillLocalList()
 {
-    Q_UNUSED(folder)
     const std::vector<LocalEntry>& entries = m_record.Local;
     std::vector<const LocalEntry*> ordered;
     ordered.reserve(entries.size());
@@ -219,7 +218,7 @@ void LocalPane::RefreshLocalPanes()
     const bool listed = ListLocalFolder(folder);
     if (listed)
         setFolderText(folder);
-    FillLocalList(folderText());
+    FillLocalList();
 }
 
 void LocalPane::sortByHeader(const QString& headerText)
@@ -280,7 +279,7 @@ void LocalPane::chooseDrive(int index)
     folder.replace(QLatin1Char('\\'), QLatin1Char('/'));
     setFolderText(folder);
     if (ListLocalFolder(folder))
-        FillLocalList(folder);
+        FillLocalList();
 }
 
 bool LocalPane::isVolumeRoot(const QString& folder) const
@@ -321,7 +320,7 @@ void LocalPane::MoveUpLocalFolder()
             parent = QStringLiteral("/");
         setFolderText(parent);
         if (ListLocalFolder(parent))
-            FillLocalList(parent);
+            FillLocalList();
     }
     ColourLocalList();
 }
@@ -483,7 +482,7 @@ bool LocalPane::openLocalFolderRow(int row)
     const bool listed = ListLocalFolder(path);
     if (listed) {
         setFolderText(path);
-        FillLocalList(path);
+        FillLocalList();
     }
     ColourLocalList();
     return listed;
@@ -501,7 +500,7 @@ void LocalPane::goToTypedFolder()
     const QString absolute = QDir::cleanPath(QDir(m_currentFolder).absoluteFilePath(typed));
     if (ListLocalFolder(absolute)) {
         setFolderText(absolute);
-        FillLocalList(absolute);
+        FillLocalList();
     }
     ColourLocalList();
 }

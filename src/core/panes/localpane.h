@@ -79,7 +79,7 @@ public:
 
     // Rebuilds `fileList` from the local side of the record, folders first. `folder` is the
     // folder the record was read from; the rows do not depend on it.
-    void FillLocalList(const QString& folder = QString());
+    void FillLocalList();
 
     // Folders before files, keeping the order within each group.
     void OrderLocalList();

@@ -1158,7 +1158,7 @@ void Transfers::UploadSelection()
     }
     const QString localFolder = m_localPane.folderText().trimmed();
     m_localPane.ListLocalFolder(localFolder);
-    m_localPane.FillLocalList(localFolder);
+    m_localPane.FillLocalList();
     for (int i = 0; i < list->rowCount() && !marks.isEmpty(); ++i) {
         const auto mark = marks.constFind(cellText(list, i, 0));
         if (mark != marks.constEnd() && iconKey(list, i) == IconKeys::Leaf)

@@ -110,7 +110,7 @@ void Workspace::connectCore()
     connect(m_profiles.get(), &Profiles::localFolderSelected, this, [this](const QString& folder) {
         m_localPane->setFolderText(folder);
         if (m_localPane->ListLocalFolder(folder))
-            m_localPane->FillLocalList(folder);
+            m_localPane->FillLocalList();
         m_localPane->ColourLocalList();
     });
     // Queued: the failure is shown after the operation that wrote the entry, not in its middle.
@@ -218,7 +218,7 @@ void Workspace::openLocalPath(const QString& folder, const QString& name)
         path = QDir::cleanPath(QDir(LocalPane::homeFolder()).absoluteFilePath(path));
     m_localPane->setFolderText(path);
     if (m_localPane->ListLocalFolder(path))
-        m_localPane->FillLocalList(path);
+        m_localPane->FillLocalList();
     m_localPane->ColourLocalList();
 
     QItemSelectionModel& selection = *m_localPane->fileSelection();

@@ -29,7 +29,7 @@ QByteArray readFile(const QString& path)
 }
 
 // Runs the steps of a click sequence, blank-separated: "tree1" (local tree), "tree3" (FTP
-// tree), "list1:<name>[:dir]", "list2:<name>[:dir]" (a row of the FTP or local list), "copy1",
+// tree), "list1:<name>", "list2:<name>[:dir]" (a row of the FTP or local list), "copy1",
 // "copy2", "copy" (neither list focused), "top" (the top-page link check).
 void run(MenuState& menu, const QString& steps, QString& clipboard)
 {
@@ -40,9 +40,10 @@ void run(MenuState& menu, const QString& steps, QString& clipboard)
             menu.SetLocalMenuState();
         else if (what == u"tree3")
             menu.SetRemoteMenuState();
-        else if (what.startsWith(u"list"))
-            std::invoke(what == u"list1" ? &MenuState::ftpListClicked : &MenuState::localListClicked, menu,
-                parts.value(1), parts.value(2) == u"dir", clipboard);
+        else if (what == u"list1")
+            menu.ftpListClicked(parts.value(1), clipboard);
+        else if (what == u"list2")
+            menu.localListClicked(parts.value(1), parts.value(2) == u"dir", clipboard);
         else if (what.startsWith(u"copy"))
             menu.copied(what == u"copy" ? QString() : clipboard = what == u"copy1" ? "listview1" : "listview2");
         else if (what == u"top")

@@ -123,7 +123,7 @@ extension only as a prefix | colour | a.htmlx | #000000 #000000
             { u"OLD"_s, 0, std::nullopt, u"2001-02-03 04:05"_s, {}, {} },
             { u"a.sys"_s, 32, std::nullopt, {}, {}, {} } };
         QSignalSpy reset(&list, &QAbstractItemModel::modelReset);
-        const std::optional<FtpListSummary> summary = FillFtpList(record, list, u"/www"_s);
+        const std::optional<FtpListSummary> summary = FillFtpList(record, list);
         QVERIFY(summary);
         QCOMPARE(QStringList({ summary->folders, summary->files, summary->size, QString::number(record.FolderCount),
                      QString::number(record.FileCount), QString::number(reset.count()) }),

@@ -96,7 +96,7 @@ private Q_SLOTS:
         const QString start = QDir::currentPath();
         Pane f;
         QVERIFY(f.pane.ListLocalFolder(m_site));
-        f.pane.FillLocalList(m_site);
+        f.pane.FillLocalList();
         // Folders first, then the listing's name order with letter case folded. A link shows its
         // target's size; long names are listed, as the file system allows them.
         QStringList rows;
@@ -119,7 +119,7 @@ private Q_SLOTS:
         // The system-file option holds back hidden and special entries.
         f.hideSystemFiles = true;
         QVERIFY(f.pane.ListLocalFolder(m_site));
-        f.pane.FillLocalList(m_site);
+        f.pane.FillLocalList();
         QCOMPARE(f.rowOf(u".hidden"_s) + f.rowOf(u"pipe"_s), -2);
         QCOMPARE(f.pane.fileList()->rowCount(), 11);
         // The colour pass follows its option.
