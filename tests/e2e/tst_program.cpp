@@ -18,7 +18,6 @@ private Q_SLOTS:
             SIGINT | 2 |  | 1500
             SIGTERM, started hidden | 15 | hidden | 1500
             SIGTERM, connected | 15 | profile | 0
-            SIGINT, connected | 2 | profile | 0
             SIGTERM while the wrong-password box is up | 15 | wrong password | 1000)");
     }
     void endsCleanlyOnSignal()

@@ -1,19 +1,14 @@
-// The panels on their own, offscreen: moved by their titles, the status window over its report, and
-// the settings panels bound both ways to the options, profiles and mode rules they show.
+// The panels on their own, offscreen: the status window over its report, and the settings panels bound
+// both ways to the options and profiles they show.
 #include "core/app/appstate.h"
 #include "core/app/statusreport.h"
 #include "core/log/activitylog.h"
 #include "core/settings/options.h"
 #include "core/settings/profiles.h"
-#include "core/transfer/moderules.h"
-#include "core/transfer/textconvert.h"
 #include "gui/log/logpanel.h"
 #include "gui/settings/othersettingspanel.h"
 #include "gui/settings/proxypanel.h"
 #include "gui/settings/serverpanel.h"
-#include "gui/transfer/codeconversionpanel.h"
-#include "gui/transfer/modeindicator.h"
-#include "gui/transfer/modepanel.h"
 #include "gui/transfer/statuswindow.h"
 #include "gui/ui/consolepanel.h"
 #include "windowtest.h"
@@ -56,20 +51,6 @@ class TestPanels : public QObject {
     void click(const char* button) const { QTest::mouseClick(find<QPushButton>(button), Qt::LeftButton); }
     QByteArray settingsFile() const { return readBytes(m_lines->filePath()); }
 
-    // A panel at (150, 120), 320 by 240, with a widget docked below it.
-    MovablePanel* placed()
-    {
-        auto* panel = new MovablePanel(u"Moved"_s, u"MovedTitle"_s, u"title"_s, m_host.get());
-        auto* follower = new QWidget(m_host.get());
-        follower->setObjectName(u"Follower"_s);
-        follower->setGeometry(500, 500, 200, 90);
-        follower->show();
-        panel->setDockedBelow(follower);
-        panel->setGeometry(150, 120, 320, 240);
-        panel->showInFront();
-        return panel;
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -83,7 +64,6 @@ private Q_SLOTS:
         m_host->show();
         m_state = AppState();
         QVERIFY(QTest::qWaitForWindowExposed(m_host.get()));
-        QTRY_VERIFY(!PanelDragState::instance().PanelMoveBusy);
         m_rig->dialogs.clear();
     }
     void cleanup()
@@ -92,80 +72,6 @@ private Q_SLOTS:
         m_options.reset();
         m_lines.reset();
         m_rig.reset();
-        PanelDragState::instance().PanelDragging = false;
-    }
-
-    void dragByTheTitle_data()
-    {
-        QTest::addColumn<QPoint>("to"); // the press was at (30, 6) of the title
-        QTest::addColumn<QPoint>("expected");
-        QTest::newRow("right and down") << QPoint(75, 26) << QPoint(195, 140);
-        QTest::newRow("left and up") << QPoint(-20, -14) << QPoint(100, 100);
-        QTest::newRow("to top 1") << QPoint(30, -113) << QPoint(150, 1);
-        QTest::newRow("never to top 0") << QPoint(40, -114) << QPoint(160, 120);
-        QTest::newRow("never above the top") << QPoint(10, -300) << QPoint(130, 120);
-        QTest::newRow("past the left edge") << QPoint(-400, 6) << QPoint(-280, 120);
-        QTest::newRow("at the band's edge") << QPoint(40, MovablePanel::DragBandPixels) << QPoint(160, 154);
-        QTest::newRow("below the band") << QPoint(40, MovablePanel::DragBandPixels + 1) << QPoint(150, 120);
-    }
-    void dragByTheTitle()
-    {
-        QFETCH(QPoint, to);
-        QFETCH(QPoint, expected);
-        MovablePanel* p = placed();
-        QTest::mousePress(p->titleLabel(), Qt::LeftButton, {}, QPoint(30, 6));
-        QTest::mouseMove(p->titleLabel(), to);
-        QCOMPARE(p->geometry(), QRect(expected, QSize(320, 240)));
-        if (expected != QPoint(150, 120)) // the docked widget goes along, right below
-            QCOMPARE(find("Follower")->geometry(), QRect(expected + QPoint(0, 240), QSize(320, 90)));
-        QTest::mouseRelease(p->titleLabel(), Qt::LeftButton, {}, to);
-        QVERIFY(!PanelDragState::instance().PanelDragging);
-    }
-
-    void dragIsThrottledAndLostPanelsComeBack()
-    {
-        MovablePanel* p = placed();
-        // A second move before the throttle timer ticked is dropped; after it the press's offset still
-        // applies. A loaded machine must not let the timer tick between the two moves.
-        QTimer* throttle = PanelDragState::instance().TimerMove;
-        throttle->setInterval(60000);
-        QTest::mousePress(p->titleLabel(), Qt::LeftButton, {}, QPoint(30, 6));
-        QTest::mouseMove(p->titleLabel(), QPoint(40, 6));
-        QTest::mouseMove(p->titleLabel(), QPoint(50, 6));
-        QCOMPARE(p->pos(), QPoint(160, 120));
-        throttle->setInterval(1);
-        throttle->start();
-        QTRY_VERIFY(!PanelDragState::instance().PanelMoveBusy);
-        QTest::mouseMove(p->titleLabel(), QPoint(50, 6));
-        QCOMPARE(p->pos(), QPoint(180, 120));
-        QTest::mouseRelease(p->titleLabel(), Qt::LeftButton, {}, QPoint(50, 6));
-        QTRY_VERIFY(!PanelDragState::instance().PanelMoveBusy);
-        // A move without a button, as with mouse tracking on, moves nothing.
-        QMouseEvent move(QEvent::MouseMove, QPointF(80, 20), p->titleLabel()->mapToGlobal(QPointF(80, 20)),
-            Qt::NoButton, Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(p->titleLabel(), &move);
-        QCOMPARE(p->pos(), QPoint(180, 120));
-        // Dragged out of sight, it comes back to the corner when shown again.
-        QTest::mousePress(p->titleLabel(), Qt::LeftButton, {}, QPoint(30, 6));
-        QTest::mouseMove(p->titleLabel(), QPoint(-2000, 6));
-        QTest::mouseRelease(p->titleLabel(), Qt::LeftButton, {}, QPoint(-2000, 6));
-        QCOMPARE(p->x(), 180 - 2030);
-        p->hide();
-        p->showInFront();
-        QCOMPARE(p->pos(), QPoint(0, 0));
-        // However tall, every panel of the window keeps a title bar of one line on top.
-        MainWindow window;
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        for (MovablePanel* panel : window.panels()) {
-            panel->resize(613, 600);
-            panel->showInFront();
-            QCoreApplication::processEvents();
-            QLabel* title = panel->titleLabel();
-            QVERIFY2(title->y() <= 4 && title->height() == title->sizeHint().height()
-                    && title->width() == panel->contentsRect().width() - 4,
-                qPrintable(panel->objectName()));
-        }
     }
 
     void statusWindowFollowsTheReport()
@@ -204,37 +110,6 @@ private Q_SLOTS:
         QVERIFY(window->isVisible() && window->currentFileBox()->text() == u"next"_s);
         report.hide();
         QVERIFY(window->isHidden());
-    }
-
-    void statusWindowBars_data()
-    {
-        QTest::addColumn<QList<qint64>>("figures"); // file done and total, run done and total
-        QTest::addColumn<QList<int>>("values"); // per mille for the file and the run; -1: busy, no figure
-        QTest::newRow("both unknown") << QList<qint64>({ 0, -1, 3, 0 }) << QList<int>({ -1, -1 });
-        QTest::newRow("half a file, a quarter of the run")
-            << QList<qint64>({ 512, 1024, 1, 4 }) << QList<int>({ 500, 250 });
-        QTest::newRow("a file beyond 4 GiB") << QList<qint64>({ 3LL << 30, 6LL << 30, 0, 1 }) << QList<int>({ 500, 0 });
-        QTest::newRow("an empty file is complete") << QList<qint64>({ 0, 0, 2, 2 }) << QList<int>({ 1000, 1000 });
-        QTest::newRow("more than the total stays full")
-            << QList<qint64>({ 2000, 1000, 9, 5 }) << QList<int>({ 1000, 1000 });
-    }
-    void statusWindowBars()
-    {
-        QFETCH(QList<qint64>, figures);
-        StatusReport report(m_state);
-        StatusWindow window(report, m_host.get());
-        report.show();
-        // From a known state, so that a change to busy is seen too.
-        report.setFileProgress(1, 10);
-        report.setRunProgress(1, 10);
-        window.refresh();
-        report.setFileProgress(figures[0], figures[1]);
-        report.setRunProgress(figures[2], figures[3]);
-        window.refresh();
-        QList<int> values;
-        for (QProgressBar* bar : { window.progressFile(), window.progressRun() })
-            values.append(bar->maximum() == 0 ? -1 : int(1000 * qint64(bar->value()) / bar->maximum()));
-        QTEST(values, "values");
     }
 
     // What the user sets is stored (a typed text once its box is left) and read at the next start;
@@ -280,7 +155,7 @@ private Q_SLOTS:
             u"taro@example.ne.jpﾀﾞｲｱﾙｱｯﾌﾟ接続"_s);
     }
 
-    void serverPanelAndChooser()
+    void serverPanel()
     {
         Profiles profiles(*m_lines, *m_options, m_rig->dialogs);
         auto* panel = new ServerPanel(profiles, *m_options, m_host.get());
@@ -329,122 +204,7 @@ private Q_SLOTS:
         click("Command6");
         QVERIFY(anonymous == u"anonymous"_s && shown() && fields[2]->text().isEmpty());
 
-        // The chooser walks the home folder's visible folders and hands the one chosen on.
-        QVERIFY(QDir(m_rig->home.path()).mkpath(u"site/images"_s) && QDir(m_rig->home.path()).mkpath(u".cache"_s));
-        click("Command23");
-        auto* folders = find<QListWidget>("Frame6Folders");
-        auto pick = [folders](int row, bool open) {
-            const QPoint at = folders->visualItemRect(folders->item(row)).center();
-            QTest::mouseClick(folders->viewport(), Qt::LeftButton, {}, at);
-            if (open)
-                QTest::mouseDClick(folders->viewport(), Qt::LeftButton, {}, at);
-            QStringList out;
-            for (int r = 0; r < folders->count(); ++r)
-                out.append(folders->item(r)->text());
-            return out.join(u' ');
-        };
-        QCOMPARE(pick(0, false), u".. site"_s);
-        QCOMPARE(pick(1, true), u".. images"_s);
-        pick(1, false);
-        click("Command24");
-        QVERIFY(find("Frame6")->isHidden() && fields[4]->text() == m_rig->home.filePath(u"site/images"_s));
         click("Command14_0");
-        QVERIFY(panel->isHidden());
-    }
-
-    void modePanel()
-    {
-        m_lines->setLines({ "<SetText>", "txt", "html", "</SetText>", "<NotText>", "bak", "</NotText>" });
-        m_options->ApplySettings();
-        ModeRules rules(*m_lines);
-        rules.LoadModeLists();
-        auto* panel = new ModePanel(rules, *m_options, m_rig->dialogs, m_host.get());
-        new ModeIndicator(rules, m_host.get());
-        panel->setGeometry(10, 10, 500, 450);
-        panel->showInFront();
-        // Added with the button or Enter, the box emptied; deleted as selected.
-        auto* text = find<QLineEdit>("Text1_0");
-        QTest::keyClicks(text, u"php"_s);
-        click("Command7_5");
-        QTest::keyClicks(find<QLineEdit>("Text1_1"), u"old\r"_s);
-        QVERIFY(text->text().isEmpty() && find<QLineEdit>("Text1_1")->text().isEmpty());
-        QCOMPARE(rules.neverSendExtensions(), QStringList({ "bak", "old" }));
-        auto* textList = find<QListView>("List3");
-        textList->selectionModel()->select(textList->model()->index(0, 0), QItemSelectionModel::Select);
-        click("Command7_7");
-        QCOMPARE(rules.textExtensions(), QStringList({ "html", "php" }));
-        // A switch turns the text list off; closing with one on asks first.
-        clickBox(find<QAbstractButton>("Check5"));
-        QVERIFY(!textList->isEnabled() && rules.SetTransferMode(u"photo.jpg"_s) == TransferType::Ascii);
-        clickBox(find<QAbstractButton>("Check6"));
-        QVERIFY(!find<QAbstractButton>("Check5")->isChecked() && !textList->isEnabled());
-        m_rig->dialogs.queueAnswer(Dialogs::Answer::No);
-        click("Command7_4");
-        QVERIFY(m_rig->dialogs.texts() == QStringList(ModeRules::closeWarning()) && panel->isVisible());
-        m_rig->dialogs.queueAnswer(Dialogs::Answer::Yes);
-        click("Command7_4");
-        QVERIFY(panel->isHidden());
-        panel->showInFront();
-        click("Command7_2");
-        QVERIFY(rules.textExtensions() == ModeRules::defaultTextExtensions() && textList->isEnabled()
-            && !find<QAbstractButton>("Check6")->isChecked());
-        // A conversion switch is stored when the box loses the focus.
-        auto* conversion = find<QAbstractButton>("Check11_0");
-        conversion->setFocus(Qt::MouseFocusReason);
-        clickBox(conversion);
-        QVERIFY(m_options->codeConversion(0) == 1 && !settingsFile().contains("<SJIS-EUC>"));
-        text->setFocus(Qt::MouseFocusReason);
-        QVERIFY(settingsFile().contains("<SJIS-EUC>\r\n1\r\n"));
-        // The indicator lights the mode of the last transfer.
-        auto colour = [this](const char* name) { return find<QLabel>(name)->palette().color(QPalette::Window); };
-        rules.SetTransferMode(u"index.HTML"_s);
-        const QColor lit = colour("Label8_1");
-        const QColor unlit = colour("Label8_0");
-        rules.SetTransferMode(u"photo.jpg"_s);
-        QVERIFY(lit != unlit && colour("Label8_0") == lit && colour("Label8_1") != lit);
-    }
-
-    void codeConversionPanel_data()
-    {
-        QTest::addColumn<int>("option");
-        QTest::addColumn<QByteArray>("input");
-        QTest::addColumn<QByteArray>("expected");
-        const QByteArray sjis = Cp932::encode(u"あｱ\r\n"_s);
-        QTest::newRow("Shift-JIS to EUC") << 0 << sjis << TextConvert::sjisToEuc(sjis);
-        QTest::newRow("EUC to Shift-JIS") << 1 << TextConvert::sjisToEuc(sjis) << sjis;
-        QTest::newRow("widen kana") << 2 << Cp932::encode(u"ｶﾞ"_s) << Cp932::encode(u"カﾞ\r\n"_s);
-        QTest::newRow("narrow kana") << 3 << Cp932::encode(u"ガ"_s) << Cp932::encode(u"ｶﾞ\r\n"_s);
-    }
-    // The panel opens on the local folder, runs the chosen conversion and says how it went.
-    void codeConversionPanel()
-    {
-        QFETCH(int, option);
-        QFETCH(QByteArray, expected);
-        const QString folder = m_rig->home.path();
-        auto* panel = new CodeConversionPanel(
-            m_rig->dialogs, [folder] { return folder; }, m_host.get());
-        panel->open();
-        auto* source = find<QLineEdit>("Text16_0");
-        const QString opened = source->text();
-        const QString in = m_rig->home.filePath(u"in.txt"_s);
-        QFETCH(QByteArray, input);
-        QVERIFY(writeBytes(in, input));
-        m_rig->dialogs.queueFile(in);
-        click("Browse16_0");
-        QCOMPARE(opened + u'|' + source->text(), folder + u'|' + in);
-        m_rig->dialogs.clear();
-        find<QRadioButton>(qPrintable(u"Option3_%1"_s.arg(option)))->click();
-        find<QLineEdit>("Text16_1")->setText(m_rig->home.filePath(u"out.txt"_s));
-        click("CmdRun");
-        QCOMPARE(m_rig->dialogs.texts().join(u'|') + readBytes(m_rig->home.filePath(u"out.txt"_s)).toHex(' '),
-            u"変換しました。"_s + expected.toHex(' '));
-        // A missing input fails; the EUC conversion says why first.
-        m_rig->dialogs.clear();
-        source->setText(m_rig->home.filePath(u"missing.txt"_s));
-        click("CmdRun");
-        QCOMPARE(m_rig->dialogs.texts().join(u'|'),
-            (option == 1 ? u"ｴﾗｰNo.53\r\n\r\nファイルが見つかりません。|"_s : QString()) + u"変換は失敗しました。"_s);
-        click("CmdCancel");
         QVERIFY(panel->isHidden());
     }
 

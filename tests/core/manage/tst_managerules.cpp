@@ -12,11 +12,6 @@ private Q_SLOTS:
         TextTable::rows({ "txtDir", "host", "root" }, R"(
 host name is the root | \sftp.example.jp\s | ftp.example.jp | /
 host name with a port and a path | 127.0.0.1:2121/a b | 127.0.0.1:2121 | /a b
-server path | /home/u/www | ftp.example.jp | /home/u/www
-doubled slashes | //home//u | ftp.example.jp | /home/u
-host name and a slash | ftp.example.jp/ | ftp.example.jp | /
-no host name | /pub | | /pub
-host name inside a server path | /home/ftp.example.jp/public_html | ftp.example.jp | /home/ftp.example.jp/public_html
 host name as the start of a longer name | ftp.example.jp.old/x | ftp.example.jp | ftp.example.jp.old/x
 )");
     }
@@ -33,19 +28,12 @@ host name as the start of a longer name | ftp.example.jp.old/x | ftp.example.jp 
     {
         // boxes: nine 0/1, modeBit(0) first, or a typed text; digits empty: refused.
         TextTable::rows({ "boxes", "digits", "letters" }, R"(
-all clear | 000000000 | 000 | ---------
 all checked | 111111111 | 777 | rwxrwxrwx
 first mode of the panel | 110100100 | 644 | rw-r--r--
-write only for others | 000000010 | 002 | -------w-
-execute only | 001001001 | 111 | --x--x--x
 three digits | 705 | 705 | rwx---r-x
-blanks around | \s644\s | 644 | rw-r--r--
 eight is not octal | 648 | |
-four digits | 4755 | |
 two digits | 64 | |
 a command after the mode | 644 x | |
-letters | rwx | |
-full-width digits | ６４４ | |
 empty | | |
 )");
     }

@@ -44,17 +44,9 @@ proftpd, time, listed in March: last year | Mar | -rw-r--r--   1 owner    group 
 proftpd, time, listed in September: this year | Sep | -rw-r--r--   1 owner  group  1234 Aug  5 09:30 a.html | a.html|32|1234|2024-08-05 09:30|rw-r--r--|owner/group
 proftpd, time in the month of today: this year | Mar | -rw-r--r--   1 owner group  1234 Mar 14 09:30 a.txt | a.txt|32|1234|2024-03-14 09:30|rw-r--r--|owner/group
 pyftpdlib in GMT, 23:30: 08:30 the next day | Sep gmt | -rw-r--r--   1 root     root         1234 Aug 05 23:30 index.html | index.html|32|1234|2024-08-06 08:30|rw-r--r--|root/root
-pyftpdlib in GMT, 02:05: 11:05 the same day | Sep gmt | drwxr-xr-x   2 root     root         4096 Sep 01 02:05 images | images|16|4096|2024-09-01 11:05|rwxr-xr-x|root/root
-pyftpdlib in GMT, the last day of a month: the day is not carried | Mar gmt | -rw-r--r--   1 root     root           10 Jan 31 23:30 a.txt | a.txt|32|10|2024-01-32 08:30|rw-r--r--|root/root
-pyftpdlib in GMT, old file: no date moved without a time | Mar gmt | -rw-r--r--   1 root     root         1234 Aug 05  2003 index.html | index.html|32|1234|2003-08-05|rw-r--r--|root/root
-vsftpd, numeric owner, folder and file | Mar | drwxr-xr-x    2 1000     1000         4096 Mar 01 10:02 images\n-rw-r--r--    1 1000     1000     123456789 Feb 29 23:59 movie.mpg | images|16|4096|2024-03-01 10:02|rwxr-xr-x|1000/1000\nmovie.mpg|32|123456789|2024-02-29 23:59|rw-r--r--|1000/1000
-proftpd, blanks in names all kept | Mar | $Fmy page.html\n$F my  page.html | my page.html$E\n my  page.html$E
-month names only in the month field, case-sensitive | Mar | -rw-r--r--   1 Mayumi   group          10 Aug  5  2003 Jan.html\n$FDecoration Mar.gif\n$FJAN jan.txt | Jan.html|32|10|2003-08-05|rw-r--r--|Mayumi/group\nDecoration Mar.gif$E\nJAN jan.txt$E
 link: a folder, the target dropped | Mar | lrwxrwxrwx   1 owner    group          19 Aug  5  2003 www -> /home/u/public_html | www|16|19|2003-08-05|rwxrwxrwx|owner/group
-link with blanks in its name | Mar | lrwxrwxrwx   1 owner    group           6 Aug  5  2003 old page -> new | old page|16|6|2003-08-05|rwxrwxrwx|owner/group
 a file whose name holds an arrow keeps it | Mar | $Fa -> b | a -> b$E
 UTF-8 server, full-width and half-width blanks | Mar | -rw-r--r--   1 owner    group        2048 Mar 01 10:02 日本語　ファイル 1.html | 日本語　ファイル 1.html|32|2048|2024-03-01 10:02|rw-r--r--|owner/group
-CP932 server, half-width katakana | Mar | drwxr-xr-x    2 ﾀﾛｳ      ftp   4096 Aug  5  2003 ﾌｫﾙﾀﾞ | ﾌｫﾙﾀﾞ|16|4096|2003-08-05|rwxr-xr-x|ﾀﾛｳ/ftp
 special files count as folders | Mar | crw-rw-rw-   1 root  root  0 Aug  5  2003 null | null|16|0|2003-08-05|rw-rw-rw-|root/root
 )");
     }
@@ -64,14 +56,11 @@ special files count as folders | Mar | crw-rw-rw-   1 root  root  0 Aug  5  2003
     {
         TextTable::rows({ "when", "lines", "entries" }, R"(
 IIS, PM folder, names with blanks | Mar | $Wimages\n08-05-04  09:30PM                  100 my page.htm\n$Wa b c d e | images|16||2004-08-05 21:30||\nmy page.htm|32|100|2004-08-05 21:30||\na b c d e|16||2004-08-05 21:30||
-IIS, AM file of 1998 | Mar | 12-01-98  10:15AM                 2048 a.htm | a.htm|32|2048|1998-12-01 10:15||
 IIS, year 50 belongs to 2050, 51 to 1951 | Mar | 01-02-50  10:15AM      1 a.htm\n01-02-51  10:15AM      1 b.htm | a.htm|32|1|2050-01-02 10:15||\nb.htm|32|1|1951-01-02 10:15||
 IIS, noon and midnight | Mar | 08-05-04  12:15PM      1 noon.txt\n08-05-04  12:05AM      1 midnight.txt | noon.txt|32|1|2004-08-05 12:15||\nmidnight.txt|32|1|2004-08-05 00:05||
 IIS in GMT, 09:30PM: 06:30 the next day | Mar gmt | $Wimages | images|16||2004-08-06 06:30||
-IIS in GMT, the 31st: the day is not carried | Mar gmt | 12-31-98  11:00PM                    5 a.htm | a.htm|32|5|1998-12-32 08:00||
 IIS, four-digit years, 24-hour clock, slashes | Mar | 08-05-2004  09:30PM  <DIR>  a\n08-05-04  21:30  2048 b.htm\n08/05/04  09:30PM  <DIR>  c | a|16||2004-08-05 21:30||\nb.htm|32|2048|2004-08-05 21:30||\nc|16||2004-08-05 21:30||
 IIS, six words make eight fields: read as Unix, skipped | Mar | $Wa b c d e f |
-IIS, Japanese name, month name inside | Mar | 03-01-24  10:02AM                 2048 日本語 Mayday.txt | 日本語 Mayday.txt|32|2048|2024-03-01 10:02||
 )");
     }
     void dosLines() { check(); }
@@ -80,13 +69,9 @@ IIS, Japanese name, month name inside | Mar | 03-01-24  10:02AM                 
     {
         TextTable::rows({ "when", "lines", "entries" }, R"(
 pyftpdlib sends no total line: its first entry is kept | raw | $Fa.txt\r\n$Fb.txt\r\n | a.txt$E\nb.txt$E
-a single line without a line end | raw | $Fa.txt | a.txt$E
-a Japanese total line is no entry | raw | 合計 12\r\n$Fa.txt | a.txt$E
 line ends of LF alone | raw | total 1\n$Fa.txt\n$Fb.txt\n | a.txt$E\nb.txt$E
 empty and blank lines, server chatter | raw | total 1\r\n\r\n   \r\n226 Transfer complete\r\n$Fa.txt\r\n\r\n | a.txt$E
 a total line later on is skipped | Mar | $Fa.txt\ntotal 8\n$Fb.txt | a.txt$E\nb.txt$E
-empty text | raw | | 
-a lone CR inside a name stays | Mar | $Fa\rb.txt | a\rb.txt$E
 )");
     }
     void listingShape() { check(); }
@@ -98,15 +83,8 @@ a lone CR inside a name stays | Mar | $Fa\rb.txt | a\rb.txt$E
 ls -a: . and .. are no entries | Mar | $D.\n$D..\n$D... | ...|16|4096|2003-08-05|rwxr-xr-x|owner/group
 a name with slashes becomes one name with blanks | Mar | $D../../etc/passwd | .. .. etc passwd|16|4096|2003-08-05|rwxr-xr-x|owner/group
 names that trim to nothing, . or .. | Mar | $D/\n$D .. \n$D\t.\t\n$D/..\n$D\n$D\s\n$W.\n$W.. |
-no group: skipped, not misread | Mar | -rw-r--r--   1 owner        1234 Aug  5  2003 my file.txt |
 size not a number or beyond 64 bits | Mar | -rw-r--r--  1 o g  12x4 Aug  5  2003 a\ncrw-rw-rw-  1 r r  1,   3 Aug  5  2003 b\n-rw-r--r--  1 o g 99999999999999999999 Aug  5  2003 c |
-unknown month, month in capitals | Mar | -rw-r--r-- 1 o g 10 Foo  5  2003 a.txt\n-rw-r--r-- 1 o g 10 AUG  5  2003 b.txt |
 day out of range or not a number | Mar | -rw-r--r-- 1 o g 10 Aug 32  2003 a\n-rw-r--r-- 1 o g 10 Aug  0  2003 b\n-rw-r--r-- 1 o g 10 Aug 5x  2003 c |
-time out of range, short, or with seconds | Mar | -rw-r--r-- 1 o g 10 Aug  5 25:61 a\n-rw-r--r-- 1 o g 10 Aug  5 :30 b\n-rw-r--r-- 1 o g 10 Aug  5 9:30:00 c |
-year not four digits, full-width digits | Mar | -rw-r--r-- 1 o g 10 Aug  5 203 a\n-rw-r--r-- 1 o g 10 Aug  5 20x3 b\n-rw-r--r-- 1 o g １０ Aug  5  2003 c |
-DOS date or time not numbers | Mar | ab-cd-ef  09:30PM  <DIR>  a\n08-05-04  9:30PM  <DIR>  b\n08-05-04  09:30XM  <DIR>  c\n08-05-04  13:30PM  <DIR>  d |
-DOS size, month or date fields wrong | Mar | 08-05-04  09:30PM  <dir>  e\n08-05-04  09:30PM  -12  f\n13-05-04  09:30PM  <DIR>  g\n08-05  09:30PM  <DIR>  h |
-too few fields | Mar | -rw-r--r--\na b c\n08-05-04  09:30PM  <DIR> |
 a line of 70,000 characters is skipped | Mar | $F$X\n$Dok | ok|16|4096|2003-08-05|rwxr-xr-x|owner/group
 )");
     }
@@ -136,10 +114,7 @@ beyond 32 bits | -rw-r--r-- 1 u g 5497558138880 Aug 5 2003 big | 5368709120
         TextTable::rows({ "text", "trimmed" }, R"(
 blanks at both ends | \s\stotal 1\r\nx\s\s | total 1\r\nx
 cut at the first NUL | ab c\x00 de\x00f | ab c
-NUL first | \x00abc |
 line ends and tabs stay | \r\n a \t\r\n | \r\n a \t\r\n
-blanks only | \s\s\s\s |
-full-width blank stays | 　a　 | 　a　
 )");
     }
     void trimAtNul()

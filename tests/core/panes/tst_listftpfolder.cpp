@@ -27,7 +27,7 @@ struct SiteEntry {
 
 } // namespace
 
-// ListFtpFolder against real servers (pyftpdlib UTF-8, vsftpd with CP932 and with UTF-8 names), and
+// ListFtpFolder against real servers (pyftpdlib with UTF-8 names, vsftpd with CP932 ones), and
 // against a scripted one for what real servers do not do on demand.
 class TestListFtpFolder : public QObject {
     Q_OBJECT
@@ -57,10 +57,10 @@ private Q_SLOTS:
             { u"my page.html"_s, 10, m_recent }, { u"Dec  report.html"_s, 7, old }, { u"sub dir"_s, -1, old },
             { u"ﾌｫﾙﾀﾞ 2"_s, -1, m_recent }, { u"日本語 ファイル.txt"_s, 5000, m_recent.addSecs(18 * 3600 + 30 * 60) } };
         // Names in the server's encoding: QFile cannot write a CP932 name, nor QTemporaryDir remove one.
-        for (const int server : { 0, 1, 2 }) {
+        for (const int server : { 0, 1 }) {
             FtpServerFixture::Options options;
             options.kind = server == 0 ? FtpServerFixture::Kind::Pyftpdlib : FtpServerFixture::Kind::Vsftpd;
-            options.utf8 = server != 1;
+            options.utf8 = server == 0;
             auto fixture = std::make_unique<FtpServerFixture>(options);
             QString error;
             QVERIFY2(fixture->start(&error), qPrintable(error));
@@ -90,7 +90,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("check9");
         QTest::newRow("pyftpdlib, GMT to Japanese time") << 0 << true;
         QTest::newRow("vsftpd CP932") << 1 << false;
-        QTest::newRow("vsftpd UTF-8, GMT to Japanese time") << 2 << true;
     }
     void listsARealFolder()
     {
@@ -118,8 +117,6 @@ private Q_SLOTS:
         for (const RemoteEntry& e : record.Remote) {
             const QString size = e.kind == 16 ? QString() : QString::number(e.size.value_or(-1));
             actual << QStringList { e.name, QString::number(e.kind), size, e.date, e.permissions }.join(u'|');
-            QVERIFY2(
-                e.owner.contains(u'/') && !e.owner.startsWith(u'/') && !e.owner.endsWith(u'/'), qPrintable(e.owner));
             totalKB += e.size.value_or(0) / 1024;
         }
         actual.sort();
@@ -135,28 +132,16 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("names");
         const QString line = u"-rw-r--r--   1 u g   5 Aug  5  2003 "_s;
         const QString cp932 = u"feat none\non LIST\n  reply 150 Here it comes.\n  data total 1\\r\\n"_s + line;
-        const QString utf8
-            = u"feat 211-Features:\\n UTF8\\n211 End\non LIST\n  reply 150 Here it comes.\n  data total 1\\r\\n"_s
-            + line;
         const QString end = u"  data-close\n  reply 226 Done.\nend\n"_s;
-        // テスト in CP932 is 83 65 83 58 83 67; ア in UTF-8 E3 82 A2.
+        // テスト in CP932 is 83 65 83 58 83 67.
         QTest::newRow("CP932 character split between two reads")
             << cp932 + u"\\x83\n  sleep 300\n  data \\x65\\x83\\x58\\x83\\x67.txt\\r\\n\n" + end
             << QStringList { u"テスト.txt"_s };
-        QTest::newRow("UTF-8 character split between two reads")
-            << utf8 + u"\\xe3\\x82\n  sleep 300\n  data \\xa2.txt\\r\\n\n" + end << QStringList { u"ア.txt"_s };
-        QTest::newRow("UTF-8 announced, CP932 sent: no crash, marked characters")
-            << utf8 + u"\\x83\\x65.txt\\r\\n\n" + end << QStringList { u"\ufffde.txt"_s };
         QTest::newRow("a NUL ends the listing") << cp932 + u"a.txt\\r\\n" + line + u"b\\0junk\\r\\n" + line
                 + u"c.txt\\r\\n\n" + end << QStringList { u"a.txt"_s, u"b"_s };
-        QTest::newRow("LIST refused") << u"feat none\non LIST\n  reply 550 No such folder.\nend\n"_s
-                                      << QStringList { "-" };
         QTest::newRow("data connection reset in the middle") << cp932 + u"a.txt\\r\\n" + line
                 + u"b.t\n  data-reset\n  reply 426 Connection closed; transfer aborted.\nend\n"
                                                              << QStringList { "-" };
-        QTest::newRow("two megabytes over many reads")
-            << cp932 + u"\\r\\n\n  data-repeat 30000 " + line + u"abcdefghijklmnopqrstuv.txt\\r\\n\n" + end
-            << QStringList(30000, u"abcdefghijklmnopqrstuv.txt"_s);
         QTest::newRow("a listing beyond 64 MiB")
             << cp932 + u"\\r\\n\n  data-repeat 1100000 " + line + u"abcdefghijklmnopqrstuv.txt\\r\\n\n" + end
             << QStringList { "-" };

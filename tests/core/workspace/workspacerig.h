@@ -182,27 +182,21 @@ struct WorkspaceRig {
     int remoteRow(const QString& name) const { return int(remoteNames().indexOf(name)); }
     int localRow(const QString& name) const { return int(localNames().indexOf(name)); }
 
-    // "name=icon" of every row, in list order; a selected row ends with "*".
-    static QString marks(const QAbstractItemModel* model, const QItemSelectionModel* selection)
+    // "name=icon" of every FTP list row, in list order; a selected row ends with "*".
+    QString remoteMarks() const
     {
+        const QAbstractItemModel* list = ws->remotePane().fileList();
         QStringList rows;
-        for (int r = 0; r < model->rowCount(); ++r)
-            rows << model->index(r, 0).data().toString() + u'='
-                    + model->index(r, 0).data(ItemRoles::IconKeyRole).toString()
-                    + (selection->isRowSelected(r, QModelIndex()) ? QStringLiteral("*") : QString());
+        for (int r = 0; r < list->rowCount(); ++r)
+            rows << list->index(r, 0).data().toString() + u'='
+                    + list->index(r, 0).data(ItemRoles::IconKeyRole).toString()
+                    + (ws->remotePane().fileSelection()->isRowSelected(r, QModelIndex()) ? "*" : "");
         return rows.join(u' ');
     }
-    QString remoteMarks() const { return marks(ws->remotePane().fileList(), ws->remotePane().fileSelection()); }
-    QString localMarks() const { return marks(ws->localPane().fileList(), ws->localPane().fileSelection()); }
-    // The icon key of the row named `name` ("" when there is none).
-    QString remoteIcon(const QString& name) const { return iconOf(remoteMarks(), name); }
-    QString localIcon(const QString& name) const { return iconOf(localMarks(), name); }
-    static QString iconOf(const QString& marks, const QString& name)
+    // The icon key of the local row named `name`.
+    QString localIcon(const QString& name) const
     {
-        for (const QString& m : marks.split(u' '))
-            if (m.section(u'=', 0, -2) == name)
-                return m.section(u'=', -1).remove(u'*');
-        return {};
+        return ws->localPane().fileList()->index(localRow(name), 0).data(ItemRoles::IconKeyRole).toString();
     }
 
     // The status lines without their "hh:mm:ss " time.
