@@ -235,7 +235,7 @@ void Deletes::toggleMark(QStandardItem* node)
 
 // Server ----------------------------------------------------------------------------------------
 
-void Deletes::DeleteServerSelection()
+QList<Deletes::ServerItem> Deletes::selectedServerItems() const
 {
     const PaneListModel& list = *m_remotePane.fileList();
     const QItemSelectionModel& selection = *m_remotePane.fileSelection();
@@ -245,7 +245,13 @@ void Deletes::DeleteServerSelection()
         if (item && !item->text().isEmpty())
             chosen.append({ item->text(), !IconKeys::isFile(iconKey(item)) });
     }
-    deleteOnServer(chosen, ManageRules::deletionRoot(m_remotePane.folderText(), m_remotePane.hostName()));
+    return chosen;
+}
+
+void Deletes::DeleteServerSelection()
+{
+    deleteOnServer(
+        selectedServerItems(), ManageRules::deletionRoot(m_remotePane.folderText(), m_remotePane.hostName()));
 }
 
 void Deletes::deleteOnServer(const QList<ServerItem>& items, const QString& serverFolder)
@@ -285,15 +291,8 @@ void Deletes::deleteOnServer(const QList<ServerItem>& items, const QString& serv
 
 bool Deletes::CollectServerSelection()
 {
-    const PaneListModel& list = *m_remotePane.fileList();
-    const QItemSelectionModel& selection = *m_remotePane.fileSelection();
-    QList<ServerItem> chosen;
-    for (int row = 0; row < list.rowCount(); ++row) {
-        const QStandardItem* item = selection.isRowSelected(row) ? list.item(row, 0) : nullptr;
-        if (item && !item->text().isEmpty())
-            chosen.append({ item->text(), !IconKeys::isFile(iconKey(item)) });
-    }
-    return collectOnServer(chosen, ManageRules::deletionRoot(m_remotePane.folderText(), m_remotePane.hostName()));
+    return collectOnServer(
+        selectedServerItems(), ManageRules::deletionRoot(m_remotePane.folderText(), m_remotePane.hostName()));
 }
 
 bool Deletes::collectOnServer(QList<ServerItem> chosen, const QString& root)

@@ -95,6 +95,7 @@ private:
 
     bool confirm(const QString& counts);
     bool collectOnServer(QList<ServerItem> chosen, const QString& root);
+    QList<ServerItem> selectedServerItems() const;
     // The one delete loop of the server: the file nodes among `nodes` for which `chosenFile`
     // holds, from the last node back, then (with `withFolders`) every folder node but the first,
     // deepest first. Each success is logged, counted, shown with `showCounts` and gets a status

@@ -441,7 +441,7 @@ void PaneCommands::beginFtpRename(int row)
     RenameOldName = row >= 0 && row < list->rowCount() ? list->index(row, 0).data().toString() : QString();
 }
 
-bool PaneCommands::renameFtpEntry(const QString& oldName, const QString& newName)
+bool PaneCommands::renameAllowed(const QString& oldName, const QString& newName)
 {
     switch (PanePaths::checkRename(oldName, newName)) {
     case PanePaths::RenameCheck::Cancel:
@@ -450,8 +450,15 @@ bool PaneCommands::renameFtpEntry(const QString& oldName, const QString& newName
         m_statusLines.AddStatusLine(QStringLiteral("ファイル名の変更ができません:") + newName);
         return false;
     case PanePaths::RenameCheck::Go:
-        break;
+        return true;
     }
+    return false;
+}
+
+bool PaneCommands::renameFtpEntry(const QString& oldName, const QString& newName)
+{
+    if (!renameAllowed(oldName, newName))
+        return false;
     FtpConnection* connection = m_remotePane.FtpHandle();
     if (!connection || !PanePaths::isPlainName(oldName))
         return false;
@@ -472,15 +479,8 @@ bool PaneCommands::renameFtpEntry(const QString& oldName, const QString& newName
 
 bool PaneCommands::renameLocalEntry(const QString& oldName, const QString& newName)
 {
-    switch (PanePaths::checkRename(oldName, newName)) {
-    case PanePaths::RenameCheck::Cancel:
+    if (!renameAllowed(oldName, newName))
         return false;
-    case PanePaths::RenameCheck::Refuse:
-        m_statusLines.AddStatusLine(QStringLiteral("ファイル名の変更ができません:") + newName);
-        return false;
-    case PanePaths::RenameCheck::Go:
-        break;
-    }
     if (!PanePaths::isPlainName(oldName))
         return false;
     const QString folder = m_localPane.folderText().trimmed();

@@ -100,6 +100,8 @@ Q_SIGNALS:
     void busyChanged(bool busy);
 
 private:
+    // Refused names are told in a status line; a cancelled rename says nothing.
+    bool renameAllowed(const QString& oldName, const QString& newName);
     class Busy;
 
     void relistLocal();
