@@ -81,6 +81,22 @@ private Q_SLOTS:
         rig.dialogs.queueAnswer(Dialogs::Answer::Yes);
         QVERIFY(rig.connectProfile());
     }
+
+    // A local target that is a link to a file elsewhere is replaced, never written through.
+    void localLinkIsReplaced()
+    {
+        FtpServerFixture server;
+        QVERIFY(startServer(server) && writeFile(server.root() + "/page.html", "new"));
+        WorkspaceRig rig;
+        QTemporaryDir outside;
+        QVERIFY(writeFile(outside.filePath("secret"), "keep"));
+        QVERIFY(QFile::link(outside.filePath("secret"), rig.localPath("page.html")));
+        QVERIFY(rig.connect(server) && rig.selectRemote({ "page.html" }));
+        rig.ws->transfers().setTransferRule(1);
+        rig.ws->transfers().DownloadSelection();
+        QCOMPARE(readFile(outside.filePath("secret")), "keep");
+        QVERIFY(readFile(rig.localPath("page.html")) == "new" && !QFileInfo(rig.localPath("page.html")).isSymLink());
+    }
 };
 
 QTEST_GUILESS_MAIN(TestHostile)
