@@ -1,6 +1,7 @@
 #include "core/settings/options.h"
 
 #include "core/app/dialogs.h"
+#include "core/app/textfile.h"
 #include "core/settings/settingslines.h"
 
 #include <QFile>
@@ -77,25 +78,27 @@ void Options::loadAtStartUp(Dialogs* dialogs)
     QString aside = path + QStringLiteral(".unreadable");
     for (int n = 2; QFile::exists(aside) && n < 1000; ++n)
         aside = path + QStringLiteral(".unreadable-") + QString::number(n);
-    // Copied before loading: applying the settings may save them at once.
-    const bool copied = QFile::copy(path, aside);
+    // Read before loading: applying the settings may save them at once.
+    QByteArray original;
+    if (QFile file(path); file.size() <= SettingsLines::MaxFileBytes && file.open(QIODevice::ReadOnly))
+        original = file.readAll();
     if (m_lines.LoadSettingsFile(path)) {
-        if (!m_lines.loadedUndecodable()) {
-            QFile::remove(aside);
+        if (!m_lines.loadedUndecodable())
             return;
-        }
+        // Owner-only: the file holds passwords.
+        QFile out(aside);
+        const bool kept = out.open(QIODevice::WriteOnly | QIODevice::NewOnly) && out.setPermissions(TextFile::OwnerOnly)
+            && out.write(original) == original.size();
         if (dialogs) {
             QString text = QStringLiteral(
                 "設定ファイル %1 に文字として読めない部分がありました。その行は変更せずにそのまま残します。")
                                .arg(path);
-            if (copied)
+            if (kept)
                 text += QStringLiteral("\n元のファイルは %1 として残してあります。").arg(aside);
             dialogs->message(text, Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, QStringLiteral("FTPTarvo"));
         }
         return;
     }
-    if (copied)
-        QFile::remove(aside);
     const bool moved = QFile::rename(path, aside);
     if (dialogs) {
         QString text = QStringLiteral("設定ファイル %1 を読み込めませんでした。初期設定で起動します。").arg(path);
