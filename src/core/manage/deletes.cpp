@@ -241,9 +241,9 @@ QList<Deletes::ServerItem> Deletes::selectedServerItems() const
     const QItemSelectionModel& selection = *m_remotePane.fileSelection();
     QList<ServerItem> chosen;
     for (int row = 0; row < list.rowCount(); ++row) {
-        const QStandardItem* item = selection.isRowSelected(row) ? list.item(row, 0) : nullptr;
-        if (item && !item->text().isEmpty())
-            chosen.append({ item->text(), !IconKeys::isFile(iconKey(item)) });
+        const QString name = selection.isRowSelected(row) ? list.text(row, 0) : QString();
+        if (!name.isEmpty())
+            chosen.append({ name, list.isFolderRow(row) });
     }
     return chosen;
 }
@@ -510,11 +510,11 @@ void Deletes::RecycleLocalSelection()
     for (int row = list.rowCount() - 1; row >= 0; --row) {
         if (row >= list.rowCount() || !selection.isRowSelected(row))
             continue;
-        const QStandardItem* item = list.item(row, 0);
-        if (!item || item->text().isEmpty())
+        const QString name = list.text(row, 0);
+        if (name.isEmpty())
             continue;
-        const QString path = ManageRules::joinPath(folder, item->text());
-        const bool isFile = IconKeys::isFile(iconKey(item));
+        const QString path = ManageRules::joinPath(folder, name);
+        const bool isFile = !list.isFolderRow(row);
         m_report.setCurrentFile(path + QStringLiteral("の削除実行中"));
         if (RecycleLocalPath(path) == 0) {
             m_log.write(

@@ -22,7 +22,7 @@
 
 namespace {
 
-QString iconKey(const QStandardItemModel* model, int row)
+QString iconKey(const QAbstractItemModel* model, int row)
 {
     return model->index(row, 0).data(ItemRoles::IconKeyRole).toString();
 }
@@ -30,7 +30,7 @@ QString iconKey(const QStandardItemModel* model, int row)
 // A file the clean-up moved away is no longer there to work on.
 bool isFileKey(const QString& key) { return IconKeys::isFile(key) && key != IconKeys::LeafKill; }
 
-QString firstSelectedName(const QStandardItemModel* model, const QItemSelectionModel* selection)
+QString firstSelectedName(const QAbstractItemModel* model, const QItemSelectionModel* selection)
 {
     for (int r = 0; r < model->rowCount(); ++r) {
         if (selection->isRowSelected(r, QModelIndex()))
@@ -122,10 +122,9 @@ void PaneCommands::onFtpListClicked(int row)
     const QString name = valid ? list->index(row, 0).data().toString() : QString();
     m_menu.ftpListClicked(name, ClipboardSource);
     for (int r = 0; r < list->rowCount(); ++r) {
-        QStandardItem* item = list->item(r, 0);
-        const QString k = item->data(ItemRoles::IconKeyRole).toString();
+        const QString k = list->iconKey(r);
         if (k == IconKeys::Leaf2 || k == IconKeys::Leaf3)
-            item->setData(IconKeys::Leaf, ItemRoles::IconKeyRole);
+            list->setData(list->index(r, 0), IconKeys::Leaf, ItemRoles::IconKeyRole);
     }
     Q_EMIT firstStatusPanelRequested(QStringLiteral("FTPﾌｫﾙﾀﾞ"));
 }
@@ -373,10 +372,10 @@ void PaneCommands::dropOnFtpList(int targetRow)
     } else if (source.compare(QLatin1String("listview1"), Qt::CaseInsensitive) == 0 && onRow) {
         const QString target = list->index(targetRow, 0).data().toString();
         if (CopyRemoteToTemp()) {
-            const QList<QStandardItem*> found = list->findItems(target, Qt::MatchExactly, 0);
-            if (!found.isEmpty()) {
-                selectFtpRow(found.first()->row());
-                m_remotePane.openFtpFolderRow(found.first()->row());
+            const int found = list->rowNamed(target);
+            if (found >= 0) {
+                selectFtpRow(found);
+                m_remotePane.openFtpFolderRow(found);
             }
             MoveTempToServer();
             m_remotePane.RefreshFtpPanes();

@@ -1,6 +1,7 @@
 #include "core/panes/dirlistparser.h"
 
 #include "core/panes/entrytexts.h"
+#include "core/panes/ftplist.h"
 #include "core/panes/listingrecord.h"
 
 #include <vector>
@@ -92,8 +93,8 @@ void gmtToJapan(qint64& hour, qint64& day)
 }
 
 // "-rw-r--r-- 1 owner group 1234 Aug 5 2003 name".
-bool parseUnixLine(
-    const std::vector<Field>& f, QStringView line, bool serverTimesAsLocal, QDate today, RemoteEntry& entry, qint64& totalKB)
+bool parseUnixLine(const std::vector<Field>& f, QStringView line, bool serverTimesAsLocal, QDate today,
+    RemoteEntry& entry, qint64& totalKB)
 {
     const QStringView permissions = f[0].text;
     const qint64 size = digitsValue(f[4].text, 1, 18);
@@ -198,8 +199,10 @@ bool isListableName(const QString& name)
 
 } // namespace
 
-void ParseDirList(QStringView text, bool serverTimesAsLocal, QDate today, ListingRecord& record)
+qint64 ParseDirList(
+    QStringView text, bool serverTimesAsLocal, QDate today, const std::function<void(RemoteEntry&&)>& take)
 {
+    qint64 totalKB = 0;
     std::vector<Field> fields;
     qsizetype pos = 0;
     while (pos < text.size()) {
@@ -217,14 +220,21 @@ void ParseDirList(QStringView text, bool serverTimesAsLocal, QDate today, Listin
         if (u < 3)
             continue;
         RemoteEntry entry;
-        qint64 totalKB = 0;
+        qint64 kilobytes = 0;
         const bool parsed = u < 8 ? parseDosLine(fields, raw, serverTimesAsLocal, entry)
-                                  : parseUnixLine(fields, raw, serverTimesAsLocal, today, entry, totalKB);
+                                  : parseUnixLine(fields, raw, serverTimesAsLocal, today, entry, kilobytes);
         if (!parsed || !isListableName(entry.name))
             continue;
-        record.Remote.push_back(std::move(entry));
-        record.RemoteTotalKB += totalKB;
+        take(std::move(entry));
+        totalKB += kilobytes;
     }
+    return totalKB;
+}
+
+void ParseDirList(QStringView text, bool serverTimesAsLocal, QDate today, ListingRecord& record)
+{
+    record.RemoteTotalKB += ParseDirList(
+        text, serverTimesAsLocal, today, [&record](RemoteEntry&& e) { record.Remote.push_back(ftpListRow(e)); });
 }
 
 QString TrimAtNul(QStringView text)

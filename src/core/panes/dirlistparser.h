@@ -3,8 +3,10 @@
 #include <QDate>
 #include <QString>
 #include <QStringView>
+#include <functional>
 
 struct ListingRecord;
+struct RemoteEntry;
 
 // The parser of the text a raw "LIST" returns, filling the server side of the listing record.
 // Its rules are the program's own:
@@ -43,7 +45,12 @@ struct ListingRecord;
 //
 // Linear in the length of the text.
 
-// Appends the entries of `text` to record.Remote and their kilobytes to record.RemoteTotalKB.
+// Hands each entry of `text` to `take`, in listing order; returns their kilobytes.
+qint64 ParseDirList(
+    QStringView text, bool serverTimesAsLocal, QDate today, const std::function<void(RemoteEntry&&)>& take);
+
+// Appends the rows of the entries of `text` to record.Remote and their kilobytes to
+// record.RemoteTotalKB.
 void ParseDirList(QStringView text, bool serverTimesAsLocal, QDate today, ListingRecord& record);
 
 // The text up to its first NUL character, without leading and trailing blanks (U+0020 only:

@@ -1,8 +1,6 @@
 #include "core/panes/filecolours.h"
 
-#include <QBrush>
-#include <QSignalBlocker>
-#include <QStandardItemModel>
+#include "core/panes/panelistmodel.h"
 
 QColor fileColour(const QString& name, ListSide side)
 {
@@ -38,27 +36,8 @@ QColor fileColour(const QString& name, ListSide side)
     return QColor(0, 0, 0);
 }
 
-void colourListRows(QStandardItemModel& list, ListSide side, bool coloursOff)
+void colourListRows(PaneListModel& list, ListSide side, bool coloursOff)
 {
-    if (coloursOff)
-        return;
-    const int rows = list.rowCount();
-    const int columns = list.columnCount();
-    if (rows == 0 || columns == 0)
-        return;
-    {
-        // One change notice for the whole list instead of one per cell.
-        const QSignalBlocker blocker(&list);
-        for (int r = 0; r < rows; ++r) {
-            QStandardItem* nameItem = list.item(r, 0);
-            if (!nameItem)
-                continue;
-            const QBrush brush(fileColour(nameItem->text(), side));
-            for (int c = 0; c < columns; ++c) {
-                if (QStandardItem* cell = list.item(r, c))
-                    cell->setForeground(brush);
-            }
-        }
-    }
-    Q_EMIT list.dataChanged(list.index(0, 0), list.index(rows - 1, columns - 1), { Qt::ForegroundRole });
+    if (!coloursOff)
+        list.colourRows([side](const QString& name) { return fileColour(name, side).rgba(); });
 }

@@ -3,7 +3,7 @@
 #include <QColor>
 #include <QString>
 
-class QStandardItemModel;
+class PaneListModel;
 
 // Text colours of the file lists by file kind; the start page index.html is red. The two lists
 // differ in one group: system files are grey in the local list only.
@@ -14,10 +14,10 @@ QColor fileColour(const QString& name, ListSide side);
 
 // Sets the text colour of every row of `list` from its column 0 text. When `coloursOff` (the
 // option "ファイルの色分けをしない") it returns at once and the rows keep their colours.
-void colourListRows(QStandardItemModel& list, ListSide side, bool coloursOff);
+void colourListRows(PaneListModel& list, ListSide side, bool coloursOff);
 
 // The pass over the server list `fileList` (the local pane runs ColourLocalList itself).
-inline void ColourFtpList(QStandardItemModel& fileList, bool coloursOff)
+inline void ColourFtpList(PaneListModel& fileList, bool coloursOff)
 {
     colourListRows(fileList, ListSide::Ftp, coloursOff);
 }

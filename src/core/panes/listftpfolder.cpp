@@ -31,25 +31,62 @@ bool ListFtpFolder(
     if (!sent || !stream)
         return false;
 
-    QByteArray bytes;
+    // Complete lines are decoded and parsed as they arrive, so a listing is never held whole as
+    // bytes and text besides its rows. A line end is one byte in both encodings: no character is
+    // split. The text is cut at its first NUL and trimmed of blanks at both ends, as a whole.
+    const bool utf8 = FtpHandle.utf8Names();
+    const QDate today = clock().date();
+    QByteArray pending;
+    bool first = true;
+    bool cut = false;
+    const auto parse = [&](QByteArrayView lines, bool last) {
+        QString text = utf8 ? QString::fromUtf8(lines) : Cp932::decode(lines);
+        QStringView view = text;
+        if (first) {
+            while (!view.isEmpty() && view.front() == u' ')
+                view = view.sliced(1);
+            first = view.isEmpty();
+        }
+        if (last) {
+            while (!view.isEmpty() && view.back() == u' ')
+                view.chop(1);
+        }
+        ParseDirList(view, serverTimesAsLocal, today, record);
+        if (rawText)
+            *rawText += view;
+    };
+    qint64 total = 0;
     std::vector<char> chunk(ChunkBytes);
     for (;;) {
         qint64 got = 0;
         const bool ok = stream->read(chunk.data(), ChunkBytes, &got);
         if (ok && got == 0)
             break;
-        if (!ok || got < 0 || got > ChunkBytes || bytes.size() + got > MaxListingBytes) {
+        total += got;
+        if (!ok || got < 0 || got > ChunkBytes || total > MaxListingBytes) {
             // A listing cut short would look whole: nothing is shown rather than part of it.
             stream->close();
+            record.ClearListings();
+            record.RemoteTotalKB = 0;
+            if (rawText)
+                rawText->clear();
             return false;
         }
-        bytes.append(chunk.data(), qsizetype(got));
+        if (cut)
+            continue;
+        QByteArrayView data(chunk.data(), qsizetype(got));
+        if (const qsizetype nul = data.indexOf('\0'); nul >= 0) {
+            data.truncate(nul);
+            cut = true;
+        }
+        pending.append(data);
+        const qsizetype lineEnd = pending.lastIndexOf('\n');
+        if (lineEnd >= 0) {
+            parse(QByteArrayView(pending).first(lineEnd + 1), false);
+            pending.remove(0, lineEnd + 1);
+        }
     }
     stream->close();
-
-    const QString text = TrimAtNul(FtpHandle.utf8Names() ? QString::fromUtf8(bytes) : Cp932::decode(bytes));
-    ParseDirList(text, serverTimesAsLocal, clock().date(), record);
-    if (rawText)
-        *rawText = text;
+    parse(pending, true);
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/panes/panelistmodel.h"
+
 #include <QString>
 #include <optional>
 #include <vector>
@@ -39,10 +41,12 @@ struct RemoteEntry {
 
 // The listing record both lists are filled from: the last local walk and the last server
 // listing, each in listing order. A local walk empties the server side too, so the server
-// folder must be listed again before the server list is filled from it.
+// folder must be listed again before the server list is filled from it. The server side is
+// kept as the rows of the server list already: a listing of 200,000 entries is held once, and
+// filling the list moves it there.
 struct ListingRecord {
     std::vector<LocalEntry> Local;
-    std::vector<RemoteEntry> Remote;
+    std::vector<PaneListModel::Row> Remote;
 
     // Shown in the status bar after a server listing; transfers reuse the two counts.
     qint32 FolderCount = 0;

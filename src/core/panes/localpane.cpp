@@ -196,12 +196,9 @@ void LocalPane::FillLocalList()
     };
     for (const LocalEntry* e : ordered) {
         const bool isFolder = e->attributes & FileAttribute::Folder;
-        auto* name = new QStandardItem(e->name);
-        name->setData(isFolder ? IconKeys::Closed : IconKeys::Leaf, ItemRoles::IconKeyRole);
-        auto* size = new QStandardItem(isFolder ? QString() : localSizeText(e->size));
-        auto* type = new QStandardItem(typeText(e->attributes));
-        auto* date = new QStandardItem(localDateText(e->modified));
-        rows.push_back({ name, size, type, date });
+        rows.emplace_back(isFolder ? IconKeys::Closed : IconKeys::Leaf,
+            std::initializer_list<QStringView> { e->name, isFolder ? QString() : localSizeText(e->size),
+                typeText(e->attributes), localDateText(e->modified) });
     }
     m_fileList->replaceRows(std::move(rows));
     if (m_sortColumn != -1) {
@@ -476,7 +473,7 @@ bool LocalPane::openLocalFolderRow(int row)
 {
     if (!m_fileList->isFolderRow(row))
         return false;
-    QString path = folderText().trimmed() + QLatin1Char('/') + m_fileList->item(row, 0)->text().trimmed();
+    QString path = folderText().trimmed() + QLatin1Char('/') + m_fileList->text(row, 0).trimmed();
     while (path.contains(QLatin1String("//")))
         path.replace(QLatin1String("//"), QLatin1String("/"));
     const bool listed = ListLocalFolder(path);

@@ -393,6 +393,10 @@ std::optional<FtpFindData> Transfers::serverEntry(const QString& ftpPath)
             const auto found = entries.constFind(name);
             return found == entries.constEnd() ? std::nullopt : std::optional<FtpFindData>(*found);
         }
+        // A run walks folder by folder: the listings of a few recent folders serve it, and a
+        // run over many folders must not keep every listing it has read.
+        if (m_serverFolders.size() >= MaxCachedServerFolders)
+            m_serverFolders.clear();
         listed = m_serverFolders.insert(serverFolderKey(folder), entries);
     }
     const auto found = listed->constFind(name);
@@ -420,8 +424,11 @@ QString Transfers::onServer(const QString& path) const
 
 void Transfers::rememberEmptyServerFolder(const QString& folder)
 {
-    if (m_cacheServerFolders && !folder.isEmpty())
+    if (m_cacheServerFolders && !folder.isEmpty()) {
+        if (m_serverFolders.size() >= MaxCachedServerFolders)
+            m_serverFolders.clear();
         m_serverFolders.insert(serverFolderKey(folder), {});
+    }
 }
 
 QString Transfers::uploadName(const QString& name) const

@@ -197,6 +197,7 @@ private:
 
     // The server folders listed during one run: folder -> name -> entry.
     bool m_cacheServerFolders = false;
+    static constexpr qsizetype MaxCachedServerFolders = 16;
     QHash<QString, QHash<QString, FtpFindData>> m_serverFolders;
     QString m_runFolder; // the server folder of the run; empty when unknown
     // Server files whose upload began and did not end: what is there is a piece, newer than the

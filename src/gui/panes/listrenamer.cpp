@@ -23,17 +23,19 @@ ListRenamer::ListRenamer(PaneCommands& commands, LocalPane& localPane, QTreeView
 
 void ListRenamer::watch(QTreeView* view, PaneListModel* model, bool ftp)
 {
-    connect(model, &QStandardItemModel::itemChanged, this, [this, ftp](QStandardItem* item) {
-        if (!m_index.isValid() || m_ftp != ftp || item->index() != QModelIndex(m_index))
-            return;
-        const QPersistentModelIndex index = m_index;
-        const QString oldName = m_oldName;
-        const QString newName = item->text();
-        m_index = QPersistentModelIndex();
-        // After the editor has closed: a rename on the server waits for its answer.
-        QMetaObject::invokeMethod(
-            this, [this, index, oldName, newName, ftp] { finish(index, oldName, newName, ftp); }, Qt::QueuedConnection);
-    });
+    connect(model, &QAbstractItemModel::dataChanged, this,
+        [this, ftp](const QModelIndex& changed, const QModelIndex&, const QList<int>& roles) {
+            if (!m_index.isValid() || m_ftp != ftp || changed != QModelIndex(m_index) || !roles.contains(Qt::EditRole))
+                return;
+            const QPersistentModelIndex index = m_index;
+            const QString oldName = m_oldName;
+            const QString newName = changed.data().toString();
+            m_index = QPersistentModelIndex();
+            // After the editor has closed: a rename on the server waits for its answer.
+            QMetaObject::invokeMethod(
+                this, [this, index, oldName, newName, ftp] { finish(index, oldName, newName, ftp); },
+                Qt::QueuedConnection);
+        });
     // Escape, or the editor closed without a change.
     connect(view->itemDelegate(), &QAbstractItemDelegate::closeEditor, this, [this, ftp] {
         if (m_ftp == ftp)
@@ -68,11 +70,8 @@ void ListRenamer::finish(const QPersistentModelIndex& index, const QString& oldN
 {
     const bool renamed
         = ftp ? m_commands.renameFtpEntry(oldName, newName) : m_commands.renameLocalEntry(oldName, newName);
-    auto* model = qobject_cast<QStandardItemModel*>(const_cast<QAbstractItemModel*>(index.model()));
-    if (!renamed && index.isValid() && model) {
-        if (QStandardItem* item = model->itemFromIndex(index))
-            item->setText(oldName);
-    }
+    if (!renamed && index.isValid())
+        const_cast<QAbstractItemModel*>(index.model())->setData(index, oldName);
     // A replaced file leaves its old row behind.
     if (renamed && !ftp)
         m_localPane.RefreshLocalPanes();

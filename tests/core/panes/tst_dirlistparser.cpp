@@ -11,15 +11,18 @@ using namespace Qt::StringLiterals;
 // "when": Mar or Sep (today in 2024), "gmt" for server times in GMT, "raw" for a text sent as written.
 class TestDirListParser : public QObject {
     Q_OBJECT
-    static ListingRecord parse(QString when, QString lines, ListingRecord record = {})
+    static QString listing(const QString& when, QString lines)
     {
         lines.replace(u"$F"_s, u"-rw-r--r--   1 owner    group          10 Aug  5  2003 "_s)
             .replace(u"$D"_s, u"drwxr-xr-x   2 owner    group        4096 Aug  5  2003 "_s)
             .replace(u"$W"_s, u"08-05-04  09:30PM       <DIR>          "_s)
             .replace(u"$X"_s, QString(70000, u'x'));
-        if (!when.contains(u"raw"_s))
-            lines = u"total 12\r\n"_s + lines.replace(u"\n"_s, u"\r\n"_s) + u"\r\n"_s;
-        ParseDirList(lines, when.contains(u"gmt"_s), QDate(2024, when.contains(u"Sep"_s) ? 9 : 3, 15), record);
+        return when.contains(u"raw"_s) ? lines : u"total 12\r\n"_s + lines.replace(u"\n"_s, u"\r\n"_s) + u"\r\n"_s;
+    }
+    static QDate today(const QString& when) { return QDate(2024, when.contains(u"Sep"_s) ? 9 : 3, 15); }
+    static ListingRecord parse(const QString& when, const QString& lines, ListingRecord record = {})
+    {
+        ParseDirList(listing(when, lines), when.contains(u"gmt"_s), today(when), record);
         return record;
     }
     void check()
@@ -28,10 +31,11 @@ class TestDirListParser : public QObject {
         QFETCH(QString, lines);
         QFETCH(QString, entries);
         QStringList out;
-        for (const RemoteEntry& e : parse(when, lines).Remote)
+        ParseDirList(listing(when, lines), when.contains(u"gmt"_s), today(when), [&out](RemoteEntry&& e) {
             out << QStringList { e.name, QString::number(e.kind), e.size ? QString::number(*e.size) : QString(), e.date,
                 e.permissions, e.owner }
                        .join(u'|');
+        });
         QCOMPARE(out.join(u'\n'), entries.replace(u"$E"_s, u"|32|10|2003-08-05|rw-r--r--|owner/group"_s));
     }
 

@@ -9,6 +9,8 @@
 #include "support/texttable.h"
 
 #include <QAbstractItemModelTester>
+#include <QBrush>
+#include <QItemSelectionModel>
 #include <QSignalSpy>
 #include <QTest>
 #include <ctime>
@@ -18,12 +20,12 @@ using namespace Qt::StringLiterals;
 // The column texts, colours and path rules of both lists, and the server list filled from a listing.
 class TestEntryTexts : public QObject {
     Q_OBJECT
-    static QString rowText(const QStandardItemModel& list, int r)
+    static QString rowText(const PaneListModel& list, int r)
     {
         QStringList texts;
         for (int c = 0; c < list.columnCount(); ++c)
-            texts << list.item(r, c)->text() + u'/' + list.item(r, c)->foreground().color().name();
-        return texts.join(u' ') + u' ' + list.item(r)->data(ItemRoles::IconKeyRole).toString();
+            texts << list.text(r, c) + u'/' + list.index(r, c).data(Qt::ForegroundRole).value<QBrush>().color().name();
+        return texts.join(u' ') + u' ' + list.iconKey(r);
     }
 
 private Q_SLOTS:
@@ -86,10 +88,12 @@ extension only as a prefix | colour | a.htmlx | #000000 #000000
         QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
         ListingRecord record;
         record.RemoteTotalKB = 12;
-        record.Remote = { { u"b.html"_s, 32, 1536, u"2024-03-05 10:02"_s, u"rw-r--r--"_s, u"u/www"_s },
-            { u"img"_s, 16, 4096, u"2024-01-01 05:30"_s, u"rwxr-xr-x"_s, u"u/www"_s },
-            { u"index.html"_s, 32, 0, u"2019-11-30"_s, {}, {} },
-            { u"OLD"_s, 0, std::nullopt, u"2001-02-03 04:05"_s, {}, {} } };
+        for (const RemoteEntry& e : std::initializer_list<RemoteEntry> {
+                 { u"b.html"_s, 32, 1536, u"2024-03-05 10:02"_s, u"rw-r--r--"_s, u"u/www"_s },
+                 { u"img"_s, 16, 4096, u"2024-01-01 05:30"_s, u"rwxr-xr-x"_s, u"u/www"_s },
+                 { u"index.html"_s, 32, 0, u"2019-11-30"_s, {}, {} },
+                 { u"OLD"_s, 0, std::nullopt, u"2001-02-03 04:05"_s, {}, {} } })
+            record.Remote.push_back(ftpListRow(e));
         QSignalSpy reset(&list, &QAbstractItemModel::modelReset);
         const std::optional<FtpListSummary> summary = FillFtpList(record, list);
         QVERIFY(summary);
@@ -98,7 +102,7 @@ extension only as a prefix | colour | a.htmlx | #000000 #000000
             QStringList({ u"ﾌｫﾙﾀﾞｰ数: 2"_s, u"ﾌｧｲﾙ数: 2"_s, u"ｻｲｽﾞ: 12Kb"_s, u"2"_s, u"2"_s, u"1"_s }));
         // Switched off, the rows keep their colours.
         ColourFtpList(list, false);
-        list.item(3)->setText(u"b.txt"_s);
+        list.setData(list.index(3, 0), u"b.txt"_s);
         ColourFtpList(list, true);
         // Old servers give 0 for a folder: a folder row whose type text still says file.
         QStringList rows;
@@ -114,6 +118,37 @@ extension only as a prefix | colour | a.htmlx | #000000 #000000
         record.ClearListings();
         QVERIFY(!FillFtpList(record, list));
         QCOMPARE(list.rowCount() + record.FileCount, 0);
+    }
+
+    // Sorting moves whole rows and the selection with them; a rename and a removal touch one row.
+    void listRowsMoveWhole()
+    {
+        PaneListModel list(ftpListHeaders());
+        QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QItemSelectionModel selection(&list);
+        std::vector<PaneListModel::Row> rows;
+        for (const auto& [name, size, icon] :
+            { std::tuple { u"b", u" 3 KB", IconKeys::Leaf }, { u"A", u" 1 KB", IconKeys::Leaf },
+                { u"sub", u"", IconKeys::Closed }, { u"c", u" 2 KB", IconKeys::Leaf2 } })
+            rows.emplace_back(icon, std::initializer_list<QStringView> { name, size });
+        list.replaceRows(std::move(rows));
+        selection.select(list.index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        const auto shown = [&] {
+            QStringList texts;
+            for (int r = 0; r < list.rowCount(); ++r)
+                texts << list.text(r, 0) + u':' + list.text(r, 1).trimmed() + u':' + list.iconKey(r)
+                        + (selection.isRowSelected(r) ? u"*"_s : QString());
+            return texts.join(u' ');
+        };
+        list.sortByColumnText(1, Qt::DescendingOrder);
+        QCOMPARE(shown(), u"b:3 KB:leaf c:2 KB:leaf2 A:1 KB:leaf* sub::closed"_s);
+        list.sortByColumnText(0, Qt::AscendingOrder);
+        list.orderFoldersFirst();
+        QCOMPARE(shown(), u"sub::closed A:1 KB:leaf* b:3 KB:leaf c:2 KB:leaf2"_s);
+        QVERIFY(list.setData(list.index(2, 0), u"longer name.html"_s));
+        QVERIFY(list.removeRows(0, 1));
+        QCOMPARE(shown(), u"A:1 KB:leaf* longer name.html:3 KB:leaf c:2 KB:leaf2"_s);
+        QCOMPARE(list.rowNamed(u"c"_s), 2);
     }
 };
 

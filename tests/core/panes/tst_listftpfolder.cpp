@@ -1,6 +1,8 @@
 #include "core/app/codepage.h"
+#include "core/app/itemroles.h"
 #include "core/ftp/ftpconnection.h"
 #include "core/ftp/ftpsession.h"
+#include "core/panes/entrytexts.h"
 #include "core/panes/listftpfolder.h"
 #include "core/panes/listingrecord.h"
 #include "support/ftpserverfixture.h"
@@ -100,7 +102,6 @@ private Q_SLOTS:
         QVERIFY(c && c->utf8Names() == (server != 1) && c->setCurrentDirectory(u"/site"_s));
         ListingRecord record;
         record.Local.push_back({ u"stale"_s, 32, 1, 0 });
-        record.RemoteTotalKB = 99;
         QString raw;
         QVERIFY(ListFtpFolder(*c, record, check9, systemNow, &raw));
         // Neither server sends a total line: the entry on the first line must be listed too.
@@ -110,19 +111,18 @@ private Q_SLOTS:
             const QString date
                 = (check9 ? e.modified.addSecs(9 * 3600) : e.modified)
                       .toString(e.modified > m_recent.addDays(-1) ? u"yyyy-MM-dd HH:mm"_s : u"yyyy-MM-dd"_s);
-            expected << (e.size < 0 ? u"%1|16||%2|rwxr-xr-x"_s.arg(e.name, date)
-                                    : u"%1|32|%2|%3|rw-r--r--"_s.arg(e.name).arg(e.size).arg(date));
+            expected << (e.size < 0 ? u"%1||<DIR>|%2|rwxr-xr-x"_s.arg(e.name, date)
+                                    : u"%1|%2|ﾌｧｲﾙ|%3|rw-r--r--"_s.arg(e.name, ftpSizeText(e.size), date));
         }
-        qint64 totalKB = 0;
-        for (const RemoteEntry& e : record.Remote) {
-            const QString size = e.kind == 16 ? QString() : QString::number(e.size.value_or(-1));
-            actual << QStringList { e.name, QString::number(e.kind), size, e.date, e.permissions }.join(u'|');
-            totalKB += e.size.value_or(0) / 1024;
+        for (const PaneListModel::Row& row : record.Remote) {
+            QStringList texts;
+            for (int col = 0; col < 5; ++col)
+                texts << row.text(col).toString();
+            actual << texts.join(u'|');
         }
         actual.sort();
         expected.sort();
         QCOMPARE(actual, expected);
-        QCOMPARE(record.RemoteTotalKB, totalKB);
     }
 
     // What the scripted server sends on LIST, and the names the record then holds ("-": not listed).
@@ -156,12 +156,12 @@ private Q_SLOTS:
         auto c = connectTo(server.hostField(), server.user(), server.password());
         QVERIFY(c);
         ListingRecord record;
-        record.Remote.push_back({ u"stale"_s, 32, 1, {}, {}, {} });
+        record.Remote.push_back(PaneListModel::Row(IconKeys::Leaf, { u"stale" }));
         QString raw;
         const bool listed = ListFtpFolder(*c, record, false, systemNow, &raw);
         QStringList got { listed ? QString() : u"-"_s };
-        for (const RemoteEntry& e : record.Remote)
-            got << e.name;
+        for (const PaneListModel::Row& row : record.Remote)
+            got << row.text(0).toString();
         QCOMPARE(got.mid(listed ? 1 : 0), names);
         QVERIFY(raw.isEmpty() != listed && !raw.contains(QChar(u'\0')));
         // The connection survives whatever the listing did.

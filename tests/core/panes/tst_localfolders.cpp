@@ -6,6 +6,7 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <ctime>
@@ -41,7 +42,7 @@ struct Pane {
     {
         QStringList texts;
         for (int r = 0; r < pane.fileList()->rowCount(); ++r)
-            texts << pane.fileList()->item(r, c)->text();
+            texts << pane.fileList()->text(r, c);
         return texts;
     }
     int rowOf(const QString& name) const { return int(column(0).indexOf(name)); }

@@ -114,7 +114,9 @@ empty path changes nothing | /pub | | 0 | /pub | before
         QVERIFY(pane.openFtpFolderRow(rig.remoteRow("sub")));
         pane.onUpClicked();
         QCOMPARE(pane.folderText(), "/pub");
-        QCOMPARE(pane.fileList()->item(rig.remoteRow("index.html"))->foreground().color(), QColor(255, 0, 0));
+        QCOMPARE(
+            pane.fileList()->index(rig.remoteRow("index.html"), 0).data(Qt::ForegroundRole).value<QBrush>().color(),
+            QColor(255, 0, 0));
     }
 
     // A site folder with links to itself, to its parent and to a sibling, as shared hosting has
