@@ -159,7 +159,8 @@ void MenuState::treeClicked(bool ftp)
     setButton(QStringLiteral("Stop"), true);
     for (const char* key : { "open", "copy", "link1", "linkcut", "Timer" })
         setButton(QLatin1String(key), false);
-    setButton(QStringLiteral("link2"), ftp);
+    // The top-page check works on local sites only: its button stays off for the FTP tree too.
+    setButton(QStringLiteral("link2"), false);
     setButton(QStringLiteral("imageshow"), ftp);
 }
 
