@@ -2,6 +2,7 @@
 // both ways to the options and profiles they show.
 #include "core/app/appstate.h"
 #include "core/app/statusreport.h"
+#include "core/ftpsession/ftpconsole.h"
 #include "core/log/activitylog.h"
 #include "core/settings/options.h"
 #include "core/settings/profiles.h"
@@ -116,8 +117,11 @@ private Q_SLOTS:
     // settings loaded later show in the boxes.
     void optionPanels()
     {
+        ActivityLog log;
+        FtpConsole console(log);
         for (MovablePanel* p : std::initializer_list<MovablePanel*> { new ProxyPanel(*m_options, m_host.get()),
-                 new OtherSettingsPanel(*m_options, m_host.get()), new ConsolePanel(*m_options, m_host.get()) })
+                 new OtherSettingsPanel(*m_options, m_host.get()),
+                 new ConsolePanel(*m_options, console, {}, m_host.get()) })
             p->showInFront();
         auto* proxyHost = find<QLineEdit>("txtProxy");
         const bool enabled = proxyHost->isEnabled() || find("Check3")->isEnabled();

@@ -6,6 +6,7 @@
 #include "core/app/itemroles.h"
 #include "core/app/statuslines.h"
 #include "core/ftp/ftperrors.h"
+#include "core/ftpsession/ftpconsole.h"
 #include "core/ftpsession/remotepaneguards.h"
 #include "core/ftpsession/sessionrules.h"
 #include "core/log/activitylog.h"
@@ -156,9 +157,12 @@ bool RemotePane::ListFtpFolder()
         m_record.RemoteTotalKB = 0;
         return false;
     }
-    const bool ok = ::ListFtpFolder(m_connection, m_record, m_options.serverTimesAsLocal(), m_clock);
+    QString raw;
+    const bool ok = ::ListFtpFolder(m_connection, m_record, m_options.serverTimesAsLocal(), m_clock, &raw);
     if (!ok)
         clearHonouredStop();
+    else if (m_console)
+        m_console->setListingText(raw);
     return ok;
 }
 

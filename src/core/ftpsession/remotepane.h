@@ -11,6 +11,7 @@
 
 class ActivityLog;
 class Dialogs;
+class FtpConsole;
 class Options;
 class PaneListModel;
 class Profiles;
@@ -54,6 +55,8 @@ public:
     void setTreeFrameShown(bool shown) { m_treeFrameShown = shown; }
     // Where accepted server certificates are remembered; the data folder's file unless set.
     void setKnownCertificatesFile(const QString& path) { m_knownCertificatesFile = path; }
+    // Where each folder listing leaves its raw text.
+    void setConsole(FtpConsole* console) { m_console = console; }
 
     // The engine objects, or null while the handle is 0.
     FtpSession* InternetHandle() { return m_internetHandle ? &m_session : nullptr; }
@@ -234,6 +237,7 @@ private:
 
     QString m_folderText;
     std::unique_ptr<PaneListModel> m_fileList;
+    FtpConsole* m_console = nullptr;
     std::unique_ptr<QStandardItemModel> m_folderTree;
     std::unique_ptr<QItemSelectionModel> m_fileSelection;
     std::unique_ptr<QItemSelectionModel> m_folderTreeSelection;

@@ -52,7 +52,7 @@ bool ListFtpFolder(
                 view.chop(1);
         }
         ParseDirList(view, serverTimesAsLocal, today, record);
-        if (rawText)
+        if (rawText && rawText->size() < MaxRawTextChars)
             *rawText += view;
     };
     qint64 total = 0;

@@ -6,6 +6,7 @@
 #include "core/app/statuslines.h"
 #include "core/app/statusreport.h"
 #include "core/app/textfile.h"
+#include "core/ftpsession/ftpconsole.h"
 #include "core/ftpsession/remotepane.h"
 #include "core/log/activitylog.h"
 #include "core/manage/deletes.h"
@@ -57,6 +58,7 @@ Workspace::Workspace(Dialogs& dialogs, QObject* parent)
     , m_folders(
           std::make_unique<Folders>(m_state, *m_remotePane, *m_localPane, *m_statusLines, *m_activityLog, dialogs))
     , m_permissions(std::make_unique<Permissions>(m_state, *m_remotePane, *m_statusLines, *m_activityLog, dialogs))
+    , m_console(std::make_unique<FtpConsole>(*m_activityLog))
     , m_paneCommands(std::make_unique<PaneCommands>(
           m_state, *m_localPane, *m_remotePane, *m_modeRules, *m_transfers, *m_activityLog, *m_statusLines, dialogs))
     , m_linkPatterns(std::make_unique<QStringListModel>())
@@ -92,6 +94,9 @@ void Workspace::connectCore()
     m_deletes->setConnectionWatch(&m_connectionWatch);
     m_folders->setConnectionWatch(&m_connectionWatch);
     m_paneCommands->setConnectionWatch(&m_connectionWatch);
+
+    m_remotePane->setConsole(m_console.get());
+    connect(m_permissions.get(), &Permissions::consoleReply, m_console.get(), &FtpConsole::append);
 
     // A tree walk reports through the status window.
     m_remotePane->setShowTransferCounts([this] { m_statusReport->ShowTransferCounts(); });
@@ -232,6 +237,8 @@ void Workspace::openLocalPath(const QString& folder, const QString& name)
         }
     }
 }
+
+bool Workspace::runConsoleCommand(const QString& command) { return m_console->run(m_remotePane->FtpHandle(), command); }
 
 void Workspace::deleteInActivePane()
 {

@@ -19,6 +19,7 @@ class ModeRules;
 class Options;
 class PaneCommands;
 class Permissions;
+class FtpConsole;
 class Profiles;
 class QStringListModel;
 class RemotePane;
@@ -58,6 +59,10 @@ public:
     Deletes& deletes() { return *m_deletes; }
     Folders& folders() { return *m_folders; }
     Permissions& permissions() { return *m_permissions; }
+    // The FTP command console and its text.
+    FtpConsole& console() { return *m_console; }
+    // Sends a command typed into the console over the FTP pane's connection.
+    bool runConsoleCommand(const QString& command);
     // Active pane, menu states, clipboard, drag and drop, rename.
     PaneCommands& paneCommands() { return *m_paneCommands; }
     // The message bus: commands from a companion, and the companion editor.
@@ -133,6 +138,7 @@ private:
     std::unique_ptr<Deletes> m_deletes;
     std::unique_ptr<Folders> m_folders;
     std::unique_ptr<Permissions> m_permissions;
+    std::unique_ptr<FtpConsole> m_console;
     std::unique_ptr<PaneCommands> m_paneCommands;
     std::unique_ptr<QStringListModel> m_linkPatterns;
     std::unique_ptr<CompanionLink> m_companionLink;

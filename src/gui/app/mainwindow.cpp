@@ -213,7 +213,7 @@ void MainWindow::createMenus()
     QAction* console = addItem(ftp, QStringLiteral("mcom"), QStringLiteral("FTPcommand"));
     connect(console, &QAction::triggered, this, [this] {
         m_consolePanel->setGeometry(67, 67, 613, 445);
-        m_consolePanel->showInFront();
+        m_consolePanel->open();
     });
 
     QMenu* help = addMenu("mhelpm", QStringLiteral("ヘルプ(&H)"));
@@ -429,7 +429,8 @@ void MainWindow::createPanels()
     m_modePanel = new ModePanel(ws.modeRules(), ws.options(), *m_dialogs, m_central);
     m_proxyPanel = new ProxyPanel(ws.options(), m_central);
     m_otherSettingsPanel = new OtherSettingsPanel(ws.options(), m_central);
-    m_consolePanel = new ConsolePanel(ws.options(), m_central);
+    m_consolePanel = new ConsolePanel(
+        ws.options(), ws.console(), [&ws](const QString& command) { ws.runConsoleCommand(command); }, m_central);
     m_logPanel = new LogPanel(ws.activityLog(), *m_dialogs, m_central);
     // The log is read line by line: give it room.
     m_logPanel->resize(620, 420);

@@ -127,7 +127,6 @@ void MainWindow::connectRuns()
     Permissions* permissions = &m_workspace->permissions();
     m_permissionPanel = new PermissionPanel(*permissions, m_central);
     connect(permissions, &Permissions::panelRequested, this, &MainWindow::placePermissionPanel);
-    connect(permissions, &Permissions::consoleReply, m_consolePanel, &ConsolePanel::appendReply);
 }
 
 void MainWindow::placePermissionPanel()
