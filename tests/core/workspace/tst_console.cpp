@@ -42,10 +42,12 @@ private Q_SLOTS:
         QVERIFY(!run("PASS hunter2").contains(u"hunter2"));
         QVERIFY(console.text().startsWith(u"> PASS ****") && !rig.logText().contains(u"hunter2"));
         QVERIFY(rig.logText().contains(u"PASS ****"));
-        // The user left the server in ASCII mode in another folder: binary transfers still arrive whole.
+        // The user left the server in ASCII mode in another folder after a binary transfer:
+        // binary transfers still arrive whole.
+        Transfers& transfers = rig.ws->transfers();
+        QVERIFY(!transfers.downloadFiles({ "data.bin" }, "/pub", rig.local.path(), TransferType::Binary));
         QVERIFY(run("TYPE A").contains(u"200"));
         QVERIFY(run("CWD /").contains(u"250"));
-        Transfers& transfers = rig.ws->transfers();
         QVERIFY(!transfers.downloadFiles({ "data.bin" }, "/pub", rig.local.path(), TransferType::Binary));
         QVERIFY(!transfers.uploadFiles({ "up.bin" }, rig.local.path(), "/pub", TransferType::Binary));
         QCOMPARE(readFile(rig.localPath("data.bin")), binary);
