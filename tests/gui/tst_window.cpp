@@ -63,6 +63,7 @@ void clickNode(QTreeView* tree, const QString& key)
 
 class TestWindow : public QObject {
     Q_OBJECT
+    QList<QUrl> m_opened;
 
     std::unique_ptr<FtpServerFixture> m_server;
     std::unique_ptr<WindowRig> m_rig;
@@ -93,6 +94,9 @@ class TestWindow : public QObject {
         for (const QString& name : names)
             QVERIFY(writeBytes(folder + u'/' + name, name.toUtf8()));
     }
+
+public Q_SLOTS:
+    void openUrl(const QUrl& url) { m_opened.append(url); }
 
 private Q_SLOTS:
     void initTestCase()
@@ -387,6 +391,12 @@ private Q_SLOTS:
         viewer.textView()->setPlainText(u"<p>新しい</p>\n"_s);
         QTest::mouseClick(viewer.storeButton(), Qt::LeftButton);
         QVERIFY(Cp932::decode(readBytes(serverFile(u"pub/b.html"_s))).contains(u"新しい"_s));
+        // "IE" opens the fetched page in the desktop's browser.
+        QDesktopServices::setUrlHandler(u"file"_s, this, "openUrl");
+        QTest::mouseClick(m_rig->button("Command34"), Qt::LeftButton);
+        QDesktopServices::unsetUrlHandler(u"file"_s);
+        QCOMPARE(
+            m_opened.value(0).toLocalFile(), QDir(qEnvironmentVariable("FTPTARVO_HOME")).filePath(u"$temp$.html"_s));
     }
 
     // The confirmation waits for its buttons: "実行" goes on, "中止" and Esc stop, Enter does nothing.

@@ -120,6 +120,7 @@ private:
     void createViewer();
     void connectCompanion();
     void showServerText(const QString& name, const QString& text);
+    void offerBrowser(const QString& path);
     void showServerPicture(const QString& name, const QString& path);
 
     // Transfers, deletes and permissions: the status window and the tree panels they bring up
@@ -198,6 +199,9 @@ private:
     PermissionPanel* m_permissionPanel = nullptr;
     ViewerPanel* m_viewer = nullptr;
     QPushButton* m_takeEditorChanges = nullptr;
+    // `Command34` "IE": the page shown in the viewer, in the desktop's browser.
+    QPushButton* m_openInBrowser = nullptr;
+    QString m_shownPagePath;
 
     PaneMouse* m_paneMouse = nullptr;
     PaneKeys* m_paneKeys = nullptr;

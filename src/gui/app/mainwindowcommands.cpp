@@ -1,6 +1,7 @@
 // The main window's commands: the file-operation menu `Mm1` and the toolbar, the edit menu, the
 // clicks, keys, drags and drops of the four panes, renaming in both lists, the viewer, and the
 // companion's link.
+#include "core/app/datafolder.h"
 #include "core/app/dialogs.h"
 #include "core/app/itemroles.h"
 #include "core/app/statusreport.h"
@@ -144,10 +145,22 @@ void MainWindow::createViewer()
     connect(m_takeEditorChanges, &QPushButton::clicked, this,
         [this] { m_workspace->companionLink().requestEditorText(m_viewer->textView()->toPlainText()); });
 
+    m_openInBrowser = new QPushButton(QStringLiteral("IE"), m_viewer);
+    m_openInBrowser->setObjectName(QStringLiteral("Command34"));
+    m_openInBrowser->setToolTip(QStringLiteral("表示しているページをブラウザで開きます"));
+    m_openInBrowser->setEnabled(false);
+    m_viewer->body()->addWidget(m_openInBrowser);
+    connect(m_openInBrowser, &QPushButton::clicked, this, [this] {
+        if (!m_shownPagePath.isEmpty() && !QDesktopServices::openUrl(QUrl::fromLocalFile(m_shownPagePath)))
+            askUser().message(
+                QStringLiteral("ブラウザを起動できませんでした。"), Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+    });
+
     connect(m_workspace.get(), &Workspace::serverTextFetched, this, &MainWindow::showServerText);
     connect(m_workspace.get(), &Workspace::serverPictureFetched, this, &MainWindow::showServerPicture);
     connect(m_workspace.get(), &Workspace::serverTextSentToEditor, m_takeEditorChanges, &QWidget::show);
     connect(m_workspace.get(), &Workspace::documentFetched, this, [this](const QString& path) {
+        m_editMenu->setEnabled(false);
         if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
             askUser().message(CannotReadPdf, Dialogs::Buttons::Ok, Dialogs::Icon::None);
     });
@@ -157,12 +170,25 @@ void MainWindow::showServerText(const QString& name, const QString& text)
 {
     m_viewer->nameBox()->setText(name);
     m_viewer->showServerText(text, name);
+    m_editMenu->setEnabled(true);
+    offerBrowser(DataFolder::file(QStringLiteral("$temp$.") + name.mid(name.lastIndexOf(u'.') + 1)));
     openPanel(m_viewer);
+}
+
+void MainWindow::offerBrowser(const QString& path)
+{
+    const QString extension = path.mid(path.lastIndexOf(u'.') + 1).toLower();
+    const bool page = !path.isEmpty()
+        && (extension == QLatin1String("html") || extension == QLatin1String("htm")
+            || extension == QLatin1String("txt"));
+    m_shownPagePath = page ? path : QString();
+    m_openInBrowser->setEnabled(page);
 }
 
 void MainWindow::showServerPicture(const QString& name, const QString& path)
 {
     m_viewer->nameBox()->setText(name);
+    offerBrowser(QString());
     if (!m_viewer->showLocalPicture(path))
         return;
     m_viewer->setTag(QStringLiteral("FTP"));
@@ -309,6 +335,7 @@ void MainWindow::OpenLocalFile(const QString& name)
     const QString path = PanePaths::join(m_workspace->localPane().folderText().trimmed(), name);
     const QString extension = name.mid(name.lastIndexOf(u'.') + 1).toLower();
     m_viewer->nameBox()->setText(name);
+    offerBrowser(name.contains(u'.') ? path : QString());
     if (name.contains(u'.') && MenuState::isPictureName(name)) {
         if (!m_viewer->showLocalPicture(path))
             askUser().message(
