@@ -16,6 +16,8 @@
 #include "support/texttable.h"
 #include "windowtest.h"
 
+#include <QDesktopServices>
+
 namespace {
 
 // Acts on the delete confirmation as soon as it asks.
