@@ -1,12 +1,36 @@
 #include "core/app/datafolder.h"
+#include "core/workspace/runschedule.h"
 #include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/signalwatcher.h"
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QTextStream>
+
+namespace {
+
+// `--run-schedule`: the due sessions of auto.txt, once, without a window.
+int runSchedule(int argc, char* argv[])
+{
+    // cron and systemd timers have no display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QGuiApplication::setApplicationName(QStringLiteral("FTPTarvo"));
+    DataFolder::path();
+    QTextStream out(stdout);
+    return runScheduleOnce(out);
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    for (int i = 1; i < argc; ++i) {
+        if (qstrcmp(argv[i], "--run-schedule") == 0)
+            return runSchedule(argc, argv);
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("FTPTarvo"));
     QApplication::setApplicationVersion(

@@ -252,7 +252,8 @@ private Q_SLOTS:
             rename in the local list | M1_11 | 11 | 4 | edit
             no rename in a tree | M1_11 | 11 | 3 | none
             permissions | M1_13 | 13 | 4 | permissions
-            top page check of a local pane | link2 | 16 | 3 | clean-up offered
+            top page check without a folder | link2 | 16 | 3 | ask:一番上のページを選択してください。
+            pictures of no picture | imageshow | 19 | 4 | ask:画像を選択してください。
             no top page check on the server | M1_16 | 16 | 2 | none
             clean-up | linkcut | 17 | 4 | none)");
     }

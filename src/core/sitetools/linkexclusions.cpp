@@ -3,6 +3,8 @@
 #include "core/app/datafolder.h"
 #include "core/app/textfile.h"
 
+#include <QFileInfo>
+
 LinkExclusions::LinkExclusions(const QString& path, QObject* parent)
     : QStringListModel(parent)
     , m_path(path)
@@ -15,6 +17,12 @@ QString LinkExclusions::defaultPath() { return DataFolder::file(QStringLiteral("
 void LinkExclusions::load()
 {
     QStringList entries;
+    // A short list of links; anything larger is no list of ours.
+    constexpr qint64 MaxBytes = 4 * 1024 * 1024;
+    if (QFileInfo(m_path).size() > MaxBytes) {
+        setStringList(entries);
+        return;
+    }
     if (const std::optional<QStringList> lines = TextFile::readLines(m_path)) {
         for (const QString& line : *lines) {
             if (!line.isEmpty())

@@ -56,6 +56,8 @@ public:
     // "Today" of the stamp year rules.
     void setClock(Clock clock) { m_clock = std::move(clock); }
     bool isRunning() const { return m_running; }
+    // The server folder the user looks at: where the server is, else the path box's folder.
+    QString shownServerFolder();
 
     // Operations. `type` nullopt: each file in the type the mode rules give its name. The return
     // value is true when the run ended early (Stop, or the connection was lost).
@@ -142,8 +144,6 @@ private:
     bool downloadSelectedFiles();
     bool uploadSelectedFiles();
     bool uploadSelectedFolders();
-    // The server folder the user looks at: where the server is, else the path box's folder.
-    QString shownServerFolder();
 
     TransferType typeOf(const QString& name, std::optional<TransferType> type);
     bool cancelled() const;

@@ -13,6 +13,7 @@
 #include "core/manage/folders.h"
 #include "core/manage/permissions.h"
 #include "core/panecommands/panecommands.h"
+#include "core/panecommands/panepaths.h"
 #include "core/panecommands/viewertext.h"
 #include "core/panes/listingrecord.h"
 #include "core/panes/localpane.h"
@@ -20,6 +21,8 @@
 #include "core/settings/options.h"
 #include "core/settings/profiles.h"
 #include "core/settings/settingslines.h"
+#include "core/sitetools/linkchecker.h"
+#include "core/sitetools/linkexclusions.h"
 #include "core/transfer/moderules.h"
 #include "core/transfer/transfers.h"
 #include "core/workspace/companionlink.h"
@@ -29,13 +32,6 @@
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QStringListModel>
-
-namespace {
-
-// link.txt is a short list of link patterns; anything larger is no list of ours.
-constexpr qint64 MaxLinkListBytes = 4 * 1024 * 1024;
-
-} // namespace
 
 Workspace::Workspace(Dialogs& dialogs, QObject* parent)
     : QObject(parent)
@@ -61,10 +57,11 @@ Workspace::Workspace(Dialogs& dialogs, QObject* parent)
     , m_console(std::make_unique<FtpConsole>(*m_activityLog))
     , m_paneCommands(std::make_unique<PaneCommands>(
           m_state, *m_localPane, *m_remotePane, *m_modeRules, *m_transfers, *m_activityLog, *m_statusLines, dialogs))
-    , m_linkPatterns(std::make_unique<QStringListModel>())
+    , m_linkExclusions(std::make_unique<LinkExclusions>(DataFolder::file(QStringLiteral("link.txt"))))
+    , m_linkChecker(std::make_unique<LinkChecker>(m_state, *m_options, *m_statusLines, *m_linkExclusions, &dialogs))
     , m_companionLink(std::make_unique<CompanionLink>(*this))
 {
-    m_linkPatterns->setObjectName(QStringLiteral("List7"));
+    m_linkExclusions->setObjectName(QStringLiteral("List7"));
     connectCore();
 }
 
@@ -97,6 +94,7 @@ void Workspace::connectCore()
 
     m_remotePane->setConsole(m_console.get());
     connect(m_permissions.get(), &Permissions::consoleReply, m_console.get(), &FtpConsole::append);
+    connect(m_linkChecker.get(), &LinkChecker::currentText, m_statusReport.get(), &StatusReport::setCurrentFile);
 
     // A tree walk reports through the status window.
     m_remotePane->setShowTransferCounts([this] { m_statusReport->ShowTransferCounts(); });
@@ -158,18 +156,8 @@ CommandLineRequest Workspace::startUp(const QString& commandLine)
     m_statusLines->addRawLine(welcomeLine());
     m_localPane->ColourLocalList();
     QCoreApplication::processEvents();
-    loadLinkList();
+    m_linkExclusions->load();
     return parseCommandLine(m_state.CommandLine, m_options->profileNameModel()->stringList());
-}
-
-void Workspace::loadLinkList()
-{
-    const QString path = DataFolder::file(QStringLiteral("link.txt"));
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > MaxLinkListBytes)
-        return;
-    if (const std::optional<QStringList> lines = TextFile::readLines(path))
-        m_linkPatterns->setStringList(m_linkPatterns->stringList() + *lines);
 }
 
 void Workspace::shutDown()
@@ -239,6 +227,19 @@ void Workspace::openLocalPath(const QString& folder, const QString& name)
 }
 
 bool Workspace::runConsoleCommand(const QString& command) { return m_console->run(m_remotePane->FtpHandle(), command); }
+
+void Workspace::checkStartPath(bool companionStart)
+{
+    const PaneListModel& list = *m_localPane->fileList();
+    const QModelIndex current = m_localPane->fileSelection()->currentIndex();
+    if (!current.isValid() || !m_localPane->fileSelection()->isRowSelected(current.row()))
+        return;
+    m_state.ActivePane = 4;
+    if (list.isFolderRow(current.row()))
+        traceSelectedFolder(!companionStart);
+    else if (!companionStart)
+        checkLocalPages({ PanePaths::join(m_localPane->folderText().trimmed(), list.text(current.row(), 0)) });
+}
 
 void Workspace::deleteInActivePane()
 {

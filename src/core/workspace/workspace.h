@@ -20,6 +20,10 @@ class Options;
 class PaneCommands;
 class Permissions;
 class FtpConsole;
+class LinkChecker;
+class LinkExclusions;
+struct CleanupResult;
+struct PictureSource;
 class Profiles;
 class QStringListModel;
 class RemotePane;
@@ -67,8 +71,28 @@ public:
     PaneCommands& paneCommands() { return *m_paneCommands; }
     // The message bus: commands from a companion, and the companion editor.
     CompanionLink& companionLink() { return *m_companionLink; }
-    // The lines of link.txt: link patterns the link checker leaves alone.
-    QStringListModel& linkPatterns() { return *m_linkPatterns; }
+    // The lines of link.txt (`List7`): links the link checker leaves alone.
+    LinkExclusions& linkExclusions() { return *m_linkExclusions; }
+    // The link checker, its report `List6` and the page it reads.
+    LinkChecker& linkChecker() { return *m_linkChecker; }
+
+    // The file-operation menu's link check: the selected pages of the local list (`ActivePane`
+    // 4) or the selected HTML pages of the FTP list (2). False when nothing ran to its end.
+    bool checkLinksInActivePane();
+    bool checkLocalPages(const QStringList& pages);
+    // The top-page check (`ActivePane` 3 or 4): the selected local folder is opened, its files
+    // gathered into the local tree, and, when `checkLinks`, the links followed from its start
+    // page "index.html" (or "index.htm"). A whole trace offers the clean-up.
+    bool traceSelectedFolder(bool checkLinks = true);
+    // The clean-up after a whole trace, from the local list (`ActivePane` 4); always withdraws the
+    // offer.
+    CleanupResult removeUnlinkedFiles();
+    // The pictures the image viewer shows for the active pane: the selected files of a list, the
+    // marked files of a tree.
+    QList<PictureSource> selectedPictures() const;
+    // The command line named a local page or folder (already opened and selected): a page is
+    // checked, a folder's files are gathered and traced; a companion start only gathers.
+    void checkStartPath(bool companionStart);
 
     // "Now" for every rule and record that depends on it (tests fix it).
     void setClock(const Clock& clock);
@@ -110,6 +134,8 @@ public:
     bool windowShown() const { return m_windowShown; }
 
 Q_SIGNALS:
+    // A link check or trace starts: the window shows the report and the page being read.
+    void linkRunStarted();
     // viewServerFile: what the viewer shows.
     void serverTextFetched(const QString& name, const QString& text);
     void serverPictureFetched(const QString& name, const QString& path);
@@ -119,7 +145,9 @@ Q_SIGNALS:
 
 private:
     void connectCore();
-    void loadLinkList();
+    void beginLinkRun();
+    void endLinkRun();
+    QString selectedLocalFolder() const;
     void removeTemporaryFiles();
 
     Dialogs& m_dialogs;
@@ -140,7 +168,9 @@ private:
     std::unique_ptr<Permissions> m_permissions;
     std::unique_ptr<FtpConsole> m_console;
     std::unique_ptr<PaneCommands> m_paneCommands;
-    std::unique_ptr<QStringListModel> m_linkPatterns;
+    std::unique_ptr<LinkExclusions> m_linkExclusions;
+    std::unique_ptr<LinkChecker> m_linkChecker;
+    QString m_tracedSite; // the site folder of the last whole trace, until its clean-up
     std::unique_ptr<CompanionLink> m_companionLink;
     QTimer m_connectionWatch;
     // Lets the FTP pane's up button empty a shown tree only once the pane has settled.

@@ -1,5 +1,6 @@
 #include "gui/app/mainwindow.h"
 
+#include "core/app/guide.h"
 #include "core/app/statuslines.h"
 #include "core/app/statusreport.h"
 #include "core/ftpsession/remotepane.h"
@@ -7,6 +8,8 @@
 #include "core/panes/localpane.h"
 #include "core/settings/options.h"
 #include "core/settings/profiles.h"
+#include "core/sitetools/linkchecker.h"
+#include "core/sitetools/linkexclusions.h"
 #include "core/transfer/transfers.h"
 #include "core/workspace/workspace.h"
 #include "gui/app/connectionindicator.h"
@@ -14,12 +17,16 @@
 #include "gui/app/toolbaricons.h"
 #include "gui/ftp/ftppane.h"
 #include "gui/ftp/ftptreepanel.h"
+#include "gui/help/aboutbox.h"
+#include "gui/help/folderwindow.h"
 #include "gui/log/logpanel.h"
 #include "gui/panes/localpanewidget.h"
 #include "gui/panes/localtreepanel.h"
+#include "gui/schedule/schedulepanel.h"
 #include "gui/settings/othersettingspanel.h"
 #include "gui/settings/proxypanel.h"
 #include "gui/settings/serverpanel.h"
+#include "gui/sitetools/linkpanels.h"
 #include "gui/transfer/codeconversionpanel.h"
 #include "gui/transfer/modeindicator.h"
 #include "gui/transfer/modepanel.h"
@@ -30,6 +37,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
@@ -45,6 +53,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace {
@@ -193,9 +202,15 @@ void MainWindow::createMenus()
     m_showMessages = addItem(options, QStringLiteral("mmessage"), QStringLiteral("メッセージ表示"));
     QAction* folderInfo = addItem(options, QStringLiteral("Mrog6"), QStringLiteral("フォルダ情報の表示"));
     m_showMessages->setVisible(false);
-    // Reservations, link settings and the folder analysis come later.
-    for (QAction* a : { schedule, linkSettings, folderInfo })
-        a->setEnabled(false);
+    connect(schedule, &QAction::triggered, this, &MainWindow::openSchedule);
+    connect(linkSettings, &QAction::triggered, this, [this] { openPanel(m_linkExclusions); });
+    connect(folderInfo, &QAction::triggered, this, [this] {
+        if (!m_folderWindow)
+            m_folderWindow = new FolderWindow(m_workspace->state(), *m_dialogs, this);
+        m_folderWindow->show();
+        m_folderWindow->raise();
+        m_folderWindow->analyse(m_workspace->localPane().folderText().trimmed());
+    });
     connect(showLog, &QAction::triggered, this, [this] {
         placePanel(m_logPanel);
         m_logPanel->showLog();
@@ -217,9 +232,14 @@ void MainWindow::createMenus()
     });
 
     QMenu* help = addMenu("mhelpm", QStringLiteral("ヘルプ(&H)"));
-    // Help and About come with their own issue.
-    addItem(help, QStringLiteral("mhelp"), QStringLiteral("ヘルプ(&H)"))->setEnabled(false);
-    addItem(help, QStringLiteral("mversion"), QStringLiteral("バージョン情報(&A)"))->setEnabled(false);
+    connect(addItem(help, QStringLiteral("mhelp"), QStringLiteral("ヘルプ(&H)")), &QAction::triggered, this, [this] {
+        const QString page = Guide::indexPage();
+        if (page.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
+            askUser().message(
+                QStringLiteral("ヘルプを開けませんでした。"), Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation);
+    });
+    connect(addItem(help, QStringLiteral("mversion"), QStringLiteral("バージョン情報(&A)")), &QAction::triggered, this,
+        [this] { AboutBox(*m_dialogs, this).exec(); });
 
     connect(m_settingsItems[1], &QAction::triggered, this, [this] { openPanel(m_serverPanel); });
     connect(m_settingsItems[2], &QAction::triggered, this, [this] { openPanel(m_modePanel); });
@@ -244,7 +264,6 @@ void MainWindow::createToolbar()
     // A tooltip of its own would hide the button's name; the Stop button has none.
     m_toolbarButtons[QStringLiteral("Stop")]->setToolTip(QString());
     // The reservation panel comes with the schedule.
-    m_toolbarButtons[QStringLiteral("Timer")]->setEnabled(false);
 }
 
 QWidget* MainWindow::createLocalSide()
@@ -432,6 +451,13 @@ void MainWindow::createPanels()
     m_consolePanel = new ConsolePanel(
         ws.options(), ws.console(), [&ws](const QString& command) { ws.runConsoleCommand(command); }, m_central);
     m_logPanel = new LogPanel(ws.activityLog(), *m_dialogs, m_central);
+    m_linkReport = new LinkReportPanel(ws.linkChecker().report(), m_central);
+    LinkExclusions& exclusions = ws.linkExclusions();
+    m_linkExclusions = new LinkExclusionPanel(
+        &exclusions, [&exclusions](const QString& text) { exclusions.registerText(text); },
+        [&exclusions](int row) { exclusions.removeRow(row); }, m_central);
+    m_schedulePanel = new SchedulePanel(ws, m_central);
+    m_schedulePanel->hide();
     // The log is read line by line: give it room.
     m_logPanel->resize(620, 420);
 }

@@ -7,6 +7,11 @@
 
 class ConnectionIndicator;
 class ConsolePanel;
+class FolderWindow;
+class LinkExclusionPanel;
+class LinkReportPanel;
+class PicturePanel;
+class SchedulePanel;
 class DeleteConfirmation;
 class Dialogs;
 class FtpPane;
@@ -121,6 +126,9 @@ private:
     void connectCompanion();
     void showServerText(const QString& name, const QString& text);
     void offerBrowser(const QString& path);
+    void connectSiteTools();
+    void showPictures();
+    void openSchedule();
     void showServerPicture(const QString& name, const QString& path);
 
     // Transfers, deletes and permissions: the status window and the tree panels they bring up
@@ -194,6 +202,11 @@ private:
     OtherSettingsPanel* m_otherSettingsPanel = nullptr;
     ConsolePanel* m_consolePanel = nullptr;
     LogPanel* m_logPanel = nullptr;
+    LinkReportPanel* m_linkReport = nullptr;
+    LinkExclusionPanel* m_linkExclusions = nullptr;
+    PicturePanel* m_pictures = nullptr;
+    SchedulePanel* m_schedulePanel = nullptr;
+    FolderWindow* m_folderWindow = nullptr;
     MessagePanel* m_messagePanel = nullptr;
     DeleteConfirmation* m_deleteConfirmation = nullptr;
     PermissionPanel* m_permissionPanel = nullptr;

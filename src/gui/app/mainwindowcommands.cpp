@@ -12,11 +12,16 @@
 #include "core/panecommands/panepaths.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
+#include "core/sitetools/cleanup.h"
+#include "core/sitetools/linkchecker.h"
+#include "core/sitetools/thumbnailloader.h"
 #include "core/transfer/transfers.h"
 #include "core/workspace/companionlink.h"
+#include "core/workspace/schedulerunner.h"
 #include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
 #include "gui/app/qtdialogs.h"
+#include "gui/app/toolbaricons.h"
 #include "gui/ftp/ftppane.h"
 #include "gui/link/messagepanel.h"
 #include "gui/panes/listrenamer.h"
@@ -25,6 +30,9 @@
 #include "gui/panes/panekeys.h"
 #include "gui/panes/panemouse.h"
 #include "gui/panes/viewerpanel.h"
+#include "gui/schedule/schedulepanel.h"
+#include "gui/sitetools/linkpanels.h"
+#include "gui/sitetools/picturepanel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -128,6 +136,7 @@ void MainWindow::createCommands()
         m_workspace->viewServerFile(m_workspace->remotePane().fileList()->index(row, 0).data().toString());
     });
     createViewer();
+    connectSiteTools();
     applyMenuState();
 }
 
@@ -144,6 +153,14 @@ void MainWindow::createViewer()
     m_viewer->body()->addWidget(m_takeEditorChanges);
     connect(m_takeEditorChanges, &QPushButton::clicked, this,
         [this] { m_workspace->companionLink().requestEditorText(m_viewer->textView()->toPlainText()); });
+
+    m_pictures = new PicturePanel(m_workspace->state(), *m_dialogs, DataFolder::path(), m_viewer->nameBox(), m_viewer);
+    m_viewer->body()->insertWidget(m_viewer->body()->count() - 1, m_pictures, 1);
+    m_pictures->hide();
+    m_viewer->setPicturePanel(m_pictures);
+    m_pictures->setConnectionProvider([this] { return m_workspace->remotePane().FtpHandle(); });
+    connect(m_pictures, &PicturePanel::frameSizeWanted, m_viewer,
+        [this](bool large) { m_viewer->resize(large ? QSize(900, 680) : QSize(560, 420)); });
 
     m_openInBrowser = new QPushButton(QStringLiteral("IE"), m_viewer);
     m_openInBrowser->setObjectName(QStringLiteral("Command34"));
@@ -164,6 +181,45 @@ void MainWindow::createViewer()
         if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
             askUser().message(CannotReadPdf, Dialogs::Buttons::Ok, Dialogs::Icon::None);
     });
+}
+
+void MainWindow::connectSiteTools()
+{
+    LinkChecker& checker = m_workspace->linkChecker();
+    connect(m_workspace.get(), &Workspace::linkRunStarted, this, [this] {
+        m_pictures->loader().cancel();
+        openPanel(m_linkReport);
+    });
+    connect(&checker, &LinkChecker::pageShown, this, [this](const QString& text) {
+        m_viewer->nameBox()->clear();
+        offerBrowser(QString());
+        m_viewer->showCheckedPage(text);
+        placePanel(m_viewer);
+    });
+    connect(&checker, &LinkChecker::linkMarked, m_viewer, &ViewerPanel::markLink);
+    connect(&checker, &LinkChecker::missingLink, m_linkExclusions->linkBox(), &QLineEdit::setText);
+    connect(&checker, &LinkChecker::stopRuleTriggered, this, [this] { openPanel(m_linkExclusions); });
+    connect(&m_schedulePanel->runner(), &ScheduleRunner::runningChanged, this, [this](bool on) {
+        const QIcon idle = toolbarIcon(QStringLiteral("Timer"));
+        m_toolbarButtons[QStringLiteral("Timer")]->setIcon(on ? SchedulePanel::runningIcon(idle) : idle);
+    });
+}
+
+void MainWindow::showPictures()
+{
+    const QList<PictureSource> pictures = m_workspace->selectedPictures();
+    offerBrowser(QString());
+    if (m_pictures->showThumbnails(pictures)) {
+        m_viewer->setTag(pictures.value(0).onServer ? QStringLiteral("FTP") : QStringLiteral("LOCAL"));
+        m_viewer->showPicturePanel();
+        placePanel(m_viewer);
+    }
+}
+
+void MainWindow::openSchedule()
+{
+    placePanel(m_schedulePanel);
+    m_schedulePanel->open();
 }
 
 void MainWindow::showServerText(const QString& name, const QString& text)
@@ -260,13 +316,17 @@ void MainWindow::onFileMenuItem(int index)
     case 13:
         m_workspace->permissions().ShowPermissionPanel();
         break;
+    case 15:
+        m_workspace->checkLinksInActivePane();
+        break;
     case 16:
-        // The link checker comes with the site tools; the clean-up follows its trace.
-        if (active == 3 || active == 4)
-            commands.menuState().topPageLinkCheckDone();
+        m_workspace->traceSelectedFolder();
         break;
     case 17:
-        commands.menuState().cleanUpDone();
+        m_workspace->removeUnlinkedFiles();
+        break;
+    case 19:
+        showPictures();
         break;
     default:
         break;
@@ -282,7 +342,9 @@ void MainWindow::onToolbarButton(const QString& key)
         m_workspace->state().StopRequested = true;
         return;
     }
-    if (const int item = items.value(key); item != 0)
+    if (key == QLatin1String("Timer"))
+        openSchedule();
+    else if (const int item = items.value(key); item != 0)
         onFileMenuItem(item);
 }
 

@@ -3,9 +3,11 @@
 #include "core/app/statuslines.h"
 #include "core/ftpsession/remotepane.h"
 #include "core/workspace/companionlink.h"
+#include "core/workspace/schedulerunner.h"
 #include "core/workspace/workspace.h"
 #include "gui/app/mainwindow.h"
 #include "gui/panes/localpanewidget.h"
+#include "gui/schedule/schedulepanel.h"
 #include "gui/settings/serverpanel.h"
 #include "gui/ui/movablepanel.h"
 
@@ -73,12 +75,17 @@ bool MainWindow::runCommandLine(const CommandLineRequest& request)
     m_workspace->openLocalPath(request.folder, request.name);
     QTreeView* list = m_localPaneWidget->fileView();
     list->scrollTo(list->currentIndex());
-    // The link check of the selected page or folder comes with the link checker; it ends with the
-    // status report hidden.
+    show();
+    QCoreApplication::processEvents();
+    m_workspace->checkStartPath(request.companionStart);
     m_statusWindow->hide();
     return true;
 }
 
-void MainWindow::Form_Unload() { m_workspace->shutDown(); }
+void MainWindow::Form_Unload()
+{
+    m_schedulePanel->runner().stop();
+    m_workspace->shutDown();
+}
 
 bool MainWindow::isUnloaded() const { return m_workspace->isShutDown(); }

@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextCharFormat>
+#include <QTextCursor>
 #include <QVBoxLayout>
 
 ViewerPanel::ViewerPanel(Dialogs& dialogs, QWidget* parent)
@@ -44,6 +46,8 @@ ViewerPanel::ViewerPanel(Dialogs& dialogs, QWidget* parent)
 
 void ViewerPanel::showTextView()
 {
+    if (m_pictures)
+        m_pictures->hide();
     m_pixmap = QPixmap();
     m_pictureView->clear();
     m_pictureView->hide();
@@ -54,6 +58,8 @@ void ViewerPanel::showTextView()
 
 void ViewerPanel::showPicture()
 {
+    if (m_pictures)
+        m_pictures->hide();
     m_textView->hide();
     m_pictureView->show();
     m_storeButton->setEnabled(false);
@@ -63,6 +69,36 @@ void ViewerPanel::showPicture()
         layout()->activate();
     m_pictureView->setPixmap(m_pixmap.scaled(
         m_pictureView->size().expandedTo(QSize(64, 64)), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+}
+
+void ViewerPanel::showPicturePanel()
+{
+    m_textView->hide();
+    m_pictureView->hide();
+    m_storeButton->setEnabled(false);
+    if (m_pictures)
+        m_pictures->show();
+    showInFront();
+}
+
+void ViewerPanel::showCheckedPage(const QString& text)
+{
+    m_tag.clear();
+    m_textView->setPlainText(text);
+    showTextView();
+    m_storeButton->setEnabled(false);
+}
+
+void ViewerPanel::markLink(qsizetype start, qsizetype length, bool found)
+{
+    QTextCursor cursor(m_textView->document());
+    cursor.setPosition(int(start));
+    cursor.setPosition(int(start + length), QTextCursor::KeepAnchor);
+    QTextCharFormat format;
+    format.setForeground(found ? QColor(0, 0, 255) : QColor(255, 0, 0));
+    cursor.mergeCharFormat(format);
+    if (!found)
+        m_textView->setTextCursor(cursor); // the missing link in sight
 }
 
 bool ViewerPanel::showLocalText(const QString& path)

@@ -39,6 +39,15 @@ public:
     // Text fetched from the server (tag "FTP"), stored back under `ftpName`.
     void showServerText(const QString& text, const QString& ftpName);
 
+    // The image viewer's grid and single picture, shown in place of the text and picture views.
+    void setPicturePanel(QWidget* pictures) { m_pictures = pictures; }
+    void showPicturePanel();
+
+    // A page the link checker reads (no tag: nothing to store back), and a link in it coloured
+    // blue when read or red when its target is missing.
+    void showCheckedPage(const QString& text);
+    void markLink(qsizetype start, qsizetype length, bool found);
+
     // The store button. True when something was stored.
     bool store();
 
@@ -63,4 +72,5 @@ private:
     QPlainTextEdit* m_textView;
     QLabel* m_pictureView;
     QPushButton* m_storeButton;
+    QWidget* m_pictures = nullptr;
 };
