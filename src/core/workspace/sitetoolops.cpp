@@ -143,6 +143,7 @@ bool Workspace::traceSelectedFolder(bool checkLinks)
     // The site's folder in the local list, its files gathered into the local tree.
     m_localPane->setFolderText(site);
     m_localPane->RefreshLocalPanes();
+    m_localPane->ColourLocalList();
     const QFileInfo info(site);
     if (!m_localPane->WalkLocalTree(QString(), info.fileName(), info.absolutePath()))
         return false;
@@ -188,6 +189,7 @@ CleanupResult Workspace::removeUnlinkedFiles()
             for (const QString& path : result.failedPaths)
                 m_statusLines->AddStatusLine(QStringLiteral("移動できませんでした:") + path);
             m_localPane->RefreshLocalPanes();
+            m_localPane->ColourLocalList();
             m_tracedSite.clear();
         }
     }

@@ -155,7 +155,8 @@ void MainWindow::createViewer()
         [this] { m_workspace->companionLink().requestEditorText(m_viewer->textView()->toPlainText()); });
 
     m_pictures = new PicturePanel(m_workspace->state(), *m_dialogs, DataFolder::path(), m_viewer->nameBox(), m_viewer);
-    m_viewer->body()->insertWidget(m_viewer->body()->count() - 1, m_pictures, 1);
+    // Where the text and picture views are: the grid and the picture take their place.
+    m_viewer->body()->insertWidget(m_viewer->body()->indexOf(m_viewer->pictureView()) + 1, m_pictures, 1);
     m_pictures->hide();
     m_viewer->setPicturePanel(m_pictures);
     m_pictures->setConnectionProvider([this] { return m_workspace->remotePane().FtpHandle(); });
@@ -188,13 +189,18 @@ void MainWindow::connectSiteTools()
     LinkChecker& checker = m_workspace->linkChecker();
     connect(m_workspace.get(), &Workspace::linkRunStarted, this, [this] {
         m_pictures->loader().cancel();
-        openPanel(m_linkReport);
+        // Beside the page being read, not under it.
+        if (!m_linkReport->isVisible())
+            m_linkReport->move(std::max(24, m_central->width() - m_linkReport->width() - 24), 24);
+        placePanel(m_linkReport);
+        m_linkReport->showInFront();
     });
     connect(&checker, &LinkChecker::pageShown, this, [this](const QString& text) {
         m_viewer->nameBox()->clear();
         offerBrowser(QString());
         m_viewer->showCheckedPage(text);
         placePanel(m_viewer);
+        m_linkReport->raise();
     });
     connect(&checker, &LinkChecker::linkMarked, m_viewer, &ViewerPanel::markLink);
     connect(&checker, &LinkChecker::missingLink, m_linkExclusions->linkBox(), &QLineEdit::setText);

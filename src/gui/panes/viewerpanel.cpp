@@ -84,6 +84,8 @@ void ViewerPanel::showPicturePanel()
 void ViewerPanel::showCheckedPage(const QString& text)
 {
     m_tag.clear();
+    // A colour left at the cursor by the last page must not spill into this one.
+    m_textView->setCurrentCharFormat(QTextCharFormat());
     m_textView->setPlainText(text);
     showTextView();
     m_storeButton->setEnabled(false);
@@ -97,8 +99,12 @@ void ViewerPanel::markLink(qsizetype start, qsizetype length, bool found)
     QTextCharFormat format;
     format.setForeground(found ? QColor(0, 0, 255) : QColor(255, 0, 0));
     cursor.mergeCharFormat(format);
-    if (!found)
-        m_textView->setTextCursor(cursor); // the missing link in sight
+    if (!found) {
+        // The missing link in sight, nothing selected.
+        cursor.clearSelection();
+        m_textView->setTextCursor(cursor);
+        m_textView->ensureCursorVisible();
+    }
 }
 
 bool ViewerPanel::showLocalText(const QString& path)
