@@ -4,9 +4,9 @@
 packages_for() {
   case "$1" in
     build) echo cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools libgl-dev libssl-dev ccache ;;
-    run) echo qt6-qpa-plugins fonts-noto-cjk xvfb xauth ;;
-    test) echo vsftpd python3-pyftpdlib python3-openssl lftp curl clang libclang-rt-14-dev tinyproxy microsocks xvfb xauth fonts-noto-cjk qt6-qpa-plugins openssl ;;
-    bench) echo vsftpd python3-pyftpdlib python3-openssl lftp curl linkchecker ;;
+    run) echo qt6-qpa-plugins qt6-image-formats-plugins fonts-noto-cjk xvfb xauth ;;
+    test) echo vsftpd python3-pyftpdlib python3-openssl lftp curl clang libclang-rt-14-dev tinyproxy microsocks xvfb xauth fonts-noto-cjk qt6-qpa-plugins qt6-image-formats-plugins openssl ;;
+    bench) echo vsftpd python3-pyftpdlib python3-openssl lftp curl linkchecker qt6-image-formats-plugins ;;
     fuzz) echo clang libclang-rt-14-dev ;;
   esac
 }

@@ -1,4 +1,7 @@
 // The real program ended by SIGTERM or SIGINT, as a desktop's log-out ends it: each end runs the exit steps.
+#include "core/app/textfile.h"
+#include "core/settings/profiles.h"
+#include "core/workspace/schedulerecords.h"
 #include "program.h"
 #include "support/ftpserverfixture.h"
 #include "support/texttable.h"
@@ -76,6 +79,29 @@ private Q_SLOTS:
         QCOMPARE(end.hasMatch() && end.capturedStart() > started.match(log).capturedStart(), start == u"profile"_s);
         // The box was answered as cancelled: the connect went on to log its failure.
         QCOMPARE(log.contains(u"<FTP接続失敗>"_s), start == u"wrong password"_s);
+    }
+
+    // cron's run: no window, the due session done and marked, one line printed, exit status 0.
+    void runsTheScheduleWithoutAWindow()
+    {
+        Program program;
+        FtpServerFixture server(FtpServerFixture::Kind::Pyftpdlib);
+        QString error;
+        QVERIFY2(server.start(&error), qPrintable(error));
+        QVERIFY(writeBytes(program.data.filePath(u"ftpset.ini"_s),
+            SettingsFiles::profileLines({ u"Site One"_s, server.hostField(), server.user(),
+                Profiles::scramblePassword(server.password()), u"c:"_s, QString() })));
+        const QString page = program.home.filePath(u"page.html"_s);
+        QVERIFY(writeBytes(page, "<p>new</p>\n"));
+        const QString record = ScheduleRecords::recordText(
+            u"Site One"_s, u"2000-01-01 00:00"_s, { page }, u"/"_s, ScheduleRecords::Action::Upload);
+        QVERIFY(TextFile::writeLines(program.data.filePath(u"auto.txt"_s), record.split(u'\n')));
+        QVERIFY(program.start({ u"--run-schedule"_s }));
+        QVERIFY(program.process.waitForFinished(60000));
+        const QString out = QString::fromUtf8(program.process.readAllStandardOutput());
+        QVERIFY2(program.process.exitCode() == 0 && out.contains(u"Site One"_s), qPrintable(out));
+        QCOMPARE(readBytes(server.root() + u"/page.html"_s), QByteArray("<p>new</p>\n"));
+        QVERIFY(Cp932::decode(readBytes(program.data.filePath(u"auto.txt"_s))).contains(ScheduleRecords::DoneTag));
     }
 };
 
