@@ -205,8 +205,6 @@ void MainWindow::createMenus()
     connect(schedule, &QAction::triggered, this, &MainWindow::openSchedule);
     connect(linkSettings, &QAction::triggered, this, [this] { openPanel(m_linkExclusions); });
     connect(folderInfo, &QAction::triggered, this, [this] {
-        if (!m_folderWindow)
-            m_folderWindow = new FolderWindow(m_workspace->state(), *m_dialogs, this);
         m_folderWindow->show();
         m_folderWindow->raise();
         m_folderWindow->analyse(m_workspace->localPane().folderText().trimmed());
@@ -458,6 +456,8 @@ void MainWindow::createPanels()
         [&exclusions](int row) { exclusions.removeRow(row); }, m_central);
     m_schedulePanel = new SchedulePanel(ws, m_central);
     m_schedulePanel->hide();
+    m_folderWindow = new FolderWindow(ws.state(), *m_dialogs, this);
+    m_folderWindow->hide();
     // The log is read line by line: give it room.
     m_logPanel->resize(620, 420);
 }
