@@ -311,12 +311,11 @@ ScheduleSessionResult ScheduleRunner::RunSession(const QString& piece)
     return result;
 }
 
-bool ScheduleRunner::transferUpload(
-    const QStringList& sources, const QString& destination, ScheduleSessionResult& result)
+bool ScheduleRunner::showFolders(
+    const QString& localFolder, const QString& serverFolderText, QString* serverFolder, ScheduleSessionResult& result)
 {
     LocalPane& local = m_ws.localPane();
     RemotePane& remote = m_ws.remotePane();
-    const QString localFolder = folderOf(sources.first());
     if (!QFileInfo(localFolder).isDir()) {
         result.failure = QStringLiteral("ローカルのフォルダー「%1」がありません。").arg(localFolder);
         return false;
@@ -327,15 +326,24 @@ bool ScheduleRunner::transferUpload(
         return false;
     }
     local.FillLocalList();
-    if (!remote.ChangeFtpFolder(destination)) {
-        result.failure = QStringLiteral("サーバーのフォルダー「%1」に移動できません。").arg(destination);
+    if (!remote.ChangeFtpFolder(serverFolderText)) {
+        result.failure = QStringLiteral("サーバーのフォルダー「%1」に移動できません。").arg(serverFolderText);
         return false;
     }
     remote.ListFtpFolder();
     remote.FillFtpList();
+    if (FtpConnection* c = remote.FtpHandle(); !c || !c->getCurrentDirectory(serverFolder))
+        serverFolder->clear();
+    return true;
+}
+
+bool ScheduleRunner::transferUpload(
+    const QStringList& sources, const QString& destination, ScheduleSessionResult& result)
+{
+    LocalPane& local = m_ws.localPane();
     QString serverFolder;
-    if (FtpConnection* c = remote.FtpHandle(); !c || !c->getCurrentDirectory(&serverFolder))
-        serverFolder.clear();
+    if (!showFolders(folderOf(sources.first()), destination, &serverFolder, result))
+        return false;
 
     QStringList elsewhere;
     const QStringList names = namesInFirstFolder(sources, &elsewhere);
@@ -363,25 +371,10 @@ bool ScheduleRunner::transferDownload(
     LocalPane& local = m_ws.localPane();
     RemotePane& remote = m_ws.remotePane();
     const QString serverFolderText = folderOf(sources.first());
-    if (!QFileInfo(destination).isDir()) {
-        result.failure = QStringLiteral("ローカルのフォルダー「%1」がありません。").arg(destination);
-        return false;
-    }
-    local.setFolderText(destination);
-    if (!local.ListLocalFolder(destination)) {
-        result.failure = QStringLiteral("ローカルのフォルダー「%1」を開けません。").arg(destination);
-        return false;
-    }
-    local.FillLocalList();
-    if (!remote.ChangeFtpFolder(serverFolderText.isEmpty() ? QStringLiteral("/") : serverFolderText)) {
-        result.failure = QStringLiteral("サーバーのフォルダー「%1」に移動できません。").arg(serverFolderText);
-        return false;
-    }
-    remote.ListFtpFolder();
-    remote.FillFtpList();
     QString serverFolder;
-    if (FtpConnection* c = remote.FtpHandle(); !c || !c->getCurrentDirectory(&serverFolder))
-        serverFolder.clear();
+    if (!showFolders(
+            destination, serverFolderText.isEmpty() ? QStringLiteral("/") : serverFolderText, &serverFolder, result))
+        return false;
 
     QStringList elsewhere;
     const QStringList names = namesInFirstFolder(sources, &elsewhere);

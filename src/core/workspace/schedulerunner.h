@@ -89,6 +89,9 @@ Q_SIGNALS:
     void sessionFinished(const ScheduleSessionResult& result);
 
 private:
+    // Both panes at the session's folders; `serverFolder` the server's path of it (empty when unknown).
+    bool showFolders(const QString& localFolder, const QString& serverFolderText, QString* serverFolder,
+        ScheduleSessionResult& result);
     bool transferUpload(const QStringList& sources, const QString& destination, ScheduleSessionResult& result);
     bool transferDownload(const QStringList& sources, const QString& destination, ScheduleSessionResult& result);
     // The names not found and the end of the run into the result; true when all went well.
