@@ -59,7 +59,11 @@ ConsolePanel::ConsolePanel(Options& options, FtpConsole& console, Run run, QWidg
 
     connect(m_runButton, &QPushButton::clicked, this, &ConsolePanel::runTypedCommand);
     connect(clearButton, &QPushButton::clicked, &m_console, &FtpConsole::clear);
-    connect(&m_console, &FtpConsole::textReplaced, m_replyView, &QPlainTextEdit::setPlainText);
+    // Every folder listing replaces the text: a hidden console is brought up to date when shown.
+    connect(&m_console, &FtpConsole::textReplaced, this, [this](const QString& text) {
+        if (isVisible())
+            m_replyView->setPlainText(text);
+    });
     connect(&m_console, &FtpConsole::textAppended, this, &ConsolePanel::appendShown);
     connect(m_useConsoleConnection, &QCheckBox::toggled, &m_options,
         [this](bool on) { m_options.setUseConsoleConnection(0, on); });
@@ -69,8 +73,14 @@ ConsolePanel::ConsolePanel(Options& options, FtpConsole& console, Run run, QWidg
 
     connect(&m_options, &Options::changed, this, &ConsolePanel::refresh);
     refresh();
-    m_replyView->setPlainText(m_console.text());
     resize(620, 440);
+}
+
+void ConsolePanel::showEvent(QShowEvent* event)
+{
+    m_replyView->setPlainText(m_console.text());
+    m_replyView->moveCursor(QTextCursor::End);
+    MovablePanel::showEvent(event);
 }
 
 void ConsolePanel::open()
@@ -112,6 +122,8 @@ void ConsolePanel::refresh()
 
 void ConsolePanel::appendShown(const QString& text)
 {
+    if (!isVisible())
+        return;
     m_replyView->moveCursor(QTextCursor::End);
     m_replyView->insertPlainText(text);
     m_replyView->moveCursor(QTextCursor::End);
