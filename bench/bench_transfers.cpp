@@ -9,6 +9,13 @@
 //   download_selection_vs_engine one 1 GiB file selected in fileList through DownloadSelection
 //                                against the engine's own getFile on the same connection, vsftpd
 //   upload_selection_vs_engine   the same file up through UploadSelection against putFile
+//   tree_up_replace_vs_lftp_p4_delay20ms
+//                                300 files of 4 KiB in 10 folders, every one changed on the
+//                                server's side already: UploadTree replacing each through a
+//                                temporary name against "mirror -R --parallel=4", 20 ms server
+//   tree_up_replace_vs_direct_delay20ms
+//                                the same upload with replacement against ours without it
+//                                (below 1: what the safety costs)
 // lftp's own start and login (measured alone as "lftp_login_s") is taken off its times, so the
 // tree figures compare the transfers only. FTPTARVO_BENCH_RUNS sets the runs per side for the
 // undelayed figures (default 3; the delayed ones run once); FTPTARVO_BENCH_ONLY, a regular
@@ -364,6 +371,114 @@ void treeBenchmarks(int replyDelayMs, int runs, const QString& suffix)
     }
 }
 
+// `root`/up/r00 .. r09, 30 files of 4 KiB each filled with `fill`, all dated `stamp`.
+void makeReplaceTree(const QString& root, char fill, const QDateTime& stamp)
+{
+    for (int d = 0; d < 10; ++d) {
+        const QString folder = root + QStringLiteral("/up/r%1").arg(d, 2, 10, QLatin1Char('0'));
+        for (int f = 0; f < 30; ++f) {
+            const QString path = folder + QStringLiteral("/p%1.dat").arg(f, 3, 10, QLatin1Char('0'));
+            QFile file(path);
+            if (!writeBytes(path, QByteArray(TreeFileSize, fill)) || !file.open(QIODevice::ReadWrite)
+                || !file.setFileTime(stamp, QFileDevice::FileModificationTime))
+                die(QStringLiteral("cannot write ") + path);
+        }
+    }
+}
+
+// Files below `root` whose content begins with `fill`; `others` counts the rest.
+int countFilled(const QString& root, char fill, int* others)
+{
+    int n = 0;
+    *others = 0;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile f(it.next());
+        char first = 0;
+        const bool match = f.open(QIODevice::ReadOnly) && f.getChar(&first) && first == fill;
+        n += match;
+        *others += !match;
+    }
+    return n;
+}
+
+// A site whose every file changed, sent again: with replacement through temporary names against
+// lftp's mirror on four connections and against our own direct upload.
+void replaceBenchmarks()
+{
+    const QString lftpName = QStringLiteral("tree_up_replace_vs_lftp_p4_delay20ms");
+    const QString directName = QStringLiteral("tree_up_replace_vs_direct_delay20ms");
+    if (!wanted(lftpName) && !wanted(directName))
+        return;
+    QTemporaryDir serverRoot(fastFolder());
+    QTemporaryDir local(fastFolder());
+    if (!serverRoot.isValid() || !local.isValid())
+        die(QStringLiteral("no temporary folder"));
+    FtpServerFixture::Options options;
+    options.kind = FtpServerFixture::Kind::Pyftpdlib;
+    options.replyDelayMs = 20;
+    options.root = serverRoot.path();
+    FtpServerFixture server(options);
+    QString error;
+    if (!server.start(&error))
+        die(error);
+    constexpr int Files = 300;
+    const QDateTime old(QDate(2020, 1, 1), QTime(12, 0));
+    const QString source = local.filePath(QStringLiteral("source"));
+    makeReplaceTree(source, 'n', QDateTime::currentDateTime().addSecs(-60));
+    const QString ours = server.root() + u"/ours";
+    const QString theirs = server.root() + u"/lftp";
+
+    double login = std::numeric_limits<double>::max();
+    for (int run = 0; run < 3; ++run)
+        login = qMin(login, seconds([&] { runLftp(server, local.path(), QStringLiteral("cd /")); }));
+
+    Window window(server);
+    Transfers& transfers = window.w->workspace().transfers();
+    Options& settings = window.w->workspace().options();
+    // One upload of the changed tree over the old one; its time and commands.
+    auto upload = [&](bool replace, Commands* commands) {
+        QDir(ours).removeRecursively();
+        makeReplaceTree(ours, 'o', old);
+        settings.setReplaceThroughTemporary(replace);
+        window.showRemote(QStringLiteral("/ours"));
+        window.showLocal(source);
+        LocalPane& pane = window.w->workspace().localPane();
+        Window::selectRow(pane.fileList(), pane.fileSelection(), QStringLiteral("up"));
+        const qsizetype mark = server.logText().size();
+        const double t = seconds([&] { transfers.UploadTree(); });
+        *commands = commandsSince(server, mark);
+        int others = 0;
+        const int sent = countFilled(ours, 'n', &others);
+        if (sent != Files || others != 0)
+            die(QStringLiteral("UploadTree replaced %1 of %2 files, %3 other files").arg(sent).arg(Files).arg(others));
+        return t;
+    };
+    Commands commands[3];
+    const double replaced = upload(true, &commands[0]);
+    const double direct = wanted(directName) ? upload(false, &commands[1]) : 0;
+    settings.setReplaceThroughTemporary(true);
+
+    if (wanted(lftpName)) {
+        QDir(theirs).removeRecursively();
+        makeReplaceTree(theirs, 'o', old);
+        const qsizetype mark = server.logText().size();
+        const double t
+            = seconds([&] { runLftp(server, source, QStringLiteral("mirror -R --parallel=4 up /lftp/up")); }) - login;
+        commands[2] = commandsSince(server, mark);
+        int others = 0;
+        const int sent = countFilled(theirs, 'n', &others);
+        if (sent != Files || others != 0)
+            die(QStringLiteral("lftp mirror -R replaced %1 of %2 files").arg(sent).arg(Files));
+        print(qPrintable(lftpName), replaced, t);
+        printCommands(lftpName, commands[0], commands[2]);
+    }
+    if (wanted(directName)) {
+        print(qPrintable(directName), replaced, direct);
+        printCommands(directName, commands[0], commands[1]);
+    }
+}
+
 // Each side goes first in every other run, so neither always meets the other's dirty pages and
 // page cache.
 void takeTurns(int run, const std::function<void()>& ours, const std::function<void()>& theirs)
@@ -497,5 +612,6 @@ int main(int argc, char** argv)
     treeBenchmarks(0, runs, QString());
     treeBenchmarks(20, 1, QStringLiteral("_delay20ms"));
     selectionBenchmarks(runs);
+    replaceBenchmarks();
     return 0;
 }

@@ -26,6 +26,7 @@ const QString TagFileColour = QStringLiteral("<ファイル色>");
 const QString TagLinkStop = QStringLiteral("<LinkStop>");
 const QString TagSjisEuc = QStringLiteral("<SJIS-EUC>");
 const QString TagEucSjis = QStringLiteral("<EUC-SJIS>");
+const QString TagReplace = QStringLiteral("<置き換え>");
 const QString TagProfileName = QStringLiteral("<管理用の名前（任意の名前）>");
 
 const QString On = QStringLiteral("ON");
@@ -155,6 +156,9 @@ void Options::ApplySettings()
         setUseConsoleConnection(0, *v == On);
     if (const auto v = m_lines.lastValueOf(TagConnectionWords))
         setConsoleProxyText(0, *v);
+    // Files written before the option existed hold no entry: the safe way stays on.
+    if (const auto v = m_lines.lastValueOf(TagReplace))
+        setReplaceThroughTemporary(*v != Off);
 
     QStringList names;
     const QStringList& lines = m_lines.lines();
@@ -344,6 +348,16 @@ void Options::setServerTimesAsLocal(bool checked)
     if (m_serverTimesAsLocal == checked)
         return;
     m_serverTimesAsLocal = checked;
+    Q_EMIT changed();
+}
+
+void Options::setReplaceThroughTemporary(bool checked)
+{
+    if (m_replaceThroughTemporary == checked)
+        return;
+    m_replaceThroughTemporary = checked;
+    m_lines.updateOrAppend(TagReplace, onOff(checked));
+    save();
     Q_EMIT changed();
 }
 

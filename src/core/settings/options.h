@@ -67,6 +67,9 @@ public:
     bool sjisToEucOnUpload() const { return codeConversion(0) != 0; }
     bool eucToSjisOnDownload() const { return codeConversion(1) != 0; }
     bool serverTimesAsLocal() const { return m_serverTimesAsLocal; }
+    // An upload that replaces a server file goes to a temporary name first and is renamed over
+    // the old file when it arrived whole (on by default).
+    bool replaceThroughTemporary() const { return m_replaceThroughTemporary; }
 
     // The user's changes.
     void setUseProxy(bool checked);
@@ -83,6 +86,7 @@ public:
     void setViewOption(int index, bool checked);
     void setCodeConversion(int index, int value);
     void setServerTimesAsLocal(bool checked);
+    void setReplaceThroughTemporary(bool checked);
 
     // Focus losses: the text boxes and codeConversion reach the file here.
     void proxyHostEditingFinished();
@@ -133,6 +137,7 @@ private:
     bool m_viewOptions[3] = { true, false, false };
     int m_codeConversion[2] = { 0, 0 };
     bool m_serverTimesAsLocal = false;
+    bool m_replaceThroughTemporary = true;
 
     // While the settings are applied, the handlers' saves are gathered into one.
     bool m_applying = false;

@@ -12,7 +12,9 @@
 #include "core/ftpsession/remotepane.h"
 #include "core/ftpsession/sessionrules.h"
 #include "core/log/activitylog.h"
+#include "core/panes/dirlistparser.h"
 #include "core/panes/entrytexts.h"
+#include "core/panes/listingrecord.h"
 #include "core/panes/localpane.h"
 #include "core/panes/panelistmodel.h"
 #include "core/settings/options.h"
@@ -25,6 +27,7 @@
 #include <QFileInfo>
 #include <QItemSelectionModel>
 #include <QSaveFile>
+#include <QScopeGuard>
 #include <QStandardItemModel>
 #include <QTimer>
 
@@ -138,6 +141,44 @@ QString compactStamp(const QDateTime& t)
         + PadZero(t.time().hour()) + PadZero(t.time().minute());
 }
 
+// The mode digits ("755") of a Unix listing's permissions without the type ("rwxr-xr-x"), or
+// nothing for any other text. Set-id and sticky bits are not carried over.
+std::optional<QString> modeDigits(QStringView permissions)
+{
+    if (permissions.size() < 9)
+        return std::nullopt;
+    QString digits;
+    for (int level = 0; level < 3; ++level) {
+        const QChar r = permissions[level * 3];
+        const QChar w = permissions[level * 3 + 1];
+        const QChar x = permissions[level * 3 + 2];
+        if ((r != u'r' && r != u'-') || (w != u'w' && w != u'-') || !QStringView(u"xsStTl-").contains(x))
+            return std::nullopt;
+        const bool executable = x == u'x' || x == u's' || x == u't';
+        digits += QChar(u'0' + (r == u'r' ? 4 : 0) + (w == u'w' ? 2 : 0) + (executable ? 1 : 0));
+    }
+    return digits;
+}
+
+// The three-digit code of the server's last reply, 0 when there is none.
+int lastReplyCode(const QString& response)
+{
+    const QStringList lines = response.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    const QString last = lines.isEmpty() ? QString() : lines.last();
+    bool ok = false;
+    const int code = last.left(3).toInt(&ok);
+    return ok && last.size() >= 3 && code >= 100 && code < 600 ? code : 0;
+}
+
+// The server's last reply as one short line for a status line.
+QString shortReply(const QString& response)
+{
+    QString text = response.simplified();
+    if (text.size() > 120)
+        text = text.left(120) + QStringLiteral("…");
+    return text;
+}
+
 } // namespace
 
 // Name -> first row of a list, built on demand and dropped whenever the list's rows or names
@@ -206,6 +247,7 @@ public:
         // A Stop pressed while nothing ran is not meant for this run.
         t.m_state.StopRequested = false;
         t.m_serverFolders.clear();
+        t.m_listedModes.clear();
         t.m_cacheServerFolders = true;
         // Names are sent from the run's folder, even if the user moves the FTP pane elsewhere
         // meanwhile.
@@ -224,6 +266,7 @@ public:
             c->setPassiveAhead(false);
         }
         m_t.m_serverFolders.clear();
+        m_t.m_listedModes.clear();
         m_t.m_cacheServerFolders = false;
         m_t.m_runFolder.clear();
         m_t.m_report.setFileProgress(0, -1);
@@ -497,19 +540,191 @@ bool Transfers::FtpPutFileConv(
 {
     if (!connection)
         return false;
-    bool ok = false;
+    QString source = local;
+    const QString converted = DataFolder::file(QStringLiteral("TempPut.$$$"));
+    const auto removeConverted = qScopeGuard([&] {
+        if (source != local)
+            QFile::remove(converted);
+    });
     if (type == TransferType::Ascii && m_options.sjisToEucOnUpload()) {
-        const QString temp = DataFolder::file(QStringLiteral("TempPut.$$$"));
-        if (!TextConvert::SjisFileToEuc(local, temp))
+        if (!TextConvert::SjisFileToEuc(local, converted))
             return false;
-        ok = connection->putFile(temp, remote, TransferType::Binary);
-        QFile::remove(temp);
-    } else {
-        ok = connection->putFile(local, remote, type);
+        source = converted;
+        type = TransferType::Binary;
+    }
+    Failure failure;
+    Replacement replacement = Replacement::SendDirectly;
+    if (const std::optional<QString> mode = replacedFileMode(connection, remote)) {
+        replacement = putThroughTemporary(connection, source, remote, type, *mode, &failure);
+        connection->setPassiveAhead(m_running);
+    }
+    bool ok = replacement == Replacement::Replaced;
+    if (replacement == Replacement::SendDirectly) {
+        ok = connection->putFile(source, remote, type);
+        failure = { connection->lastError(), connection->lastResponse() };
     }
     if (!ok)
-        m_remotePane.ShowWinInetError();
+        m_remotePane.ShowWinInetError(failure.code, failure.response);
     return ok;
+}
+
+QString Transfers::temporaryName(const QString& name)
+{
+    // Room for the marks within the 255 bytes a server's file name may have.
+    QString kept = name;
+    while (kept.toUtf8().size() > 200) {
+        kept.chop(1);
+        if (!kept.isEmpty() && kept.back().isHighSurrogate())
+            kept.chop(1);
+    }
+    return QStringLiteral(".~ftptarvo-") + kept + QStringLiteral(".part");
+}
+
+void Transfers::forgetOtherConnections()
+{
+    const quint32 handle = m_remotePane.ftpHandleNumber();
+    if (handle == m_replaceConnection)
+        return;
+    m_replaceConnection = handle;
+    m_sendDirectly = false;
+    m_deleteBeforeRename = false;
+}
+
+std::optional<QString> Transfers::replacedFileMode(FtpConnection* connection, const QString& remote)
+{
+    // The listings go through the pane's connection: another one is sent to directly.
+    if (!m_options.replaceThroughTemporary() || connection != m_remotePane.FtpHandle())
+        return std::nullopt;
+    forgetOtherConnections();
+    if (m_sendDirectly)
+        return std::nullopt;
+    const std::optional<FtpFindData> entry = serverEntry(remote);
+    if (!entry || entry->isFolder || entry->isLink)
+        return std::nullopt;
+    // A port asked ahead would be closed by the commands between the transfers.
+    connection->setPassiveAhead(false);
+    const qsizetype slash = remote.lastIndexOf(u'/');
+    const QString folder = slash < 0 ? QString() : (slash == 0 ? QStringLiteral("/") : remote.left(slash));
+    const std::optional<QHash<QString, ListedFile>> files = listedFiles(connection, folder);
+    // Unknown mode, or a link that the search followed: the direct upload keeps what is there.
+    const auto listed = files ? files->constFind(remote.mid(slash + 1)) : QHash<QString, ListedFile>::const_iterator();
+    if (!files || listed == files->constEnd() || !listed->plainFile) {
+        connection->setPassiveAhead(m_running);
+        return std::nullopt;
+    }
+    return listed->mode;
+}
+
+std::optional<QHash<QString, Transfers::ListedFile>> Transfers::listedFiles(
+    FtpConnection* connection, const QString& folder)
+{
+    const QString key = serverFolderKey(folder);
+    if (m_cacheServerFolders) {
+        const auto cached = m_listedModes.constFind(key);
+        if (cached != m_listedModes.constEnd())
+            return *cached;
+    }
+    // The search functions keep no permissions: a LIST of the folder has them.
+    constexpr qint64 MaxBytes = qint64(64) * 1024 * 1024;
+    const QString path = m_cacheServerFolders ? onServer(folder) : folder;
+    // A relative folder that starts with "-" would be read as options.
+    const QString argument = path.startsWith(u'-') ? QStringLiteral("./") + path : path;
+    std::unique_ptr<FtpDataStream> stream;
+    std::optional<QHash<QString, ListedFile>> files;
+    if (connection->dataCommand(argument.isEmpty() ? QStringLiteral("LIST") : QStringLiteral("LIST ") + argument,
+            TransferType::Ascii, &stream)
+        && stream) {
+        QByteArray bytes;
+        std::vector<char> chunk(65536);
+        bool whole = true;
+        for (;;) {
+            qint64 got = 0;
+            if (!stream->read(chunk.data(), qint64(chunk.size()), &got) || got < 0 || bytes.size() + got > MaxBytes) {
+                whole = false;
+                break;
+            }
+            if (got == 0)
+                break;
+            bytes.append(chunk.data(), qsizetype(got));
+        }
+        stream->close();
+        if (whole) {
+            files.emplace();
+            const QString text = connection->utf8Names() ? QString::fromUtf8(bytes) : Cp932::decode(bytes);
+            ParseDirList(TrimAtNul(text), false, m_clock().date(), [&](RemoteEntry&& e) {
+                files->insert(e.name, { e.kind == 32, modeDigits(e.permissions).value_or(QString()) });
+            });
+        }
+    }
+    if (m_cacheServerFolders) {
+        if (m_listedModes.size() >= MaxCachedServerFolders)
+            m_listedModes.clear();
+        m_listedModes.insert(key, files);
+    }
+    return files;
+}
+
+Transfers::Replacement Transfers::putThroughTemporary(FtpConnection* connection, const QString& source,
+    const QString& remote, TransferType type, const QString& mode, Failure* failure)
+{
+    const qsizetype slash = remote.lastIndexOf(u'/');
+    const QString temp = remote.left(slash + 1) + temporaryName(remote.mid(slash + 1));
+    // Ends a failed replacement: the temporary file goes, the old file stays.
+    const auto fail = [&] {
+        *failure = { connection->lastError(), connection->lastResponse() };
+        removeTemporary(connection, temp);
+        return Replacement::Failed;
+    };
+    const auto refuse = [&](const QString& step) {
+        noteReplaceRefused(step, temp, connection);
+        removeTemporary(connection, temp);
+        return Replacement::SendDirectly;
+    };
+
+    if (!connection->putFile(source, temp, type))
+        return replaceRefused(connection) ? refuse(QStringLiteral("作成")) : fail();
+    if (!mode.isEmpty() && !connection->nameCommand(QStringLiteral("SITE CHMOD ") + mode + u' ' + temp))
+        return replaceRefused(connection) ? refuse(QStringLiteral("パーミッション設定")) : fail();
+    if (!m_deleteBeforeRename) {
+        if (!connection->nameCommand(QStringLiteral("RNFR ") + temp))
+            return replaceRefused(connection) ? refuse(QStringLiteral("名前の変更")) : fail();
+        if (connection->nameCommand(QStringLiteral("RNTO ") + remote))
+            return Replacement::Replaced;
+        if (!replaceRefused(connection))
+            return fail();
+        m_deleteBeforeRename = true;
+    }
+    // The old file is gone for a moment here, never half written.
+    if (!connection->deleteFile(remote))
+        return replaceRefused(connection) ? refuse(QStringLiteral("置き換え")) : fail();
+    if (!connection->renameFile(temp, remote))
+        return replaceRefused(connection) ? refuse(QStringLiteral("名前の変更")) : fail();
+    return Replacement::Replaced;
+}
+
+bool Transfers::replaceRefused(FtpConnection* connection) const
+{
+    // A Stop, a lost connection or a passing trouble (4xx) is no answer about the server's rules.
+    return connection->isOpen() && !m_state.StopRequested && connection->lastError() == FtpError::ExtendedError
+        && lastReplyCode(connection->lastResponse()) >= 500;
+}
+
+void Transfers::noteReplaceRefused(const QString& step, const QString& temp, FtpConnection* connection)
+{
+    m_sendDirectly = true;
+    addStatus(QStringLiteral("サーバーが一時ファイル ") + temp.mid(temp.lastIndexOf(u'/') + 1) + QStringLiteral(" の")
+        + step + QStringLiteral("を拒否したため、この接続ではファイルを直接上書きします（")
+        + shortReply(connection->lastResponse()) + QStringLiteral("）"));
+}
+
+void Transfers::removeTemporary(FtpConnection* connection, const QString& temp)
+{
+    if (!connection->isOpen())
+        return;
+    // The Stop that ended the upload must not end its clean-up too; it stays for the caller.
+    const bool stop = std::exchange(m_state.StopRequested, false);
+    connection->deleteFile(temp);
+    m_state.StopRequested = m_state.StopRequested || stop;
 }
 
 QString Transfers::FileStampText(const QString& path, const QString& kind)

@@ -113,7 +113,19 @@ public:
         FtpConnection* connection, const QString& remote, const QString& local, bool failIfExists, TransferType type);
     // The engine's putFile, through the Shift-JIS to EUC-JP conversion for an ASCII transfer when
     // the option is on. A failed transfer is reported by ShowWinInetError (unless suppressed).
+    //
+    // With Options::replaceThroughTemporary(), a plain file that the run's listing (or, outside a
+    // run, a listing of its folder) shows on the server is replaced without ever being half
+    // written: the upload goes to temporaryName() in the same folder, gets the old file's mode by
+    // SITE CHMOD when a LIST gave it, and is renamed over the old file (delete, then rename, on a
+    // server that refuses to rename onto an existing name). A failed or stopped upload removes the
+    // temporary file and leaves the old one as it was. A server that refuses the temporary file,
+    // the mode or the rename is named once in a status line and gets direct uploads for the rest
+    // of that connection. New files, folders' names and links are always sent directly.
     bool FtpPutFileConv(FtpConnection* connection, const QString& local, const QString& remote, TransferType type);
+    // The name an upload that replaces `name` travels under: hidden (a leading dot) and ending in
+    // ".part", so a web server neither lists it, runs it as a script nor serves it as the page.
+    static QString temporaryName(const QString& name);
     // Stores the text view's contents `text` on the server as `ftpName` (the view's name box).
     void UpdateRemoteFile(const QString& text, const QString& ftpName);
 
@@ -169,6 +181,28 @@ private:
     QString uploadName(const QString& name) const;
     QString uploadCounts(bool withTotal) const;
 
+    // Replacing server files through a temporary name (see FtpPutFileConv).
+    enum class Replacement { Replaced, Failed, SendDirectly };
+    struct ListedFile {
+        bool plainFile = false;
+        QString mode; // "755"; empty when the listing gave no permissions
+    };
+    struct Failure {
+        int code = 0;
+        QString response;
+    };
+    // The old file's mode when `remote` is to be replaced through a temporary name; nothing when it
+    // is sent directly.
+    std::optional<QString> replacedFileMode(FtpConnection* connection, const QString& remote);
+    std::optional<QHash<QString, ListedFile>> listedFiles(FtpConnection* connection, const QString& folder);
+    Replacement putThroughTemporary(FtpConnection* connection, const QString& source, const QString& remote,
+        TransferType type, const QString& mode, Failure* failure);
+    bool replaceRefused(FtpConnection* connection) const;
+    void noteReplaceRefused(const QString& step, const QString& temp, FtpConnection* connection);
+    void removeTemporary(FtpConnection* connection, const QString& temp);
+    // The refusals below belong to one connection of the pane: forgotten when it connects again.
+    void forgetOtherConnections();
+
     AppState& m_state;
     Options& m_options;
     ModeRules& m_modeRules;
@@ -199,6 +233,11 @@ private:
     bool m_cacheServerFolders = false;
     static constexpr qsizetype MaxCachedServerFolders = 16;
     QHash<QString, QHash<QString, FtpFindData>> m_serverFolders;
+    // The same folders' LIST, for the modes of replaced files; a failed listing is kept as none.
+    QHash<QString, std::optional<QHash<QString, ListedFile>>> m_listedModes;
+    quint32 m_replaceConnection = 0; // the handle number the two flags below are about
+    bool m_sendDirectly = false; // the server refused a step of the replacement
+    bool m_deleteBeforeRename = false; // the server refused to rename onto an existing name
     QString m_runFolder; // the server folder of the run; empty when unknown
     // Server files whose upload began and did not end: what is there is a piece, newer than the
     // local file, and would be passed over by the next update run.

@@ -37,7 +37,8 @@ OtherSettingsPanel::OtherSettingsPanel(Options& options, QWidget* parent)
             m_options.setUploadNameCase(id);
     });
 
-    m_skipExternalLinks = checkBox(QStringLiteral("Check8"), QStringLiteral("リンクチェックでブラウズは行わない"), this);
+    m_skipExternalLinks
+        = checkBox(QStringLiteral("Check8"), QStringLiteral("リンクチェックでブラウズは行わない"), this);
     body()->addWidget(m_skipExternalLinks);
     connect(m_skipExternalLinks, &QCheckBox::toggled, &m_options, &Options::setSkipExternalLinks);
 
@@ -57,8 +58,16 @@ OtherSettingsPanel::OtherSettingsPanel(Options& options, QWidget* parent)
     for (int i = 0; i < 3; ++i) {
         m_viewOptions[i] = checkBox(QStringLiteral("Check10_%1").arg(i), QString::fromUtf16(check10Captions[i]), this);
         body()->addWidget(m_viewOptions[i]);
-        connect(m_viewOptions[i], &QCheckBox::toggled, &m_options, [this, i](bool on) { m_options.setViewOption(i, on); });
+        connect(
+            m_viewOptions[i], &QCheckBox::toggled, &m_options, [this, i](bool on) { m_options.setViewOption(i, on); });
     }
+
+    m_replaceThroughTemporary = checkBox(QStringLiteral("chkReplaceViaTemporary"),
+        QStringLiteral("上書きアップロードは一時ファイル経由で置き換える"), this);
+    m_replaceThroughTemporary->setToolTip(
+        QStringLiteral("送信中や失敗したときに、サーバー上のページが途中までの内容にならないようにします。"));
+    body()->addWidget(m_replaceThroughTemporary);
+    connect(m_replaceThroughTemporary, &QCheckBox::toggled, &m_options, &Options::setReplaceThroughTemporary);
 
     addCloseButton(QStringLiteral("Frame19Close"));
 
@@ -77,4 +86,5 @@ void OtherSettingsPanel::refresh()
     mirrorText(m_mailAddress, m_options.mailAddress());
     for (int i = 0; i < 3; ++i)
         mirrorChecked(m_viewOptions[i], m_options.viewOption(i));
+    mirrorChecked(m_replaceThroughTemporary, m_options.replaceThroughTemporary());
 }

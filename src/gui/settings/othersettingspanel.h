@@ -9,7 +9,7 @@ class QLineEdit;
 class QRadioButton;
 
 // The panel `Frame19` "その他の設定": upload file-name case, browsing in the link check, the mail
-// address and the file display options.
+// address, the file display options and how uploads replace server files.
 class OtherSettingsPanel : public MovablePanel {
     Q_OBJECT
 public:
@@ -24,4 +24,5 @@ private:
     QCheckBox* m_skipExternalLinks;
     QLineEdit* m_mailAddress;
     QCheckBox* m_viewOptions[3];
+    QCheckBox* m_replaceThroughTemporary;
 };
