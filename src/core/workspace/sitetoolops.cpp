@@ -7,6 +7,7 @@
 #include "core/app/statusreport.h"
 #include "core/ftp/ftpconnection.h"
 #include "core/ftpsession/remotepane.h"
+#include "core/ftpsession/sessionrules.h"
 #include "core/manage/deletes.h"
 #include "core/panecommands/menustate.h"
 #include "core/panecommands/panecommands.h"
@@ -222,8 +223,14 @@ QList<PictureSource> Workspace::selectedPictures() const
         // In a tree, the files the user marked.
         QStandardItemModel& tree = m_state.ActivePane == 1 ? *m_remotePane->folderTree() : *m_localPane->folderTree();
         for (QStandardItem* node : treeNodes(tree)) {
-            if (IconKeys::isFile(node->data(ItemRoles::IconKeyRole).toString()) && m_deletes->isMarked(node))
-                add(node->data(ItemRoles::NodeKeyRole).toString(), m_state.ActivePane == 1);
+            if (!IconKeys::isFile(node->data(ItemRoles::IconKeyRole).toString()) || !m_deletes->isMarked(node))
+                continue;
+            const QString key = node->data(ItemRoles::NodeKeyRole).toString();
+            // The FTP tree's keys begin with what the path box showed, the host name for the root.
+            if (m_state.ActivePane == 1)
+                add(SessionRules::withoutHostName(key, m_remotePane->hostName()), true);
+            else
+                add(key, false);
         }
         break;
     }
