@@ -113,7 +113,6 @@ PWD unclosed | pwd | 257 \x22/no end | -
 SIZE | size | 213 1234567890123\r\n | 1234567890123
 SIZE refused | size | 550 no such file | -
 150 of vsftpd | 150 | 150 Opening BINARY mode data connection for big.bin (104857600 bytes).\r\n | 104857600
-150 without a size | 150 | 150 File status okay. About to open data connection.\r\n | -
 FEAT | feat | 211-Features:\r\n EPRT\r\n EPSV\r\n MLST type*;size*;modify*;\r\n utf8\r\n SIZE\r\n211 End\r\n | EPRT,EPSV,MLST,UTF8,SIZE
 MLST facts of pyftpdlib | facts | 211-Features supported:\r\n EPRT\r\n MLST type*;perm*;size*;modify*;unique;unix.mode;\r\n UTF8\r\n211 End. | type,perm,size,modify,unique,unix.mode
 no MLST line | facts | 211-Features:\r\n SIZE\r\n UTF8\r\n211 End | none
@@ -191,12 +190,10 @@ IIS noon | 01-15-2024  12:05PM                  1 n | n 1 2024-01-15 12:05
 IIS 24-hour clock | 01-15-24  17:45       <DIR>          logs | logs/ 0 2024-01-15 17:45
 tomorrow: clocks differ | -rw-r--r-- 1 u g 5 Mar 11 09:30 f | f 5 2024-03-11 09:30
 a later month is last year | -rw-r--r-- 1 u g 5 Sep  1 09:30 f | f 5 2023-09-01 09:30
-2024-09-20: an earlier month | -rw-r--r-- 1 u g 5 Aug  5 09:30 f | f 5 2024-08-05 09:30
 2025-03-01: 29 February of last year | -rw-r--r-- 1 u g 5 Feb 29 10:00 f | f 5 2024-02-29 10:00
 total line | total 12 | -
 current folder | drwxr-xr-x 2 u g 4096 Aug 5 2003 . | -
 hostile ../x | -rw-r--r-- 1 u g 12 Aug 5 2003 ../x | -
-hostile a/b | -rw-r--r-- 1 u g 12 Aug 5 2003 a/b | -
 hostile IIS name | 01-15-2024  12:05PM  1 ../../etc | -
 size too large | -rw-r--r-- 1 u g 99999999999999999999 Aug 5 2003 big | -
 impossible date | -rw-r--r-- 1 u g 1 Feb 30 2003 x | -
@@ -224,13 +221,11 @@ ftp scheme, trailing slash | \x20ftp://host:2121/\x20 | 0 host 2121 2121
 explicit TLS | ftpes://host | 1 host 0 21
 implicit TLS default port | ftps://host | 2 host 0 990
 scheme in capitals | FTPS://host:999 | 2 host 999 999
-IPv6 with port | [::1]:2121 | 0 ::1 2121 2121
 IPv6 with scheme | ftpes://[::1]:21 | 1 ::1 21 21
 empty |  | -
 other scheme | http://127.0.0.1 | scheme
 port 0 | host:0 | -
 port too large | host:65536 | -
-port not a number | host:ftp | -
 user information | user@host | -
 unclosed bracket | [::1:21 | -
 blank inside | my host | -
@@ -251,7 +246,6 @@ CR LF inside | host\r\nUSER x | -)");
     {
         TextTable::rows({ "text", "bypass", "named" }, R"(
 host and port | proxy:8080 | | http proxy:8080
-http URL | http://proxy.example.jp:3128/ | | http proxy.example.jp:3128
 first platform's form | ftp=ftp://proxy:8080 | | http proxy:8080
 list with an ftp entry | http=web:1;ftp=ftp://files:2 | | http files:2
 socks5 URL | socks5://socks.example.jp:1081 | | socks5 socks.example.jp:1081
@@ -259,7 +253,6 @@ socks5 default port | socks5://s | | socks5 s:1080
 empty |  | | -
 unknown scheme | gopher://x:70 | | -
 bad port | ftp=ftp://proxy:99999 | | -
-bypass: loopback | 127.0.0.1 | <local> | bypass
 bypass: all of 127/8 | 127.5.6.7 | <local> | bypass
 bypass: localhost | localhost | <local> | bypass
 bypass: name without a dot | intranet | <local> | bypass
