@@ -276,6 +276,31 @@ private:
     QTemporaryDir m_data;
 };
 
+// pyftpdlib on a fast temporary root, each reply delayed `replyDelayMs`, and a local folder.
+struct DelayedSite {
+    QTemporaryDir root { fastFolder() };
+    QTemporaryDir local { fastFolder() };
+    FtpServerFixture server;
+
+    explicit DelayedSite(int replyDelayMs)
+        : server(options(root, replyDelayMs))
+    {
+        QString error;
+        if (!root.isValid() || !local.isValid())
+            die(QStringLiteral("no temporary folder"));
+        if (!server.start(&error))
+            die(error);
+    }
+    static FtpServerFixture::Options options(const QTemporaryDir& root, int replyDelayMs)
+    {
+        FtpServerFixture::Options o;
+        o.kind = FtpServerFixture::Kind::Pyftpdlib;
+        o.replyDelayMs = replyDelayMs;
+        o.root = root.path();
+        return o;
+    }
+};
+
 // Down and up a tree of small files, ours against lftp's mirror; `suffix` names the variant.
 void treeBenchmarks(int replyDelayMs, int runs, const QString& suffix)
 {
@@ -283,18 +308,9 @@ void treeBenchmarks(int replyDelayMs, int runs, const QString& suffix)
     const QString upName = QStringLiteral("tree_up_vs_lftp") + suffix;
     if (!wanted(downName) && !wanted(upName))
         return;
-    QTemporaryDir serverRoot(fastFolder());
-    QTemporaryDir local(fastFolder());
-    if (!serverRoot.isValid() || !local.isValid())
-        die(QStringLiteral("no temporary folder"));
-    FtpServerFixture::Options options;
-    options.kind = FtpServerFixture::Kind::Pyftpdlib;
-    options.replyDelayMs = replyDelayMs;
-    options.root = serverRoot.path();
-    FtpServerFixture server(options);
-    QString error;
-    if (!server.start(&error))
-        die(error);
+    DelayedSite site(replyDelayMs);
+    QTemporaryDir& local = site.local;
+    FtpServerFixture& server = site.server;
     const QString remoteRoot = server.root();
     makeTree(remoteRoot + u"/tree");
     constexpr int Files = TreeFolders * TreeFilesPerFolder;
@@ -410,18 +426,9 @@ void replaceBenchmarks()
     const QString directName = QStringLiteral("tree_up_replace_vs_direct_delay20ms");
     if (!wanted(lftpName) && !wanted(directName))
         return;
-    QTemporaryDir serverRoot(fastFolder());
-    QTemporaryDir local(fastFolder());
-    if (!serverRoot.isValid() || !local.isValid())
-        die(QStringLiteral("no temporary folder"));
-    FtpServerFixture::Options options;
-    options.kind = FtpServerFixture::Kind::Pyftpdlib;
-    options.replyDelayMs = 20;
-    options.root = serverRoot.path();
-    FtpServerFixture server(options);
-    QString error;
-    if (!server.start(&error))
-        die(error);
+    DelayedSite site(20);
+    QTemporaryDir& local = site.local;
+    FtpServerFixture& server = site.server;
     constexpr int Files = 300;
     const QDateTime old(QDate(2020, 1, 1), QTime(12, 0));
     const QString source = local.filePath(QStringLiteral("source"));
