@@ -74,4 +74,12 @@ void StatusReport::setRunProgress(qint64 done, qint64 total)
     Q_EMIT changed();
 }
 
+void StatusReport::setInFlight(const QStringList& lines)
+{
+    if (m_inFlight == lines)
+        return;
+    m_inFlight = lines;
+    Q_EMIT changed();
+}
+
 void StatusReport::requestStop() { m_state.StopRequested = true; }

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 struct AppState;
 
@@ -49,6 +50,11 @@ public:
     qint64 runDone() const { return m_runDone; }
     qint64 runTotal() const { return m_runTotal; }
 
+    // The files in flight of a run over several connections, one line per connection; empty
+    // otherwise.
+    QStringList inFlight() const { return m_inFlight; }
+    void setInFlight(const QStringList& lines);
+
     // "中止": the running loop sees `StopRequested` and ends.
     void requestStop();
 
@@ -68,4 +74,5 @@ private:
     qint64 m_fileTotal = -1;
     qint64 m_runDone = 0;
     qint64 m_runTotal = 0;
+    QStringList m_inFlight;
 };

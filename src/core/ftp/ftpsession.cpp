@@ -76,3 +76,17 @@ void FtpSession::setNoticeHook(NoticeHook hook) { m_d->notice = std::move(hook);
 void FtpSession::setKnownCertificatesFile(const QString& path) { m_d->knownCertificatesFile = path; }
 
 int FtpSession::lastError() const { return m_d->lastError; }
+
+void FtpSession::copySettingsFrom(const FtpSession& other)
+{
+    const Private& o = *other.m_d;
+    m_d->open = o.open;
+    m_d->access = o.access;
+    m_d->proxy = o.proxy;
+    m_d->bypass = o.bypass;
+    m_d->proxyUser = o.proxyUser;
+    m_d->proxyPassword = o.proxyPassword;
+    m_d->options = o.options;
+    m_d->knownCertificatesFile = o.knownCertificatesFile;
+    m_d->acceptedThisSession = o.acceptedThisSession;
+}

@@ -76,6 +76,11 @@ public:
 
     int lastError() const;
 
+    // Takes over how `other` reaches servers: open state, proxy and its credentials, options,
+    // known certificates and those accepted for its lifetime. The hooks stay this session's own,
+    // so a session used on another thread never calls back into the window.
+    void copySettingsFrom(const FtpSession& other);
+
     // The engine's own state, for the connections made from this session.
     struct Private;
     Private& d() const { return *m_d; }

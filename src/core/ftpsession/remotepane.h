@@ -61,6 +61,16 @@ public:
     // The engine objects, or null while the handle is 0.
     FtpSession* InternetHandle() { return m_internetHandle ? &m_session : nullptr; }
     FtpConnection* FtpHandle() { return m_ftpHandle ? &m_connection : nullptr; }
+    // How the open connection logged in, for further connections to the same server (a run over
+    // several connections). The password is the one typed at the prompt when the profile has
+    // none.
+    struct Login {
+        QString host;
+        QString user;
+        QString password;
+        bool passive = true;
+    };
+    const Login& login() const { return m_login; }
     // The handle numbers shown in the status lines, 0 when none.
     quint32 internetHandleNumber() const { return m_internetHandle; }
     quint32 ftpHandleNumber() const { return m_ftpHandle; }
@@ -226,6 +236,7 @@ private:
 
     FtpSession m_session;
     FtpConnection m_connection;
+    Login m_login;
     quint32 m_internetHandle = 0;
     quint32 m_ftpHandle = 0;
     quint32 m_lastHandle = 0;

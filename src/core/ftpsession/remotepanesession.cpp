@@ -157,8 +157,10 @@ bool RemotePane::logIn(quint64 generation)
     const bool connected = m_connection.connect(host.trimmed(), 0, user, password, passive);
     if (disconnectedSince(generation))
         return false;
-    if (connected)
+    if (connected) {
+        m_login = { host.trimmed(), user, password, passive };
         return true;
+    }
 
     // A stop is the user's decision: no message and no failure in the log.
     const int code = m_connection.lastError();

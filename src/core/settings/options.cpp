@@ -27,6 +27,7 @@ const QString TagLinkStop = QStringLiteral("<LinkStop>");
 const QString TagSjisEuc = QStringLiteral("<SJIS-EUC>");
 const QString TagEucSjis = QStringLiteral("<EUC-SJIS>");
 const QString TagReplace = QStringLiteral("<置き換え>");
+const QString TagConnections = QStringLiteral("<同時接続数>");
 const QString TagProfileName = QStringLiteral("<管理用の名前（任意の名前）>");
 
 const QString On = QStringLiteral("ON");
@@ -159,6 +160,8 @@ void Options::ApplySettings()
     // Files written before the option existed hold no entry: the safe way stays on.
     if (const auto v = m_lines.lastValueOf(TagReplace))
         setReplaceThroughTemporary(*v != Off);
+    if (const auto v = m_lines.lastValueOf(TagConnections))
+        setTransferConnections(int(qBound(0LL, leadingNumber(*v), 99LL)));
 
     QStringList names;
     const QStringList& lines = m_lines.lines();
@@ -357,6 +360,19 @@ void Options::setReplaceThroughTemporary(bool checked)
         return;
     m_replaceThroughTemporary = checked;
     m_lines.updateOrAppend(TagReplace, onOff(checked));
+    save();
+    Q_EMIT changed();
+}
+
+void Options::setTransferConnections(int count)
+{
+    // A damaged entry falls back to the default rather than to a flood of connections.
+    if (count < 1 || count > MaxTransferConnections)
+        count = 2;
+    if (m_transferConnections == count)
+        return;
+    m_transferConnections = count;
+    m_lines.updateOrAppend(TagConnections, QString::number(count));
     save();
     Q_EMIT changed();
 }

@@ -70,6 +70,10 @@ public:
     // An upload that replaces a server file goes to a temporary name first and is renamed over
     // the old file when it arrived whole (on by default).
     bool replaceThroughTemporary() const { return m_replaceThroughTemporary; }
+    // How many connections a run of many files uses, the pane's own included (1 to 8, default 2;
+    // 1 sends everything over the pane's connection).
+    int transferConnections() const { return m_transferConnections; }
+    static constexpr int MaxTransferConnections = 8;
 
     // The user's changes.
     void setUseProxy(bool checked);
@@ -87,6 +91,7 @@ public:
     void setCodeConversion(int index, int value);
     void setServerTimesAsLocal(bool checked);
     void setReplaceThroughTemporary(bool checked);
+    void setTransferConnections(int count);
 
     // Focus losses: the text boxes and codeConversion reach the file here.
     void proxyHostEditingFinished();
@@ -138,6 +143,7 @@ private:
     int m_codeConversion[2] = { 0, 0 };
     bool m_serverTimesAsLocal = false;
     bool m_replaceThroughTemporary = true;
+    int m_transferConnections = 2;
 
     // While the settings are applied, the handlers' saves are gathered into one.
     bool m_applying = false;

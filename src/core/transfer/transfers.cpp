@@ -160,25 +160,6 @@ std::optional<QString> modeDigits(QStringView permissions)
     return digits;
 }
 
-// The three-digit code of the server's last reply, 0 when there is none.
-int lastReplyCode(const QString& response)
-{
-    const QStringList lines = response.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-    const QString last = lines.isEmpty() ? QString() : lines.last();
-    bool ok = false;
-    const int code = last.left(3).toInt(&ok);
-    return ok && last.size() >= 3 && code >= 100 && code < 600 ? code : 0;
-}
-
-// The server's last reply as one short line for a status line.
-QString shortReply(const QString& response)
-{
-    QString text = response.simplified();
-    if (text.size() > 120)
-        text = text.left(120) + QStringLiteral("…");
-    return text;
-}
-
 } // namespace
 
 // Name -> first row of a list, built on demand and dropped whenever the list's rows or names
@@ -253,8 +234,10 @@ public:
         // meanwhile.
         t.m_runFolder = serverFolder;
         t.m_sinceLocalRefresh.invalidate();
+        t.m_lostNoted = false;
+        t.m_replaceNoted = false;
         c->setProgress([&report = t.m_report](qint64 done, qint64 total) { report.setFileProgress(done, total); });
-        c->setPassiveAhead(true);
+        t.paneMover(c).setPassiveAhead(true);
         Q_EMIT t.busyChanged(true);
     }
     ~RunGuard()
@@ -263,8 +246,9 @@ public:
             return;
         if (FtpConnection* c = m_t.m_remotePane.FtpHandle()) {
             c->setProgress(nullptr);
-            c->setPassiveAhead(false);
+            m_t.paneMover(c).setPassiveAhead(false);
         }
+        m_t.m_report.setInFlight({});
         m_t.m_serverFolders.clear();
         m_t.m_listedModes.clear();
         m_t.m_cacheServerFolders = false;
@@ -315,12 +299,6 @@ TransferType Transfers::typeOf(const QString& name, std::optional<TransferType> 
     return type.value_or(chosen);
 }
 
-bool Transfers::cancelled() const
-{
-    FtpConnection* c = m_remotePane.FtpHandle();
-    return m_state.StopRequested || (c && c->lastError() == FtpError::OperationCancelled);
-}
-
 void Transfers::refreshLocalSoon()
 {
     // The run's end lists the folder once more in any case.
@@ -345,12 +323,11 @@ void Transfers::stepRun(int addToTotal, int done)
 
 void Transfers::addStatus(const QString& text) { m_statusLines.AddStatusLine(ActivityLog::cleanDetails(text)); }
 
-QString Transfers::failureNote() const
+QString Transfers::failureNote(const Result& result) const
 {
-    FtpConnection* c = m_remotePane.FtpHandle();
-    if (!c)
+    if (!m_remotePane.FtpHandle())
         return QStringLiteral("（接続がありません）");
-    const QString why = FtpError::messageText(c->lastError());
+    const QString why = FtpError::messageText(result.code);
     return why.isEmpty() ? QString() : QStringLiteral("（") + why + QStringLiteral("）");
 }
 
@@ -364,7 +341,8 @@ bool Transfers::connectionLost()
 {
     if (connectionOpen())
         return false;
-    addStatus(QStringLiteral("FTPサーバーとの接続が切れたため、転送を中止しました。"));
+    if (!std::exchange(m_lostNoted, true))
+        addStatus(QStringLiteral("FTPサーバーとの接続が切れたため、転送を中止しました。"));
     return true;
 }
 
@@ -512,27 +490,9 @@ bool Transfers::FtpGetFileConv(
 {
     if (!connection)
         return false;
-    if (type != TransferType::Ascii || !m_options.eucToSjisOnDownload())
-        return connection->getFile(remote, local, failIfExists, type);
-
-    if (failIfExists && QFileInfo::exists(local))
-        return false;
-    const QString temp = DataFolder::file(QStringLiteral("TempPut.$$$"));
-    bool ok = connection->getFile(remote, temp, false, TransferType::Binary);
-    if (ok) {
-        // The conversion writes through its own temporary file: the local copy survives a failure.
-        TextConvert::Error error;
-        ok = TextConvert::EucFileToSjis(temp, local, &error);
-        if (!ok) {
-            // The user may take long to answer: no port asked ahead may wait meanwhile.
-            connection->setPassiveAhead(false);
-            m_dialogs.message(
-                error.messageText(), Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation, TextConvert::eucErrorTitle());
-            connection->setPassiveAhead(m_running);
-        }
-    }
-    QFile::remove(temp);
-    return ok;
+    const Result result = paneMover(connection).get(remote, local, failIfExists, type, m_options.eucToSjisOnDownload());
+    showConversionError(result, true);
+    return result.ok;
 }
 
 bool Transfers::FtpPutFileConv(
@@ -540,44 +500,238 @@ bool Transfers::FtpPutFileConv(
 {
     if (!connection)
         return false;
-    QString source = local;
-    const QString converted = DataFolder::file(QStringLiteral("TempPut.$$$"));
-    const auto removeConverted = qScopeGuard([&] {
-        if (source != local)
-            QFile::remove(converted);
-    });
-    if (type == TransferType::Ascii && m_options.sjisToEucOnUpload()) {
-        if (!TextConvert::SjisFileToEuc(local, converted))
-            return false;
-        source = converted;
-        type = TransferType::Binary;
-    }
-    Failure failure;
-    Replacement replacement = Replacement::SendDirectly;
-    if (const std::optional<QString> mode = replacedFileMode(connection, remote)) {
-        replacement = putThroughTemporary(connection, source, remote, type, *mode, &failure);
-        connection->setPassiveAhead(m_running);
-    }
-    bool ok = replacement == Replacement::Replaced;
-    if (replacement == Replacement::SendDirectly) {
-        ok = connection->putFile(source, remote, type);
-        failure = { connection->lastError(), connection->lastResponse() };
-    }
-    if (!ok)
-        m_remotePane.ShowWinInetError(failure.code, failure.response);
-    return ok;
+    const std::optional<QString> mode = replacedFileMode(connection, remote);
+    const Result result
+        = paneMover(connection)
+              .put(local, remote, type, m_options.sjisToEucOnUpload(), mode.has_value(), mode.value_or(QString()));
+    if (!result.notice.isEmpty())
+        addStatus(result.notice);
+    // A conversion that failed before anything was sent has no engine error to show.
+    if (!result.ok && result.code != 0)
+        m_remotePane.ShowWinInetError(result.code, result.response);
+    return result.ok;
 }
 
-QString Transfers::temporaryName(const QString& name)
+void Transfers::showConversionError(const Result& result, bool asBox)
 {
-    // Room for the marks within the 255 bytes a server's file name may have.
-    QString kept = name;
-    while (kept.toUtf8().size() > 200) {
-        kept.chop(1);
-        if (!kept.isEmpty() && kept.back().isHighSurrogate())
-            kept.chop(1);
+    if (!result.conversionError)
+        return;
+    if (!asBox) {
+        addStatus(TextConvert::eucErrorTitle() + u' ' + result.conversionError->messageText().simplified());
+        return;
     }
-    return QStringLiteral(".~ftptarvo-") + kept + QStringLiteral(".part");
+    FtpConnection* c = m_remotePane.FtpHandle();
+    // The user may take long to answer: no port asked ahead may wait meanwhile.
+    if (c)
+        c->setPassiveAhead(false);
+    m_dialogs.message(result.conversionError->messageText(), Dialogs::Buttons::Ok, Dialogs::Icon::Exclamation,
+        TextConvert::eucErrorTitle());
+    if (c)
+        c->setPassiveAhead(m_running);
+}
+
+bool Transfers::stoppedBy(const Result& result) const
+{
+    return m_state.StopRequested || result.code == FtpError::OperationCancelled;
+}
+
+Transfers::Job Transfers::downloadJob(
+    qsizetype id, const QString& remote, const QString& local, TransferType type, qint64 size, const QString& shown)
+{
+    Job job;
+    job.id = id;
+    job.remote = remote;
+    job.local = local;
+    job.type = type;
+    job.expectedSize = size;
+    job.shown = shown;
+    return job;
+}
+
+Transfers::Job Transfers::uploadJob(
+    qsizetype id, const QString& local, const QString& remote, TransferType type, const QString& shown)
+{
+    Job job = downloadJob(id, remote, local, type, 0, shown);
+    job.upload = true;
+    if (const std::optional<QString> mode = replacedFileMode(m_remotePane.FtpHandle(), remote)) {
+        job.replace = true;
+        job.replaceMode = *mode;
+    }
+    return job;
+}
+
+Transfers::Result Transfers::moveOnPane(const Job& job)
+{
+    FtpConnection* c = m_remotePane.FtpHandle();
+    if (!c)
+        return { false, FtpError::IncorrectHandleState, {}, {}, {} };
+    FileMover& mover = paneMover(c);
+    Result result = job.upload
+        ? mover.put(job.local, job.remote, job.type, m_options.sjisToEucOnUpload(), job.replace, job.replaceMode)
+        : mover.get(job.remote, job.local, false, job.type, m_options.eucToSjisOnDownload(), job.expectedSize);
+    if (!result.notice.isEmpty())
+        addStatus(result.notice);
+    return result;
+}
+
+bool Transfers::moveFiles(const NextJob& next, const JobEnded& ended, RunStyle style)
+{
+    const int extra = m_options.transferConnections() - 1;
+    if (extra > 0 && m_remotePane.InternetHandle() && m_remotePane.FtpHandle())
+        return moveInParallel(next, ended, extra);
+    return moveOneByOne(next, ended, style);
+}
+
+bool Transfers::moveOneByOne(const NextJob& next, const JobEnded& ended, RunStyle style)
+{
+    for (;;) {
+        const std::optional<Job> job = next();
+        if (!job)
+            return m_state.takeStopRequest();
+        m_state.SuppressWinInetErrors = style.retryOnce;
+        Result result = moveOnPane(*job);
+        m_state.SuppressWinInetErrors = false;
+        // Once more, now with the error message; a lost connection is said once by the run.
+        bool showFailure = style.failureBox && !style.retryOnce;
+        if (style.retryOnce && !result.ok && !stoppedBy(result) && connectionOpen()) {
+            result = moveOnPane(*job);
+            showFailure = style.failureBox;
+        }
+        if (showFailure && !result.ok && result.code != 0)
+            m_remotePane.ShowWinInetError(result.code, result.response);
+        showConversionError(result, true);
+        const Next go = ended(*job, result);
+        if (go == Next::End) {
+            m_state.StopRequested = false;
+            return true;
+        }
+        if (go == Next::NoMoreFiles)
+            return false;
+        if (m_stop.yieldAndCheckStop())
+            return true;
+    }
+}
+
+bool Transfers::moveInParallel(const NextJob& next, const JobEnded& ended, int extraConnections)
+{
+    const RemotePane::Login& login = m_remotePane.login();
+    TransferPool pool(*m_remotePane.InternetHandle(), { login.host, login.user, login.password, login.passive },
+        { m_options.eucToSjisOnDownload(), m_options.sjisToEucOnUpload() }, DataFolder::file(QStringLiteral("TempPut")),
+        extraConnections);
+    connect(&pool, &TransferPool::notice, this, [this](const QString& text) { addStatus(text); });
+
+    bool producing = true;
+    bool ending = false; // a Stop or a lost connection: the files in flight are stopped
+    bool delivering = false;
+    bool lostNoted = false;
+    QString paneFile;
+    const auto deliver = [&] {
+        if (std::exchange(delivering, true))
+            return;
+        for (TransferPool::Done& done : pool.takeDone()) {
+            if (done.connectionLost && !ending && !stoppedBy(done.result)) {
+                // Another connection takes the file over.
+                if (!std::exchange(lostNoted, true))
+                    addStatus(QStringLiteral("追加の接続%1が切れたため、残りの接続で転送を続けます。")
+                                  .arg(done.connection + 1));
+                pool.retry(std::move(done.job));
+                continue;
+            }
+            showConversionError(done.result, false);
+            if (done.job.upload && !done.result.ok && !stoppedBy(done.result))
+                addStatus(done.job.shown + failureNote(done.result));
+            const Next go = ended(done.job, done.result);
+            if (go == Next::End && !ending) {
+                ending = true;
+                producing = false;
+                pool.stop(true);
+            } else if (go == Next::NoMoreFiles) {
+                producing = false;
+                pool.stop(false);
+            }
+        }
+        delivering = false;
+    };
+    const auto showInFlight = [&] {
+        QStringList lines = pool.inFlight();
+        if (!paneFile.isEmpty())
+            lines.prepend(QStringLiteral("接続1: ") + paneFile);
+        m_report.setInFlight(lines);
+    };
+    connect(&pool, &TransferPool::doneAvailable, this, deliver);
+    QTimer inFlightTimer;
+    connect(&inFlightTimer, &QTimer::timeout, this, showInFlight);
+    inFlightTimer.start(200);
+
+    // Enough files queued that the extra connections keep busy while the pane's moves one.
+    const qsizetype depth = 4 * (extraConnections + 1) + 8;
+    for (;;) {
+        deliver();
+        if (m_state.StopRequested && !ending) {
+            ending = true;
+            producing = false;
+            pool.stop(true);
+        }
+        while (producing && pool.queued() < depth) {
+            std::optional<Job> job = next();
+            if (m_state.StopRequested)
+                break; // taken at the top of the loop
+            if (!job) {
+                producing = false;
+                pool.finishQueue();
+                break;
+            }
+            pool.add(std::move(*job));
+        }
+        if (!ending) {
+            if (std::optional<Job> job = pool.takeNext()) {
+                paneFile = job->shown;
+                showInFlight();
+                const Result result = moveOnPane(*job);
+                paneFile.clear();
+                showConversionError(result, false);
+                if (job->upload && !result.ok && !stoppedBy(result))
+                    addStatus(job->shown + failureNote(result));
+                const Next go = ended(*job, result);
+                if (go == Next::End && !ending) {
+                    ending = true;
+                    producing = false;
+                    pool.stop(true);
+                } else if (go == Next::NoMoreFiles) {
+                    producing = false;
+                    pool.stop(false);
+                }
+                if (m_stop.yieldAndCheckStop())
+                    m_state.StopRequested = true; // taken at the top of the loop
+                continue;
+            }
+        }
+        if (!producing && !pool.busy())
+            break;
+        pool.waitForDone(10);
+        QCoreApplication::processEvents();
+    }
+    inFlightTimer.stop();
+    m_report.setInFlight({});
+    const bool stopped = ending || std::exchange(m_state.StopRequested, false);
+    m_state.StopRequested = false;
+    return stopped;
+}
+
+FileMover& Transfers::paneMover(FtpConnection* connection)
+{
+    forgetOtherConnections();
+    if (!m_paneMover || &m_paneMover->connection() != connection) {
+        FileMover::Stop stop { [this] { return m_state.StopRequested; },
+            [this](bool hold) {
+                if (hold)
+                    m_heldStop = std::exchange(m_state.StopRequested, false);
+                else
+                    m_state.StopRequested = m_state.StopRequested || std::exchange(m_heldStop, false);
+            } };
+        m_paneMover = std::make_unique<FileMover>(*connection, DataFolder::file(QStringLiteral("TempPut.$$$")), stop);
+    }
+    return *m_paneMover;
 }
 
 void Transfers::forgetOtherConnections()
@@ -586,17 +740,14 @@ void Transfers::forgetOtherConnections()
     if (handle == m_replaceConnection)
         return;
     m_replaceConnection = handle;
-    m_sendDirectly = false;
-    m_deleteBeforeRename = false;
+    m_paneMover.reset();
 }
 
 std::optional<QString> Transfers::replacedFileMode(FtpConnection* connection, const QString& remote)
 {
     // The listings go through the pane's connection: another one is sent to directly.
-    if (!m_options.replaceThroughTemporary() || connection != m_remotePane.FtpHandle())
-        return std::nullopt;
-    forgetOtherConnections();
-    if (m_sendDirectly)
+    if (!m_options.replaceThroughTemporary() || connection != m_remotePane.FtpHandle()
+        || paneMover(connection).sendsDirectly())
         return std::nullopt;
     const std::optional<FtpFindData> entry = serverEntry(remote);
     if (!entry || entry->isFolder || entry->isLink)
@@ -662,69 +813,6 @@ std::optional<QHash<QString, Transfers::ListedFile>> Transfers::listedFiles(
         m_listedModes.insert(key, files);
     }
     return files;
-}
-
-Transfers::Replacement Transfers::putThroughTemporary(FtpConnection* connection, const QString& source,
-    const QString& remote, TransferType type, const QString& mode, Failure* failure)
-{
-    const qsizetype slash = remote.lastIndexOf(u'/');
-    const QString temp = remote.left(slash + 1) + temporaryName(remote.mid(slash + 1));
-    // Ends a failed replacement: the temporary file goes, the old file stays.
-    const auto fail = [&] {
-        *failure = { connection->lastError(), connection->lastResponse() };
-        removeTemporary(connection, temp);
-        return Replacement::Failed;
-    };
-    const auto refuse = [&](const QString& step) {
-        noteReplaceRefused(step, temp, connection);
-        removeTemporary(connection, temp);
-        return Replacement::SendDirectly;
-    };
-
-    if (!connection->putFile(source, temp, type))
-        return replaceRefused(connection) ? refuse(QStringLiteral("作成")) : fail();
-    if (!mode.isEmpty() && !connection->nameCommand(QStringLiteral("SITE CHMOD ") + mode + u' ' + temp))
-        return replaceRefused(connection) ? refuse(QStringLiteral("パーミッション設定")) : fail();
-    if (!m_deleteBeforeRename) {
-        if (!connection->nameCommand(QStringLiteral("RNFR ") + temp))
-            return replaceRefused(connection) ? refuse(QStringLiteral("名前の変更")) : fail();
-        if (connection->nameCommand(QStringLiteral("RNTO ") + remote))
-            return Replacement::Replaced;
-        if (!replaceRefused(connection))
-            return fail();
-        m_deleteBeforeRename = true;
-    }
-    // The old file is gone for a moment here, never half written.
-    if (!connection->deleteFile(remote))
-        return replaceRefused(connection) ? refuse(QStringLiteral("置き換え")) : fail();
-    if (!connection->renameFile(temp, remote))
-        return replaceRefused(connection) ? refuse(QStringLiteral("名前の変更")) : fail();
-    return Replacement::Replaced;
-}
-
-bool Transfers::replaceRefused(FtpConnection* connection) const
-{
-    // A Stop, a lost connection or a passing trouble (4xx) is no answer about the server's rules.
-    return connection->isOpen() && !m_state.StopRequested && connection->lastError() == FtpError::ExtendedError
-        && lastReplyCode(connection->lastResponse()) >= 500;
-}
-
-void Transfers::noteReplaceRefused(const QString& step, const QString& temp, FtpConnection* connection)
-{
-    m_sendDirectly = true;
-    addStatus(QStringLiteral("サーバーが一時ファイル ") + temp.mid(temp.lastIndexOf(u'/') + 1) + QStringLiteral(" の")
-        + step + QStringLiteral("を拒否したため、この接続ではファイルを直接上書きします（")
-        + shortReply(connection->lastResponse()) + QStringLiteral("）"));
-}
-
-void Transfers::removeTemporary(FtpConnection* connection, const QString& temp)
-{
-    if (!connection->isOpen())
-        return;
-    // The Stop that ended the upload must not end its clean-up too; it stays for the caller.
-    const bool stop = std::exchange(m_state.StopRequested, false);
-    connection->deleteFile(temp);
-    m_state.StopRequested = m_state.StopRequested || stop;
 }
 
 QString Transfers::FileStampText(const QString& path, const QString& kind)
@@ -830,48 +918,48 @@ bool Transfers::downloadFiles(const QStringList& names, const QString& serverFol
 bool Transfers::fetchFiles(
     const QStringList& names, const QString& localFolder, std::optional<TransferType> type, const FileDone& done)
 {
-    bool stopped = false;
-    for (const QString& name : names) {
-        if (!isSafeLocalName(name)) {
-            addStatus(QStringLiteral("不正な名前のため飛ばしました:") + name);
-            if (done)
-                done(name, Outcome::Failed);
-            stepRun(0, 1);
-            continue;
+    qsizetype next = 0;
+    const auto nextJob = [&]() -> std::optional<Job> {
+        while (next < names.size() && m_remotePane.FtpHandle()) {
+            const QString& name = names[next++];
+            if (!isSafeLocalName(name)) {
+                addStatus(QStringLiteral("不正な名前のため飛ばしました:") + name);
+                if (done)
+                    done(name, Outcome::Failed);
+                stepRun(0, 1);
+                continue;
+            }
+            m_report.setCurrentFile(name);
+            return downloadJob(
+                next - 1, onServer(name), collapseSlashes(localFolder + u'/' + name), typeOf(name, type), 0, name);
         }
-        const TransferType fileType = typeOf(name, type);
-        m_report.setCurrentFile(name);
-        const bool ok = FtpGetFileConv(
-            m_remotePane.FtpHandle(), onServer(name), collapseSlashes(localFolder + u'/' + name), false, fileType);
+        return std::nullopt;
+    };
+    const auto ended = [&](const Job& job, const Result& result) {
+        const QString& name = names[job.id];
         Outcome outcome = Outcome::Done;
-        if (ok) {
+        if (result.ok) {
             m_log.write(QStringLiteral("<ファイルﾀﾞダウンロード>"), name + QStringLiteral("→") + name,
                 QStringLiteral("</ファイルﾀﾞダウンロード>"));
             addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞﾞ:") + name + QStringLiteral("→") + name);
             ++m_report.FileCount;
             refreshLocalSoon();
-        } else if (cancelled()) {
+        } else if (stoppedBy(result)) {
             outcome = Outcome::Stopped;
             addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ中止:") + name);
         } else {
             outcome = Outcome::Failed;
-            addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ失敗:") + name + failureNote());
+            addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ失敗:") + name + failureNote(result));
         }
         if (done)
             done(name, outcome);
-        if (outcome == Outcome::Failed && connectionLost()) {
-            stopped = true;
-            break;
-        }
+        if (outcome == Outcome::Failed && connectionLost())
+            return Next::End;
         m_report.ShowTransferCounts();
         stepRun(0, 1);
-        if (m_stop.yieldAndCheckStop()) {
-            stopped = true;
-            break;
-        }
-        if (!m_remotePane.FtpHandle())
-            break;
-    }
+        return Next::Go;
+    };
+    const bool stopped = moveFiles(nextJob, ended, {});
     flushLocalRefresh();
     return stopped;
 }
@@ -948,60 +1036,68 @@ bool Transfers::fetchTree(const QString& folder, const QString& localFolder, std
     }
 
     QItemSelectionModel* selection = m_remotePane.folderTreeSelection();
-    bool stopped = false;
+    std::vector<QStandardItem*> leaves;
     for (QStandardItem* node : nodes) {
-        if (nodeIcon(node) != IconKeys::Leaf)
-            continue;
-        selection->setCurrentIndex(node->index(), QItemSelectionModel::ClearAndSelect);
-        const QString key = nodeKey(node);
-        const QString relative = removeFront(key, folderPath);
-        const QString remotePath = (node->parent() ? nodeKey(node->parent()) : QString()) + u'/' + node->text();
-        if (!isSafeRelativePath(relative)) {
-            node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
-            addStatus(QStringLiteral("不正な名前のため飛ばしました:") + remotePath);
-        } else {
+        if (nodeIcon(node) == IconKeys::Leaf)
+            leaves.push_back(node);
+    }
+    const auto remotePathOf = [](const QStandardItem* node) -> QString {
+        QString path;
+        if (node->parent())
+            path = nodeKey(node->parent());
+        return path + u'/' + node->text();
+    };
+    size_t next = 0;
+    const auto nextJob = [&]() -> std::optional<Job> {
+        while (next < leaves.size() && m_ftpTreeFrameShown && m_remotePane.FtpHandle()) {
+            QStandardItem* node = leaves[next++];
+            selection->setCurrentIndex(node->index(), QItemSelectionModel::ClearAndSelect);
+            const QString key = nodeKey(node);
+            const QString relative = removeFront(key, folderPath);
+            const QString remotePath = remotePathOf(node);
+            if (!isSafeRelativePath(relative)) {
+                node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
+                addStatus(QStringLiteral("不正な名前のため飛ばしました:") + remotePath);
+                stepRun(0, 1);
+                continue;
+            }
             const QString localPath = collapseSlashes(base + relative);
-            const TransferType fileType = typeOf(key, type);
-            const QString localStamp = FileStampText(localPath, QStringLiteral("DIR"));
-            if (localStamp < ftpNodeStamp(node)) {
-                m_report.setCurrentFile(remotePath);
-                // The walk's size spares the SIZE round trip of each file.
-                FtpConnection* c = m_remotePane.FtpHandle();
-                if (c)
-                    c->setExpectedSize(node->data(ItemRoles::SizeRole).toLongLong());
-                const bool ok = FtpGetFileConv(c, remotePath, localPath, false, fileType);
-                if (c)
-                    c->setExpectedSize(0);
-                if (ok) {
-                    node->setData(IconKeys::Leaf2, ItemRoles::IconKeyRole);
-                    ++m_report.FileCount;
-                    m_report.ShowTransferCounts();
-                    m_log.write(QStringLiteral("<ファイルダウンロード>"), remotePath + QStringLiteral("→") + localPath,
-                        QStringLiteral("</ファイルダウンロード>"));
-                    addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞﾞ:") + remotePath + QStringLiteral("→") + localPath);
-                } else {
-                    node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
-                    if (cancelled()) {
-                        addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ中止:") + remotePath);
-                    } else {
-                        addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ失敗:") + remotePath + failureNote());
-                        if (connectionLost()) {
-                            stopped = true;
-                            break;
-                        }
-                    }
-                }
+            if (FileStampText(localPath, QStringLiteral("DIR")) >= ftpNodeStamp(node)) {
+                stepRun(0, 1);
+                continue;
+            }
+            m_report.setCurrentFile(remotePath);
+            // The walk's size spares the SIZE round trip of each file.
+            return downloadJob(qsizetype(next - 1), remotePath, localPath, typeOf(key, type),
+                node->data(ItemRoles::SizeRole).toLongLong(), remotePath);
+        }
+        return std::nullopt;
+    };
+    const auto ended = [&](const Job& job, const Result& result) {
+        QStandardItem* node = leaves[size_t(job.id)];
+        const QString& remotePath = job.remote;
+        Next go = Next::Go;
+        if (result.ok) {
+            node->setData(IconKeys::Leaf2, ItemRoles::IconKeyRole);
+            ++m_report.FileCount;
+            m_report.ShowTransferCounts();
+            m_log.write(QStringLiteral("<ファイルダウンロード>"), remotePath + QStringLiteral("→") + job.local,
+                QStringLiteral("</ファイルダウンロード>"));
+            addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞﾞ:") + remotePath + QStringLiteral("→") + job.local);
+        } else {
+            node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
+            if (stoppedBy(result)) {
+                addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ中止:") + remotePath);
+            } else {
+                addStatus(QStringLiteral("ﾌｧｲﾙﾀﾞｳﾝﾛｰﾄﾞ失敗:") + remotePath + failureNote(result));
+                if (connectionLost())
+                    go = Next::End;
             }
         }
         stepRun(0, 1);
-        if (m_stop.yieldAndCheckStop()) {
-            stopped = true;
-            break;
-        }
-        if (!m_ftpTreeFrameShown || !m_remotePane.FtpHandle())
-            break;
-    }
-    return finish(stopped);
+        return go;
+    };
+    return finish(moveFiles(nextJob, ended, {}));
 }
 
 bool Transfers::downloadSelectedFiles()
@@ -1105,20 +1201,26 @@ bool Transfers::sendFiles(
     const QStringList& names, const QString& localFolder, std::optional<TransferType> type, const FileDone& done)
 {
     const bool overwrite = m_transferRule == 1;
-    for (const QString& name : names) {
-        QCoreApplication::processEvents();
-        if (!m_modeRules.IsSendable(name)) {
-            stepRun(0, 1);
-            continue;
+    qsizetype next = 0;
+    const auto nextJob = [&]() -> std::optional<Job> {
+        while (next < names.size() && m_remotePane.FtpHandle()) {
+            const QString& name = names[next++];
+            if (!m_modeRules.IsSendable(name)) {
+                stepRun(0, 1);
+                continue;
+            }
+            m_report.setCurrentFile(name);
+            const QString remote = onServer(uploadName(name));
+            return uploadJob(next - 1, collapseSlashes(localFolder + u'/' + name), remote, typeOf(name, type), name);
         }
-        const TransferType fileType = typeOf(name, type);
-        const QString ftpName = uploadName(name);
-        m_report.setCurrentFile(name);
-        const bool ok = FtpPutFileConv(
-            m_remotePane.FtpHandle(), collapseSlashes(localFolder + u'/' + name), onServer(ftpName), fileType);
-        noteUpload(onServer(ftpName), ok);
+        return std::nullopt;
+    };
+    bool lost = false;
+    const auto ended = [&](const Job& job, const Result& result) {
+        const QString& name = names[job.id];
+        noteUpload(job.remote, result.ok);
         const QString details = name + QStringLiteral("→") + name;
-        if (ok) {
+        if (result.ok) {
             m_log.write(QStringLiteral("<ファイルアップロード>"), overwrite ? details + u' ' : details,
                 QStringLiteral("</ファイルアップロード>"));
             addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:") + name);
@@ -1128,26 +1230,24 @@ bool Transfers::sendFiles(
             stepRun(0, 1);
             if (done)
                 done(name, Outcome::Done);
-            QCoreApplication::processEvents();
-        } else if (cancelled()) {
+            return Next::Go;
+        }
+        if (stoppedBy(result)) {
             addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ中止:") + name);
-            m_state.StopRequested = false;
             if (done)
                 done(name, Outcome::Stopped);
-            return true;
-        } else {
-            m_log.write(overwrite ? QStringLiteral("<ファイル書込失敗>") : QStringLiteral("<ファイルアップロード失敗>"),
-                details, QStringLiteral("</ファイルアップロード失敗>"));
-            addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄ失敗ﾞ:") + name);
-            if (done)
-                done(name, Outcome::Failed);
-            // The folders still come after a refused file, not after a lost connection.
-            return connectionLost();
+            return Next::End;
         }
-        if (m_state.takeStopRequest())
-            return true;
-    }
-    return false;
+        m_log.write(overwrite ? QStringLiteral("<ファイル書込失敗>") : QStringLiteral("<ファイルアップロード失敗>"),
+            details, QStringLiteral("</ファイルアップロード失敗>"));
+        addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄ失敗ﾞ:") + name);
+        if (done)
+            done(name, Outcome::Failed);
+        // The folders still come after a refused file, not after a lost connection.
+        lost = lost || connectionLost();
+        return lost ? Next::End : Next::NoMoreFiles;
+    };
+    return moveFiles(nextJob, ended, { false, true }) || lost;
 }
 
 bool Transfers::uploadSelectedFiles()
@@ -1277,75 +1377,71 @@ bool Transfers::sendTrees(const QStringList& folders, const QString& localFolder
 
     const bool overwrite = m_transferRule == 1;
     QItemSelectionModel* treeSelection = m_localPane.folderTreeSelection();
+    std::vector<QStandardItem*> leaves;
     for (QStandardItem* node : nodes) {
-        if (nodeIcon(node) != IconKeys::Leaf)
-            continue;
-        const QString key = nodeKey(node);
-        QString ftpPath = ftpPathOf(key);
-        if (treeSelection)
-            treeSelection->setCurrentIndex(node->index(), QItemSelectionModel::ClearAndSelect);
-        if (m_state.takeStopRequest()) {
-            stopped = true;
-            break;
-        }
-        if (!m_modeRules.IsSendable(key)) {
-            stepRun(0, 1);
-            continue;
-        }
-        const TransferType fileType = typeOf(key, type);
-        const QString localPath = (node->parent() ? nodeKey(node->parent()) : localFolder) + u'/' + node->text();
-        int r = CompareTreeStamps(key, ftpPath);
-        ftpPath = uploadName(ftpPath);
-        if (uploadUnfinished(onServer(ftpPath)))
-            r = 1;
-        if (!overwrite && r != 1 && r != 3) {
-            node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
-            stepRun(0, 1);
-            if (m_stop.yieldAndCheckStop()) {
-                stopped = true;
-                break;
+        if (nodeIcon(node) == IconKeys::Leaf)
+            leaves.push_back(node);
+    }
+    size_t next = 0;
+    const auto nextJob = [&]() -> std::optional<Job> {
+        while (next < leaves.size() && m_remotePane.FtpHandle()) {
+            QStandardItem* node = leaves[next++];
+            const QString key = nodeKey(node);
+            if (treeSelection)
+                treeSelection->setCurrentIndex(node->index(), QItemSelectionModel::ClearAndSelect);
+            if (!m_modeRules.IsSendable(key)) {
+                stepRun(0, 1);
+                continue;
             }
-            continue;
+            const QString localPath = (node->parent() ? nodeKey(node->parent()) : localFolder) + u'/' + node->text();
+            const QString ftpPath = ftpPathOf(key);
+            int r = CompareTreeStamps(key, ftpPath);
+            const QString remote = onServer(uploadName(ftpPath));
+            if (uploadUnfinished(remote))
+                r = 1;
+            if (!overwrite && r != 1 && r != 3) {
+                node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
+                stepRun(0, 1);
+                if (m_stop.yieldAndCheckStop()) {
+                    m_state.StopRequested = true; // for the run's loop
+                    return std::nullopt;
+                }
+                continue;
+            }
+            return uploadJob(qsizetype(next - 1), localPath, remote, typeOf(key, type), uploadName(ftpPath));
         }
-        m_state.SuppressWinInetErrors = true;
-        bool ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, onServer(ftpPath), fileType);
-        m_state.SuppressWinInetErrors = false;
-        // Once more, now with the error message.
-        if (!ok && !cancelled() && connectionOpen())
-            ok = FtpPutFileConv(m_remotePane.FtpHandle(), localPath, onServer(ftpPath), fileType);
-        noteUpload(onServer(ftpPath), ok);
-        if (ok) {
+        return std::nullopt;
+    };
+    const auto ended = [&](const Job& job, const Result& result) {
+        QStandardItem* node = leaves[size_t(job.id)];
+        const QString& ftpPath = job.shown;
+        noteUpload(job.remote, result.ok);
+        Next go = Next::Go;
+        if (result.ok) {
             node->setData(IconKeys::Leaf2, ItemRoles::IconKeyRole);
-            m_log.write(QStringLiteral("<ファイル書込>"), localPath + QStringLiteral("→") + ftpPath + u' ',
+            m_log.write(QStringLiteral("<ファイル書込>"), job.local + QStringLiteral("→") + ftpPath + u' ',
                 QStringLiteral("</ファイル書込>"));
             addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ:") + ftpPath);
             m_report.setCurrentFile(QStringLiteral("ﾌｧｲﾙUP:") + ftpPath);
             m_report.setCountsText(uploadCounts(true));
             ++m_report.FileCount;
-        } else if (cancelled()) {
+        } else if (stoppedBy(result)) {
             node->setData(IconKeys::Leaf3, ItemRoles::IconKeyRole);
             addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ中止:") + ftpPath);
         } else {
-            m_log.write(QStringLiteral("<ファイル書込失敗>"), localPath + QStringLiteral("→") + ftpPath + u' ',
+            m_log.write(QStringLiteral("<ファイル書込失敗>"), job.local + QStringLiteral("→") + ftpPath + u' ',
                 QStringLiteral("</ファイル書込失敗>"));
             addStatus(QStringLiteral("ﾌｧｲﾙｱｯﾌﾟﾛｰﾄﾞ失敗:") + ftpPath);
             m_report.setCurrentFile(QStringLiteral("ﾌｧｲﾙUP失敗:") + ftpPath);
             m_report.setCountsText(uploadCounts(true));
             ++m_report.FileCount;
-            if (connectionLost()) {
-                stopped = true;
-                break;
-            }
+            if (connectionLost())
+                go = Next::End;
         }
         stepRun(0, 1);
-        if (m_stop.yieldAndCheckStop()) {
-            stopped = true;
-            break;
-        }
-        if (!m_remotePane.FtpHandle())
-            break;
-    }
-    return finish(stopped);
+        return go;
+    };
+    return finish(moveFiles(nextJob, ended, { true, true }));
 }
 
 void Transfers::UploadSelection()

@@ -3,6 +3,8 @@
 #include "core/app/clock.h"
 #include "core/app/stopcheck.h"
 #include "core/ftp/ftpconnection.h"
+#include "core/transfer/filemover.h"
+#include "core/transfer/transferpool.h"
 
 #include <QDateTime>
 #include <QElapsedTimer>
@@ -36,6 +38,12 @@ struct AppState;
 // file, the loops honour it between files. One run at a time: a second start while one runs, or
 // a start without a connection, is refused with a status line. A folder pass compares the time
 // stamps with one listing per server folder (the tree walk's, or one per folder and run).
+//
+// With Options::transferConnections() above 1 the files of a run are spread over the pane's
+// connection and extra ones to the same server (TransferPool). The decisions (update rule,
+// never-send list, names) are still taken here, one file at a time, and each file's status line,
+// log entry, count and mark come on this thread when that file ends; a failed file shows no box
+// then, its status line says why.
 class Transfers : public QObject {
     Q_OBJECT
 public:
@@ -123,9 +131,7 @@ public:
     // the mode or the rename is named once in a status line and gets direct uploads for the rest
     // of that connection. New files, folders' names and links are always sent directly.
     bool FtpPutFileConv(FtpConnection* connection, const QString& local, const QString& remote, TransferType type);
-    // The name an upload that replaces `name` travels under: hidden (a leading dot) and ending in
-    // ".part", so a web server neither lists it, runs it as a script nor serves it as the page.
-    static QString temporaryName(const QString& name);
+    static QString temporaryName(const QString& name) { return FileMover::temporaryName(name); }
     // Stores the text view's contents `text` on the server as `ftpName` (the view's name box).
     void UpdateRemoteFile(const QString& text, const QString& ftpName);
 
@@ -143,6 +149,31 @@ private:
     class RunGuard;
     class RowIndex;
 
+    // One file of a run, and what its end means for the run.
+    using Job = TransferPool::Job;
+    using Result = FileMover::Result;
+    enum class Next { Go, NoMoreFiles, End };
+    // The next file to move, nothing when there is none; files passed over are dealt with inside.
+    using NextJob = std::function<std::optional<Job>()>;
+    using JobEnded = std::function<Next(const Job&, const Result&)>;
+    struct RunStyle {
+        bool retryOnce = false; // one connection: a failure is tried once more, with its message
+        bool failureBox = false; // one connection: a failure shows the engine's message
+    };
+    // Moves the files `next` gives over the run's connections; `ended` is told each file's end on
+    // this thread. True when the run was stopped or its connection lost.
+    bool moveFiles(const NextJob& next, const JobEnded& ended, RunStyle style);
+    bool moveOneByOne(const NextJob& next, const JobEnded& ended, RunStyle style);
+    bool moveInParallel(const NextJob& next, const JobEnded& ended, int extraConnections);
+    static Job downloadJob(qsizetype id, const QString& remote, const QString& local, TransferType type, qint64 size,
+        const QString& shown);
+    Job uploadJob(qsizetype id, const QString& local, const QString& remote, TransferType type, const QString& shown);
+    Result moveOnPane(const Job& job);
+    FileMover& paneMover(FtpConnection* connection);
+    bool stoppedBy(const Result& result) const;
+    QString failureNote(const Result& result) const;
+    void showConversionError(const Result& result, bool asBox);
+
     // The operations without the run's frame (guard, status window).
     bool fetchFiles(
         const QStringList& names, const QString& localFolder, std::optional<TransferType> type, const FileDone& done);
@@ -158,12 +189,10 @@ private:
     bool uploadSelectedFolders();
 
     TransferType typeOf(const QString& name, std::optional<TransferType> type);
-    bool cancelled() const;
     void refreshLocalSoon();
     void flushLocalRefresh();
     void stepRun(int addToTotal, int done);
     void addStatus(const QString& text);
-    QString failureNote() const;
     // After a failed file: true, with a status line, when the connection is gone. Every later file
     // would fail the same way (and an upload would ask the user about each), so the run ends.
     bool connectionLost();
@@ -182,25 +211,15 @@ private:
     QString uploadCounts(bool withTotal) const;
 
     // Replacing server files through a temporary name (see FtpPutFileConv).
-    enum class Replacement { Replaced, Failed, SendDirectly };
     struct ListedFile {
         bool plainFile = false;
         QString mode; // "755"; empty when the listing gave no permissions
-    };
-    struct Failure {
-        int code = 0;
-        QString response;
     };
     // The old file's mode when `remote` is to be replaced through a temporary name; nothing when it
     // is sent directly.
     std::optional<QString> replacedFileMode(FtpConnection* connection, const QString& remote);
     std::optional<QHash<QString, ListedFile>> listedFiles(FtpConnection* connection, const QString& folder);
-    Replacement putThroughTemporary(FtpConnection* connection, const QString& source, const QString& remote,
-        TransferType type, const QString& mode, Failure* failure);
-    bool replaceRefused(FtpConnection* connection) const;
-    void noteReplaceRefused(const QString& step, const QString& temp, FtpConnection* connection);
-    void removeTemporary(FtpConnection* connection, const QString& temp);
-    // The refusals below belong to one connection of the pane: forgotten when it connects again.
+    // The pane's mover belongs to one connection of the pane: dropped when it connects again.
     void forgetOtherConnections();
 
     AppState& m_state;
@@ -235,9 +254,11 @@ private:
     QHash<QString, QHash<QString, FtpFindData>> m_serverFolders;
     // The same folders' LIST, for the modes of replaced files; a failed listing is kept as none.
     QHash<QString, std::optional<QHash<QString, ListedFile>>> m_listedModes;
-    quint32 m_replaceConnection = 0; // the handle number the two flags below are about
-    bool m_sendDirectly = false; // the server refused a step of the replacement
-    bool m_deleteBeforeRename = false; // the server refused to rename onto an existing name
+    quint32 m_replaceConnection = 0; // the handle number the pane's mover is about
+    std::unique_ptr<FileMover> m_paneMover;
+    bool m_heldStop = false; // a Stop held while the mover cleans up
+    bool m_lostNoted = false; // the run said its connection was lost
+    bool m_replaceNoted = false; // the run showed an extra connection's direct uploads
     QString m_runFolder; // the server folder of the run; empty when unknown
     // Server files whose upload began and did not end: what is there is a piece, newer than the
     // local file, and would be passed over by the next update run.

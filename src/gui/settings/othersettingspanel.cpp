@@ -7,7 +7,10 @@
 #include <QButtonGroup>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSpinBox>
 
 using namespace PanelControls;
 
@@ -69,6 +72,20 @@ OtherSettingsPanel::OtherSettingsPanel(Options& options, QWidget* parent)
     body()->addWidget(m_replaceThroughTemporary);
     connect(m_replaceThroughTemporary, &QCheckBox::toggled, &m_options, &Options::setReplaceThroughTemporary);
 
+    auto* connectionsRow = new QHBoxLayout;
+    auto* connectionsLabel = new QLabel(QStringLiteral("フォルダーや複数ファイルの転送に使う接続数"), this);
+    m_transferConnections = new QSpinBox(this);
+    m_transferConnections->setObjectName(QStringLiteral("spnConnections"));
+    m_transferConnections->setRange(1, Options::MaxTransferConnections);
+    m_transferConnections->setToolTip(
+        QStringLiteral("2以上にすると、同じ設定で接続を増やして並行して転送します。1は今の接続だけを使います。"));
+    connectionsLabel->setBuddy(m_transferConnections);
+    connectionsRow->addWidget(connectionsLabel);
+    connectionsRow->addWidget(m_transferConnections);
+    connectionsRow->addStretch();
+    body()->addLayout(connectionsRow);
+    connect(m_transferConnections, &QSpinBox::valueChanged, &m_options, &Options::setTransferConnections);
+
     addCloseButton(QStringLiteral("Frame19Close"));
 
     connect(&m_options, &Options::changed, this, &OtherSettingsPanel::refresh);
@@ -87,4 +104,8 @@ void OtherSettingsPanel::refresh()
     for (int i = 0; i < 3; ++i)
         mirrorChecked(m_viewOptions[i], m_options.viewOption(i));
     mirrorChecked(m_replaceThroughTemporary, m_options.replaceThroughTemporary());
+    if (m_transferConnections->value() != m_options.transferConnections()) {
+        const QSignalBlocker quiet(m_transferConnections);
+        m_transferConnections->setValue(m_options.transferConnections());
+    }
 }

@@ -7,9 +7,10 @@ class QButtonGroup;
 class QCheckBox;
 class QLineEdit;
 class QRadioButton;
+class QSpinBox;
 
 // The panel `Frame19` "その他の設定": upload file-name case, browsing in the link check, the mail
-// address, the file display options and how uploads replace server files.
+// address, the file display options, how uploads replace server files and how many connections a run uses.
 class OtherSettingsPanel : public MovablePanel {
     Q_OBJECT
 public:
@@ -25,4 +26,5 @@ private:
     QLineEdit* m_mailAddress;
     QCheckBox* m_viewOptions[3];
     QCheckBox* m_replaceThroughTemporary;
+    QSpinBox* m_transferConnections;
 };

@@ -11,6 +11,7 @@
 #include "core/log/activitylog.h"
 #include "core/panes/listingrecord.h"
 #include "core/panes/localpane.h"
+#include "core/settings/options.h"
 #include "core/settings/profiles.h"
 #include "core/transfer/moderules.h"
 #include "core/workspace/workspace.h"
@@ -96,6 +97,8 @@ struct WorkspaceRig {
         ws->setClock([this] { return now; });
         ws->modeRules().LoadModeLists();
         ws->localPane().showStartFolder();
+        // One connection: the order of what a run does is fixed. tst_connections runs several.
+        ws->options().setTransferConnections(1);
     }
     ~WorkspaceRig()
     {
