@@ -5,17 +5,22 @@
 //                                against lftp "mirror", pyftpdlib
 //   tree_up_vs_lftp              the same tree up: Transfers::UploadTree against "mirror -R"
 //   tree_*_vs_lftp_delay20ms     both again with a server that waits 20 ms before every reply,
-//                                as round trips on a real network do
+//                                as round trips on a real network do (each connection on its own)
+//   tree_*_vs_lftp_p4_delay20ms  the delayed pair with four connections on each side: ours with
+//                                four in the settings, lftp's "mirror --parallel=4"
+// The figures without "p4" run ours on one connection and lftp on one, as before several
+// connections existed.
 //   download_selection_vs_engine one 1 GiB file selected in fileList through DownloadSelection
 //                                against the engine's own getFile on the same connection, vsftpd
 //   upload_selection_vs_engine   the same file up through UploadSelection against putFile
 //   tree_up_replace_vs_lftp_p4_delay20ms
 //                                300 files of 4 KiB in 10 folders, every one changed on the
-//                                server's side already: UploadTree replacing each through a
-//                                temporary name against "mirror -R --parallel=4", 20 ms server
+//                                server's side already: UploadTree on four connections replacing
+//                                each through a temporary name against "mirror -R --parallel=4",
+//                                20 ms server
 //   tree_up_replace_vs_direct_delay20ms
-//                                the same upload with replacement against ours without it
-//                                (below 1: what the safety costs)
+//                                the same upload with replacement against ours without it, both
+//                                on four connections (below 1: what the safety costs)
 // lftp's own start and login (measured alone as "lftp_login_s") is taken off its times, so the
 // tree figures compare the transfers only. FTPTARVO_BENCH_RUNS sets the runs per side for the
 // undelayed figures (default 3; the delayed ones run once); FTPTARVO_BENCH_ONLY, a regular
@@ -302,8 +307,9 @@ struct DelayedSite {
 };
 
 // Down and up a tree of small files, ours against lftp's mirror; `suffix` names the variant.
-void treeBenchmarks(int replyDelayMs, int runs, const QString& suffix)
+void treeBenchmarks(int replyDelayMs, int runs, const QString& suffix, int connections = 1)
 {
+    const QString parallel = connections > 1 ? QStringLiteral(" --parallel=%1").arg(connections) : QString();
     const QString downName = QStringLiteral("tree_down_vs_lftp") + suffix;
     const QString upName = QStringLiteral("tree_up_vs_lftp") + suffix;
     if (!wanted(downName) && !wanted(upName))
@@ -322,6 +328,7 @@ void treeBenchmarks(int replyDelayMs, int runs, const QString& suffix)
     std::printf("lftp_login%s_s: %.3f\n", qPrintable(suffix), login);
 
     Window window(server);
+    window.w->workspace().options().setTransferConnections(connections);
     Transfers& transfers = window.w->workspace().transfers();
 
     if (wanted(downName)) {
@@ -344,8 +351,9 @@ void treeBenchmarks(int replyDelayMs, int runs, const QString& suffix)
                 die(QStringLiteral("DownloadTree fetched %1 of %2 files")
                         .arg(countFiles(ours, TreeFileSize))
                         .arg(Files));
-            best[1]
-                = qMin(best[1], seconds([&] { runLftp(server, theirs, QStringLiteral("mirror tree tree")); }) - login);
+            best[1] = qMin(best[1], seconds([&] {
+                runLftp(server, theirs, QStringLiteral("mirror") + parallel + QStringLiteral(" tree tree"));
+            }) - login);
             commands[1] = commandsSince(server, mark);
             if (countFiles(theirs, TreeFileSize) != Files)
                 die(QStringLiteral("lftp mirror fetched %1 files").arg(countFiles(theirs, TreeFileSize)));
@@ -376,8 +384,9 @@ void treeBenchmarks(int replyDelayMs, int runs, const QString& suffix)
             mark = server.logText().size();
             if (countFiles(ours, TreeFileSize) != Files)
                 die(QStringLiteral("UploadTree sent %1 of %2 files").arg(countFiles(ours, TreeFileSize)).arg(Files));
-            best[1] = qMin(
-                best[1], seconds([&] { runLftp(server, source, QStringLiteral("mirror -R up /up-lftp/up")); }) - login);
+            best[1] = qMin(best[1], seconds([&] {
+                runLftp(server, source, QStringLiteral("mirror -R") + parallel + QStringLiteral(" up /up-lftp/up"));
+            }) - login);
             commands[1] = commandsSince(server, mark);
             if (countFiles(theirs, TreeFileSize) != Files)
                 die(QStringLiteral("lftp mirror -R sent %1 files").arg(countFiles(theirs, TreeFileSize)));
@@ -443,6 +452,7 @@ void replaceBenchmarks()
     Window window(server);
     Transfers& transfers = window.w->workspace().transfers();
     Options& settings = window.w->workspace().options();
+    settings.setTransferConnections(4);
     // One upload of the changed tree over the old one; its time and commands.
     auto upload = [&](bool replace, Commands* commands) {
         QDir(ours).removeRecursively();
@@ -618,6 +628,7 @@ int main(int argc, char** argv)
 
     treeBenchmarks(0, runs, QString());
     treeBenchmarks(20, 1, QStringLiteral("_delay20ms"));
+    treeBenchmarks(20, 1, QStringLiteral("_p4_delay20ms"), 4);
     selectionBenchmarks(runs);
     replaceBenchmarks();
     return 0;

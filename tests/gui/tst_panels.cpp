@@ -98,6 +98,14 @@ private Q_SLOTS:
         QCOMPARE(QString::number(1000 * window->progressFile()->value() / window->progressFile()->maximum())
                 + window->countsBox()->text() + window->titleLabel()->text(),
             u"999フォルダ数: 2    ファイル数: 17ファイルダウンロード実行中"_s);
+        // A run over several connections: its count, and a plain line per file in flight.
+        report.setRunProgress(3, 40);
+        report.setInFlight({ u"接続1: a.html"_s, u"接続2: <b>x</b>.html"_s });
+        QTRY_COMPARE(window->inFlightLabel()->text(), u"接続1: a.html\n接続2: <b>x</b>.html"_s);
+        QVERIFY(window->inFlightLabel()->isVisible() && window->inFlightLabel()->textFormat() == Qt::PlainText);
+        QCOMPARE(window->progressRun()->text(), u"3 / 40"_s);
+        report.setInFlight({});
+        QTRY_VERIFY(window->inFlightLabel()->isHidden());
         // "中止" asks the run to stop and leaves the window to it; "X" hides it until the next run.
         QTest::mouseClick(window->stopButton(), Qt::LeftButton);
         const bool stopped = m_state.StopRequested && window->isVisible();
@@ -139,6 +147,7 @@ private Q_SLOTS:
             typeAndLeave(find<QLineEdit>(box), text);
         for (const char* box : { "Check3", "chkPassive", "Option5_2", "Check8", "Check10_0", "Check10_1", "Check7_0" })
             clickBox(find<QAbstractButton>(box));
+        find<QSpinBox>("spnConnections")->setValue(5);
         SettingsLines lines;
         Options next(lines);
         next.loadAtStartUp(nullptr);
@@ -149,6 +158,7 @@ private Q_SLOTS:
             next.skipExternalLinks(), next.uploadNameCase() == 2, next.viewOption(0), next.viewOption(1),
             next.viewOption(2), next.useConsoleConnection(0) };
         QCOMPARE(switches, QList<bool>({ true, true, true, true, true, false, true, false, true }));
+        QCOMPARE(next.transferConnections(), 5);
 
         const QString loaded = m_rig->data.filePath(u"loaded.ini"_s);
         QVERIFY(

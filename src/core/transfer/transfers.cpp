@@ -574,9 +574,10 @@ Transfers::Result Transfers::moveOnPane(const Job& job)
     return result;
 }
 
-bool Transfers::moveFiles(const NextJob& next, const JobEnded& ended, RunStyle style)
+bool Transfers::moveFiles(const NextJob& next, const JobEnded& ended, RunStyle style, qsizetype files)
 {
-    const int extra = m_options.transferConnections() - 1;
+    // No connection more than there are files to give it.
+    const int extra = int(qMin<qsizetype>(m_options.transferConnections(), files) - 1);
     if (extra > 0 && m_remotePane.InternetHandle() && m_remotePane.FtpHandle())
         return moveInParallel(next, ended, extra);
     return moveOneByOne(next, ended, style);
@@ -959,7 +960,7 @@ bool Transfers::fetchFiles(
         stepRun(0, 1);
         return Next::Go;
     };
-    const bool stopped = moveFiles(nextJob, ended, {});
+    const bool stopped = moveFiles(nextJob, ended, {}, names.size());
     flushLocalRefresh();
     return stopped;
 }
@@ -1097,7 +1098,7 @@ bool Transfers::fetchTree(const QString& folder, const QString& localFolder, std
         stepRun(0, 1);
         return go;
     };
-    return finish(moveFiles(nextJob, ended, {}));
+    return finish(moveFiles(nextJob, ended, {}, qsizetype(leaves.size())));
 }
 
 bool Transfers::downloadSelectedFiles()
@@ -1247,7 +1248,7 @@ bool Transfers::sendFiles(
         lost = lost || connectionLost();
         return lost ? Next::End : Next::NoMoreFiles;
     };
-    return moveFiles(nextJob, ended, { false, true }) || lost;
+    return moveFiles(nextJob, ended, { false, true }, names.size()) || lost;
 }
 
 bool Transfers::uploadSelectedFiles()
@@ -1441,7 +1442,7 @@ bool Transfers::sendTrees(const QStringList& folders, const QString& localFolder
         stepRun(0, 1);
         return go;
     };
-    return finish(moveFiles(nextJob, ended, { true, true }));
+    return finish(moveFiles(nextJob, ended, { true, true }, qsizetype(leaves.size())));
 }
 
 void Transfers::UploadSelection()

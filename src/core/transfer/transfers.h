@@ -161,8 +161,9 @@ private:
         bool failureBox = false; // one connection: a failure shows the engine's message
     };
     // Moves the files `next` gives over the run's connections; `ended` is told each file's end on
-    // this thread. True when the run was stopped or its connection lost.
-    bool moveFiles(const NextJob& next, const JobEnded& ended, RunStyle style);
+    // this thread; `files` is how many `next` may give at most. True when the run was stopped or
+    // its connection lost.
+    bool moveFiles(const NextJob& next, const JobEnded& ended, RunStyle style, qsizetype files);
     bool moveOneByOne(const NextJob& next, const JobEnded& ended, RunStyle style);
     bool moveInParallel(const NextJob& next, const JobEnded& ended, int extraConnections);
     static Job downloadJob(qsizetype id, const QString& remote, const QString& local, TransferType type, qint64 size,

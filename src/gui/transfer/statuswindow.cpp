@@ -3,6 +3,7 @@
 #include "core/app/statusreport.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -54,6 +55,7 @@ StatusWindow::StatusWindow(StatusReport& report, QWidget* parent)
     , m_countsBox(readOnlyBox(QStringLiteral("Text9"), this))
     , m_progressFile(new QProgressBar(this))
     , m_progressRun(new QProgressBar(this))
+    , m_inFlight(new QLabel(this))
     , m_stop(new QPushButton(QStringLiteral("中止"), this))
     , m_close(new QPushButton(QStringLiteral("X"), this))
 {
@@ -66,6 +68,10 @@ StatusWindow::StatusWindow(StatusReport& report, QWidget* parent)
         bar->setTextVisible(false);
         bar->setMaximumHeight(14);
     }
+    m_progressRun->setMaximumHeight(18);
+    m_inFlight->setObjectName(QStringLiteral("lblInFlight"));
+    m_inFlight->setTextFormat(Qt::PlainText);
+    m_inFlight->setVisible(false);
     m_stop->setObjectName(QStringLiteral("cmdStatusStop"));
     m_close->setObjectName(QStringLiteral("cmdStatusClose"));
     m_close->setFixedWidth(m_close->sizeHint().height());
@@ -79,6 +85,7 @@ StatusWindow::StatusWindow(StatusReport& report, QWidget* parent)
     body()->addWidget(m_countsBox);
     body()->addWidget(m_progressFile);
     body()->addWidget(m_progressRun);
+    body()->addWidget(m_inFlight);
     body()->addLayout(buttons);
     resize(300, sizeHint().height());
 
@@ -106,6 +113,23 @@ void StatusWindow::refresh()
     setText(m_countsBox, m_report.countsText());
     setBar(m_progressFile, m_report.fileDone(), m_report.fileTotal(), m_report.fileTotal() >= 0);
     setBar(m_progressRun, m_report.runDone(), m_report.runTotal(), m_report.runTotal() > 0);
+    // The run's bar says how many of how many files; the file bar needs no figure.
+    m_progressRun->setTextVisible(m_report.runTotal() > 0);
+    m_progressRun->setFormat(QStringLiteral("%1 / %2").arg(m_report.runDone()).arg(m_report.runTotal()));
+    // Names from the server are shown as plain text, one line per connection, cut in the middle
+    // to the window's width rather than widening it.
+    QStringList lines;
+    const int lineWidth = qMax(200, m_currentFileBox->width());
+    for (const QString& line : m_report.inFlight())
+        lines.append(m_inFlight->fontMetrics().elidedText(line, Qt::ElideMiddle, lineWidth));
+    const QString inFlight = lines.join(u'\n');
+    if (m_inFlight->text() != inFlight) {
+        const qsizetype linesBefore = m_inFlight->text().isEmpty() ? 0 : m_inFlight->text().count(u'\n') + 1;
+        m_inFlight->setText(inFlight);
+        m_inFlight->setVisible(!inFlight.isEmpty());
+        if (linesBefore != lines.size())
+            resize(width(), sizeHint().height());
+    }
 }
 
 void StatusWindow::reportChanged()
