@@ -305,17 +305,44 @@ bool RemotePane::openFtpFolderRow(int row)
     return changed;
 }
 
+// One walk of the FTP tree, a folder per step.
+struct RemotePane::FtpTreeWalk {
+    struct Pending {
+        QStandardItem* node;
+        int depth;
+    };
+    explicit FtpTreeWalk(RemotePane& pane)
+        : busy(pane)
+    {
+    }
+    BusyPointer busy;
+    quint64 generation = 0;
+    std::deque<Pending> walk;
+    // The folders reached so far, by the server's unique fact. A server that follows links in
+    // its listings shows "www -> ." as a folder holding the folder itself: without this the walk
+    // would list the site again at every level, and with two such links without end. The start
+    // folder's ancestors count as reached too ("up -> ..").
+    QSet<QByteArray> reached;
+    bool stopped = false;
+    bool ended = false;
+};
+
 bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName, const QString& parentFolder)
 {
-    BusyPointer busy(*this);
-    const quint64 generation = m_generation;
+    const std::shared_ptr<FtpTreeWalk> walk = beginFtpTreeWalk(clearTree, folderName, parentFolder);
+    while (stepFtpTreeWalk(*walk)) { }
+    return !walk->stopped;
+}
+
+std::shared_ptr<RemotePane::FtpTreeWalk> RemotePane::beginFtpTreeWalk(
+    bool clearTree, const QString& folderName, const QString& parentFolder)
+{
+    auto w = std::make_shared<FtpTreeWalk>(*this);
+    w->generation = m_generation;
     GetCurrentFtpFolder();
     Q_EMIT statusTitleChanged(QStringLiteral("FTPサーバのフォルダーをツリーに展開"));
-    auto showCounts = [this] {
-        if (m_showTransferCounts)
-            m_showTransferCounts();
-    };
-    showCounts();
+    if (m_showTransferCounts)
+        m_showTransferCounts();
     QCoreApplication::processEvents();
 
     if (clearTree)
@@ -325,18 +352,7 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName, const 
         = makeNode(folderName.isEmpty() ? parentFolder.trimmed() : folderName, rootKey, IconKeys::Closed);
     m_folderTree->appendRow(root);
     m_statusLines.addRawLine(QString());
-
-    struct Pending {
-        QStandardItem* node;
-        int depth;
-    };
-    std::deque<Pending> walk { { root, 0 } };
-    bool stopped = false;
-    // The folders reached so far, by the server's unique fact. A server that follows links in
-    // its listings shows "www -> ." as a folder holding the folder itself: without this the walk
-    // would list the site again at every level, and with two such links without end. The start
-    // folder's ancestors count as reached too ("up -> ..").
-    QSet<QByteArray> reached;
+    w->walk.push_back({ root, 0 });
     if (m_connection.hasUniqueFacts()) {
         QString prefix = rootKey.startsWith(u'/') ? QStringLiteral("/") : QString();
         QStringList paths;
@@ -349,28 +365,42 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName, const 
         for (const QString& path : std::as_const(paths)) {
             QByteArray unique;
             if (m_connection.getUniqueFact(path, &unique)) {
-                reached.insert(unique);
+                w->reached.insert(unique);
             } else if (m_connection.lastError() == FtpError::OperationCancelled) {
                 clearHonouredStop();
-                stopped = true;
+                w->stopped = true;
                 break;
             }
-            if (disconnectedSince(generation) || !m_ftpHandle)
+            if (disconnectedSince(w->generation) || !m_ftpHandle)
                 break;
         }
     }
-    while (!walk.empty() && !stopped) {
-        const Pending current = walk.front();
-        walk.pop_front();
+    return w;
+}
+
+QStandardItem* RemotePane::stepFtpTreeWalk(FtpTreeWalk& w)
+{
+    const auto end = [&]() -> QStandardItem* {
+        if (!std::exchange(w.ended, true)) {
+            if (m_showTransferCounts)
+                m_showTransferCounts();
+            Q_EMIT statusTitleChanged(QStringLiteral("状況報告"));
+        }
+        return nullptr;
+    };
+    while (!w.walk.empty() && !w.stopped) {
+        const FtpTreeWalk::Pending current = w.walk.front();
+        w.walk.pop_front();
         QStandardItem* node = current.node;
         if (node->data(ItemRoles::IconKeyRole).toString() != IconKeys::Closed || current.depth >= MaxTreeDepth)
             continue;
         const QString key = node->data(ItemRoles::NodeKeyRole).toString();
-        showCounts();
+        if (m_showTransferCounts)
+            m_showTransferCounts();
         Q_EMIT statusTextChanged(node->text());
         QCoreApplication::processEvents();
-        if (disconnectedSince(generation) || !m_ftpHandle)
-            break;
+        if (disconnectedSince(w.generation) || !m_ftpHandle)
+            return end();
 
         QList<QStandardItem*> children;
         QList<QStandardItem*> descending;
@@ -378,8 +408,8 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName, const 
         std::unique_ptr<FtpFind> find = m_connection.findFirstFile(SessionRules::treeSearchText(key), &entry);
         if (!find && m_connection.lastError() == FtpError::OperationCancelled) {
             clearHonouredStop();
-            stopped = true;
-            break;
+            w.stopped = true;
+            return end();
         }
         if (!find && m_connection.lastError() != FtpError::NoMoreFiles)
             m_statusLines.AddStatusLine(QStringLiteral(" ﾌｫﾙﾀﾞの一覧を取得できませんでした:") + key);
@@ -399,14 +429,14 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName, const 
                 // A link to a folder, or a folder reached before, stays a folder without content.
                 bool descend = isFolder && !entry.isLink;
                 if (descend && !entry.unique.isEmpty()) {
-                    descend = !reached.contains(entry.unique);
-                    reached.insert(entry.unique);
+                    descend = !w.reached.contains(entry.unique);
+                    w.reached.insert(entry.unique);
                 }
                 if (descend)
                     descending.append(child);
             }
             if (m_state.takeStopRequest()) {
-                stopped = true;
+                w.stopped = true;
                 break;
             }
             more = find->next(&entry);
@@ -420,13 +450,21 @@ bool RemotePane::ExpandFtpTree(bool clearTree, const QString& folderName, const 
             node->appendRows(children);
         }
         for (QStandardItem* child : std::as_const(descending))
-            walk.push_back({ child, current.depth + 1 });
-        if (!stopped)
-            node->setData(IconKeys::Open, ItemRoles::IconKeyRole);
+            w.walk.push_back({ child, current.depth + 1 });
+        if (w.stopped)
+            return end();
+        node->setData(IconKeys::Open, ItemRoles::IconKeyRole);
+        return node;
     }
-    showCounts();
-    Q_EMIT statusTitleChanged(QStringLiteral("状況報告"));
-    return !stopped;
+    return end();
+}
+
+bool RemotePane::ftpTreeWalkStopped(const FtpTreeWalk& walk) { return walk.stopped; }
+
+void RemotePane::endFtpTreeWalk(FtpTreeWalk& walk)
+{
+    walk.walk.clear();
+    stepFtpTreeWalk(walk);
 }
 
 QStringList RemotePane::treeNodeKeys() const

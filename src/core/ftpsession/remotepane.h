@@ -175,6 +175,16 @@ public:
     {
         return ExpandFtpTree(clearTree, folderName, m_folderText);
     }
+    // The same walk a folder at a time, so a run can fetch the files of the folders listed so far
+    // while the walk goes on: each step lists one folder and returns its node (children added),
+    // or null at the end, also when the user stopped it (ftpTreeWalkStopped).
+    struct FtpTreeWalk;
+    std::shared_ptr<FtpTreeWalk> beginFtpTreeWalk(
+        bool clearTree, const QString& folderName, const QString& parentFolder);
+    QStandardItem* stepFtpTreeWalk(FtpTreeWalk& walk);
+    static bool ftpTreeWalkStopped(const FtpTreeWalk& walk);
+    // Ends a walk before its last folder.
+    void endFtpTreeWalk(FtpTreeWalk& walk);
     // The keys of the tree's nodes in the order they were added.
     QStringList treeNodeKeys() const;
     // A click on a node: a walked folder ("open") becomes the current folder and is listed.

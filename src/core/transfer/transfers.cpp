@@ -30,6 +30,7 @@
 #include <QScopeGuard>
 #include <QStandardItemModel>
 #include <QTimer>
+#include <limits>
 
 namespace {
 
@@ -994,22 +995,28 @@ bool Transfers::fetchTree(const QString& folder, const QString& localFolder, std
     };
 
     const QString caption = m_report.caption();
-    const bool walked = m_remotePane.ExpandFtpTree(true, folder, parent);
-    // The walk puts its own caption up and takes it down again.
-    m_report.setCaption(caption);
-    if (!walked) {
-        // Stopped during the walk: a half-known tree is not downloaded.
+    // Over several connections the files of the folders listed so far are fetched while the walk
+    // lists the next ones; over one, the whole tree is known first.
+    const bool alongTheWalk = m_options.transferConnections() > 1;
+    std::shared_ptr<RemotePane::FtpTreeWalk> walk = m_remotePane.beginFtpTreeWalk(true, folder, parent);
+    const auto walkEnded = [&] {
+        // The walk puts its own caption up and takes it down again.
+        m_report.setCaption(caption);
+        if (!RemotePane::ftpTreeWalkStopped(*walk))
+            return false;
+        // Stopped during the walk: a half-known tree is not downloaded further.
         addStatus(QStringLiteral("フォルダーのダウンロードを中止しました:") + folder);
-        return finish(true);
+        return true;
+    };
+    if (!alongTheWalk) {
+        while (m_remotePane.stepFtpTreeWalk(*walk)) { }
+        if (walkEnded())
+            return finish(true);
+        // The walk's counts are not the run's.
+        m_report.FileCount = 0;
+        m_report.FolderCount = 0;
+        m_report.ShowTransferCounts();
     }
-    // The walk's counts are not the run's.
-    m_report.FileCount = 0;
-    m_report.FolderCount = 0;
-    m_report.ShowTransferCounts();
-
-    QStandardItemModel* tree = m_remotePane.folderTree();
-    const std::vector<QStandardItem*> nodes = treeOrder(tree);
-    closeOpenNodes(nodes);
 
     // The part of a key below the run's folder.
     QString folderPath = SessionRules::withoutHostName(parent, m_remotePane.hostName());
@@ -1019,29 +1026,63 @@ bool Transfers::fetchTree(const QString& folder, const QString& localFolder, std
     if (!base.endsWith(u'/'))
         base += u'/';
 
-    int files = 0;
-    for (const QStandardItem* node : nodes)
-        files += nodeIcon(node) == IconKeys::Leaf;
-    stepRun(files, 0);
-
-    for (QStandardItem* node : nodes) {
-        if (nodeIcon(node) == IconKeys::Leaf)
-            continue;
+    const auto makeFolder = [&](const QStandardItem* node) {
         const QString relative = removeFront(nodeKey(node), folderPath);
         if (!isSafeRelativePath(relative))
-            continue; // reported with the files below it
+            return; // reported with the files below it
         if (QDir().mkdir(collapseSlashes(base + relative))) {
             ++m_report.FolderCount;
             m_report.ShowTransferCounts();
         }
+    };
+    // Folders are made before their files: all at once after a whole walk, else a listed folder's
+    // subfolders with it.
+    std::vector<QStandardItem*> leaves;
+    const auto takeFolder = [&](QStandardItem* node) {
+        makeFolder(node);
+        int files = 0;
+        for (int r = 0; r < node->rowCount(); ++r) {
+            QStandardItem* child = node->child(r);
+            if (nodeIcon(child) == IconKeys::Leaf) {
+                leaves.push_back(child);
+                ++files;
+            } else {
+                makeFolder(child);
+            }
+        }
+        stepRun(files, 0);
+    };
+    if (!alongTheWalk) {
+        const std::vector<QStandardItem*> nodes = treeOrder(m_remotePane.folderTree());
+        closeOpenNodes(nodes);
+        int files = 0;
+        for (QStandardItem* node : nodes) {
+            if (nodeIcon(node) == IconKeys::Leaf) {
+                leaves.push_back(node);
+                ++files;
+            } else {
+                makeFolder(node);
+            }
+        }
+        stepRun(files, 0);
     }
+    // The next folder of a walk still going, false at its end.
+    bool walking = alongTheWalk;
+    const auto listMore = [&] {
+        if (!walking)
+            return false;
+        if (QStandardItem* node = m_remotePane.stepFtpTreeWalk(*walk)) {
+            takeFolder(node);
+            return true;
+        }
+        walking = false;
+        if (walkEnded())
+            m_state.StopRequested = true; // the run stops too
+        closeOpenNodes(treeOrder(m_remotePane.folderTree()));
+        return false;
+    };
 
     QItemSelectionModel* selection = m_remotePane.folderTreeSelection();
-    std::vector<QStandardItem*> leaves;
-    for (QStandardItem* node : nodes) {
-        if (nodeIcon(node) == IconKeys::Leaf)
-            leaves.push_back(node);
-    }
     const auto remotePathOf = [](const QStandardItem* node) -> QString {
         QString path;
         if (node->parent())
@@ -1050,7 +1091,9 @@ bool Transfers::fetchTree(const QString& folder, const QString& localFolder, std
     };
     size_t next = 0;
     const auto nextJob = [&]() -> std::optional<Job> {
-        while (next < leaves.size() && m_ftpTreeFrameShown && m_remotePane.FtpHandle()) {
+        while ((next < leaves.size() || listMore()) && m_ftpTreeFrameShown && m_remotePane.FtpHandle()) {
+            if (next >= leaves.size())
+                continue; // a folder without files
             QStandardItem* node = leaves[next++];
             selection->setCurrentIndex(node->index(), QItemSelectionModel::ClearAndSelect);
             const QString key = nodeKey(node);
@@ -1098,7 +1141,17 @@ bool Transfers::fetchTree(const QString& folder, const QString& localFolder, std
         stepRun(0, 1);
         return go;
     };
-    return finish(moveFiles(nextJob, ended, {}, qsizetype(leaves.size())));
+    // Along the walk the number of files is not known yet.
+    const bool stopped = moveFiles(
+        nextJob, ended, {}, alongTheWalk ? std::numeric_limits<qsizetype>::max() : qsizetype(leaves.size()));
+    if (walking) {
+        // The run ended before the walk (Stop, a lost connection, the panel closed).
+        walking = false;
+        m_remotePane.endFtpTreeWalk(*walk);
+        m_report.setCaption(caption);
+        closeOpenNodes(treeOrder(m_remotePane.folderTree()));
+    }
+    return finish(stopped);
 }
 
 bool Transfers::downloadSelectedFiles()

@@ -4,6 +4,7 @@
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -127,8 +128,12 @@ void StatusWindow::refresh()
         const qsizetype linesBefore = m_inFlight->text().isEmpty() ? 0 : m_inFlight->text().count(u'\n') + 1;
         m_inFlight->setText(inFlight);
         m_inFlight->setVisible(!inFlight.isEmpty());
-        if (linesBefore != lines.size())
+        if (linesBefore != lines.size()) {
+            // The layout learns of the new lines only when activated; its hint is stale before.
+            if (layout())
+                layout()->activate();
             resize(width(), sizeHint().height());
+        }
     }
 }
 
