@@ -39,11 +39,12 @@ TransferPool::TransferPool(const FtpSession& settings, Login login, Conversion c
         w->thread = std::thread([this, w, temp] {
             FtpConnection connection(w->session);
             if (!connection.connect(m_login.host, 0, m_login.user, m_login.password, m_login.passive)) {
-                if (!m_stopping.load()) {
+                // One line for all: a server that takes one connection per user refuses each.
+                if (!m_stopping.load() && !m_refusalNoted.exchange(true)) {
                     const QString why = FtpError::messageText(connection.lastError());
                     const QString reply = connection.lastResponse().simplified();
                     postNotice(QStringLiteral("追加の接続%1はサーバーに断られたため、残りの接続で転送します（%2）")
-                                   .arg(w->number)
+                                   .arg(w->number + 1)
                                    .arg(reply.isEmpty() ? why : reply.left(120)));
                 }
                 return;

@@ -20,8 +20,8 @@
 // thread queues the files, may take some itself for the pane's connection, and collects the ends
 // (takeDone); nothing here shows or asks anything.
 //
-// A connection the server refuses, or loses, is left out for the rest of the run; the others go
-// on. stop() empties the queue and ends the transfers in flight through the engine's Stop; the
+// A connection the server refuses (one status line for all), or loses, is left out for the rest
+// of the run; the others go on. stop() empties the queue and ends the transfers in flight through the engine's Stop; the
 // destructor stops and waits for every thread.
 class TransferPool : public QObject {
     Q_OBJECT
@@ -107,4 +107,5 @@ private:
     bool m_queueFinished = false;
     bool m_donePosted = false;
     std::atomic<bool> m_stopping { false };
+    std::atomic<bool> m_refusalNoted { false };
 };
