@@ -102,10 +102,10 @@ TransferPool::~TransferPool()
     {
         std::lock_guard lock(m_mutex);
         m_queueFinished = true;
-        if (!m_queue.empty()) {
-            m_queue.clear();
-            m_stopping.store(true);
-        }
+        m_queue.clear();
+        // The run is over: a connection still logging in (a server slow to answer) gives up now
+        // instead of holding the window for its time-out.
+        m_stopping.store(true);
     }
     m_jobReady.notify_all();
     for (auto& worker : m_workers) {
