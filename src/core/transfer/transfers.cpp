@@ -1038,23 +1038,8 @@ bool Transfers::fetchTree(const QString& folder, const QString& localFolder, std
     // Folders are made before their files: all at once after a whole walk, else a listed folder's
     // subfolders with it.
     std::vector<QStandardItem*> leaves;
-    const auto takeFolder = [&](QStandardItem* node) {
-        makeFolder(node);
-        int files = 0;
-        for (int r = 0; r < node->rowCount(); ++r) {
-            QStandardItem* child = node->child(r);
-            if (nodeIcon(child) == IconKeys::Leaf) {
-                leaves.push_back(child);
-                ++files;
-            } else {
-                makeFolder(child);
-            }
-        }
-        stepRun(files, 0);
-    };
-    if (!alongTheWalk) {
-        const std::vector<QStandardItem*> nodes = treeOrder(m_remotePane.folderTree());
-        closeOpenNodes(nodes);
+    // Files to the run, folders made.
+    const auto takeNodes = [&](const auto& nodes) {
         int files = 0;
         for (QStandardItem* node : nodes) {
             if (nodeIcon(node) == IconKeys::Leaf) {
@@ -1065,6 +1050,18 @@ bool Transfers::fetchTree(const QString& folder, const QString& localFolder, std
             }
         }
         stepRun(files, 0);
+    };
+    const auto takeFolder = [&](QStandardItem* node) {
+        makeFolder(node);
+        std::vector<QStandardItem*> children;
+        for (int r = 0; r < node->rowCount(); ++r)
+            children.push_back(node->child(r));
+        takeNodes(children);
+    };
+    if (!alongTheWalk) {
+        const std::vector<QStandardItem*> nodes = treeOrder(m_remotePane.folderTree());
+        closeOpenNodes(nodes);
+        takeNodes(nodes);
     }
     // The next folder of a walk still going, false at its end.
     bool walking = alongTheWalk;
