@@ -85,7 +85,7 @@ TransferPool::TransferPool(const FtpSession& settings, Login login, Conversion c
                 if (lost)
                     break;
             }
-            mover.setPassiveAhead(false);
+            // No ABOR for a port asked ahead: QUIT ends it too.
             connection.setProgress(nullptr);
             {
                 std::lock_guard lock(m_mutex);
