@@ -120,7 +120,8 @@ bool FtpServerFixture::startPyftpdlib(QString* error)
         QString::number(m_ports.port(1)), QStringLiteral("--pasv-max"), QString::number(m_ports.last()),
         QStringLiteral("--log"), logFile(), QStringLiteral("--reply-delay-ms"), QString::number(m_options.replyDelayMs),
         QStringLiteral("--timeout"), QString::number(m_options.idleTimeoutSeconds), QStringLiteral("--passive-timeout"),
-        QString::number(m_options.passiveTimeoutSeconds) };
+        QString::number(m_options.passiveTimeoutSeconds), QStringLiteral("--max-cons-per-ip"),
+        QString::number(m_options.maxConnectionsPerIp) };
     if (isTls())
         args << QStringLiteral("--tls") << (isImplicitTls() ? QStringLiteral("implicit") : QStringLiteral("explicit"))
              << QStringLiteral("--cert") << TestCertificate::get(error)->pemFile;
@@ -159,9 +160,10 @@ bool FtpServerFixture::startVsftpd(QString* error)
               .arg(m_ports.port(1))
               .arg(m_ports.last())
               .arg(yesNo(m_options.utf8.value_or(false)));
-    conf += QStringLiteral("idle_session_timeout=%1\nmax_clients=0\nmax_per_ip=0\nuse_localtime=NO\n"
-                           "delay_failed_login=0\nxferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=%2\n")
+    conf += QStringLiteral("idle_session_timeout=%1\nmax_clients=0\nmax_per_ip=%2\nuse_localtime=NO\n"
+                           "delay_failed_login=0\nxferlog_enable=YES\nlog_ftp_protocol=YES\nvsftpd_log_file=%3\n")
                 .arg(m_options.idleTimeoutSeconds > 0 ? m_options.idleTimeoutSeconds : 300)
+                .arg(m_options.maxConnectionsPerIp)
                 .arg(logFile());
     if (isTls())
         conf += QStringLiteral("ssl_enable=YES\nrsa_cert_file=%1\nrsa_private_key_file=%2\nforce_local_logins_ssl=YES\n"

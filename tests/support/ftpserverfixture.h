@@ -40,6 +40,7 @@ public:
         int passiveTimeoutSeconds = 0;
         QString root; // an existing folder to serve; empty: a new temporary folder
         std::optional<bool> utf8; // UTF8 in FEAT; unset: the server's default (pyftpdlib yes, vsftpd no)
+        int maxConnectionsPerIp = 0; // sessions one address may hold at once; 0: no limit
     };
 
     FtpServerFixture() = default;

@@ -3,7 +3,8 @@
 
 Runs in the foreground until killed. One user with full rights whose "/" is --root. Options
 cover what the tests need beyond a stock server: explicit or implicit TLS, a delay before every
-reply (round-trip benchmarks), idle and passive-port time-outs (a real 421), FEAT without UTF8.
+reply (round-trip benchmarks), idle and passive-port time-outs (a real 421), FEAT without UTF8,
+a limit of sessions per address.
 """
 
 import argparse
@@ -19,7 +20,8 @@ def main():
     p = argparse.ArgumentParser()
     for name in ("--host", "--root", "--user", "--password", "--cert", "--log"):
         p.add_argument(name)
-    for name in ("--port", "--pasv-min", "--pasv-max", "--reply-delay-ms", "--timeout", "--passive-timeout"):
+    for name in ("--port", "--pasv-min", "--pasv-max", "--reply-delay-ms", "--timeout", "--passive-timeout",
+                 "--max-cons-per-ip"):
         p.add_argument(name, type=int, default=0)  # 0: pyftpdlib's default
     p.add_argument("--tls", choices=("none", "explicit", "implicit"), default="none")
     p.add_argument("--no-utf8", action="store_true")
@@ -78,7 +80,7 @@ def main():
     # single-threaded server also loses track of active data connections when several clients
     # open them at the same moment: the transfer never ends.
     server = ThreadedFTPServer((args.host, args.port), Handler)
-    server.max_cons, server.max_cons_per_ip = 256, 0
+    server.max_cons, server.max_cons_per_ip = 256, args.max_cons_per_ip
     print("listening", flush=True)
     # A bounded poll: with none, pyftpdlib's idle timer can wait for socket activity that never comes.
     server.serve_forever(timeout=0.2)
