@@ -9,6 +9,7 @@ a limit of sessions per address.
 
 import argparse
 import logging
+import threading
 import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
@@ -71,8 +72,36 @@ def main():
     Handler.banner = "pyftpdlib test server ready."
     Handler.auth_failed_timeout = 0.1  # not the 3 s pause after a wrong password
     Handler.timeout = args.timeout or Handler.timeout
-    # An unused passive port gets an unasked 421 after this time-out.
-    Handler.passive_dtp = type("ShortPassiveDTP", (PassiveDTP,), {"timeout": args.passive_timeout or PassiveDTP.timeout})
+    # The threaded server binds a passive port with SO_REUSEADDR and listens only afterwards: two
+    # sessions choosing ports at the same moment could take the same one, and the second would
+    # close silently. A port is bound and listened on by one session at a time.
+    choosing = threading.Lock()
+
+    class ShortPassiveDTP(PassiveDTP):
+        # An unused passive port gets an unasked 421 after this time-out.
+        timeout = args.passive_timeout or PassiveDTP.timeout
+        _holding = False
+
+        def bind(self, address):
+            if not self._holding:
+                choosing.acquire()
+                self._holding = True
+            try:
+                return PassiveDTP.bind(self, address)
+            except BaseException:
+                self._holding = False
+                choosing.release()
+                raise
+
+        def listen(self, backlog):
+            try:
+                return PassiveDTP.listen(self, backlog)
+            finally:
+                if self._holding:
+                    self._holding = False
+                    choosing.release()
+
+    Handler.passive_dtp = ShortPassiveDTP
     # Large buffers so the benchmarks measure the client, not the server's 64 KiB default.
     Handler.dtp_handler.ac_in_buffer_size = Handler.dtp_handler.ac_out_buffer_size = 262144
 

@@ -325,6 +325,8 @@ class Session:
         host = self.sock.getsockname()[0]
         for port in self.server.passive_ports():
             s = socket.socket(socket.AF_INET6 if ":" in host else socket.AF_INET, socket.SOCK_STREAM)
+            # A port of a block another test used a moment ago may still be in TIME_WAIT.
+            s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
             try:
                 s.bind((host, port))
                 s.listen(1)

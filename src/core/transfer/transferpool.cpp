@@ -79,7 +79,11 @@ TransferPool::TransferPool(const FtpSession& settings, Login login, Conversion c
                 done.result = j.upload
                     ? mover.put(j.local, j.remote, j.type, m_conversion.sjisToEuc, j.replace, j.replaceMode)
                     : mover.get(j.remote, j.local, false, j.type, m_conversion.eucToSjis, j.expectedSize);
-                done.connectionLost = !done.result.ok && !connection.isOpen();
+                // A session that died may first show as a refused data connection or one last
+                // error reply: a NOOP tells a lost connection from a file the server refused.
+                done.connectionLost = !done.result.ok && !m_stopping.load()
+                    && done.result.code != FtpError::OperationCancelled
+                    && (!connection.isOpen() || !connection.command(QStringLiteral("NOOP")));
                 const bool lost = done.connectionLost;
                 post(std::move(done));
                 if (lost)
