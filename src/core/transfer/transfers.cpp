@@ -627,6 +627,21 @@ bool Transfers::moveInParallel(const NextJob& next, const JobEnded& ended, int e
     bool delivering = false;
     bool lostNoted = false;
     QString paneFile;
+    // A file's end on this thread, whichever connection moved it.
+    const auto fileEnded = [&](const Job& job, const Result& result) {
+        showConversionError(result, false);
+        if (job.upload && !result.ok && !stoppedBy(result))
+            addStatus(job.shown + failureNote(result));
+        const Next go = ended(job, result);
+        if (go == Next::End && !ending) {
+            ending = true;
+            producing = false;
+            pool.stop(true);
+        } else if (go == Next::NoMoreFiles) {
+            producing = false;
+            pool.stop(false);
+        }
+    };
     const auto deliver = [&] {
         if (std::exchange(delivering, true))
             return;
@@ -639,18 +654,7 @@ bool Transfers::moveInParallel(const NextJob& next, const JobEnded& ended, int e
                 pool.retry(std::move(done.job));
                 continue;
             }
-            showConversionError(done.result, false);
-            if (done.job.upload && !done.result.ok && !stoppedBy(done.result))
-                addStatus(done.job.shown + failureNote(done.result));
-            const Next go = ended(done.job, done.result);
-            if (go == Next::End && !ending) {
-                ending = true;
-                producing = false;
-                pool.stop(true);
-            } else if (go == Next::NoMoreFiles) {
-                producing = false;
-                pool.stop(false);
-            }
+            fileEnded(done.job, done.result);
         }
         delivering = false;
     };
@@ -691,18 +695,7 @@ bool Transfers::moveInParallel(const NextJob& next, const JobEnded& ended, int e
                 showInFlight();
                 const Result result = moveOnPane(*job);
                 paneFile.clear();
-                showConversionError(result, false);
-                if (job->upload && !result.ok && !stoppedBy(result))
-                    addStatus(job->shown + failureNote(result));
-                const Next go = ended(*job, result);
-                if (go == Next::End && !ending) {
-                    ending = true;
-                    producing = false;
-                    pool.stop(true);
-                } else if (go == Next::NoMoreFiles) {
-                    producing = false;
-                    pool.stop(false);
-                }
+                fileEnded(*job, result);
                 if (m_stop.yieldAndCheckStop())
                     m_state.StopRequested = true; // taken at the top of the loop
                 continue;
