@@ -49,10 +49,6 @@ TransferPool::TransferPool(const FtpSession& settings, Login login, Conversion c
                 }
                 return;
             }
-            {
-                std::lock_guard lock(m_mutex);
-                ++m_live;
-            }
             FileMover mover(connection, temp,
                 { [this, w] { return m_stopping.load() && !w->holdStop; }, [w](bool hold) { w->holdStop = hold; } });
             mover.setPassiveAhead(true);
@@ -91,10 +87,6 @@ TransferPool::TransferPool(const FtpSession& settings, Login login, Conversion c
             }
             // No ABOR for a port asked ahead: QUIT ends it too.
             connection.setProgress(nullptr);
-            {
-                std::lock_guard lock(m_mutex);
-                --m_live;
-            }
             w->holdStop = true; // the goodbye is not cut short by a Stop
             connection.close();
         });
@@ -184,12 +176,6 @@ bool TransferPool::busy() const
 {
     std::lock_guard lock(m_mutex);
     return !m_queue.empty() || m_inFlight > 0 || !m_done.empty();
-}
-
-int TransferPool::liveConnections() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_live;
 }
 
 void TransferPool::waitForDone(int ms)

@@ -21,8 +21,8 @@
 // (takeDone); nothing here shows or asks anything.
 //
 // A connection the server refuses (one status line for all), or loses, is left out for the rest
-// of the run; the others go on. stop() empties the queue and ends the transfers in flight through the engine's Stop; the
-// destructor stops and waits for every thread.
+// of the run; the others go on. stop() empties the queue and ends the transfers in flight through the engine's Stop;
+// the destructor stops and waits for every thread.
 class TransferPool : public QObject {
     Q_OBJECT
 public:
@@ -75,8 +75,6 @@ public:
     qsizetype queued() const;
     // Jobs queued, in flight on an extra connection, or done and not yet taken.
     bool busy() const;
-    // Extra connections logged in and not yet ended.
-    int liveConnections() const;
     // Waits until a job ends or `ms` pass.
     void waitForDone(int ms);
     // One line per extra connection with a file in flight: "接続2: name 45%".
@@ -103,7 +101,6 @@ private:
     std::deque<Job> m_queue;
     std::vector<Done> m_done;
     int m_inFlight = 0;
-    int m_live = 0;
     bool m_queueFinished = false;
     bool m_donePosted = false;
     std::atomic<bool> m_stopping { false };

@@ -124,14 +124,13 @@ public:
     //
     // With Options::replaceThroughTemporary(), a plain file that the run's listing (or, outside a
     // run, a listing of its folder) shows on the server is replaced without ever being half
-    // written: the upload goes to temporaryName() in the same folder, gets the old file's mode by
+    // written: the upload goes to FileMover::temporaryName() in the same folder, gets the old file's mode by
     // SITE CHMOD when a LIST gave it, and is renamed over the old file (delete, then rename, on a
     // server that refuses to rename onto an existing name). A failed or stopped upload removes the
     // temporary file and leaves the old one as it was. A server that refuses the temporary file,
     // the mode or the rename is named once in a status line and gets direct uploads for the rest
     // of that connection. New files, folders' names and links are always sent directly.
     bool FtpPutFileConv(FtpConnection* connection, const QString& local, const QString& remote, TransferType type);
-    static QString temporaryName(const QString& name) { return FileMover::temporaryName(name); }
     // Stores the text view's contents `text` on the server as `ftpName` (the view's name box).
     void UpdateRemoteFile(const QString& text, const QString& ftpName);
 
